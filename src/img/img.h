@@ -1,0 +1,44 @@
+// Img: the program's 24-bit RGB raster. The row table and all rows are one
+// heap block; operations report failure as status bits recorded in the
+// record they worked on.
+#pragma once
+
+#include <cstdint>
+
+struct Img {
+  int32_t status;          // 0: valid (or empty); otherwise error bits below
+  int32_t width;           // pixels per row
+  int32_t height;          // number of rows
+  unsigned char** rows;    // row table, start of the pixel block; null when empty
+};
+
+// Status bits.
+enum : int32_t {
+  IMG_CREATE_FAILED = 0x1,
+  IMG_JPEG_OPEN = 0x20,
+  IMG_JPEG_LIBRARY = 0x40,
+  IMG_JPEG_ALLOC = 0x80,
+  IMG_JPEG_WRITE_SOURCE = 0x100,
+  IMG_JPEG_WRITE_CREATE = 0x200,
+  IMG_REDUCE_SOURCE = 0x4000,
+  IMG_REDUCE_ALLOC = 0x8000,
+  IMG_ENLARGE_SOURCE = 0x40000,
+  IMG_ENLARGE_ALLOC = 0x80000,
+  IMG_RESIZE_SOURCE = 0x100000,
+  IMG_RESIZE_BOX = 0x200000,
+  IMG_RESIZE_ENLARGE = 0x400000,
+  IMG_RESIZE_REDUCE = 0x800000,
+  IMG_LENS_SOURCE = 0x1000000,
+  IMG_LENS_ALLOC = 0x2000000,
+  IMG_GIF_ALLOC = 0x8000000,
+  IMG_GIF_READ = 0x10000000,
+};
+
+// Allocates width x height pixels (uninitialised) into an empty record.
+// Returns 0, or 1 with status 1 and rows null when the block cannot be had
+// (also when its size does not fit the address space).
+int imgCreate(Img* img, int width, int height);
+
+// Releases the pixel block of a valid record and clears rows; does nothing
+// for an empty record or one with a non-zero status. Returns img.
+Img* imgDestroy(Img* img);

@@ -1,0 +1,22 @@
+// The MP3 page (standing as quorvelRight.html), the play list liste.m3u and
+// the video page quorvelVideo.html.
+#pragma once
+
+#include "util/file_handle.h"
+
+// For a path ending in ".mp3" (any case): one line in the MP3 page and in the
+// play list, opening what is missing.
+void htmlAddMp3(FileHandle& left, const char* path, int rootOffset, FileHandle& mp3Page,
+                int& rightWritten, FileHandle& playlist);
+
+// For a path ending in ".mpg" or ".avi" (any case): one player block.
+void htmlAddVideo(FileHandle& left, const char* path, int rootOffset, FileHandle& videoPage,
+                  int& rightWritten);
+
+struct MpgHeader {
+  int byte10;
+  int byte11;
+};
+// Bytes 10 and 11 of the file (EOF, -1, past its end); 0 and 0 when it
+// cannot be opened.
+MpgHeader mpgHeaderBytes(const char* path);

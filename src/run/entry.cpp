@@ -1,0 +1,2 @@
+#include "run/entry.h"
+int quorvelMain(int, char**) { return 0; }

@@ -1,0 +1,7 @@
+// The program's entry: notice, cv.html, options, configuration, list file,
+// then the album walk or the usage text.
+#pragma once
+
+// Returns the process's exit status: 0 after a walk, 2 after the usage text,
+// 1 when cv.html cannot be written.
+int quorvelMain(int argc, char** argv);

@@ -1,0 +1,16 @@
+// Fatal errors and memory: the three services every module may call.
+#pragma once
+
+#include <cstddef>
+
+// Writes "**** ERROR quorvel : ", the formatted message and a line feed on
+// standard error and ends the process with exit status 1. Files already
+// written stay as they are. Never returns.
+[[noreturn]] void error(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// malloc that never returns null: an exhausted heap ends the run with "mem".
+// The caller releases the block with free().
+void* alloc(size_t size);
+
+// Copy of a NUL-terminated text in a block from alloc(); the caller frees it.
+char* dup(const char* text);

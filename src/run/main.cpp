@@ -1,0 +1,3 @@
+#include "run/entry.h"
+
+int main(int argc, char** argv) { return quorvelMain(argc, argv); }

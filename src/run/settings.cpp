@@ -1,0 +1,4 @@
+#include "run/settings.h"
+
+Settings gSettings;
+PictureList gPictureList;

@@ -1,0 +1,44 @@
+// The run's settings: one value per command-line option, filled once by the
+// option reader before the walk and only read afterwards.
+#pragma once
+
+#include "util/file_handle.h"
+
+struct Settings {
+  const char* css = nullptr;       // -css: style sheet relative to the root; null when absent
+  const char* mp3Prefix = "";      // -mp3: play-list prefix; "" when absent
+  bool mp3 = false;                // MP3 handling: -mp3: present, else -mp3
+  bool video = false;              // -video
+  bool force = false;              // -force
+  bool mp3KoMo = false;            // -mp3KoMo
+  bool date = false;               // -date
+  const char* top = "_top";        // -top: target of the tree links
+  const char* infoText = nullptr;  // -infoText:; null when absent
+  bool shadow = false;             // grey or coloured shadow on thumbnails
+  bool shadowColor = false;        // coloured shadow (-shadow:r,g,b read in full)
+  int shadowRed = 0;
+  int shadowGreen = 0;
+  int shadowBlue = 0;
+  int iw = 200;                    // -iw: pictures not wider are ignored
+  int ih = 200;                    // -ih: pictures not taller are ignored
+  int mw = 640;                    // -mw: medium box
+  int mh = 480;                    // -mh:
+  int uw = 96;                     // -uw: thumbnail box
+  int uh = 96;                     // -uh:
+  int lw = 128;                    // -lw: left frame width
+  bool notop = false;              // -notop
+  bool notree = false;             // -notree
+  const char* conf = nullptr;      // -conf:
+  const char* list = nullptr;      // -list:
+  const char* filter = nullptr;    // -filter:; null when absent
+};
+
+extern Settings gSettings;
+
+// The batch-copy list of -list: and its run-wide line counter.
+struct PictureList {
+  FileHandle file;  // none when -list: is absent or could not be created
+  int counter = 0;
+};
+
+extern PictureList gPictureList;

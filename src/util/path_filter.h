@@ -1,0 +1,16 @@
+// Path filter expressions: wildcard patterns combined with | & ! ( ),
+// evaluated by recursive descent while read.
+#pragma once
+
+// True when path satisfies expr and expr was read to its end.
+bool pathExprMatch(const char* expr, const char* path);
+
+// Evaluation levels; each advances *pos over what it reads.
+bool pathExpr_OR(const char** pos, const char* path);
+bool pathExpr_AND(const char** pos, const char* path);
+bool pathExpr_NOT(const char** pos, const char* path);
+bool pathExpr_PAR(const char** pos, const char* path);
+bool pathExpr_PATTERN(const char** pos, const char* path);
+
+// Decodes \\ \a \b \t \n \v \r \xHH in place; returns text.
+char* strUnescape(char* text);

@@ -1,0 +1,29 @@
+// Path utilities: file-name and directory parts, extension tests, wildcard
+// matching. Separators for the file-name part are '/', '\' and ':'.
+// Results that are new strings live in one static buffer per operation, valid
+// until the next call of the same operation (not re-entrant).
+#pragma once
+
+// Pointer into path just after its last '/', '\' or ':'; path itself when it
+// has none. No copy.
+const char* pathFileName(const char* path);
+
+// path without the last '.' of its file-name part and what follows, in a
+// 300-byte static buffer. A path of 300 characters or more is returned itself.
+const char* pathWithoutExt(const char* path);
+
+// path up to and including its last separator ("" when none), in a 300-byte
+// static buffer. A path of 300 characters or more gives null.
+const char* pathWithoutFile(const char* path);
+
+// Byte-exact prefix / suffix tests; a null text is false, an empty prefix or
+// suffix is true.
+bool strStartsWith(const char* text, const char* prefix);
+bool strEndsWith(const char* text, const char* suffix);
+// As strEndsWith, letters folded as strcasecmp folds them.
+bool strEndsWithNoCase(const char* text, const char* suffix);
+
+// True when the wildcard pattern ('*' any run, '?' one character, all else
+// exact) matches the whole name. A star that is not last never takes an
+// empty tail: "x**" does not match "x".
+bool pathMatch(const char* pattern, const char* name);

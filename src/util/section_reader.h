@@ -1,0 +1,41 @@
+// Section reader: loads small text files and reads their named sections
+// ("<name>content</name>", found by plain string search, nesting counted),
+// unchanged or as plain text (tags removed, &lt; &gt; &amp; decoded).
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "util/str_list.h"  // AllocFn
+
+struct UxmlCursor {
+  char openTag[32];   // "<name>"; empty in whole-text mode
+  char closeTag[32];  // "</name>"
+  int tagLen;         // length of openTag
+  const char* text;   // where the next search starts; null when exhausted
+};
+
+// Prepares the cursor over text (which must outlive it). A null or empty name
+// reads the whole text once; a name over 28 characters finds nothing.
+void uxmlInit(UxmlCursor* cursor, const char* text, const char* name);
+
+// Copies the next section into dest (size bytes, always terminated, cut to
+// size - 1); false when there is none left.
+bool uxmlNext(UxmlCursor* cursor, char* dest, int size, bool plain);
+
+// Bounded copy of length bytes of src into dest, optionally as plain text.
+void uxmlCopy(char* dest, int size, const char* src, int length, bool plain);
+
+// Every section of name in text, joined by sep, into dest of size bytes; a
+// trailing separator is dropped; "" when there is none.
+void uxmlJoin(UxmlCursor* cursor, char* dest, int size, const char* text, const char* name,
+              const char* sep, bool plain);
+
+// Opens dir followed directly by name (null parts count as empty); null when
+// the two lengths exceed 299 or fopen fails.
+FILE* fileOpenIn(const char* dir, const char* name, const char* mode);
+
+// Whole file as one NUL-terminated text in a block from allocFn, ended at the
+// first 0x1A byte; null when it cannot be opened or is empty.
+char* fileLoadIn(AllocFn allocFn, const char* dir, const char* name);
+char* fileLoad(AllocFn allocFn, const char* name);

@@ -1,0 +1,52 @@
+// String lists and directory listing.
+//
+// A NameList is a packed block of non-empty NUL-terminated names ended by an
+// empty name. A StrList grows such a block; when memory runs out its storage
+// becomes null ("dead"): adds do nothing and it reads as empty.
+#pragma once
+
+#include <cstddef>
+
+using NameList = const char*;
+
+struct StrList {
+  int capacity;   // size of storage in bytes
+  int used;       // offset of the ending empty name
+  char* storage;  // packed NameList, or null when memory ran out
+};
+
+using AllocFn = void* (*)(size_t);
+using FreeFn = void (*)(void*);
+
+// A StrList record from allocFn, uninitialised; null when allocFn fails.
+StrList* strListNew(AllocFn allocFn);
+// Capacity 64, used 0, 64 bytes of storage from malloc (null on failure).
+// Does nothing for a null list.
+void strListInit(StrList* list);
+// Appends name, doubling capacity as needed; a failed realloc kills the list.
+void strListAdd(StrList* list, const char* name);
+// Shrinks the storage to used + 1 bytes.
+void strListPack(StrList* list);
+// The storage, or a constant empty NameList; never null.
+NameList strListNames(const StrList* list);
+// The storage, or null when the list is null; tells whether it is alive.
+const char* strListData(const StrList* list);
+// Hands the storage to freeFn and sets it to null; the record stays.
+void strListRelease(FreeFn freeFn, StrList* list);
+
+enum class DirListMode { Subdirectories, RegularFiles };
+
+// The subdirectories or regular files of dir (never symbolic links), sorted
+// by byte value, as a NameList in a malloc block the caller frees; "." and
+// ".." come first in Subdirectories mode. An unreadable directory prints
+// "pb scandir %s\n" and gives an empty list. Null only when memory runs out.
+// Entries whose joined path would not fit a 300-byte buffer with "/." are
+// left out. Not re-entrant.
+char* dirList(const char* dir, DirListMode mode);
+
+// Splits text in place at every sep; returns a null-terminated array of
+// pieces (from allocFn; the caller frees the array only). Null when text is
+// null or allocation fails. Empty pieces are kept.
+char** strSplit(AllocFn allocFn, char* text, char sep);
+// Number of pieces before the null entry; 0 for null.
+int strSplitCount(char** pieces);

@@ -1,0 +1,37 @@
+// Text encoders: names, paths and numbers in the forms the pages show.
+// Results are static buffers, valid until the next call of the same operation.
+#pragma once
+
+#include <cstdio>
+
+// With date labels on, "20051225-A" gives "25.12.2005 A" and "200512" gives
+// "12.2005"; anything else (or labels off, or a name over 194 characters)
+// gives name itself. 200-byte static buffer.
+const char* dateLabel(const char* name, bool dateLabels);
+
+// Copy of path with '\' turned into '/' and bytes 1..31 into '*' (300-byte
+// static buffer); a path of 300 characters or more is returned itself.
+const char* pathFilterForm(const char* path);
+
+// Number of '/' and '\' in path.
+int pathDepth(const char* path);
+
+// "512 o", "1,50 Ko", "3,95 Mo": three significant digits, cut, decimal comma.
+const char* sizeText(int size);
+
+// Size in bytes from stat (symbolic links followed); 0 when unreadable.
+int fileSize(const char* path);
+
+// Writes text for a play-list line: space, \ " ? & = + % #, bytes below 0x20
+// and from 0x80 up become "%xx" (lower-case hex); all else is written as is.
+void urlEncodeM3u(FILE* out, const char* text);
+
+#include <string>
+
+// A file or directory name as it may stand in an href or src value or in a
+// quoted script argument: bytes below 0x20, from 0x7F up, and " # % & ' < > ?
+// \ become "%xx" (lower-case hex); everything else, space included, stays.
+std::string linkForm(const char* name);
+
+// A name as visible page text: & < > " become &amp; &lt; &gt; &quot;.
+std::string textForm(const char* name);
