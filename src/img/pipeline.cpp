@@ -1,3 +1,151 @@
-// Placeholder until the module lands.
+// Picture pipeline: decides whether a file is a picture to show, makes its
+// medium, rollover and micro pictures when they are out of date, and hands
+// the picture to the Left page.
 #include "img/pipeline.h"
-void imgAddPicture(FileHandle&, char*, int, int, StrList*, int&) {}
+
+#include <cstdio>
+#include <string>
+
+#include "img/derived_names.h"
+#include "img/gif_codec.h"
+#include "img/header_probe.h"
+#include "img/img.h"
+#include "img/jpeg_codec.h"
+#include "img/lens_shadow.h"
+#include "img/resize.h"
+#include "pages/album_pages.h"
+#include "run/fatal.h"
+#include "run/settings.h"
+#include "util/paths.h"
+
+namespace {
+
+constexpr int kQuality = 85;
+
+// One raster record of the pipeline; its pixel block goes with it.
+struct OwnedImg {
+  Img img{};
+
+  OwnedImg() = default;
+  ~OwnedImg() { imgDestroy(&img); }
+  OwnedImg(const OwnedImg&) = delete;
+  OwnedImg& operator=(const OwnedImg&) = delete;
+
+  void release() {
+    imgDestroy(&img);
+    img = Img{};
+  }
+  // Takes over other's raster; other becomes an empty record.
+  void takeFrom(OwnedImg& other) {
+    release();
+    img = other.img;
+    other.img = Img{};
+  }
+};
+
+// Size of the picture as it will be shown: Exif-rotated photos count upright.
+bool pictureSize(const char* path, bool gif, int* width, int* height) {
+  if (gif && imgsizeGetSize(path, nullptr, nullptr, width, height, nullptr, nullptr) == 0)
+    return true;
+  int size;
+  return imgJpegGetUprightSize(path, width, height, &size) == 0;
+}
+
+bool isDerivedName(const char* path) {
+  return strEndsWith(path, ".md.jpg") || strEndsWith(path, ".vi.jpg") ||
+         strEndsWith(path, ".vr.jpg");
+}
+
+// Fits src into the box into out (empty), shadowed when a shadow is on.
+void makeThumbnail(OwnedImg& out, const Img& src, int boxWidth, int boxHeight,
+                   const char* path) {
+  if (imgResize(&out.img, boxWidth, boxHeight, &src, false) != 0)
+    error("imgResize(\"%s\")", path);
+  if (!gSettings.shadow) return;
+  OwnedImg spare;
+  spare.takeFrom(out);
+  int failed = gSettings.shadowColor
+                   ? imgShadowColor(&out.img, &spare.img, gSettings.shadowRed,
+                                    gSettings.shadowGreen, gSettings.shadowBlue)
+                   : imgShadow(&out.img, &spare.img);
+  if (failed) error("imgShadow(\"%s\")", path);
+}
+
+void encode(OwnedImg& out, const char* target) {
+  if (imgJpegWriteFile(&out.img, target, kQuality) != 0)
+    error("imgJpegWriteFile(\"%s\")", target);
+}
+
+// Medium (when wanted), rollover and micro picture of path, in that order;
+// the micro picture last, as it stands for the whole set being complete.
+void makeDerivedFiles(const char* path, bool gif, const char* mediumName,
+                      const char* rolloverName, const char* microName) {
+  OwnedImg working, lens, out;
+  if (gif) {
+    if (imgGifReadFile(&working.img, path) != 0) error("imgGifReadFile(\"%s\")", path);
+  } else {
+    if (imgJpegReadFile(&working.img, path) != 0) error("imgJpegReadFile(\"%s\")", path);
+  }
+
+  if (mediumName) {
+    if (imgResize(&out.img, gSettings.mw, gSettings.mh, &working.img, false) != 0)
+      error("imgResize(\"%s\")", path);
+    encode(out, mediumName);
+    // Thumbnails come from the smaller picture from here on.
+    working.takeFrom(out);
+  }
+
+  if (imgLens(&lens.img, &working.img) != 0) error("imgLens(\"%s\")", path);
+
+  int boxWidth = gSettings.uw;
+  int boxHeight = gSettings.uh;
+  if (gSettings.shadow) {
+    boxWidth -= shadowWidth();
+    boxHeight -= shadowHeight();
+  }
+
+  makeThumbnail(out, lens.img, boxWidth, boxHeight, path);
+  encode(out, rolloverName);
+  out.release();
+
+  makeThumbnail(out, working.img, boxWidth, boxHeight, path);
+  encode(out, microName);
+}
+
+}  // namespace
+
+void imgAddPicture(FileHandle& left, char* path, int rootOffset, int index, StrList* preload,
+                   int& rightWritten) {
+  bool gif;
+  if (strEndsWithNoCase(path, ".gif"))
+    gif = true;
+  else if (strEndsWithNoCase(path, ".jpg"))
+    gif = false;
+  else
+    return;
+
+  int width, height;
+  if (!pictureSize(path, gif, &width, &height)) return;
+  if (height <= gSettings.ih || width <= gSettings.iw) return;
+  if (isDerivedName(path)) return;
+
+  if (FILE* list = gPictureList.file.get()) {
+    fprintf(list, "copy \"%s\" \"%%1\\%05d%s\"\n", path, gPictureList.counter, gif ? ".gif" : ".jpg");
+    ++gPictureList.counter;
+  }
+
+  bool medium = width > gSettings.mw || height > gSettings.mh;
+  // Copies: the page writer may use the same builders again.
+  std::string mediumName = medium ? pathMediumName(path) : "";
+  std::string microName = pathMicroName(path);
+  std::string rolloverName = pathRolloverName(path);
+
+  if (gSettings.force || fileDate(path) > fileDate(microName.c_str())) {
+    printf("%s\n", microName.c_str());
+    makeDerivedFiles(path, gif, medium ? mediumName.c_str() : nullptr, rolloverName.c_str(),
+                     microName.c_str());
+  }
+
+  htmlAddPicture(left, path, microName.c_str(), index, rolloverName.c_str(), preload, medium,
+                 mediumName.c_str(), rightWritten, path + rootOffset);
+}

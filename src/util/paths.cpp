@@ -1,9 +1,91 @@
-// Placeholder until the module lands.
+// Path utilities: file-name and directory parts, prefix/suffix tests and the
+// wildcard match the path filter is built on.
 #include "util/paths.h"
-const char* pathFileName(const char* path) { return path; }
-const char* pathWithoutExt(const char* path) { return path; }
-const char* pathWithoutFile(const char*) { return ""; }
-bool strStartsWith(const char*, const char*) { return false; }
-bool strEndsWith(const char*, const char*) { return false; }
-bool strEndsWithNoCase(const char*, const char*) { return false; }
-bool pathMatch(const char*, const char*) { return false; }
+
+#include <strings.h>
+
+#include <cstring>
+
+namespace {
+
+// Paths are held in 300-byte buffers throughout the program.
+constexpr size_t kPathBuf = 300;
+
+bool isSeparator(char c) { return c == '/' || c == '\\' || c == ':'; }
+
+}  // namespace
+
+const char* pathFileName(const char* path) {
+  const char* p = path + strlen(path);
+  while (p > path && !isSeparator(p[-1])) --p;
+  return p;
+}
+
+const char* pathWithoutExt(const char* path) {
+  static char buf[kPathBuf];
+  size_t len = strlen(path);
+  if (len >= kPathBuf) return path;
+  memcpy(buf, path, len + 1);
+  // Only a dot inside the file-name part counts: "a.b/c" keeps its dot.
+  char* dot = strrchr(const_cast<char*>(pathFileName(buf)), '.');
+  if (dot) *dot = '\0';
+  return buf;
+}
+
+const char* pathWithoutFile(const char* path) {
+  static char buf[kPathBuf];
+  size_t len = strlen(path);
+  if (len >= kPathBuf) return nullptr;
+  memcpy(buf, path, len + 1);
+  buf[pathFileName(buf) - buf] = '\0';
+  return buf;
+}
+
+bool strStartsWith(const char* text, const char* prefix) {
+  if (!text) return false;
+  return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+bool strEndsWith(const char* text, const char* suffix) {
+  if (!text) return false;
+  size_t tl = strlen(text), sl = strlen(suffix);
+  return tl >= sl && memcmp(text + tl - sl, suffix, sl) == 0;
+}
+
+bool strEndsWithNoCase(const char* text, const char* suffix) {
+  if (!text) return false;
+  size_t tl = strlen(text), sl = strlen(suffix);
+  return tl >= sl && strcasecmp(text + tl - sl, suffix) == 0;
+}
+
+// Iterative match that backtracks only to the latest star: filter patterns
+// come from the command line and a naive recursion is exponential in the
+// number of stars. A star that is not last never takes an empty tail, which
+// only matters for a final run of two or more stars: that run needs at least
+// one character left.
+bool pathMatch(const char* pattern, const char* name) {
+  const char* p = pattern;
+  const char* n = name;
+  const char* starP = nullptr;  // pattern just after the latest star run
+  const char* starN = nullptr;  // name position that star run was tried at
+  for (;;) {
+    if (*p == '*') {
+      const char* q = p;
+      while (*q == '*') ++q;
+      // Later alignments only move further into the name, so this is final.
+      if (!*q) return q - p == 1 || *n != '\0';
+      starP = p = q;
+      starN = n;
+      continue;
+    }
+    if (*n && (*p == '?' || *p == *n)) {
+      ++p;
+      ++n;
+      continue;
+    }
+    if (!*p && !*n) return true;
+    if (!starP || !*starN) return false;
+    p = starP;
+    n = ++starN;
+  }
+}

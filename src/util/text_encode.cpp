@@ -1,10 +1,154 @@
-// Placeholder until the module lands.
+// Text encoders: date labels, filter form, depth, size texts, play-list and
+// link encodings.
 #include "util/text_encode.h"
-const char* dateLabel(const char* name, bool) { return name; }
-const char* pathFilterForm(const char* path) { return path; }
-int pathDepth(const char*) { return 0; }
-const char* sizeText(int) { return ""; }
-int fileSize(const char*) { return 0; }
-void urlEncodeM3u(FILE*, const char*) {}
-std::string linkForm(const char* name) { return name; }
-std::string textForm(const char* name) { return name; }
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace {
+
+const char kHexDigits[] = "0123456789abcdef";
+
+void putEscape(FILE* out, unsigned char c) {
+  fputc('%', out);
+  fputc(kHexDigits[c >> 4], out);
+  fputc(kHexDigits[c & 15], out);
+}
+
+void appendEscape(std::string* s, unsigned char c) {
+  s->push_back('%');
+  s->push_back(kHexDigits[c >> 4]);
+  s->push_back(kHexDigits[c & 15]);
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The first two decimals of x/1024, cut rather than rounded.
+int hundredths(int x) { return ((x % 1024) * 1000 / 1024) / 10; }
+
+}  // namespace
+
+const char* dateLabel(const char* name, bool dateLabels) {
+  // 194 characters of name leave room for the reordered date, its dots and
+  // the space in 200 bytes.
+  static char label[200];
+  if (!dateLabels || name == nullptr || strlen(name) > 194) return name;
+
+  int digits = 0;
+  while (digits < 8 && isDigit(name[digits])) digits++;
+
+  char* w = label;
+  if (digits == 8) {
+    const char parts[] = {name[6], name[7], '.', name[4], name[5], '.',
+                          name[0], name[1], name[2], name[3]};
+    memcpy(w, parts, sizeof parts);
+    w += sizeof parts;
+  } else if (digits == 6) {
+    const char parts[] = {name[4], name[5], '.', name[0], name[1], name[2], name[3]};
+    memcpy(w, parts, sizeof parts);
+    w += sizeof parts;
+  } else {
+    return name;
+  }
+
+  const char* rest = name + digits;
+  if (*rest != '\0') {
+    *w++ = ' ';
+    if (*rest == '-' || *rest == '.' || *rest == '_') rest++;
+    size_t n = strlen(rest);
+    memcpy(w, rest, n);
+    w += n;
+  }
+  *w = '\0';
+  return label;
+}
+
+const char* pathFilterForm(const char* path) {
+  static char form[300];
+  size_t n = strlen(path);
+  if (n >= sizeof form) return path;
+  for (size_t i = 0; i <= n; i++) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == '\\') c = '/';
+    if (c >= 1 && c <= 31) c = '*';
+    form[i] = static_cast<char>(c);
+  }
+  return form;
+}
+
+int pathDepth(const char* path) {
+  int depth = 0;
+  for (const char* p = path; *p; p++) {
+    if (*p == '/' || *p == '\\') depth++;
+  }
+  return depth;
+}
+
+const char* sizeText(int size) {
+  // Longest text: "-2147483648 o".
+  static char text[32];
+  const int n = size;
+  if (n < 1024) {
+    snprintf(text, sizeof text, "%d o", n);
+  } else if (n < 10240) {
+    snprintf(text, sizeof text, "%d,%02d Ko", n / 1024, hundredths(n));
+  } else if (n < 102400) {
+    snprintf(text, sizeof text, "%d,%d Ko", n / 1024, hundredths(n) / 10);
+  } else if (n < 1048576) {
+    snprintf(text, sizeof text, "%d Ko", n / 1024);
+  } else if (n < 10485760) {
+    snprintf(text, sizeof text, "%d,%02d Mo", n / 1048576, hundredths(n / 1024));
+  } else if (n < 104857600) {
+    snprintf(text, sizeof text, "%d,%d Mo", n / 1048576, hundredths(n / 1024) / 10);
+  } else {
+    snprintf(text, sizeof text, "%d Mo", n / 1048576);
+  }
+  return text;
+}
+
+int fileSize(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0) return 0;
+  return static_cast<int>(st.st_size);
+}
+
+void urlEncodeM3u(FILE* out, const char* text) {
+  for (const char* p = text; *p; p++) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 0x20 || c >= 0x80 || strchr(" \\\"?&=+%#", c) != nullptr) {
+      putEscape(out, c);
+    } else {
+      fputc(c, out);
+    }
+  }
+}
+
+std::string linkForm(const char* name) {
+  std::string link;
+  if (name == nullptr) return link;
+  for (const char* p = name; *p; p++) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 0x20 || c >= 0x7F || strchr("\"#%&'<>?\\", c) != nullptr) {
+      appendEscape(&link, c);
+    } else {
+      link.push_back(static_cast<char>(c));
+    }
+  }
+  return link;
+}
+
+std::string textForm(const char* name) {
+  std::string text;
+  if (name == nullptr) return text;
+  for (const char* p = name; *p; p++) {
+    switch (*p) {
+      case '&': text += "&amp;"; break;
+      case '<': text += "&lt;"; break;
+      case '>': text += "&gt;"; break;
+      case '"': text += "&quot;"; break;
+      default: text.push_back(*p); break;
+    }
+  }
+  return text;
+}

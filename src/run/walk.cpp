@@ -1,0 +1,179 @@
+// The album walk.
+#include "run/walk.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "img/pipeline.h"
+#include "pages/media_pages.h"
+#include "pages/nav_tree.h"
+#include "pages/templates.h"
+#include "run/fatal.h"
+#include "run/settings.h"
+#include "util/file_handle.h"
+#include "util/path_filter.h"
+#include "util/str_list.h"
+#include "util/text_encode.h"
+
+namespace {
+
+// Owns a StrList record and its storage for one directory's walk.
+struct ListDeleter {
+  void operator()(StrList* list) const {
+    strListRelease(free, list);
+    free(list);
+  }
+};
+using ListHandle = std::unique_ptr<StrList, ListDeleter>;
+
+struct BlockDeleter {
+  void operator()(char* block) const { free(block); }
+};
+using NameBlock = std::unique_ptr<char, BlockDeleter>;
+
+// The pages a directory's handlers open; the walk finishes and closes them.
+struct DirectoryPages {
+  FileHandle left;
+  FileHandle mp3;
+  FileHandle playlist;
+  FileHandle video;
+  int rightWritten = 0;
+};
+
+bool filtered(const char* path) {
+  return gSettings.filter && !pathExprMatch(gSettings.filter, pathFilterForm(path));
+}
+
+NameBlock listIn(char* path, int len, DirListMode mode) {
+  strcpy(path + len, "/.");
+  char* names = dirList(path, mode);
+  if (!names) error("mem");
+  return NameBlock(names);
+}
+
+// -notree: the root's page and one page per first-level album, each listing
+// the first-level albums.
+void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums) {
+  path[len + 1] = '\0';
+  printf("path \"%s\" :\n", path);
+  strcpy(path + len + 1, "quorvelTop.html");
+  printf("%s\n", path);
+  htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr);
+  for (const char* name = subAlbums; *name; name += strlen(name) + 1) {
+    int n = snprintf(path + len + 1, kWalkPathSize - len - 1, "%s%cquorvelTop.html", name, '/');
+    // A name near the buffer's limit has no room for its page: skipped like a
+    // page that cannot be created.
+    if (n >= kWalkPathSize - len - 1) continue;
+    printf("   %s\n", path);
+    htmlWriteTopLevel(path, len + static_cast<int>(strlen(name)) + 2, subAlbums, rootOffset, name);
+  }
+}
+
+void finishLeftPage(DirectoryPages& pages, StrList* preload) {
+  FILE* left = pages.left.get();
+  fputs("</center>\n", left);
+  if (strListData(preload)) {
+    strListPack(preload);
+    fputs("<script language=\"JavaScript\"><!--\n", left);
+    for (const char* name = strListNames(preload); *name; name += strlen(name) + 1)
+      fprintf(left, "(new Image()).src=\"%s\";", linkForm(name).c_str());
+    fputs("//--></script>\n", left);
+  }
+  fputs(gTemplates.leftEnd, left);
+  pages.left.reset();
+}
+
+void closeWith(FileHandle& page, const char* endText) {
+  if (!page) return;
+  fputs(endText, page.get());
+  page.reset();
+}
+
+}  // namespace
+
+bool walkDirectory(char* path, int len, int rootOffset) {
+  if (filtered(path)) return false;
+  if (path[rootOffset - 1] == '\0')
+    fputs("*** . ***\n", stdout);
+  else
+    printf("*** %s ***\n", path + rootOffset);
+
+  StrList* preloadRecord = strListNew(malloc);
+  StrList* subAlbumsRecord = strListNew(malloc);
+  ListHandle preload(preloadRecord), subAlbums(subAlbumsRecord);
+  if (!preloadRecord || !subAlbumsRecord) error("memory...");
+  strListInit(preloadRecord);
+  strListInit(subAlbumsRecord);
+
+  bool counts = false;
+  NameBlock dirs = listIn(path, len, DirListMode::Subdirectories);
+  for (const char* name = dirs.get(); *name; name += strlen(name) + 1) {
+    if (!strcmp(name, ".") || !strcmp(name, "..")) continue;
+    strcpy(path + len + 1, name);
+    if (walkDirectory(path, len + 1 + static_cast<int>(strlen(name)), rootOffset)) {
+      counts = true;
+      strListAdd(subAlbums.get(), name);
+    }
+  }
+  strListPack(subAlbums.get());
+  if (!strListData(subAlbums.get())) error("szz mem");
+
+  if (gSettings.notree && len + 1 == rootOffset)
+    writeOneLevelPages(path, len, rootOffset, strListNames(subAlbums.get()));
+
+  DirectoryPages pages;
+  {
+    NameBlock files = listIn(path, len, DirListMode::RegularFiles);
+    int index = 1;
+    // The index keeps counting across passes: it only has to be unique
+    // within the directory's Left page.
+    auto pass = [&](auto handle) {
+      for (const char* name = files.get(); *name; name += strlen(name) + 1) {
+        strcpy(path + len + 1, name);
+        if (filtered(path)) continue;
+        handle(index);
+        ++index;
+      }
+    };
+    if (gSettings.mp3)
+      pass([&](int) {
+        htmlAddMp3(pages.left, path, rootOffset, pages.mp3, pages.rightWritten, pages.playlist);
+      });
+    if (gSettings.video)
+      pass([&](int) {
+        htmlAddVideo(pages.left, path, rootOffset, pages.video, pages.rightWritten);
+      });
+    pass([&](int i) {
+      imgAddPicture(pages.left, path, rootOffset, i, preload.get(), pages.rightWritten);
+    });
+  }
+
+  if (pages.left) {
+    finishLeftPage(pages, preload.get());
+    counts = true;
+    path[len + 1] = '\0';
+    htmlWriteTop(path, strListNames(subAlbums.get()), "quorvelTop.html", rootOffset, false);
+  } else if (counts) {
+    path[len] = '/';
+    path[len + 1] = '\0';
+    htmlWriteTop(path, strListNames(subAlbums.get()), "quorvelFrameset.html", rootOffset, true);
+  }
+  closeWith(pages.mp3, gTemplates.mp3End);
+  closeWith(pages.playlist, gTemplates.m3uEnd);
+  closeWith(pages.video, gTemplates.videoEnd);
+
+  path[len] = '\0';
+  return counts;
+}
+
+void albumWalk(const char* root) {
+  char path[kWalkPathSize];
+  size_t rootLength = strlen(root);
+  // Room for the separator, a one-character name, "/." and the NUL.
+  if (rootLength + 5 > sizeof path) error("path too long \"%s\"", root);
+  memcpy(path, root, rootLength + 1);
+  printf("######## %s ########\n", root);
+  walkDirectory(path, static_cast<int>(rootLength), static_cast<int>(rootLength) + 1);
+}

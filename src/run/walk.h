@@ -1,0 +1,16 @@
+// The album walk: depth first over the album root on one 300-byte path
+// buffer, subdirectories before files, three passes over each directory's
+// files (MP3, video, pictures), then the directory's pages are finished.
+#pragma once
+
+// Size of the walk's path buffer, terminating NUL included.
+constexpr int kWalkPathSize = 300;
+
+// Walks root (as typed on the command line). A root too long for the path
+// buffer (with room for a separator, a name, "/." and the NUL) ends the run.
+void albumWalk(const char* root);
+
+// Walks the directory held in path (length len; its root-relative part starts
+// at rootOffset). Returns whether the directory counts: it has a Left page
+// of its own or a subdirectory that counts. path is restored before return.
+bool walkDirectory(char* path, int len, int rootOffset);

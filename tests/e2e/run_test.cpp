@@ -1,0 +1,209 @@
+// The program as a user runs it: notice, cv.html, usage, exit statuses and
+// the walk's standard output.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "support/test_support.h"
+
+namespace {
+
+using testsupport::readFile;
+using testsupport::runQuorvel;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+const char kNotice[] =
+    "quorvel 1.0.0 - static photo albums\n"
+    "thumbnails, rollover lenses and frameset pages beside your pictures\n"
+    "cv.html in the current directory tells more\n"
+    "\n";
+
+const char kUsage[] =
+    "utilisation :\n"
+    "\n"
+    "   quorvel  dir  [ options ]\n"
+    "\n"
+    "arguments :\n"
+    "\n"
+    "   dir   directory to parse, ie : \".\" or \"c:\\toto\"\n"
+    "\n"
+    "options :\n"
+    "\n"
+    "   -mp3      deal with mp3 files\n"
+    "   -mp3:dir  deal with mp3 files, prefix m3u with dir\n"
+    "   -mp3KoMo  add mp3 fils size\n"
+    "   -video    deal with mpg video mpeg files\n"
+    "   -force    even old images are converted again\n"
+    "   -iw:999   ignore width lower than (default 200)\n"
+    "   -ih:999   ignore height lower than (default 200)\n"
+    "   -mw:999   medium width to resize (default 640)\n"
+    "   -mh:999   medium height to resize (default 480)\n"
+    "   -uw:999   width of micro image (default 96)\n"
+    "   -uh:999   height of micro image (default 96)\n"
+    "   -shadow   add a shadow to micro image\n"
+    "   -shadow:r,g,b    add a colorized shadow to micro image\n"
+    "   -lw:999          width of left html frame (default 128)\n"
+    "   -conf:file.txt   (uxml file)\n"
+    "   \"-filter:(*.zip|*.tgz)&!tmp/*\"\n"
+    "   \"-infoText:cliquer pour zoomer\"\n"
+    "   -top:target   (default _top)\n"
+    "   -list:path       create a list file of img files\n"
+    "   -notop    no navig top left frame\n"
+    "   -notree   no tree in navig top left frame, only one level\n"
+    "   -date     20051225-A --> 25.12.2005 A\n"
+    "   -css:file.css   (lnk_other, lnk_here)\n";
+
+TEST(Run, NoArgumentsPrintsNoticeAndUsageWithStatus2) {
+  TempDir t;
+  auto r = runQuorvel({}, t.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, std::string(kNotice) + kUsage);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(readFile(t / "cv.html"), readFile(QUORVEL_SOURCE_DIR "/src/run/cv.html"));
+}
+
+TEST(Run, LeftoverArgumentsPrintUsage) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"dir", "-x"},
+      {"dir", "-video", "-video"},
+      {"dir", "-mp3KoMo", "-mp3"},
+      {"dir", "-shadow:1,2,3", "-shadow"},
+      {"a", "b"},
+  };
+  for (const auto& args : cases) {
+    TempDir t;
+    testsupport::makeDirs(t / "dir");
+    auto r = runQuorvel(args, t.path());
+    EXPECT_EQ(r.status, 2) << args[1];
+    EXPECT_EQ(r.out, std::string(kNotice) + kUsage) << args[1];
+  }
+}
+
+TEST(Run, UnknownOptionAloneIsTakenAsTheRoot) {
+  TempDir t;
+  testsupport::makeDirs(t / "-x");
+  auto r = runQuorvel({"-x"}, t.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string(kNotice) + "######## -x ########\n*** . ***\n");
+}
+
+TEST(Run, ListFileIsCreatedEvenWhenUsageIsPrinted) {
+  TempDir t;
+  writeFile(t / "old.bat", "stale");
+  auto r = runQuorvel({"-list:old.bat"}, t.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(testsupport::fileExists(t / "old.bat"));
+  EXPECT_EQ(readFile(t / "old.bat"), "");
+}
+
+TEST(Run, UnloadableConfigurationIsFatalEvenBeforeUsage) {
+  TempDir t;
+  auto r = runQuorvel({"-conf:missing.txt"}, t.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kNotice);
+  EXPECT_EQ(r.err, "**** ERROR quorvel : can't load conf file \"missing.txt\"\n");
+}
+
+TEST(Run, CvHtmlThatCannotBeWrittenStopsEverything) {
+  TempDir t;
+  testsupport::makeDirs(t / "cv.html");  // a directory cannot be opened for writing
+  auto r = runQuorvel({".", "-list:l.bat"}, t.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kNotice);
+  EXPECT_EQ(r.err, "*** quorvel ERROR \"can't write cv.html\"\n\n");
+  EXPECT_FALSE(testsupport::fileExists(t / "l.bat"));
+}
+
+TEST(Run, CvHtmlIsRewrittenOnEveryRun) {
+  TempDir t;
+  writeFile(t / "cv.html", std::string(100000, 'x'));
+  runQuorvel({"."}, t.path());
+  EXPECT_EQ(readFile(t / "cv.html"), readFile(QUORVEL_SOURCE_DIR "/src/run/cv.html"));
+}
+
+TEST(Walk, VisitsSubdirectoriesDepthFirstInByteOrder) {
+  TempDir t;
+  for (const char* d : {"root/b/z", "root/b/a", "root/B", "root/.hidden", "root/a b", "root/\xe9t\xe9"})
+    testsupport::makeDirs(t / d);
+  writeFile(t / "root/file.txt", "x");
+  symlink("b", (t / "root/link").c_str());
+  auto r = runQuorvel({"root"}, t.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string(kNotice) +
+                       "######## root ########\n"
+                       "*** . ***\n"
+                       "*** .hidden ***\n"
+                       "*** B ***\n"
+                       "*** a b ***\n"
+                       "*** b ***\n"
+                       "*** b/a ***\n"
+                       "*** b/z ***\n"
+                       "*** \xe9t\xe9 ***\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(Walk, EmptyTreeWritesNoPage) {
+  TempDir t;
+  testsupport::makeDirs(t / "root/sub");
+  auto r = runQuorvel({"root"}, t.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_FALSE(testsupport::fileExists(t / "root/quorvelFrameset.html"));
+  EXPECT_FALSE(testsupport::fileExists(t / "root/sub/quorvelFrameset.html"));
+  EXPECT_FALSE(testsupport::fileExists(t / "root/quorvelTop.html"));
+}
+
+TEST(Walk, TrailingSeparatorKeepsRelativePathsClean) {
+  TempDir t;
+  testsupport::makeDirs(t / "root/sub");
+  auto r = runQuorvel({"root/"}, t.path());
+  EXPECT_EQ(r.out, std::string(kNotice) + "######## root/ ########\n*** . ***\n*** sub ***\n");
+}
+
+TEST(Walk, FilterRejectingTheRootWalksNothing) {
+  TempDir t;
+  testsupport::makeDirs(t / "root/sub");
+  auto r = runQuorvel({"root", "-filter:other"}, t.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string(kNotice) + "######## root ########\n");
+}
+
+TEST(Walk, FilterSkipsRejectedSubtrees) {
+  TempDir t;
+  for (const char* d : {"root/keep/deep", "root/tmp/deep"}) testsupport::makeDirs(t / d);
+  auto r = runQuorvel({"root", "-filter:!root/tmp*"}, t.path());
+  EXPECT_EQ(r.out, std::string(kNotice) +
+                       "######## root ########\n*** . ***\n*** keep ***\n*** keep/deep ***\n");
+}
+
+TEST(Walk, NotreePrintsTheRootPageLinesEvenWithoutAlbums) {
+  TempDir t;
+  testsupport::makeDirs(t / "root/sub");
+  auto r = runQuorvel({"root", "-notree"}, t.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string(kNotice) +
+                       "######## root ########\n*** . ***\n*** sub ***\n"
+                       "path \"root/\" :\nroot/quorvelTop.html\n");
+  EXPECT_TRUE(testsupport::fileExists(t / "root/quorvelTop.html"));
+}
+
+TEST(Walk, RootTooLongForThePathBufferIsRefused) {
+  TempDir t;
+  std::string longRoot(296, 'r');
+  auto r = runQuorvel({longRoot}, t.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "**** ERROR quorvel : path too long \"" + longRoot + "\"\n");
+}
+
+TEST(Walk, RootThatCannotBeListedIsReportedAndWalkedAsEmpty) {
+  TempDir t;
+  auto r = runQuorvel({"missing"}, t.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string(kNotice) +
+                       "######## missing ########\n*** . ***\n"
+                       "pb scandir missing/.\npb scandir missing/.\n");
+}
+
+}  // namespace

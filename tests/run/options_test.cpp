@@ -1,0 +1,178 @@
+#include "run/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pages/templates.h"
+#include "run/settings.h"
+
+namespace {
+
+// A mutable argument vector with its terminating null entry.
+struct Args {
+  explicit Args(std::vector<std::string> words) : storage(std::move(words)) {
+    storage.insert(storage.begin(), "quorvel");
+    for (auto& w : storage) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    argc = static_cast<int>(storage.size());
+  }
+  std::vector<std::string> rest() const {
+    std::vector<std::string> r;
+    for (int i = 1; i < argc; ++i) r.push_back(argv[i]);
+    return r;
+  }
+  std::vector<std::string> storage;
+  std::vector<char*> argv;
+  int argc;
+};
+
+class OptionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { gSettings = Settings{}; }
+  void TearDown() override {
+    gSettings = Settings{};
+    templatesReset();
+  }
+};
+
+TEST(ArgFind, RemovesFirstMatchAndKeepsOrderOfTheRest) {
+  Args a({"dir", "-mw:50", "-x", "-mw:60"});
+  const char* text = argFind(a.argc, a.argv.data(), "-mw:");
+  ASSERT_NE(text, nullptr);
+  EXPECT_STREQ(text, "50");
+  EXPECT_EQ(a.rest(), (std::vector<std::string>{"dir", "-x", "-mw:60"}));
+  EXPECT_EQ(a.argv[static_cast<size_t>(a.argc)], nullptr);
+}
+
+TEST(ArgFind, NeverLooksAtTheProgramNameAndNeedsTheWholePrefix) {
+  Args a({"-mw", "-m"});
+  a.argv[0] = a.storage[1].data();  // program name that would match
+  EXPECT_EQ(argFind(a.argc, a.argv.data(), "-mw:"), nullptr);
+  EXPECT_EQ(a.argc, 3);
+}
+
+TEST(ArgFind, ExactOptionGivesEmptyText) {
+  Args a({"-top:"});
+  const char* text = argFind(a.argc, a.argv.data(), "-top:");
+  ASSERT_NE(text, nullptr);
+  EXPECT_STREQ(text, "");
+  EXPECT_EQ(a.argc, 1);
+}
+
+TEST_F(OptionsTest, DefaultsWhenNothingIsGiven) {
+  Args a({"dir"});
+  optionsRead(a.argc, a.argv.data());
+  EXPECT_EQ(a.rest(), (std::vector<std::string>{"dir"}));
+  EXPECT_EQ(gSettings.css, nullptr);
+  EXPECT_FALSE(gSettings.mp3);
+  EXPECT_STREQ(gSettings.mp3Prefix, "");
+  EXPECT_STREQ(gSettings.top, "_top");
+  EXPECT_EQ(gSettings.infoText, nullptr);
+  EXPECT_FALSE(gSettings.shadow);
+  EXPECT_EQ(gSettings.iw, 200);
+  EXPECT_EQ(gSettings.ih, 200);
+  EXPECT_EQ(gSettings.mw, 640);
+  EXPECT_EQ(gSettings.mh, 480);
+  EXPECT_EQ(gSettings.uw, 96);
+  EXPECT_EQ(gSettings.uh, 96);
+  EXPECT_EQ(gSettings.lw, 128);
+  EXPECT_EQ(gSettings.filter, nullptr);
+  EXPECT_EQ(gTemplates.frameset, kFramesetDefault);
+}
+
+TEST_F(OptionsTest, Mp3OptionsOverlapByPrefix) {
+  struct Case {
+    std::vector<std::string> args;
+    bool mp3, sizes;
+    std::vector<std::string> left;
+  };
+  const Case cases[] = {
+      {{"dir", "-mp3KoMo"}, true, false, {"dir"}},
+      {{"dir", "-mp3", "-mp3KoMo"}, true, true, {"dir"}},
+      {{"dir", "-mp3KoMo", "-mp3"}, true, false, {"dir", "-mp3"}},
+      {{"dir", "-mp3:x", "-mp3KoMo"}, true, true, {"dir"}},
+      {{"dir", "-mp3KoMo", "-mp3:x"}, true, true, {"dir"}},
+  };
+  for (const auto& c : cases) {
+    gSettings = Settings{};
+    Args a(c.args);
+    optionsRead(a.argc, a.argv.data());
+    EXPECT_EQ(gSettings.mp3, c.mp3) << c.args[1];
+    EXPECT_EQ(gSettings.mp3KoMo, c.sizes) << c.args[1];
+    EXPECT_EQ(a.rest(), c.left) << c.args[1];
+  }
+}
+
+TEST_F(OptionsTest, ShadowNeedsExactlyThreeNumbers) {
+  struct Case {
+    const char* arg;
+    bool shadow, colour;
+    int r, g, b;
+  };
+  const Case cases[] = {
+      {"-shadow", true, false, 0, 0, 0},
+      {"-shadow:10,20", false, false, 0, 0, 0},
+      {"-shadow:", false, false, 0, 0, 0},
+      {"-shadow:0,0,0", true, true, 0, 0, 0},
+      {"-shadow:300,-1,7", true, true, 300, -1, 7},
+  };
+  for (const auto& c : cases) {
+    gSettings = Settings{};
+    Args a({"dir", c.arg});
+    optionsRead(a.argc, a.argv.data());
+    EXPECT_EQ(gSettings.shadow, c.shadow) << c.arg;
+    EXPECT_EQ(gSettings.shadowColor, c.colour) << c.arg;
+    if (c.colour) {
+      EXPECT_EQ(gSettings.shadowRed, c.r);
+      EXPECT_EQ(gSettings.shadowGreen, c.g);
+      EXPECT_EQ(gSettings.shadowBlue, c.b);
+    }
+  }
+}
+
+TEST_F(OptionsTest, ColouredShadowLeavesPlainShadowInTheArguments) {
+  Args a({"dir", "-shadow:1,2,3", "-shadow"});
+  optionsRead(a.argc, a.argv.data());
+  EXPECT_EQ(a.rest(), (std::vector<std::string>{"dir", "-shadow"}));
+}
+
+TEST_F(OptionsTest, NumbersAreReadLikeAtoi) {
+  Args a({"dir", "-mw:abc", "-lw:-5", "-uw: 12x", "-iw:+7"});
+  optionsRead(a.argc, a.argv.data());
+  EXPECT_EQ(gSettings.mw, 0);
+  EXPECT_EQ(gSettings.lw, -5);
+  EXPECT_EQ(gSettings.uw, 12);
+  EXPECT_EQ(gSettings.iw, 7);
+}
+
+TEST_F(OptionsTest, TextOptionsAndFlags) {
+  Args a({"-videos", "dir", "-top:", "-infoText:cliquer pour zoomer", "-css:s.css", "-date",
+          "-force", "-filter:*"});
+  optionsRead(a.argc, a.argv.data());
+  EXPECT_TRUE(gSettings.video);  // any argument beginning with the flag
+  EXPECT_STREQ(gSettings.top, "");
+  EXPECT_STREQ(gSettings.infoText, "cliquer pour zoomer");
+  EXPECT_STREQ(gSettings.css, "s.css");
+  EXPECT_TRUE(gSettings.date);
+  EXPECT_TRUE(gSettings.force);
+  EXPECT_STREQ(gSettings.filter, "*");
+  EXPECT_EQ(a.rest(), (std::vector<std::string>{"dir"}));
+}
+
+TEST_F(OptionsTest, FramesetChoiceNotreeWinsOverNotop) {
+  {
+    Args a({"dir", "-notop"});
+    optionsRead(a.argc, a.argv.data());
+    EXPECT_EQ(gTemplates.frameset, kFramesetNotop);
+  }
+  gSettings = Settings{};
+  {
+    Args a({"dir", "-notree", "-notop"});
+    optionsRead(a.argc, a.argv.data());
+    EXPECT_EQ(gTemplates.frameset, kFramesetNotree);
+  }
+}
+
+}  // namespace
