@@ -20,11 +20,11 @@ std::string codedBlock(const std::vector<std::string>& entries, const std::strin
   return block + stream + std::string(1, '\0');
 }
 
-std::string expand(const std::string& block) {
+std::string expand(const char* block) {
   char* text = nullptr;
   size_t size = 0;
   FILE* out = open_memstream(&text, &size);
-  docWrite(block.data(), out);
+  docWrite(block, out);
   fclose(out);
   std::string result(text, size);
   free(text);
@@ -32,10 +32,10 @@ std::string expand(const std::string& block) {
 }
 
 TEST(DocWrite, ConcatenatesEntriesInStreamOrder) {
-  EXPECT_EQ(expand(codedBlock({"ab", "", "c\n"}, "\x01\x03\x02\x01\x01")), "abc\nabab");
+  EXPECT_EQ(expand(codedBlock({"ab", "", "c\n"}, "\x01\x03\x02\x01\x01").data()), "abc\nabab");
 }
 
-TEST(DocWrite, EmptyStreamGivesEmptyDocument) { EXPECT_EQ(expand(codedBlock({"ab"}, "")), ""); }
+TEST(DocWrite, EmptyStreamGivesEmptyDocument) { EXPECT_EQ(expand(codedBlock({"ab"}, "").data()), ""); }
 
 TEST(DocWrite, CodeByteAbove127IsUnsigned) {
   std::string block;
@@ -45,7 +45,7 @@ TEST(DocWrite, CodeByteAbove127IsUnsigned) {
   }
   block += "\xff\xc8";
   block.push_back('\0');
-  EXPECT_EQ(expand(block), "lasttwo hundred");
+  EXPECT_EQ(expand(block.data()), "lasttwo hundred");
 }
 
 TEST(DocWrite, EmbeddedDocumentExpandsToItsSource) {

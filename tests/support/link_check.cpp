@@ -1,0 +1,126 @@
+#include "support/link_check.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "support/test_support.h"
+
+namespace testsupport {
+
+namespace {
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string percentDecode(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size() + 0 && hexValue(s[i + 1]) >= 0 && hexValue(s[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(s[i]);
+    }
+  }
+  return out;
+}
+
+bool isExternal(const std::string& link) {
+  if (link.empty() || link[0] == '/' || link.rfind("//", 0) == 0) return true;
+  size_t colon = link.find(':');
+  size_t slash = link.find('/');
+  return colon != std::string::npos && (slash == std::string::npos || colon < slash);
+}
+
+bool lowerStartsWith(const std::string& s, size_t at, const char* word) {
+  for (size_t k = 0; word[k]; ++k) {
+    if (at + k >= s.size() || tolower(static_cast<unsigned char>(s[at + k])) != word[k]) return false;
+  }
+  return true;
+}
+
+// Values of attribute="..." for href and src, wherever they stand (the
+// preload script's src assignments included).
+void attributeValues(const std::string& html, const char* name, std::vector<std::string>& out) {
+  std::string key = std::string(name) + "=\"";
+  for (size_t i = 0; i < html.size(); ++i) {
+    if (!lowerStartsWith(html, i, key.c_str())) continue;
+    if (i > 0 && (isalnum(static_cast<unsigned char>(html[i - 1])) || html[i - 1] == '_')) continue;
+    size_t start = i + key.size();
+    size_t end = html.find('"', start);
+    if (end == std::string::npos) break;
+    out.push_back(html.substr(start, end - start));
+    i = end;
+  }
+}
+
+void mouseOverNames(const std::string& html, std::vector<std::string>& out) {
+  const std::string call = "return _1('";
+  for (size_t i = html.find(call); i != std::string::npos; i = html.find(call, i + 1)) {
+    // _1('iN','rollover','micro','zoom...')
+    size_t p = html.find('\'', i + call.size());  // end of the image name
+    for (int arg = 0; arg < 2 && p != std::string::npos; ++arg) {
+      size_t open = html.find('\'', p + 1);
+      size_t close = open == std::string::npos ? open : html.find('\'', open + 1);
+      if (close == std::string::npos) return;
+      out.push_back(html.substr(open + 1, close - open - 1));
+      p = close;
+    }
+  }
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+std::vector<std::string> pageLinks(const std::string& html) {
+  std::vector<std::string> links;
+  attributeValues(html, "href", links);
+  attributeValues(html, "src", links);
+  mouseOverNames(html, links);
+  return links;
+}
+
+std::vector<BrokenLink> findBrokenLinks(const std::string& root) {
+  std::vector<BrokenLink> broken;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    std::string path = entry.path().string();
+    std::string dir = entry.path().parent_path().string() + "/";
+    std::string name = entry.path().filename().string();
+    std::vector<std::string> links;
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".html") == 0 && name != "cv.html") {
+      links = pageLinks(readFile(path));
+    } else if (name == "liste.m3u") {
+      std::istringstream lines(readFile(path));
+      for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && line[0] != '#') links.push_back(line);
+    } else {
+      continue;
+    }
+    for (const auto& link : links) {
+      if (isExternal(link)) continue;
+      std::string target = link.substr(0, link.find('#'));
+      if (target.empty()) continue;
+      if (!exists(dir + percentDecode(target))) broken.push_back({path, link});
+    }
+  }
+  return broken;
+}
+
+std::string describe(const std::vector<BrokenLink>& broken) {
+  std::string s;
+  for (const auto& b : broken) s += b.page + ": " + b.target + "\n";
+  return s;
+}
+
+}  // namespace testsupport

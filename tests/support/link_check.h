@@ -1,0 +1,26 @@
+// Link checker for written albums: every href and src of every page (and the
+// relative entries of every play list) must name an existing file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct BrokenLink {
+  std::string page;    // the page or play list holding the link
+  std::string target;  // the link as written
+};
+
+// The links under root that lead nowhere. Percent escapes are decoded;
+// fragments are dropped; external targets (a scheme, "//", an absolute path)
+// are not followed.
+std::vector<BrokenLink> findBrokenLinks(const std::string& root);
+
+// The links written in one page: href and src values, and the two picture
+// names of each onMouseOver script call.
+std::vector<std::string> pageLinks(const std::string& html);
+
+std::string describe(const std::vector<BrokenLink>& broken);
+
+}  // namespace testsupport
