@@ -2,7 +2,9 @@
 // evaluated by recursive descent while read.
 #pragma once
 
-// True when path satisfies expr and expr was read to its end.
+// True when path satisfies expr and expr was read to its end. Never fails:
+// a malformed expression is just false or true; groups nested more than 500
+// deep make it false. REQUIRES: expr and path non-null. Not re-entrant.
 bool pathExprMatch(const char* expr, const char* path);
 
 // Evaluation levels; each advances *pos over what it reads.

@@ -20,10 +20,14 @@ struct UxmlCursor {
 void uxmlInit(UxmlCursor* cursor, const char* text, const char* name);
 
 // Copies the next section into dest (size bytes, always terminated, cut to
-// size - 1); false when there is none left.
+// size - 1; nothing is written when size <= 0); false when there is none
+// left. Nested sections of the same name are returned too, in the order of
+// their open tags. Never reads past the text's NUL.
 bool uxmlNext(UxmlCursor* cursor, char* dest, int size, bool plain);
 
-// Bounded copy of length bytes of src into dest, optionally as plain text.
+// Bounded copy of at most length bytes of src (stopping at a NUL) into dest,
+// optionally as plain text: tags up to their first '>' dropped, &lt; &gt;
+// &amp; decoded, everything else as is.
 void uxmlCopy(char* dest, int size, const char* src, int length, bool plain);
 
 // Every section of name in text, joined by sep, into dest of size bytes; a

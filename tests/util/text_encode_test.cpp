@@ -1,0 +1,141 @@
+#include "util/text_encode.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace {
+
+// What urlEncodeM3u writes for text.
+std::string m3uLine(const char* text) {
+  char* buf = nullptr;
+  size_t len = 0;
+  FILE* out = open_memstream(&buf, &len);
+  urlEncodeM3u(out, text);
+  fclose(out);
+  std::string s(buf, len);
+  free(buf);
+  return s;
+}
+
+}  // namespace
+
+TEST(DateLabel, RewritesLeadingDates) {
+  const struct {
+    const char* name;
+    const char* label;
+  } cases[] = {
+      {"20051225-A", "25.12.2005 A"},
+      {"20051225", "25.12.2005"},
+      {"200512", "12.2005"},
+      {"200512_Noel", "12.2005 Noel"},
+      {"200512.x", "12.2005 x"},
+      {"20051225 Noel", "25.12.2005  Noel"},  // a space is not left out
+      {"200512251", "25.12.2005 1"},          // the ninth digit begins the rest
+      {"20051225--", "25.12.2005 -"},         // only one separator is left out
+      {"2005122", "2005122"},                 // seven digits
+      {"20051", "20051"},
+      {"racine", "racine"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_STREQ(dateLabel(c.name, true), c.label) << c.name;
+}
+
+TEST(DateLabel, LeavesNamesAloneWhenOff) {
+  const char* name = "20051225-A";
+  EXPECT_EQ(dateLabel(name, false), name);
+}
+
+TEST(DateLabel, LongestAcceptedNameFitsAndLongerStaysUnchanged) {
+  std::string longest = "20051225" + std::string(186, 'x');  // 194 characters
+  EXPECT_EQ(std::string(dateLabel(longest.c_str(), true)), "25.12.2005 " + std::string(186, 'x'));
+
+  std::string tooLong = "20051225" + std::string(187, 'x');  // 195 characters
+  EXPECT_EQ(dateLabel(tooLong.c_str(), true), tooLong.c_str());
+}
+
+TEST(PathFilterForm, TurnsBackslashesAndControlBytes) {
+  EXPECT_STREQ(pathFilterForm("a\\b\\c.jpg"), "a/b/c.jpg");
+  EXPECT_STREQ(pathFilterForm("a\tb\x1f" "c"), "a*b*c");
+  EXPECT_STREQ(pathFilterForm("\x7f\xe9"), "\x7f\xe9");
+}
+
+TEST(PathFilterForm, LongPathIsGivenBackItself) {
+  std::string fits = std::string(298, 'a') + "\\";  // 299 characters
+  EXPECT_EQ(std::string(pathFilterForm(fits.c_str())), std::string(298, 'a') + "/");
+
+  std::string tooLong = std::string(299, 'a') + "\\";  // 300 characters
+  EXPECT_EQ(pathFilterForm(tooLong.c_str()), tooLong.c_str());
+}
+
+TEST(PathDepth, CountsBothSeparators) {
+  EXPECT_EQ(pathDepth("pic.jpg"), 0);
+  EXPECT_EQ(pathDepth("a/b\\c"), 2);
+  EXPECT_EQ(pathDepth("sub/"), 1);
+  EXPECT_EQ(pathDepth(""), 0);
+}
+
+TEST(SizeText, KeepsThreeDigitsCutNotRounded) {
+  const struct {
+    int size;
+    const char* text;
+  } cases[] = {
+      {0, "0 o"},
+      {1023, "1023 o"},
+      {1024, "1,00 Ko"},
+      {1536, "1,50 Ko"},
+      {2047, "1,99 Ko"},
+      {1034, "1,00 Ko"},  // 1.0097: cut, not rounded
+      {10239, "9,99 Ko"},
+      {10240, "10,0 Ko"},
+      {10342, "10,0 Ko"},
+      {102399, "99,9 Ko"},
+      {102400, "100 Ko"},
+      {1048575, "1023 Ko"},
+      {1048576, "1,00 Mo"},
+      {1572864, "1,50 Mo"},
+      {1572863, "1,49 Mo"},  // decimals from the whole kilobytes
+      {10485759, "9,99 Mo"},
+      {10485760, "10,0 Mo"},
+      {104857599, "99,9 Mo"},
+      {104857600, "100 Mo"},
+      {2147483647, "2047 Mo"},
+  };
+  for (const auto& c : cases) EXPECT_STREQ(sizeText(c.size), c.text) << c.size;
+}
+
+TEST(FileSize, ReportsBytesAndZeroWhenMissing) {
+  testsupport::TempDir dir;
+  testsupport::writeFile(dir / "f.mp3", std::string(1234, 'x'));
+  EXPECT_EQ(fileSize((dir / "f.mp3").c_str()), 1234);
+  EXPECT_EQ(fileSize((dir / "missing.mp3").c_str()), 0);
+}
+
+TEST(UrlEncodeM3u, EscapesReservedControlAndUpperBytes) {
+  EXPECT_EQ(m3uLine("a b&c#.mp3"), "a%20b%26c%23.mp3");
+  EXPECT_EQ(m3uLine("rock/\xe9t\xe9.mp3"), "rock/%e9t%e9.mp3");
+  EXPECT_EQ(m3uLine("x\\y"), "x%5cy");
+  EXPECT_EQ(m3uLine("\"?=+%"), "%22%3f%3d%2b%25");
+  EXPECT_EQ(m3uLine("\t\x1f\x80\xff"), "%09%1f%80%ff");
+}
+
+TEST(UrlEncodeM3u, LeavesSchemeSeparatorsAndDelete) {
+  EXPECT_EQ(m3uLine("http://u@h/a'b<c>~\x7f"), "http://u@h/a'b<c>~\x7f");
+}
+
+TEST(LinkForm, EscapesWhatWouldBreakAnAttributeOrLink) {
+  EXPECT_EQ(linkForm("a b.jpg"), "a b.jpg");
+  EXPECT_EQ(linkForm("it's \"x\".jpg"), "it%27s %22x%22.jpg");
+  EXPECT_EQ(linkForm("#%&?<>\\"), "%23%25%26%3f%3c%3e%5c");
+  EXPECT_EQ(linkForm("\t\x7f\xe9/+=:"), "%09%7f%e9/+=:");
+  EXPECT_EQ(linkForm(""), "");
+}
+
+TEST(TextForm, EscapesMarkupCharactersOnly) {
+  EXPECT_EQ(textForm("a&b<c>\"d\" '\xe9'"), "a&amp;b&lt;c&gt;&quot;d&quot; '\xe9'");
+  EXPECT_EQ(textForm(""), "");
+}
