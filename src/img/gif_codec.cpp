@@ -1,4 +1,64 @@
-// Placeholder until the module lands.
+// GIF adapter: gd decodes, the raster is filled through the pixel callbacks.
 #include "img/gif_codec.h"
-int imgGifLoad(const char*, GifSizeFn, GifEndFn, GifPixelFn, void*) { return 1; }
-int imgGifReadFile(Img*, const char*) { return IMG_GIF_READ; }
+
+#include <gd.h>
+
+#include <memory>
+
+#include "util/file_handle.h"
+
+namespace {
+
+struct GdImageDeleter {
+  void operator()(gdImage* im) const { gdImageDestroy(im); }
+};
+using GdImageHandle = std::unique_ptr<gdImage, GdImageDeleter>;
+
+void rasterSize(void* user, int width, int height) {
+  Img* dst = static_cast<Img*>(user);
+  if (imgCreate(dst, width, height) != 0) dst->status |= IMG_GIF_ALLOC;
+}
+
+void rasterEnd(void*) {}
+
+void rasterPixel(void* user, int x, int y, int red, int green, int blue) {
+  Img* dst = static_cast<Img*>(user);
+  if (dst->status != 0) return;  // no raster to store into
+  unsigned char* p = dst->rows[y] + x * 3;
+  p[0] = static_cast<unsigned char>(red);
+  p[1] = static_cast<unsigned char>(green);
+  p[2] = static_cast<unsigned char>(blue);
+}
+
+}  // namespace
+
+int imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn, GifPixelFn pixelFn, void* user) {
+  GdImageHandle image;
+  {
+    FileHandle file = fileOpen(path, "rb");
+    if (!file) return 1;
+    image.reset(gdImageCreateFromGif(file.get()));
+  }  // closed as soon as gd is done with it
+  if (!image) return 2;
+
+  gdImage* im = image.get();
+  const int width = gdImageSX(im);
+  const int height = gdImageSY(im);
+  sizeFn(user, width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int c = gdImageGetPixel(im, x, y);
+      pixelFn(user, x, y, gdImageRed(im, c), gdImageGreen(im, c), gdImageBlue(im, c));
+    }
+  }
+  endFn(user);
+  return 0;
+}
+
+int imgGifReadFile(Img* dst, const char* path) {
+  if (imgGifLoad(path, rasterSize, rasterEnd, rasterPixel, dst) != 0) {
+    dst->status |= IMG_GIF_READ;
+    return IMG_GIF_READ;
+  }
+  return 0;
+}

@@ -1,6 +1,124 @@
-// Placeholder until the module lands.
+// Header probe: reads the whole file, then looks at its first segments only.
 #include "img/header_probe.h"
-int imgsizeGetSize(const char*, const char*, ProbeReporter, int*, int*, int*, int*) { return 2; }
-bool imgsizeGetJpgSize(const unsigned char*, long, int*, int*) { return false; }
-bool imgsizeGetGifSize(const unsigned char*, long, int*, int*) { return false; }
-bool imgsizeIsGif(const unsigned char*, long) { return false; }
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "util/file_handle.h"
+
+namespace {
+
+enum Kind { kJpeg = 0, kGif = 1, kByContent = 2 };
+
+// Room for the name plus an added ".gif" or ".jpg" in a 200-byte buffer.
+constexpr size_t kPathLimit = 199;
+
+struct FreeDeleter {
+  void operator()(unsigned char* p) const { free(p); }
+};
+
+unsigned bigEndian16(const unsigned char* p) { return (p[0] << 8) | p[1]; }
+unsigned littleEndian16(const unsigned char* p) { return (p[1] << 8) | p[0]; }
+
+bool endsWith(const std::string& s, const char* tail) {
+  const size_t n = strlen(tail);
+  return s.size() > n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+bool hasSignature(const unsigned char* buf, unsigned char app, const char* id) {
+  return buf[0] == 0xFF && buf[1] == 0xD8 && buf[2] == 0xFF && buf[3] == app &&
+         memcmp(buf + 6, id, 5) == 0;
+}
+
+int fail(ProbeReporter reporter, const char* format, const char* name, int code) {
+  if (reporter) reporter(format, name);
+  return code;
+}
+
+}  // namespace
+
+bool imgsizeIsGif(const unsigned char* buf, long length) {
+  return length >= 6 && (memcmp(buf, "GIF87a", 6) == 0 || memcmp(buf, "GIF89a", 6) == 0);
+}
+
+bool imgsizeGetGifSize(const unsigned char* buf, long length, int* width, int* height) {
+  if (length < 10 || !imgsizeIsGif(buf, length)) return false;
+  *width = static_cast<int>(littleEndian16(buf + 6));
+  *height = static_cast<int>(littleEndian16(buf + 8));
+  return true;
+}
+
+bool imgsizeGetJpgSize(const unsigned char* buf, long length, int* width, int* height) {
+  if (length < 11) return false;
+  const bool bare = buf[0] == 0xFF && buf[1] == 0xD8 && buf[2] == 0xFF && buf[3] == 0xDB;
+  if (!bare && !hasSignature(buf, 0xE0, "JFIF") && !hasSignature(buf, 0xE1, "Exif")) return false;
+  // Every segment must start with FF directly: fill bytes and stand-alone
+  // markers end the walk. offset + 8 < length covers the widest read below.
+  for (long offset = 2; offset + 8 < length;) {
+    if (buf[offset] != 0xFF) return false;
+    const unsigned char marker = buf[offset + 1];
+    if (marker == 0xC0 || marker == 0xC2) {
+      *height = static_cast<int>(bigEndian16(buf + offset + 5));
+      *width = static_cast<int>(bigEndian16(buf + offset + 7));
+      return true;
+    }
+    offset += static_cast<long>(bigEndian16(buf + offset + 2)) + 2;
+  }
+  return false;
+}
+
+int imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter, int* width,
+                   int* height, int* kind, int* size) {
+  const std::string base = std::string(prefix ? prefix : "") + name;
+  if (base.size() + 4 > kPathLimit) return fail(reporter, "image imgName \"%s\" too long", name, 1);
+
+  const std::string nameText = name;
+  Kind found = kByContent;
+  FileHandle file;
+  if (endsWith(nameText, ".jpg")) {
+    found = kJpeg;
+    file = fileOpen(base.c_str(), "rb");
+  } else if (endsWith(nameText, ".gif")) {
+    found = kGif;
+    file = fileOpen(base.c_str(), "rb");
+  } else {
+    file = fileOpen((base + ".gif").c_str(), "rb");
+    if (file) {
+      found = kGif;
+    } else {
+      file = fileOpen((base + ".jpg").c_str(), "rb");
+      if (!file) file = fileOpen(base.c_str(), "rb");
+    }
+  }
+  if (!file) return 2;
+
+  if (fseek(file.get(), 0, SEEK_END) != 0) return fail(reporter, "fseek on \"%s\"", name, 3);
+  const long length = ftell(file.get());
+  if (length < 0) return fail(reporter, "ftell on \"%s\"", name, 4);
+  if (fseek(file.get(), 0, SEEK_SET) != 0) return fail(reporter, "fseek 2 on \"%s\"", name, 5);
+  // An empty file still gets a (one-byte) buffer, so that it fails as a
+  // picture rather than as an allocation.
+  std::unique_ptr<unsigned char, FreeDeleter> buffer(
+      static_cast<unsigned char*>(malloc(length > 0 ? static_cast<size_t>(length) : 1)));
+  if (!buffer) return fail(reporter, "malloc \"%s\"", name, 6);
+  if (fread(buffer.get(), 1, static_cast<size_t>(length), file.get()) != static_cast<size_t>(length))
+    return fail(reporter, "fread \"%s\"", name, 7);
+  file.reset();
+
+  if (found == kByContent) found = imgsizeIsGif(buffer.get(), length) ? kGif : kJpeg;
+  int w = 0;
+  int h = 0;
+  if (found == kGif) {
+    if (!imgsizeGetGifSize(buffer.get(), length, &w, &h))
+      return fail(reporter, "imgsizeGetGifSize \"%s\"", name, 8);
+  } else if (!imgsizeGetJpgSize(buffer.get(), length, &w, &h)) {
+    return fail(reporter, "imgsizeGetJpgSize \"%s\"", name, 9);
+  }
+  if (width) *width = w;
+  if (height) *height = h;
+  if (kind) *kind = found;
+  if (size) *size = static_cast<int>(length);
+  return 0;
+}

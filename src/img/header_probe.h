@@ -1,15 +1,26 @@
 // Picture header probe: width and height of a JPEG or GIF from its headers,
-// without decoding. Never reads outside the file's bytes.
+// without decoding. Never reads outside the file's bytes, whatever they hold.
 #pragma once
 
+// Receives a printf-style format holding one "%s" and the picture name.
 using ProbeReporter = void (*)(const char* format, const char* name);
 
-// Opens prefix + name (see the kind rules by extension), reads it whole and
-// probes it. Out-parameters may be null and are written only on success.
-// Returns 0, or 1..9 (each failure passes its message through reporter).
+// Opens prefix + name (no separator added; prefix may be null) and probes it.
+// Kind by name, case-sensitive: "*.jpg" is read as a JPEG, "*.gif" as a GIF;
+// any other name tries name.gif (a GIF), then name.jpg, then name itself, whose
+// first bytes then decide. Out-parameters may be null and are written only on
+// success: kind 0 JPEG, 1 GIF; size in bytes. Returns 0, or
+//   1 prefix + name + 4 longer than 199 characters   2 nothing opens
+//   3/4/5 seek or position failure   6 no memory   7 short read
+//   8 no GIF header   9 no JPEG signature or baseline/progressive frame.
+// Every failure but 2 passes its message and name through reporter (if any).
 int imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter, int* width,
                    int* height, int* kind, int* size);
 
+// True when buf holds a JFIF, Exif or bare (FF D8 FF DB) JPEG whose marker
+// chain reaches a C0 or C2 frame header; then sets width and height.
 bool imgsizeGetJpgSize(const unsigned char* buf, long length, int* width, int* height);
+// True when buf holds a GIF header; sets the logical screen width and height.
 bool imgsizeGetGifSize(const unsigned char* buf, long length, int* width, int* height);
+// True when buf begins with "GIF87a" or "GIF89a".
 bool imgsizeIsGif(const unsigned char* buf, long length);

@@ -1,9 +1,294 @@
-// Placeholder until the module lands.
+// JPEG adapter: libjpeg driven at full size, one scanline at a time.
 #include "img/jpeg_codec.h"
-#include <cstdlib>
-int imgJpegGetSize(const char*, int*, int*, int*) { return 2; }
-int imgJpegGetUprightSize(const char*, int*, int*, int*) { return 2; }
-int imgJpegReadFile(Img*, const char*) { return 0x20; }
-int imgJpegWriteFile(Img*, const char*, int) { return 0x200; }
-void imgJpegErrorExit(j_common_ptr) { abort(); }
-int imgExifOrientation(const unsigned char*, unsigned) { return 1; }
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "util/file_handle.h"
+
+namespace {
+
+constexpr int kExifMarker = JPEG_APP0 + 1;
+constexpr unsigned char kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+
+// Begins with the standard manager so that libjpeg sees one; the jump context
+// is the recovery point of the read in progress.
+struct ReadErrorMgr {
+  jpeg_error_mgr pub;
+  jmp_buf jump;
+};
+
+// A decompression object with its error record. Zero-initialised, so that
+// destroying it is harmless whether or not jpeg_create_decompress ran (or
+// failed half-way): libjpeg only frees what its memory manager holds.
+struct Reader {
+  ReadErrorMgr err{};
+  jpeg_decompress_struct cinfo{};
+
+  Reader() {
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = imgJpegErrorExit;
+  }
+  ~Reader() { jpeg_destroy_decompress(&cinfo); }
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+};
+
+// Writing keeps the library's default error exit, which ends the process.
+struct Writer {
+  jpeg_error_mgr err{};
+  jpeg_compress_struct cinfo{};
+
+  Writer() {
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+  }
+  ~Writer() { jpeg_destroy_compress(&cinfo); }
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+};
+
+unsigned read16(const unsigned char* p, bool bigEndian) {
+  return bigEndian ? (p[0] << 8) | p[1] : (p[1] << 8) | p[0];
+}
+
+uint32_t read32(const unsigned char* p, bool bigEndian) {
+  return bigEndian ? (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]
+                   : (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+}
+
+// Orientation from the first Exif APP1 segment kept by jpeg_save_markers.
+int savedOrientation(const jpeg_decompress_struct& cinfo) {
+  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+    if (m->marker == kExifMarker && m->data_length >= sizeof kExifHeader &&
+        memcmp(m->data, kExifHeader, sizeof kExifHeader) == 0)
+      return imgExifOrientation(m->data, m->data_length);
+  }
+  return 1;
+}
+
+bool swapsSides(int orientation) { return orientation >= 5; }
+
+// Where the pixels of source row y go in the upright raster: pixel x of the
+// row lands at column col0 + x * dcol, row row0 + x * drow. w and h are the
+// source (stored) width and height.
+struct RowWalk {
+  int col0, dcol, row0, drow;
+};
+
+RowWalk rowWalk(int orientation, int w, int h, int y) {
+  switch (orientation) {
+    case 2: return {w - 1, -1, y, 0};          // mirrored left-right
+    case 3: return {w - 1, -1, h - 1 - y, 0};  // turned half round
+    case 4: return {0, 1, h - 1 - y, 0};       // mirrored top-bottom
+    case 5: return {y, 0, 0, 1};               // transposed
+    case 6: return {h - 1 - y, 0, 0, 1};       // turned a quarter clockwise
+    case 7: return {h - 1 - y, 0, w - 1, -1};  // transversed
+    case 8: return {y, 0, w - 1, -1};          // turned a quarter anticlockwise
+    default: return {0, 1, y, 0};
+  }
+}
+
+unsigned char scale255(unsigned a, unsigned b) { return static_cast<unsigned char>((a * b + 127) / 255); }
+
+// One decoded pixel as RGB. Four components are CMYK (libjpeg turns YCCK
+// into CMYK); Adobe's files store them inverted, 255 meaning no ink.
+// Unusual component counts show their first component as grey.
+void pixelToRgb(const JSAMPLE* s, int components, bool adobeInverted, unsigned char* out) {
+  if (components == 3) {
+    out[0] = s[0];
+    out[1] = s[1];
+    out[2] = s[2];
+  } else if (components == 4) {
+    unsigned c = s[0], m = s[1], y = s[2], k = s[3];
+    if (!adobeInverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    out[0] = scale255(c, k);
+    out[1] = scale255(m, k);
+    out[2] = scale255(y, k);
+  } else {
+    out[0] = out[1] = out[2] = s[0];
+  }
+}
+
+void storeRow(Img* dst, int orientation, int w, int h, int y, const JSAMPLE* row, int components,
+              bool adobeInverted, int columns) {
+  if (orientation == 1 && components == 3) {
+    memcpy(dst->rows[y], row, static_cast<size_t>(columns) * 3);
+    return;
+  }
+  const RowWalk walk = rowWalk(orientation, w, h, y);
+  for (int x = 0; x < columns; ++x) {
+    unsigned char* out = dst->rows[walk.row0 + x * walk.drow] + (walk.col0 + x * walk.dcol) * 3;
+    pixelToRgb(row + static_cast<size_t>(x) * components, components, adobeInverted, out);
+  }
+}
+
+// The library calls of a header read. Runs below the recovery point set by
+// its caller, so it must hold nothing with a destructor: a library error
+// longjmps straight past this frame.
+[[gnu::noinline]] void readHeader(Reader* r, FILE* file, bool keepExif) {
+  jpeg_create_decompress(&r->cinfo);
+  if (keepExif) jpeg_save_markers(&r->cinfo, kExifMarker, 0xFFFF);
+  jpeg_stdio_src(&r->cinfo, file);
+  jpeg_read_header(&r->cinfo, TRUE);
+}
+
+// Returns false after a library error (its message already printed). No
+// object with a destructor may live in this frame: longjmp skips destructors.
+bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif) {
+  if (setjmp(r->err.jump)) return false;
+  readHeader(r, file, keepExif);
+  return true;
+}
+
+// The whole decode, below the recovery point of decodeGuarded: trivially
+// destructible locals only. Writes each scanline straight to its upright
+// place, so no second raster is ever needed.
+[[gnu::noinline]] int decode(Reader* r, FILE* file, Img* dst) {
+  readHeader(r, file, true);
+  jpeg_decompress_struct* c = &r->cinfo;
+  const int orientation = savedOrientation(*c);
+  const int w = static_cast<int>(c->image_width);
+  const int h = static_cast<int>(c->image_height);
+  const bool swap = swapsSides(orientation);
+  if (imgCreate(dst, swap ? h : w, swap ? w : h) != 0) {
+    dst->status |= IMG_JPEG_ALLOC;
+    return IMG_JPEG_ALLOC;
+  }
+
+  jpeg_start_decompress(c);
+  const int components = c->output_components;
+  const JDIMENSION stride = c->output_width * static_cast<JDIMENSION>(components);
+  JSAMPARRAY buffer = (*c->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE, stride, 1);
+  const int columns = static_cast<int>(c->output_width) < w ? static_cast<int>(c->output_width) : w;
+  const bool adobeInverted = c->saw_Adobe_marker;
+  int y = 0;
+  while (c->output_scanline < c->output_height) {
+    jpeg_read_scanlines(c, buffer, 1);
+    if (y < h) storeRow(dst, orientation, w, h, y, buffer[0], components, adobeInverted, columns);
+    ++y;
+  }
+  jpeg_finish_decompress(c);
+  dst->status = 0;
+  return 0;
+}
+
+// Recovery point of a decode. Nothing with a destructor lives in this frame
+// or in decode's; the parameters are never modified after setjmp, so they
+// keep their values when the library jumps back.
+int decodeGuarded(Reader* r, FILE* file, Img* dst) {
+  if (setjmp(r->err.jump)) {
+    imgDestroy(dst);  // the raster, if the error came after it was made
+    dst->rows = nullptr;
+    dst->status = IMG_JPEG_LIBRARY;
+    return IMG_JPEG_LIBRARY;
+  }
+  return decode(r, file, dst);
+}
+
+int headerSize(const char* path, bool upright, int* width, int* height, int* size) {
+  FileHandle file = fileOpen(path, "rb");
+  if (!file) return 2;
+  {
+    Reader r;  // destroyed before the file is measured
+    if (!readHeaderGuarded(&r, file.get(), upright)) return 4;
+    int w = static_cast<int>(r.cinfo.image_width);
+    int h = static_cast<int>(r.cinfo.image_height);
+    if (upright && swapsSides(savedOrientation(r.cinfo))) std::swap(w, h);
+    if (width) *width = w;
+    if (height) *height = h;
+  }
+  if (fseek(file.get(), 0, SEEK_END) != 0) return 8;
+  const long position = ftell(file.get());
+  if (size) *size = static_cast<int>(position);
+  return position < 0 ? 16 : 0;
+}
+
+}  // namespace
+
+int imgExifOrientation(const unsigned char* data, unsigned length) {
+  // "Exif\0\0", then a TIFF header: byte order, 42, offset of the first IFD.
+  if (!data || length < sizeof kExifHeader + 8 || memcmp(data, kExifHeader, sizeof kExifHeader) != 0)
+    return 1;
+  const unsigned char* tiff = data + sizeof kExifHeader;
+  const uint64_t n = length - sizeof kExifHeader;
+  bool bigEndian;
+  if (tiff[0] == 'I' && tiff[1] == 'I')
+    bigEndian = false;
+  else if (tiff[0] == 'M' && tiff[1] == 'M')
+    bigEndian = true;
+  else
+    return 1;
+  if (read16(tiff + 2, bigEndian) != 42) return 1;
+
+  const uint64_t ifd = read32(tiff + 4, bigEndian);
+  if (ifd + 2 > n) return 1;
+  const uint64_t entries = read16(tiff + ifd, bigEndian);
+  if (ifd + 2 + entries * 12 > n) return 1;  // a cut-off IFD is not trusted
+  for (uint64_t i = 0; i < entries; ++i) {
+    const unsigned char* entry = tiff + ifd + 2 + i * 12;
+    if (read16(entry, bigEndian) != 0x0112) continue;
+    // One SHORT, stored at the start of the value field.
+    if (read16(entry + 2, bigEndian) != 3 || read32(entry + 4, bigEndian) != 1) return 1;
+    const unsigned value = read16(entry + 8, bigEndian);
+    return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+  }
+  return 1;
+}
+
+void imgJpegErrorExit(j_common_ptr cinfo) {
+  (*cinfo->err->output_message)(cinfo);
+  longjmp(reinterpret_cast<ReadErrorMgr*>(cinfo->err)->jump, 1);
+}
+
+int imgJpegGetSize(const char* path, int* width, int* height, int* size) {
+  return headerSize(path, false, width, height, size);
+}
+
+int imgJpegGetUprightSize(const char* path, int* width, int* height, int* size) {
+  return headerSize(path, true, width, height, size);
+}
+
+int imgJpegReadFile(Img* dst, const char* path) {
+  dst->rows = nullptr;
+  FileHandle file = fileOpen(path, "rb");
+  if (!file) {
+    dst->status = IMG_JPEG_OPEN;
+    return IMG_JPEG_OPEN;
+  }
+  Reader reader;  // declared after the file: destroyed before it is closed
+  return decodeGuarded(&reader, file.get(), dst);
+}
+
+int imgJpegWriteFile(Img* src, const char* path, int quality) {
+  if (src->status != 0) {
+    src->status |= IMG_JPEG_WRITE_SOURCE;
+    return IMG_JPEG_WRITE_SOURCE;
+  }
+  Writer writer;
+  FileHandle file = fileOpen(path, "wb");
+  if (!file) {
+    src->status |= IMG_JPEG_WRITE_CREATE;
+    return IMG_JPEG_WRITE_CREATE;
+  }
+  jpeg_compress_struct* c = &writer.cinfo;
+  jpeg_stdio_dest(c, file.get());
+  c->image_width = static_cast<JDIMENSION>(src->width);
+  c->image_height = static_cast<JDIMENSION>(src->height);
+  c->input_components = 3;
+  c->in_color_space = JCS_RGB;
+  jpeg_set_defaults(c);
+  jpeg_set_quality(c, quality, TRUE);
+  jpeg_start_compress(c, TRUE);
+  // The raster's own rows go to the library, one per call, uncopied.
+  while (c->next_scanline < c->image_height) jpeg_write_scanlines(c, src->rows + c->next_scanline, 1);
+  jpeg_finish_compress(c);
+  return 0;
+}

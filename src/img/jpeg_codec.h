@@ -1,5 +1,8 @@
 // JPEG adapter over libjpeg (6b interface): header size, decoding into an
 // Img (turned upright by its Exif orientation), encoding an Img.
+//
+// Library errors while reading print the library's message on stderr and come
+// back as a code; warnings (corrupt data) print once and decoding goes on.
 #pragma once
 
 #include <cstddef>
@@ -9,26 +12,38 @@
 
 #include "img/img.h"
 
-// Width and height as the header states them, and the file size.
+// Width and height as the header states them (Exif orientation ignored), and
+// the file size in bytes. Null out-parameters are skipped.
 // Returns 0; 2 cannot open; 4 libjpeg error (its message on stderr);
 // 8 cannot seek to the end; 16 negative file position.
 int imgJpegGetSize(const char* path, int* width, int* height, int* size);
 
 // As imgJpegGetSize, but width and height are those of the upright picture
-// (swapped for Exif orientations 5 to 8).
+// (swapped for Exif orientations 5 to 8), i.e. the size imgJpegReadFile gives.
 int imgJpegGetUprightSize(const char* path, int* width, int* height, int* size);
 
-// Decodes path at full size into the empty record dst, turned upright by its
-// Exif orientation. Returns 0, 0x20, 0x40 or 0x80 (recorded in dst).
+// Decodes path at full size into dst, turned upright by its Exif orientation.
+// Greyscale files give equal channels; CMYK and YCCK files are converted to
+// RGB (Adobe's inverted storage recognised by its APP14 marker).
+// Holds one raster and one scanline buffer besides libjpeg's own state.
+// Returns 0, 0x20 (cannot open), 0x40 (library error: no pixels kept) or
+// 0x80 (raster cannot be allocated; added to imgCreate's status).
+// REQUIRES: dst is an empty record (its rows are overwritten, not released).
 int imgJpegReadFile(Img* dst, const char* path);
 
-// Encodes src to path at quality (baseline tables). Returns 0, 0x100 or
-// 0x200 (added to src's status). A library error ends the process (status 1).
+// Encodes src to path at quality (baseline tables), RGB, no Exif data.
+// Returns 0; 0x100 when src's status is not 0 (no file made); 0x200 when path
+// cannot be created. Either is added to src's status. A library error while
+// encoding (e.g. an empty raster) prints its message and ends the process
+// with exit status 1.
 int imgJpegWriteFile(Img* src, const char* path, int quality);
 
-// libjpeg error exit while reading: prints the message, jumps back.
+// libjpeg error exit while reading: prints the message, jumps back to the
+// reader's recovery point.
+// REQUIRES: cinfo->err is the error record of one of this module's readers.
 [[noreturn]] void imgJpegErrorExit(j_common_ptr cinfo);
 
-// Exif orientation (1..8) read from a JPEG's APP1 segment payload (starting at
-// "Exif\0\0"); 1 when absent or invalid.
+// Exif orientation (1..8) read from a JPEG's APP1 segment payload starting at
+// "Exif\0\0" (either TIFF byte order). 1 when the tag is absent, its type or
+// count is wrong, its value is out of range, or any offset leaves the data.
 int imgExifOrientation(const unsigned char* data, unsigned length);

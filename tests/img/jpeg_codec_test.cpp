@@ -1,0 +1,337 @@
+#include "img/jpeg_codec.h"
+
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+using testsupport::TempDir;
+using Rgb = std::array<int, 3>;
+using Bytes = std::vector<unsigned char>;
+
+constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
+
+struct OwnedImg {
+  Img img{};
+  ~OwnedImg() { imgDestroy(&img); }
+};
+
+Rgb pixel(const Img& img, int x, int y) {
+  const unsigned char* p = img.rows[y] + x * 3;
+  return {p[0], p[1], p[2]};
+}
+
+::testing::AssertionResult near(const Rgb& got, const Rgb& want, int tolerance = 24) {
+  for (int c = 0; c < 3; ++c)
+    if (std::abs(got[c] - want[c]) > tolerance)
+      return ::testing::AssertionFailure() << "got " << got[0] << "," << got[1] << "," << got[2] << " want "
+                                           << want[0] << "," << want[1] << "," << want[2];
+  return ::testing::AssertionSuccess();
+}
+
+// Writes a JPEG of components samples per pixel from sample(x, y, k); app1,
+// when given, goes in right after the library's own markers.
+void writeJpeg(const std::string& path, int w, int h, int components, J_COLOR_SPACE space,
+               const std::function<int(int, int, int)>& sample, const Bytes& app1 = {},
+               const std::function<void(jpeg_compress_struct*)>& tune = {}) {
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  jpeg_stdio_dest(&c, f);
+  c.image_width = w;
+  c.image_height = h;
+  c.input_components = components;
+  c.in_color_space = space;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 95, TRUE);
+  if (tune) tune(&c);
+  jpeg_start_compress(&c, TRUE);
+  if (!app1.empty()) jpeg_write_marker(&c, JPEG_APP0 + 1, app1.data(), static_cast<unsigned>(app1.size()));
+  Bytes row(static_cast<size_t>(w) * components);
+  while (c.next_scanline < c.image_height) {
+    for (int x = 0; x < w; ++x)
+      for (int k = 0; k < components; ++k)
+        row[static_cast<size_t>(x) * components + k] = static_cast<unsigned char>(sample(x, c.next_scanline, k));
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  fclose(f);
+}
+
+// 64 x 32, quadrants red | green over blue | white.
+void writeQuadrants(const std::string& path, const Bytes& app1 = {}) {
+  writeJpeg(path, 64, 32, 3, JCS_RGB, [](int x, int y, int k) {
+    const Rgb& q = y < 16 ? (x < 32 ? kRed : kGreen) : (x < 32 ? kBlue : kWhite);
+    return q[k];
+  }, app1);
+}
+
+void put16(Bytes& b, unsigned v, bool mm) {
+  if (mm) b.insert(b.end(), {static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)});
+  else b.insert(b.end(), {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)});
+}
+void put32(Bytes& b, unsigned v, bool mm) {
+  put16(b, mm ? v >> 16 : v & 0xFFFF, mm);
+  put16(b, mm ? v & 0xFFFF : v >> 16, mm);
+}
+
+// "Exif\0\0" + TIFF header + IFD0 of two entries: an image width, then the
+// orientation as a SHORT with the given type and count.
+Bytes exifSegment(unsigned orientation, bool mm, unsigned type = 3, unsigned count = 1) {
+  Bytes b = {'E', 'x', 'i', 'f', 0, 0};
+  const unsigned char order = mm ? 'M' : 'I';
+  b.insert(b.end(), {order, order});
+  put16(b, 42, mm);
+  put32(b, 8, mm);
+  put16(b, 2, mm);
+  put16(b, 0x0100, mm), put16(b, 3, mm), put32(b, 1, mm), put16(b, 32, mm), put16(b, 0, mm);
+  put16(b, 0x0112, mm), put16(b, type, mm), put32(b, count, mm), put16(b, orientation, mm), put16(b, 0, mm);
+  put32(b, 0, mm);
+  return b;
+}
+
+TEST(JpegCodec, WrittenRasterReadsBackWithItsSize) {
+  TempDir dir;
+  OwnedImg src;
+  ASSERT_EQ(imgCreate(&src.img, 96, 73), 0);
+  for (int y = 0; y < 73; ++y)
+    for (int x = 0; x < 96; ++x) {
+      unsigned char* p = src.img.rows[y] + x * 3;
+      p[0] = static_cast<unsigned char>(x * 2), p[1] = static_cast<unsigned char>(y * 3), p[2] = 128;
+    }
+  const std::string path = dir / "out.jpg";
+  ASSERT_EQ(imgJpegWriteFile(&src.img, path.c_str(), 85), 0);
+
+  int w = 0, h = 0, size = 0;
+  ASSERT_EQ(imgJpegGetSize(path.c_str(), &w, &h, &size), 0);
+  EXPECT_EQ(w, 96);
+  EXPECT_EQ(h, 73);
+  EXPECT_EQ(size, static_cast<int>(testsupport::readFile(path).size()));
+  OwnedImg back;
+  ASSERT_EQ(imgJpegReadFile(&back.img, path.c_str()), 0);
+  EXPECT_EQ(back.img.status, 0);
+  EXPECT_EQ(back.img.width, 96);
+  EXPECT_EQ(back.img.height, 73);
+  EXPECT_TRUE(near(pixel(back.img, 50, 40), {100, 120, 128}));
+  // Derived pictures never carry Exif data.
+  EXPECT_EQ(testsupport::readFile(path).find("Exif"), std::string::npos);
+}
+
+TEST(JpegCodec, GreyscaleDecodesToEqualChannels) {
+  TempDir dir;
+  testsupport::makeJpeg(dir / "g.jpg", 40, 30, 3, 1);
+  OwnedImg img;
+  ASSERT_EQ(imgJpegReadFile(&img.img, (dir / "g.jpg").c_str()), 0);
+  ASSERT_EQ(img.img.width, 40);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const Rgb p = pixel(img.img, x, y);
+      ASSERT_TRUE(p[0] == p[1] && p[1] == p[2]) << x << "," << y;
+    }
+}
+
+// Four-component files become RGB: plain CMYK stores ink amounts, Adobe's
+// CMYK and YCCK store them inverted.
+TEST(JpegCodec, FourComponentPicturesBecomeRgb) {
+  struct Case {
+    const char* name;
+    bool adobe;
+    J_COLOR_SPACE stored;
+  };
+  const Case cases[] = {{"plain CMYK", false, JCS_CMYK}, {"Adobe CMYK", true, JCS_CMYK}, {"Adobe YCCK", true, JCS_YCCK}};
+  // Left half full magenta + yellow ink (red), right half half black (grey).
+  const std::array<int, 4> inkRed{0, 255, 255, 0}, inkGrey{0, 0, 0, 128};
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string path = dir / "cmyk.jpg";
+    writeJpeg(path, 16, 8, 4, JCS_CMYK, [&](int x, int, int k) {
+      const int ink = (x < 8 ? inkRed : inkGrey)[k];
+      return c.adobe ? 255 - ink : ink;
+    }, {}, [&](jpeg_compress_struct* cinfo) {
+      jpeg_set_colorspace(cinfo, c.stored);
+      cinfo->write_Adobe_marker = c.adobe;
+    });
+    OwnedImg img;
+    ASSERT_EQ(imgJpegReadFile(&img.img, path.c_str()), 0) << c.name;
+    EXPECT_TRUE(near(pixel(img.img, 2, 4), kRed)) << c.name;
+    EXPECT_TRUE(near(pixel(img.img, 13, 4), {127, 127, 127})) << c.name;
+  }
+}
+
+TEST(JpegCodec, ExifOrientationTurnsPictureUpright) {
+  // Upright quadrants (top-left, top-right, bottom-left, bottom-right) of the
+  // stored red | green over blue | white.
+  const std::array<Rgb, 4> upright[9] = {
+      {}, {kRed, kGreen, kBlue, kWhite}, {kGreen, kRed, kWhite, kBlue}, {kWhite, kBlue, kGreen, kRed},
+      {kBlue, kWhite, kRed, kGreen}, {kRed, kBlue, kGreen, kWhite}, {kBlue, kRed, kWhite, kGreen},
+      {kWhite, kGreen, kBlue, kRed}, {kGreen, kWhite, kRed, kBlue}};
+  TempDir dir;
+  for (bool mm : {false, true}) {
+    for (unsigned o = 1; o <= 8; ++o) {
+      SCOPED_TRACE(::testing::Message() << "orientation " << o << (mm ? " MM" : " II"));
+      const std::string path = dir / ("o" + std::to_string(o) + (mm ? "m" : "i") + ".jpg");
+      writeQuadrants(path, exifSegment(o, mm));
+      const int uw = o >= 5 ? 32 : 64, uh = o >= 5 ? 64 : 32;
+      int w = 0, h = 0;
+      ASSERT_EQ(imgJpegGetSize(path.c_str(), &w, &h, nullptr), 0);
+      EXPECT_EQ(w, 64);
+      EXPECT_EQ(h, 32);
+      ASSERT_EQ(imgJpegGetUprightSize(path.c_str(), &w, &h, nullptr), 0);
+      EXPECT_EQ(w, uw);
+      EXPECT_EQ(h, uh);
+      OwnedImg img;
+      ASSERT_EQ(imgJpegReadFile(&img.img, path.c_str()), 0);
+      ASSERT_EQ(img.img.width, uw);
+      ASSERT_EQ(img.img.height, uh);
+      const int qx[2] = {uw / 4, uw * 3 / 4}, qy[2] = {uh / 4, uh * 3 / 4};
+      for (int q = 0; q < 4; ++q) EXPECT_TRUE(near(pixel(img.img, qx[q % 2], qy[q / 2]), upright[o][q])) << q;
+      // Corner pixels land exactly: the transform is a permutation.
+      EXPECT_TRUE(near(pixel(img.img, 0, 0), upright[o][0], 40));
+      EXPECT_TRUE(near(pixel(img.img, uw - 1, uh - 1), upright[o][3], 40));
+    }
+  }
+}
+
+TEST(JpegCodec, BrokenExifDecodesAsStored) {
+  Bytes truncatedIfd = exifSegment(6, false);
+  truncatedIfd.resize(6 + 8 + 2 + 12 + 6);  // the orientation entry cut off
+  Bytes farOffset = exifSegment(6, true);
+  farOffset[13] = 0xF0;  // IFD offset past the segment
+  const Bytes cases[] = {truncatedIfd, farOffset, exifSegment(6, false, 3, 2), exifSegment(6, true, 4, 1),
+                         exifSegment(9, false), exifSegment(0, true)};
+  TempDir dir;
+  for (const Bytes& segment : cases) {
+    const std::string path = dir / "broken.jpg";
+    writeQuadrants(path, segment);
+    int w = 0, h = 0;
+    ASSERT_EQ(imgJpegGetUprightSize(path.c_str(), &w, &h, nullptr), 0);
+    EXPECT_EQ(w, 64);
+    OwnedImg img;
+    ASSERT_EQ(imgJpegReadFile(&img.img, path.c_str()), 0);
+    ASSERT_EQ(img.img.width, 64);
+    EXPECT_TRUE(near(pixel(img.img, 8, 8), kRed));
+    EXPECT_TRUE(near(pixel(img.img, 56, 24), kWhite));
+  }
+}
+
+TEST(ExifOrientation, ReadsOnlyWellFormedTags) {
+  const Bytes good = exifSegment(3, true);
+  EXPECT_EQ(imgExifOrientation(good.data(), static_cast<unsigned>(good.size())), 3);
+  EXPECT_EQ(imgExifOrientation(nullptr, 0), 1);
+  Bytes badOrder = exifSegment(3, false);
+  badOrder[6] = 'X';
+  EXPECT_EQ(imgExifOrientation(badOrder.data(), static_cast<unsigned>(badOrder.size())), 1);
+  Bytes bigCount = exifSegment(3, false);
+  bigCount[14] = 0xFF;  // IFD claims 255 entries
+  EXPECT_EQ(imgExifOrientation(bigCount.data(), static_cast<unsigned>(bigCount.size())), 1);
+  // Every cut of a valid segment stays inside it (checked under ASan) and
+  // gives the tag only once the whole IFD is there.
+  const Bytes full = exifSegment(8, false);
+  for (size_t n = 0; n <= full.size(); ++n) {
+    Bytes cut(full.begin(), full.begin() + static_cast<long>(n));
+    EXPECT_EQ(imgExifOrientation(cut.data(), static_cast<unsigned>(n)), n >= 6 + 8 + 2 + 24 ? 8 : 1) << n;
+  }
+}
+
+TEST(JpegCodec, NotAJpegReportsLibraryMessage) {
+  TempDir dir;
+  const std::string path = dir / "fake.jpg";
+  testsupport::writeFile(path, "GIF89a not a jpeg at all");
+  ::testing::internal::CaptureStderr();
+  int w = -7;
+  EXPECT_EQ(imgJpegGetSize(path.c_str(), &w, nullptr, nullptr), 4);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("Not a JPEG file: starts with 0x47 0x49"), std::string::npos);
+  EXPECT_EQ(w, -7);
+  OwnedImg img;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(imgJpegReadFile(&img.img, path.c_str()), 0x40);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(img.img.status, 0x40);
+  EXPECT_EQ(img.img.rows, nullptr);
+}
+
+TEST(JpegCodec, MissingFileCannotBeOpened) {
+  OwnedImg img;
+  EXPECT_EQ(imgJpegGetSize("/nonexistent/x.jpg", nullptr, nullptr, nullptr), 2);
+  EXPECT_EQ(imgJpegReadFile(&img.img, "/nonexistent/x.jpg"), 0x20);
+  EXPECT_EQ(img.img.status, 0x20);
+}
+
+TEST(JpegCodec, TruncatedFiles) {
+  TempDir dir;
+  testsupport::makeJpeg(dir / "full.jpg", 64, 64);
+  const std::string bytes = testsupport::readFile(dir / "full.jpg");
+  // Cut in the header: a library error, and no raster is kept.
+  testsupport::writeFile(dir / "head.jpg", bytes.substr(0, 30));
+  OwnedImg head;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(imgJpegGetSize((dir / "head.jpg").c_str(), nullptr, nullptr, nullptr), 4);
+  EXPECT_EQ(imgJpegReadFile(&head.img, (dir / "head.jpg").c_str()), 0x40);
+  EXPECT_FALSE(::testing::internal::GetCapturedStderr().empty());
+  EXPECT_EQ(head.img.rows, nullptr);
+  // Cut in the picture data: a warning, and the picture decodes.
+  testsupport::writeFile(dir / "data.jpg", bytes.substr(0, bytes.size() / 2));
+  OwnedImg data;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(imgJpegReadFile(&data.img, (dir / "data.jpg").c_str()), 0);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("Premature end of JPEG file"), std::string::npos);
+  EXPECT_EQ(data.img.width, 64);
+  EXPECT_EQ(data.img.height, 64);
+}
+
+TEST(JpegCodec, HeaderClaimingHugeRasterIsAllocationFailure) {
+  TempDir dir;
+  testsupport::makeJpeg(dir / "small.jpg", 16, 16);
+  std::string bytes = testsupport::readFile(dir / "small.jpg");
+  const size_t sof = bytes.find("\xFF\xC0");
+  ASSERT_NE(sof, std::string::npos);
+  bytes.replace(sof + 5, 4, "\xEA\x60\xEA\x60");  // 60000 x 60000
+  testsupport::writeFile(dir / "huge.jpg", bytes);
+  OwnedImg img;
+  EXPECT_EQ(imgJpegReadFile(&img.img, (dir / "huge.jpg").c_str()), 0x80);
+  EXPECT_NE(img.img.status & 0x80, 0);
+  EXPECT_EQ(img.img.rows, nullptr);
+}
+
+TEST(JpegCodec, WriteRefusals) {
+  TempDir dir;
+  Img invalid{1, 10, 10, nullptr};
+  EXPECT_EQ(imgJpegWriteFile(&invalid, (dir / "a.jpg").c_str(), 85), 0x100);
+  EXPECT_EQ(invalid.status, 0x101);
+  EXPECT_FALSE(testsupport::fileExists(dir / "a.jpg"));
+
+  OwnedImg src;
+  ASSERT_EQ(imgCreate(&src.img, 8, 8), 0);
+  EXPECT_EQ(imgJpegWriteFile(&src.img, (dir / "missing/dir/b.jpg").c_str(), 85), 0x200);
+  EXPECT_EQ(src.img.status, 0x200);
+  src.img.status = 0;  // so that the raster is released
+}
+
+TEST(JpegCodecDeathTest, EmptyRasterEndsProcessWithStatusOne) {
+  TempDir dir;
+  const std::string path = dir / "empty.jpg";
+  EXPECT_EXIT(
+      {
+        Img empty{};
+        imgCreate(&empty, 0, 5);
+        imgJpegWriteFile(&empty, path.c_str(), 85);
+        _exit(0);
+      },
+      ::testing::ExitedWithCode(1), "Empty JPEG image");
+}
+
+}  // namespace
