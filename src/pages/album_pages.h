@@ -1,5 +1,11 @@
 // The Frameset, Left and Right pages of a directory's album, and the caption
 // reader behind its titles.
+//
+// Pages are written beside the file that causes them (path: that file's path
+// as the walk holds it; relPath: its root-relative part, which sets the
+// "$rootdir$" climb). A page that cannot be created ends the run through
+// error("can't create ..."). Names in href/src values and script arguments
+// are written in linkForm, so any file name gives a working link.
 #pragma once
 
 #include <cstdio>
@@ -24,8 +30,9 @@ void htmlWriteRightEmpty(int& rightWritten, const char* relPath, const char* pat
 // writing the Frameset and the empty Right page).
 void htmlOpenLeft(FileHandle& left, const char* path, int& rightWritten, const char* relPath);
 
-// One picture's Left entry, and its own Right page when it has a medium or a
-// caption file.
+// One picture's Left entry, and its own Right page (pic.md.html with a
+// medium, else pic.html when pic.txt loads). Adds the rollover's bare file
+// name, unescaped, to preload. medium: mediumPath exists and is shown.
 void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath, int index,
                     const char* rolloverPath, StrList* preload, bool medium, const char* mediumPath,
                     int& rightWritten, const char* relPath);

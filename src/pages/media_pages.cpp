@@ -1,5 +1,118 @@
-// Placeholder until the module lands.
+// MP3 page, play list and video page of one directory.
 #include "pages/media_pages.h"
-void htmlAddMp3(FileHandle&, const char*, int, FileHandle&, int&, FileHandle&) {}
-void htmlAddVideo(FileHandle&, const char*, int, FileHandle&, int&) {}
-MpgHeader mpgHeaderBytes(const char*) { return {0, 0}; }
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "img/derived_names.h"
+#include "pages/album_pages.h"
+#include "pages/templates.h"
+#include "run/fatal.h"
+#include "run/settings.h"
+#include "util/paths.h"
+#include "util/text_encode.h"
+
+namespace {
+
+constexpr int kEntrySize = 400;
+
+// A page that cannot be created ends the run: the album would be broken.
+FileHandle createPage(const char* path, const char* name) {
+  const std::string pagePath = pathSiblingName(path, name);
+  FileHandle page = fileOpen(pagePath.c_str(), "wt");
+  if (!page) error("can't create \"%s\"", pagePath.c_str());
+  return page;
+}
+
+// The play-list text of path: the file name alone, or the -mp3: prefix and
+// the path as given (less a leading "./"). An entry that would not fit ends
+// the run rather than write a wrong line.
+std::string playlistEntry(const char* path) {
+  const char* prefix = gSettings.mp3Prefix;
+  if (!prefix[0]) return pathFileName(path);
+  const char* tail = path;
+  if (strStartsWith(tail, "./") || strStartsWith(tail, ".\\")) tail += 2;
+  char joined[kEntrySize];
+  const char* entry = strConcatBounded(joined, prefix, tail);
+  if (!entry[0]) error("path too long \"%s\"", path);
+  std::string text = entry;
+  // A prefix with '/' is a URL or a Unix path: separators must follow it.
+  if (strchr(prefix, '/')) {
+    for (char& c : text) {
+      if (c == '\\') c = '/';
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+void htmlAddMp3(FileHandle& left, const char* path, int rootOffset, FileHandle& mp3Page,
+                int& rightWritten, FileHandle& playlist) {
+  if (!strEndsWithNoCase(path, ".mp3")) return;
+  const char* relPath = path + rootOffset;
+  htmlOpenLeft(left, path, rightWritten, relPath);
+  if (!mp3Page) {
+    // Stands in for the empty Right page htmlOpenLeft may just have written.
+    mp3Page = createPage(path, "quorvelRight.html");
+    templateWrite(mp3Page.get(), relPath, gTemplates.mp3Begin);
+    fputs("<li> <a href=\"liste.m3u\"><b>liste.m3u</b></a>\n", mp3Page.get());
+    rightWritten = 1;
+    fputs("<a href=\"quorvelRight.html\" target=\"right\"><b>MP3</b></a><p>\n", left.get());
+  }
+  const char* name = pathFileName(path);
+  fprintf(mp3Page.get(), "<li> <a href=\"%s\">%s</a>\n", linkForm(name).c_str(),
+          textForm(name).c_str());
+  if (gSettings.mp3KoMo) fprintf(mp3Page.get(), "(%s)\n", sizeText(fileSize(path)));
+
+  if (!playlist) {
+    playlist = createPage(path, "liste.m3u");
+    templateWrite(playlist.get(), relPath, gTemplates.m3uBegin);
+  }
+  urlEncodeM3u(playlist.get(), playlistEntry(path).c_str());
+  fputs("\n", playlist.get());
+}
+
+void htmlAddVideo(FileHandle& left, const char* path, int rootOffset, FileHandle& videoPage,
+                  int& rightWritten) {
+  if (!strEndsWithNoCase(path, ".mpg") && !strEndsWithNoCase(path, ".avi")) return;
+  const char* relPath = path + rootOffset;
+  htmlOpenLeft(left, path, rightWritten, relPath);
+  if (!videoPage) {
+    videoPage = createPage(path, "quorvelVideo.html");
+    templateWrite(videoPage.get(), relPath, gTemplates.videoBegin);
+    fputs("<a href=\"quorvelVideo.html\" target=\"right\"><b>VIDEO</b></a><p>\n", left.get());
+  }
+  FILE* out = videoPage.get();
+  const char* name = pathFileName(path);
+  const std::string link = linkForm(name);
+  fprintf(out,
+          "<center><table cellspacing=\"0\" cellpadding=\"8\" bgcolor=\"#ffff99\"><tr>"
+          "<td align=\"center\"><embed src=\"%s\" autostart=\"false\" "
+          "controls=\"smallconsole,playbutton,pausebutton,stopbutton\"",
+          link.c_str());
+  if (strEndsWithNoCase(path, ".mpg")) {
+    // The MPEG sequence header's size code: only the two sizes we know.
+    const MpgHeader header = mpgHeaderBytes(path);
+    if (header.byte10 == 0x03 && header.byte11 == 0x91) {
+      fputs(" width=\"160\" height=\"158\"", out);
+    } else if (header.byte10 == 0x0E && header.byte11 == 0x3B) {
+      fputs(" width=\"320\" height=\"286\"", out);
+    }
+  } else {
+    fputs(" width=\"320\" height=\"240\"", out);
+  }
+  fprintf(out, "><br><a href=\"%s\"><code>%s</code></a></td></tr></table></center><p>",
+          link.c_str(), textForm(name).c_str());
+}
+
+MpgHeader mpgHeaderBytes(const char* path) {
+  FileHandle in = fileOpen(path, "rb");
+  if (!in) return {0, 0};
+  fseek(in.get(), 10, SEEK_SET);
+  MpgHeader header;
+  header.byte10 = fgetc(in.get());
+  header.byte11 = fgetc(in.get());
+  return header;
+}

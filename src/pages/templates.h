@@ -21,6 +21,8 @@ struct TemplateSet {
   const char* videoEnd;
 };
 
+// The process-wide Template set. Slots point at built-in constants or at
+// private copies made by confLoad; they live until the next templatesReset.
 extern TemplateSet gTemplates;
 
 // The three built-in frameset templates ("%d" the width, "%%" a per-cent).
@@ -31,11 +33,14 @@ extern const char* const kFramesetNotree;
 // Puts every slot back to its built-in text (frameset: the default one).
 void templatesReset();
 
-// Replaces the slots with the sections of the configuration file; ends the
-// run when the file cannot be loaded or a section exceeds 1496 characters.
+// Replaces each slot whose section the configuration file holds (first
+// section of that name, content byte for byte); other slots keep their text.
+// Ends the run through error() when the file cannot be loaded or is empty,
+// or when a section exceeds 1496 characters.
 void confLoad(const char* fileName);
 
-// Writes text with the -lw: width for its first "%d", a style-sheet link
-// before "</head>" under -css:, and "../" per separator of relPath for each
-// "$rootdir$".
+// Writes text with the -lw: width for its first "%d", under -css: a
+// style-sheet link line before the first "</head>" (else "</HEAD>"), and "../"
+// per '/' or '\' of relPath for each "$rootdir$". relPath: root-relative path
+// of the file or directory that causes the page. A -css: text of any length.
 void templateWrite(FILE* out, const char* relPath, const char* text);

@@ -1,0 +1,311 @@
+#include "pages/album_pages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "pages/expected_pages.h"
+#include "pages/templates.h"
+#include "run/settings.h"
+#include "support/test_support.h"
+#include "util/str_list.h"
+
+using testsupport::fileExists;
+using testsupport::makeJpeg;
+using testsupport::readFile;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+namespace {
+
+// The Left page entry of a picture, as written for the given names.
+std::string entry(const std::string& target, int index, const std::string& vr,
+                  const std::string& vi, const std::string& size = "") {
+  return "<a href=\"" + target + "\" target=\"right\" onMouseOver=\"return _1('i" +
+         std::to_string(index) + "','" + vr + "','" + vi +
+         "','zoom...');\" onMouseOut=\"return _2();\"><img name=\"i" + std::to_string(index) +
+         "\" src=\"" + vi + "\"" + size + " border=\"0\" vspace=\"1\"></a><br>\n";
+}
+
+class AlbumPages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetPageState();
+    strListInit(&preload_);
+    testsupport::makeDirs(root_);
+  }
+  void TearDown() override {
+    left_.reset();
+    strListRelease(free, &preload_);
+    resetPageState();
+  }
+
+  // htmlAddPicture for base.ext in the album's subdirectory sub ("" for the
+  // root), with the derived names the pipeline would pass.
+  void addPicture(const std::string& sub, const std::string& base, const std::string& ext,
+                  int index, bool medium) {
+    const std::string rel = sub + base + ext;
+    const std::string dir = root_ + "/" + sub;
+    const std::string pic = dir + base + ext;
+    const std::string vi = dir + base + ".vi.jpg";
+    const std::string vr = dir + base + ".vr.jpg";
+    const std::string md = dir + base + ".md.jpg";
+    testsupport::makeDirs(dir);
+    htmlAddPicture(left_, pic.c_str(), vi.c_str(), index, vr.c_str(), &preload_, medium,
+                   md.c_str(), rightWritten_, rel.c_str());
+  }
+
+  // The Left page so far (closes it).
+  std::string leftPage(const std::string& sub = "") {
+    left_.reset();
+    return readFile(root_ + "/" + sub + "quorvelLeft.html");
+  }
+  std::string page(const std::string& name) { return readFile(root_ + "/" + name); }
+
+  std::string titleBlock(const std::string& titleTxt) {
+    writeFile(root_ + "/title.txt", titleTxt);
+    const std::string out = dir_ / "block.html";
+    FILE* f = fopen(out.c_str(), "wt");
+    htmlWriteTitleBlock(f, (root_ + "/pic.jpg").c_str());
+    fclose(f);
+    return readFile(out);
+  }
+
+  TempDir dir_;
+  const std::string root_ = dir_ / "photos";
+  FileHandle left_;
+  int rightWritten_ = 0;
+  StrList preload_{};
+};
+
+TEST_F(AlbumPages, CaptionTextIsPlainAndTitleIsTheTSections) {
+  writeFile(root_ + "/a.txt", "<t>Beach</t> at noon");
+  char text[1500], title[150];
+  ASSERT_TRUE(captionRead(text, 1500, title, 150, (root_ + "/a.txt").c_str()));
+  EXPECT_STREQ("Beach at noon", text);
+  EXPECT_STREQ("Beach", title);
+
+  writeFile(root_ + "/b.txt", "<t>A</t><t>B</t>");
+  ASSERT_TRUE(captionRead(text, 1500, title, 150, (root_ + "/b.txt").c_str()));
+  EXPECT_STREQ("A - B", title);
+}
+
+TEST_F(AlbumPages, CaptionMissingLeavesBuffersUntouched) {
+  char text[1500] = "keep", title[150] = "me";
+  EXPECT_FALSE(captionRead(text, 1500, title, 150, (root_ + "/none.txt").c_str()));
+  writeFile(root_ + "/empty.txt", "");
+  EXPECT_FALSE(captionRead(text, 1500, title, 150, (root_ + "/empty.txt").c_str()));
+  EXPECT_STREQ("keep", text);
+  EXPECT_STREQ("me", title);
+}
+
+TEST_F(AlbumPages, CaptionOfAnyLengthIsCutToItsBuffers) {
+  writeFile(root_ + "/long.txt", "<t>" + std::string(400, 't') + "</t>" + std::string(5000, 'x'));
+  char text[1500], title[150];
+  ASSERT_TRUE(captionRead(text, 1500, title, 150, (root_ + "/long.txt").c_str()));
+  EXPECT_EQ(std::string(400, 't') + std::string(1099, 'x'), text);
+  EXPECT_EQ(std::string(149, 't'), title);
+}
+
+TEST_F(AlbumPages, TitleBlockShowsTitleTextAndSpacer) {
+  EXPECT_EQ("<b>Trip</b><br>\n<font size=\"-1\">Trip in summer</font><br>\n&nbsp;<br>\n",
+            titleBlock("<t>Trip</t> in summer"));
+  EXPECT_EQ("&nbsp;<br>\n", titleBlock("<t></t>"));
+  EXPECT_EQ("", titleBlock(""));
+}
+
+TEST_F(AlbumPages, DefaultFramesetIsFormattedWithTheWidthOnly) {
+  gSettings.lw = 150;
+  gSettings.css = "style.css";  // no link: the default frameset is not a template
+  testsupport::makeDirs(root_ + "/sub");
+  htmlWriteFrameset((root_ + "/sub/pic.jpg").c_str(), "sub/pic.jpg");
+  EXPECT_EQ(expected::kFramesetDefault150, readFile(root_ + "/sub/quorvelFrameset.html"));
+}
+
+TEST_F(AlbumPages, NotreeAndNotopFramesetsHaveSinglePercent) {
+  gSettings.lw = 150;
+  gTemplates.frameset = kFramesetNotree;
+  htmlWriteFrameset((root_ + "/pic.jpg").c_str(), "pic.jpg");
+  EXPECT_EQ(expected::kFramesetNotree150, page("quorvelFrameset.html"));
+  gTemplates.frameset = kFramesetNotop;
+  htmlWriteFrameset((root_ + "/pic.jpg").c_str(), "pic.jpg");
+  EXPECT_EQ(expected::kFramesetNotop150, page("quorvelFrameset.html"));
+}
+
+TEST_F(AlbumPages, NotreeFramesetGetsTheStyleSheetLink) {
+  gSettings.lw = 150;
+  gSettings.css = "style.css";
+  gTemplates.frameset = kFramesetNotree;
+  testsupport::makeDirs(root_ + "/sub");
+  htmlWriteFrameset((root_ + "/sub/pic.jpg").c_str(), "sub\\pic.jpg");
+  std::string want = expected::kFramesetNotree150;
+  want.insert(want.find("</head>"), expected::cssLink("../"));
+  EXPECT_EQ(want, readFile(root_ + "/sub/quorvelFrameset.html"));
+}
+
+TEST_F(AlbumPages, ConfiguredFramesetGoesThroughTheEmitter) {
+  gTemplates.frameset = "<f %d %d %% $rootdir$>";
+  testsupport::makeDirs(root_ + "/a/b");
+  htmlWriteFrameset((root_ + "/a/b/pic.jpg").c_str(), "a\\b/pic.jpg");
+  EXPECT_EQ("<f 128 %d %% ../../>", readFile(root_ + "/a/b/quorvelFrameset.html"));
+}
+
+TEST_F(AlbumPages, FirstSmallPictureOpensTheAlbum) {
+  makeJpeg(root_ + "/pic.vi.jpg", 96, 72);
+  addPicture("", "pic", ".jpg", 1, false);
+
+  EXPECT_TRUE(left_);
+  EXPECT_EQ(1, rightWritten_);
+  EXPECT_STREQ("pic.vr.jpg", strListNames(&preload_));
+  EXPECT_EQ(expected::kRightEmpty, page("quorvelRight.html"));
+  EXPECT_TRUE(fileExists(root_ + "/quorvelFrameset.html"));
+  EXPECT_FALSE(fileExists(root_ + "/pic.html"));
+  EXPECT_EQ(expected::kLeftBegin + "<center>\n" +
+                entry("pic.jpg", 1, "pic.vr.jpg", "pic.vi.jpg", " width=\"96\" height=\"72\""),
+            leftPage());
+}
+
+TEST_F(AlbumPages, SecondPictureAddsOnlyItsEntry) {
+  writeFile(root_ + "/title.txt", "<t>Trip</t>");
+  addPicture("", "a", ".jpg", 1, false);
+  remove((root_ + "/quorvelFrameset.html").c_str());
+  remove((root_ + "/quorvelRight.html").c_str());
+  addPicture("", "b", ".jpg", 2, false);
+
+  EXPECT_FALSE(fileExists(root_ + "/quorvelFrameset.html"));
+  EXPECT_FALSE(fileExists(root_ + "/quorvelRight.html"));
+  const NameList names = strListNames(&preload_);
+  EXPECT_STREQ("a.vr.jpg", names);
+  EXPECT_STREQ("b.vr.jpg", names + 9);
+  EXPECT_EQ(expected::kLeftBegin + "<b>Trip</b><br>\n<font size=\"-1\">Trip</font><br>\n" +
+                "&nbsp;<br>\n<center>\n" + entry("a.jpg", 1, "a.vr.jpg", "a.vi.jpg") +
+                entry("b.jpg", 2, "b.vr.jpg", "b.vi.jpg"),
+            leftPage());
+}
+
+TEST_F(AlbumPages, EmptyRightPageIsNotWrittenOverAnMp3Page) {
+  writeFile(root_ + "/quorvelRight.html", "mp3 page");
+  rightWritten_ = 1;
+  htmlWriteRightEmpty(rightWritten_, "song.mp3", (root_ + "/song.mp3").c_str());
+  addPicture("", "pic", ".jpg", 1, false);
+  EXPECT_EQ("mp3 page", page("quorvelRight.html"));
+}
+
+TEST_F(AlbumPages, SmallPictureWithCaptionGetsItsOwnPage) {
+  writeFile(root_ + "/pic.txt", "<t>Beach</t> at noon");
+  addPicture("", "pic", ".jpg", 3, false);
+  EXPECT_EQ(expected::kRightBegin + "Beach at noon<br>\n<img src=\"pic.jpg\">" + expected::kEnd,
+            page("pic.html"));
+  EXPECT_EQ(expected::kLeftBegin + "<center>\n" +
+                entry("pic.html", 3, "pic.vr.jpg", "pic.vi.jpg") +
+                "<font size=\"-1\">Beach</font><br>&nbsp;<br>\n",
+            leftPage());
+}
+
+TEST_F(AlbumPages, LargePictureShowsItsMediumLinkedToTheSource) {
+  makeJpeg(root_ + "/pic.md.jpg", 64, 48);
+  addPicture("", "pic", ".jpg", 1, true);
+  EXPECT_EQ(expected::kRightBegin +
+                "<a href=\"pic.jpg\"><img src=\"pic.md.jpg\" width=\"64\" height=\"48\" "
+                "border=\"0\" vspace=\"1\"></a>\n" +
+                expected::kEnd,
+            page("pic.md.html"));
+  EXPECT_FALSE(fileExists(root_ + "/pic.html"));
+  EXPECT_EQ(expected::kLeftBegin + "<center>\n" +
+                entry("pic.md.html", 1, "pic.vr.jpg", "pic.vi.jpg"),
+            leftPage());
+}
+
+TEST_F(AlbumPages, InfoTextFollowsTheCaptionAndEmptyTitleStillShows) {
+  gSettings.infoText = "cliquer pour zoomer";
+  writeFile(root_ + "/pic.txt", "plain words");
+  addPicture("", "pic", ".jpg", 1, true);
+  EXPECT_EQ(expected::kRightBegin + "plain words<br>\ncliquer pour zoomer<br>\n" +
+                "<a href=\"pic.jpg\"><img src=\"pic.md.jpg\" border=\"0\" vspace=\"1\"></a>\n" +
+                expected::kEnd,
+            page("pic.md.html"));
+  EXPECT_EQ(expected::kLeftBegin + "<center>\n" +
+                entry("pic.md.html", 1, "pic.vr.jpg", "pic.vi.jpg") +
+                "<font size=\"-1\"></font><br>&nbsp;<br>\n",
+            leftPage());
+}
+
+TEST_F(AlbumPages, InfoTextAloneGivesNoPage) {
+  gSettings.infoText = "";
+  addPicture("", "pic", ".jpg", 1, false);
+  EXPECT_FALSE(fileExists(root_ + "/pic.html"));
+}
+
+TEST_F(AlbumPages, GifPicturePagesFollowItsName) {
+  addPicture("", "anim", ".gif", 1, true);
+  addPicture("", "still", ".gif", 2, false);
+  EXPECT_TRUE(fileExists(root_ + "/anim.md.html"));
+  EXPECT_EQ(expected::kLeftBegin + "<center>\n" +
+                entry("anim.md.html", 1, "anim.vr.jpg", "anim.vi.jpg") +
+                entry("still.gif", 2, "still.vr.jpg", "still.vi.jpg"),
+            leftPage());
+}
+
+TEST_F(AlbumPages, RootdirClimbsFromTheSubdirectory) {
+  gTemplates.rightBegin = "[$rootdir$]";
+  gTemplates.rightEnd = "";
+  gTemplates.leftBegin = "{$rootdir$}";
+  gTemplates.rightEmpty = "($rootdir$)";
+  writeFile(root_ + "/sub/pic.txt", "c");
+  addPicture("sub/", "pic", ".jpg", 1, false);
+  EXPECT_EQ("[../]c<br>\n<img src=\"pic.jpg\">", readFile(root_ + "/sub/pic.html"));
+  EXPECT_EQ("(../)", readFile(root_ + "/sub/quorvelRight.html"));
+  EXPECT_EQ("{../}<center>\n", leftPage("sub/").substr(0, 14));
+}
+
+TEST_F(AlbumPages, StyleSheetLinkInLeftAndRightPages) {
+  gSettings.css = "style.css";
+  writeFile(root_ + "/a/b/pic.txt", "c");
+  addPicture("a/b/", "pic", ".jpg", 1, false);
+  std::string head = expected::kHead;
+  head.insert(head.find("</head>"), expected::cssLink("../../"));
+  EXPECT_EQ(head + expected::kBody + expected::kEnd, readFile(root_ + "/a/b/quorvelRight.html"));
+  EXPECT_EQ(head + expected::kBody + "c<br>\n<img src=\"pic.jpg\">" + expected::kEnd,
+            readFile(root_ + "/a/b/pic.html"));
+  std::string leftBegin = expected::kLeftBegin;
+  leftBegin.insert(leftBegin.find("</head>"), expected::cssLink("../../"));
+  EXPECT_EQ(leftBegin, leftPage("a/b/").substr(0, leftBegin.size()));
+}
+
+TEST_F(AlbumPages, NamesAreEscapedInLinksAndScriptArguments) {
+  writeFile(root_ + "/it's #1 100%.txt", "c");
+  addPicture("", "it's #1 100%", ".jpg", 1, true);
+  addPicture("", "caf\xe9<\"&>", ".jpg", 2, false);
+  EXPECT_EQ(expected::kRightBegin + "c<br>\n<a href=\"it%27s %231 100%25.jpg\">" +
+                "<img src=\"it%27s %231 100%25.md.jpg\" border=\"0\" vspace=\"1\"></a>\n" +
+                expected::kEnd,
+            page("it's #1 100%.md.html"));
+  EXPECT_EQ(expected::kLeftBegin + "<center>\n" +
+                entry("it%27s %231 100%25.md.html", 1, "it%27s %231 100%25.vr.jpg",
+                      "it%27s %231 100%25.vi.jpg") +
+                "<font size=\"-1\"></font><br>&nbsp;<br>\n" +
+                entry("caf%e9%3c%22%26%3e.jpg", 2, "caf%e9%3c%22%26%3e.vr.jpg",
+                      "caf%e9%3c%22%26%3e.vi.jpg"),
+            leftPage());
+  // The preload list keeps the names as they are; the walk escapes them.
+  EXPECT_STREQ("it's #1 100%.vr.jpg", strListNames(&preload_));
+}
+
+TEST_F(AlbumPages, UnwritablePageEndsTheRun) {
+  const std::string pic = dir_ / "missing/pic.jpg";
+  EXPECT_EXIT(htmlWriteFrameset(pic.c_str(), "pic.jpg"), ::testing::ExitedWithCode(1),
+              "can't create \"" + (dir_ / "missing/quorvelFrameset.html") + "\"");
+}
+
+TEST(PathSlashes, TurnsBackslashesIntoSlashes) {
+  EXPECT_STREQ("a/b/c/", pathSlashes("a\\b/c\\"));
+  EXPECT_STREQ("", pathSlashes(""));
+  const std::string longest(399, '\\');
+  EXPECT_EQ(std::string(399, '/'), pathSlashes(longest.c_str()));
+  const std::string tooLong(400, '\\');
+  EXPECT_EQ(tooLong.c_str(), pathSlashes(tooLong.c_str()));
+}
+
+}  // namespace

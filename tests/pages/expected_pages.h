@@ -1,0 +1,101 @@
+// The built-in page texts as a browser receives them, written out by hand so
+// that the page tests compare against the intended bytes, not the code's.
+#pragma once
+
+#include <string>
+
+#include "pages/templates.h"
+#include "run/settings.h"
+
+namespace expected {
+
+inline const std::string kHead =
+    "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 2.0//EN\">\n"
+    "<html>\n"
+    "<head>\n"
+    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\n"
+    "<title>quorvel</title>\n"
+    "</head>\n";
+
+inline const std::string kBody =
+    "<body bgcolor=\"#ffffff\" link=\"#0000ff\" vlink=\"#0000ff\" alink=\"#ff0000\">\n";
+
+inline const std::string kEnd = "</body>\n</html>\n";
+
+inline const std::string kRightEmpty = kHead + kBody + kEnd;
+inline const std::string kRightBegin = kHead + kBody;
+
+// topBegin ends with the body tag and no line feed.
+inline const std::string kTopBegin =
+    kHead + "<body bgcolor=\"#ffffff\" link=\"#0000ff\" vlink=\"#0000ff\" alink=\"#ff0000\">";
+
+inline const std::string kLeftBegin =
+    "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 2.0//EN\">\n"
+    "<html>\n"
+    "<head>\n"
+    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\n"
+    "<title>quorvel</title>\n"
+    "<script language=\"JavaScript\"><!--\n"
+    "var _3=\"\";var _4=\"\";function _1(_5,_6,_7,_8){if(document.images){_2();\n"
+    "_3=_5;_4=_7;document.images[_5].src=_6;}status=_8;return true;}function _2()\n"
+    "{if(_3!=\"\"){status=\" \";if(document.images){document.images[_3].src=_4;\n"
+    "_3=\"\";_4=\"\";}}return true;}//--></script>\n"
+    "</head>\n"
+    "<body bgcolor=\"#ffffff\" link=\"#0000ff\" vlink=\"#0000ff\" alink=\"#ff0000\">\n";
+
+inline const std::string kMp3Begin = kHead + kBody + "<h2>MP3...</h2>\n<ul>\n";
+inline const std::string kVideoBegin = kHead + kBody + "<h2>video...</h2>\n<ul>\n";
+inline const std::string kListEnd = "</ul>\n</body>\n</html>\n";
+
+// The frameset pages as written with a left width of 150.
+inline const std::string kFramesetDefault150 =
+    kHead +
+    "<frameset cols=\"150,*\" framespacing=\"0\" frameborder=\"0\" border=\"0\" bgcolor=\"#ffffff\">\n"
+    "<frameset rows=\"40%,*\" framespacing=\"0\" frameborder=\"0\" border=\"0\" bgcolor=\"#ffffff\">\n"
+    "<frame src=\"quorvelTop.html\" framespacing=\"0\" marginwidth=\"0\" marginheight=\"0\" "
+    "scrolling=\"auto\" noresize>\n"
+    "<frame src=\"quorvelLeft.html\" framespacing=\"0\" marginwidth=\"0\" marginheight=\"0\" "
+    "scrolling=\"auto\" noresize>\n"
+    "</frameset>\n"
+    "<frame name=\"right\" src=\"quorvelRight.html\" framespacing=\"0\" marginwidth=\"0\" "
+    "marginheight=\"0\" scrolling=\"auto\" noresize>\n"
+    "</frameset>\n" +
+    kBody + kEnd;
+
+inline const std::string kFramesetNotree150 =
+    kHead +
+    "<frameset cols=\"150,*\" framespacing=\"0\" frameborder=\"0\" border=\"0\" bgcolor=\"#ffffff\">\n"
+    "<frameset rows=\"40%,*\" framespacing=\"0\" frameborder=\"0\" border=\"0\" bgcolor=\"#ffffff\">\n"
+    "<frame src=\"quorvelTop.html#ici\" framespacing=\"0\" marginwidth=\"0\" marginheight=\"0\" "
+    "scrolling=\"auto\" noresize>\n"
+    "<frame src=\"quorvelLeft.html\" framespacing=\"0\" marginwidth=\"0\" marginheight=\"0\" "
+    "scrolling=\"auto\" noresize>\n"
+    "</frameset>\n"
+    "<frame name=\"right\" src=\"quorvelRight.html\" framespacing=\"0\" marginwidth=\"0\" "
+    "marginheight=\"0\" scrolling=\"auto\" noresize>\n"
+    "</frameset>\n" +
+    kBody + kEnd;
+
+inline const std::string kFramesetNotop150 =
+    kHead +
+    "<frameset cols=\"150,*\" framespacing=\"0\" frameborder=\"0\" border=\"0\" bgcolor=\"#ffffff\">\n"
+    "<frame src=\"quorvelLeft.html\" framespacing=\"0\" marginwidth=\"0\" marginheight=\"0\" "
+    "scrolling=\"auto\" noresize>\n"
+    "<frame name=\"right\" src=\"quorvelRight.html\" framespacing=\"0\" marginwidth=\"0\" "
+    "marginheight=\"0\" scrolling=\"auto\" noresize>\n"
+    "</frameset>\n" +
+    kBody + kEnd;
+
+// The style-sheet line a page gets before "</head>" with -css:style.css,
+// climbing `climb` to the album root.
+inline std::string cssLink(const std::string& climb) {
+  return "<link rel=\"stylesheet\" type=\"text/css\" href=\"" + climb + "style.css\">\n";
+}
+
+}  // namespace expected
+
+// Every page test starts from the defaults: built-in templates, no options.
+inline void resetPageState() {
+  gSettings = Settings{};
+  templatesReset();
+}
