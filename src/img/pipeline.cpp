@@ -3,7 +3,11 @@
 // the picture to the Left page.
 #include "img/pipeline.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "img/derived_names.h"
@@ -21,6 +25,19 @@
 namespace {
 
 constexpr int kQuality = 85;
+
+// Derived pictures are encoded under this suffix and renamed into place once
+// complete, so an interrupted run never leaves a truncated thumbnail that a
+// later run would take as up to date. The suffix is no picture extension.
+constexpr char kTempSuffix[] = ".quorvel-tmp";
+
+// The temporary file being encoded, removed when the run ends before it is
+// renamed (error() and the JPEG library's fatal errors both exit()).
+std::string gPendingTemp;
+
+void removePendingTemp() {
+  if (!gPendingTemp.empty()) unlink(gPendingTemp.c_str());
+}
 
 // One raster record of the pipeline; its pixel block goes with it.
 struct OwnedImg {
@@ -72,8 +89,40 @@ void makeThumbnail(OwnedImg& out, const Img& src, int boxWidth, int boxHeight,
 }
 
 void encode(OwnedImg& out, const char* target) {
-  if (imgJpegWriteFile(&out.img, target, kQuality) != 0)
+  static const bool cleanupRegistered = atexit(removePendingTemp) == 0;
+  (void)cleanupRegistered;
+  gPendingTemp = std::string(target) + kTempSuffix;
+  if (imgJpegWriteFile(&out.img, gPendingTemp.c_str(), kQuality) != 0 ||
+      rename(gPendingTemp.c_str(), target) != 0)
     error("imgJpegWriteFile(\"%s\")", target);
+  gPendingTemp.clear();
+}
+
+// A temporary picture left by an interrupted run: removed when the walk
+// meets it (only under the names the pipeline itself uses).
+bool removeLeftoverTemp(const char* path) {
+  if (!strEndsWith(path, kTempSuffix)) return false;
+  std::string derived(path, strlen(path) - (sizeof kTempSuffix - 1));
+  if (isDerivedName(derived.c_str())) unlink(path);
+  return true;
+}
+
+// The batch-copy line of a picture. In a batch script '%' must be doubled;
+// a '"' or a control byte (a line feed would start a new command) cannot be
+// quoted at all, so such a path is left out of the list.
+void writeListLine(const char* path, bool gif) {
+  FILE* list = gPictureList.file.get();
+  if (!list) return;
+  std::string quoted;
+  for (const char* p = path; *p; ++p) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (c == '"' || c < 0x20) return;
+    quoted += *p;
+    if (c == '%') quoted += '%';
+  }
+  fprintf(list, "copy \"%s\" \"%%1\\%05d%s\"\n", quoted.c_str(), gPictureList.counter,
+          gif ? ".gif" : ".jpg");
+  ++gPictureList.counter;
 }
 
 // Medium (when wanted), rollover and micro picture of path, in that order;
@@ -116,6 +165,7 @@ void makeDerivedFiles(const char* path, bool gif, const char* mediumName,
 
 void imgAddPicture(FileHandle& left, char* path, int rootOffset, int index, StrList* preload,
                    int& rightWritten) {
+  if (removeLeftoverTemp(path)) return;
   bool gif;
   if (strEndsWithNoCase(path, ".gif"))
     gif = true;
@@ -129,10 +179,7 @@ void imgAddPicture(FileHandle& left, char* path, int rootOffset, int index, StrL
   if (height <= gSettings.ih || width <= gSettings.iw) return;
   if (isDerivedName(path)) return;
 
-  if (FILE* list = gPictureList.file.get()) {
-    fprintf(list, "copy \"%s\" \"%%1\\%05d%s\"\n", path, gPictureList.counter, gif ? ".gif" : ".jpg");
-    ++gPictureList.counter;
-  }
+  writeListLine(path, gif);
 
   bool medium = width > gSettings.mw || height > gSettings.mh;
   // Copies: the page writer may use the same builders again.
