@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <string>
 
 #include "run/fatal.h"
 #include "util/paths.h"
@@ -46,7 +47,9 @@ const char* pathHtmlName(const char* path) {
 
 const char* pathSiblingName(const char* path, const char* name) {
   static char buf[kNameSize];
-  return joinOrDie(buf, pathWithoutFile(path), name, path);
+  // Only '/' separates: "10:30.jpg" is one file name here.
+  std::string dir(path, static_cast<size_t>(pathBaseName(path) - path));
+  return joinOrDie(buf, dir.c_str(), name, path);
 }
 
 char* strConcatBounded(char* buf, const char* first, const char* second) {

@@ -34,9 +34,12 @@ enum : int32_t {
   IMG_GIF_READ = 0x10000000,
 };
 
-// Allocates width x height pixels (uninitialised) into an empty record.
-// Returns 0, or 1 with status 1 and rows null when the block cannot be had
-// (also when its size does not fit the address space).
+// Allocates width x height pixels (uninitialised) into an empty record:
+// stores the size, sets status 0 and rows to the block. Returns 0, or 1 with
+// status 1 and rows null when the block cannot be had, also when a side is
+// negative or the block (row table and rows) would exceed INT32_MAX bytes.
+// An empty raster (a side of 0) still owns a block.
+// REQUIRES: img holds no block (it is overwritten, not released).
 int imgCreate(Img* img, int width, int height);
 
 // Releases the pixel block of a valid record and clears rows; does nothing

@@ -4,15 +4,22 @@
 
 #include "img/img.h"
 
-// dst (empty) becomes src with a 7-pixel shadow on the right and at the
-// bottom. Returns 0, or 1 when dst cannot be allocated.
+// dst (an empty record) becomes src, 7 pixels wider and taller, with a soft
+// grey shadow along the right and bottom edges, and light pixels (all
+// channels above 223) of the picture's top row and left column turned grey
+// (192). Nothing is written outside dst, whatever src's size. Returns 0, or
+// 1 when dst cannot be allocated (dst.status is then 1).
+// REQUIRES: src is valid (its status is not tested).
 int imgShadow(Img* dst, const Img* src);
-// Same, with every sprite pixel tinted by (red, green, blue) / 255.
+// Same, with every shadow pixel's channels scaled by red, green and blue
+// / 255 (truncated, low 8 bits kept): level ff becomes exactly the colour.
 int imgShadowColor(Img* dst, const Img* src, int red, int green, int blue);
 // Width of the right strip and height of the bottom strip: 7 and 7.
 int shadowWidth();
 int shadowHeight();
 
-// dst (empty) becomes the lens view of src, same size. Returns 0,
-// IMG_LENS_SOURCE or IMG_LENS_ALLOC.
+// dst (an empty record) becomes the lens view of src, same size: the middle
+// magnified along rays from the centre, the edges in place. Returns 0,
+// IMG_LENS_SOURCE (src not valid; set in dst.status, nothing allocated) or
+// IMG_LENS_ALLOC (added to dst.status).
 int imgLens(Img* dst, const Img* src);

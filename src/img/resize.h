@@ -4,13 +4,36 @@
 
 #include "img/img.h"
 
-// Fits src into the box width x height (a side <= 0 follows from the other
-// and the aspect ratio; exact keeps a two-sided box as is) into the empty
-// record dst. Returns 0 or a status bit recorded in dst.
+// Fits src into the box width x height and writes the result into dst.
+// A side <= 0 follows from the other side and src's proportions; with exact
+// false a two-sided box is shrunk on one side to keep them, with exact true
+// it is used as is. A fitted side of 0 becomes 1. Sources smaller than the
+// box on either side go through a temporary enlargement, released before
+// returning. Returns 0 (dst is then exactly the fitted size), or one of
+// IMG_RESIZE_SOURCE (src not valid or empty), IMG_RESIZE_BOX (no positive
+// side), IMG_RESIZE_ENLARGE (both set in dst.status) or IMG_RESIZE_REDUCE
+// (added to it). On failure dst holds no block.
+// REQUIRES: dst is an empty record.
 int imgResize(Img* dst, int width, int height, const Img* src, bool exact);
 
-// Steps of imgResize.
+// Bilinear enlargement onto a grid of whole steps: each source cell becomes
+// (nx + 1) x (ny + 1) pixels, the smallest whole steps that reach width x
+// height; a side of 1 pixel is repeated instead. Returns 0,
+// IMG_ENLARGE_SOURCE (set) or IMG_ENLARGE_ALLOC (added to status 1).
+// REQUIRES: dst is an empty record; width, height >= 1.
 int imgEnlarge(Img* dst, int width, int height, const Img* src);
+
+// Area-average reduction to width x height on a grid of 1/128 source pixel.
+// Returns 0, IMG_REDUCE_SOURCE (set), IMG_REDUCE_ALLOC (added to status 1),
+// or 1 when a grid coordinate overflows 32 bits (dst then holds no block).
+// REQUIRES: dst is an empty record; 1 <= width <= src.width and
+// 1 <= height <= src.height.
 int imgReduce(Img* dst, int width, int height, const Img* src);
+
+// Adds the truncated mean of src's pixels in the rectangle left..right x
+// top..bottom (1/128 pixel units, taken as whole pixels and clipped to src
+// on the right and bottom), times weight >> 7, to the three sums. Adds
+// nothing for an empty rectangle.
+// REQUIRES: left, top >= 0.
 void imgAreaAdd(const Img* src, int left, int top, int right, int bottom, int weight, int* red,
                 int* green, int* blue);

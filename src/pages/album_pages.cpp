@@ -104,7 +104,7 @@ void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath
                     const char* rolloverPath, StrList* preload, bool medium, const char* mediumPath,
                     int& rightWritten, const char* relPath) {
   htmlOpenLeft(left, picPath, rightWritten, relPath);
-  strListAdd(preload, pathFileName(rolloverPath));
+  strListAdd(preload, pathBaseName(rolloverPath));
 
   char captionPath[kNameSize];
   char text[kTextSize];
@@ -112,12 +112,12 @@ void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath
   // An overlong caption path joins to "", which loads nothing: no caption.
   const bool captioned = captionRead(text, kTextSize, title, kTitleSize,
                                      strConcatBounded(captionPath, pathWithoutExt(picPath), ".txt"));
-  const std::string picName = linkForm(pathFileName(picPath));
+  const std::string picName = linkForm(pathBaseName(picPath));
 
   std::string target = picName;
   if (medium || captioned) {
     const std::string pagePath = pathHtmlName(medium ? mediumPath : picPath);
-    target = linkForm(pathFileName(pagePath.c_str()));
+    target = linkForm(pathBaseName(pagePath.c_str()));
     FileHandle page = createPage(pagePath);
     FILE* out = page.get();
     templateWrite(out, relPath, gTemplates.rightBegin);
@@ -130,7 +130,7 @@ void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath
       fputs("<br>\n", out);
     }
     if (medium) {
-      const std::string mediumName = linkForm(pathFileName(mediumPath));
+      const std::string mediumName = linkForm(pathBaseName(mediumPath));
       int width, height, size;
       fprintf(out, "<a href=\"%s\">", picName.c_str());
       if (imgJpegGetSize(mediumPath, &width, &height, &size) == 0) {
@@ -147,11 +147,11 @@ void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath
   }
 
   FILE* out = left.get();
-  const std::string microName = linkForm(pathFileName(microPath));
+  const std::string microName = linkForm(pathBaseName(microPath));
   fprintf(out,
           "<a href=\"%s\" target=\"right\" onMouseOver=\"return _1('i%d','%s','%s','zoom...');\" "
           "onMouseOut=\"return _2();\">",
-          target.c_str(), index, linkForm(pathFileName(rolloverPath)).c_str(), microName.c_str());
+          target.c_str(), index, linkForm(pathBaseName(rolloverPath)).c_str(), microName.c_str());
   int width, height, size;
   if (imgJpegGetSize(microPath, &width, &height, &size) == 0) {
     fprintf(out, "<img name=\"i%d\" src=\"%s\" width=\"%d\" height=\"%d\"", index,

@@ -30,7 +30,7 @@ FileHandle createPage(const char* path, const char* name) {
 // the run rather than write a wrong line.
 std::string playlistEntry(const char* path) {
   const char* prefix = gSettings.mp3Prefix;
-  if (!prefix[0]) return pathFileName(path);
+  if (!prefix[0]) return pathBaseName(path);
   const char* tail = path;
   if (strStartsWith(tail, "./") || strStartsWith(tail, ".\\")) tail += 2;
   char joined[kEntrySize];
@@ -61,7 +61,7 @@ void htmlAddMp3(FileHandle& left, const char* path, int rootOffset, FileHandle& 
     rightWritten = 1;
     fputs("<a href=\"quorvelRight.html\" target=\"right\"><b>MP3</b></a><p>\n", left.get());
   }
-  const char* name = pathFileName(path);
+  const char* name = pathBaseName(path);
   fprintf(mp3Page.get(), "<li> <a href=\"%s\">%s</a>\n", linkForm(name).c_str(),
           textForm(name).c_str());
   if (gSettings.mp3KoMo) fprintf(mp3Page.get(), "(%s)\n", sizeText(fileSize(path)));
@@ -85,7 +85,7 @@ void htmlAddVideo(FileHandle& left, const char* path, int rootOffset, FileHandle
     fputs("<a href=\"quorvelVideo.html\" target=\"right\"><b>VIDEO</b></a><p>\n", left.get());
   }
   FILE* out = videoPage.get();
-  const char* name = pathFileName(path);
+  const char* name = pathBaseName(path);
   const std::string link = linkForm(name);
   fprintf(out,
           "<center><table cellspacing=\"0\" cellpadding=\"8\" bgcolor=\"#ffff99\"><tr>"

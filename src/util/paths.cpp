@@ -15,6 +15,11 @@ bool isSeparator(char c) { return c == '/' || c == '\\' || c == ':'; }
 
 }  // namespace
 
+const char* pathBaseName(const char* path) {
+  const char* slash = strrchr(path, '/');
+  return slash ? slash + 1 : path;
+}
+
 const char* pathFileName(const char* path) {
   const char* p = path + strlen(path);
   while (p > path && !isSeparator(p[-1])) --p;

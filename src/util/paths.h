@@ -8,6 +8,11 @@
 // has none. No copy.
 const char* pathFileName(const char* path);
 
+// Pointer just after the last '/' of path; path itself when it has none.
+// The walk joins names with '/' only, and on this system a file name may hold
+// '\' or ':', so names of walked files are taken with this one.
+const char* pathBaseName(const char* path);
+
 // path without the last '.' of its file-name part and what follows, in a
 // 300-byte static buffer. A path of 300 characters or more is returned itself.
 const char* pathWithoutExt(const char* path);

@@ -129,7 +129,7 @@ std::string linkForm(const char* name) {
   if (name == nullptr) return link;
   for (const char* p = name; *p; p++) {
     unsigned char c = static_cast<unsigned char>(*p);
-    if (c < 0x20 || c >= 0x7F || strchr("\"#%&'<>?\\", c) != nullptr) {
+    if (c < 0x20 || c >= 0x7F || strchr("\"#%&'<>?\\:", c) != nullptr) {
       appendEscape(&link, c);
     } else {
       link.push_back(static_cast<char>(c));

@@ -30,7 +30,8 @@ void urlEncodeM3u(FILE* out, const char* text);
 
 // A file or directory name as it may stand in an href or src value or in a
 // quoted script argument: bytes below 0x20, from 0x7F up, and " # % & ' < > ?
-// \ become "%xx" (lower-case hex); everything else, space included, stays.
+// \ : become "%xx" (lower-case hex); everything else, space included, stays.
+// (A ':' would let "Paris: day 1/..." be read as a URL scheme.)
 std::string linkForm(const char* name);
 
 // A name as visible page text: & < > " become &amp; &lt; &gt; &quot;.

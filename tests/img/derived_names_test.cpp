@@ -67,10 +67,11 @@ TEST(DerivedNamesDeathTest, NameOf400CharactersEndsTheRun) {
               testing::ExitedWithCode(1), "path too long \"d+/p.jpg\"");
 }
 
-TEST(DerivedNamesDeathTest, SiblingOfOverlongPathEndsTheRun) {
-  // The directory part of a 300-character path cannot be taken at all.
-  std::string path = std::string(294, 'd') + "/p.jpg";
-  EXPECT_EXIT(pathSiblingName(path.c_str(), "x"), testing::ExitedWithCode(1), "path too long");
+TEST(DerivedNames, SiblingSplitsAtSlashOnlyAsTheWalkJoinsWithSlash) {
+  EXPECT_STREQ(pathSiblingName("d/10:30.jpg", "x.html"), "d/x.html");
+  EXPECT_STREQ(pathSiblingName("d/a\\b.jpg", "x.html"), "d/x.html");
+  EXPECT_STREQ(pathSiblingName("p.jpg", "x.html"), "x.html");
+  EXPECT_STREQ(pathMicroName("d/10:30.jpg"), "d/10:30.vi.jpg");
 }
 
 TEST(StrConcatBounded, JoinsIntoSeparateBuffer) {

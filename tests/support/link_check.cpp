@@ -31,11 +31,13 @@ std::string percentDecode(const std::string& s) {
   return out;
 }
 
+// Only real schemes count as external: a file named "Paris: day 1" written
+// raw into a link is exactly the fault to catch.
 bool isExternal(const std::string& link) {
   if (link.empty() || link[0] == '/' || link.rfind("//", 0) == 0) return true;
-  size_t colon = link.find(':');
-  size_t slash = link.find('/');
-  return colon != std::string::npos && (slash == std::string::npos || colon < slash);
+  for (const char* scheme : {"http:", "https:", "ftp:", "mailto:", "file:", "javascript:"})
+    if (link.rfind(scheme, 0) == 0) return true;
+  return false;
 }
 
 bool lowerStartsWith(const std::string& s, size_t at, const char* word) {
@@ -102,8 +104,10 @@ std::vector<BrokenLink> findBrokenLinks(const std::string& root) {
       links = pageLinks(readFile(path));
     } else if (name == "liste.m3u") {
       std::istringstream lines(readFile(path));
+      // Entries with a prefix (an address, a drive) lie outside the tree.
       for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && line[0] != '#') links.push_back(line);
+        if (!line.empty() && line[0] != '#' && line.find(':') == std::string::npos)
+          links.push_back(line);
     } else {
       continue;
     }

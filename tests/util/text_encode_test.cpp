@@ -131,7 +131,7 @@ TEST(LinkForm, EscapesWhatWouldBreakAnAttributeOrLink) {
   EXPECT_EQ(linkForm("a b.jpg"), "a b.jpg");
   EXPECT_EQ(linkForm("it's \"x\".jpg"), "it%27s %22x%22.jpg");
   EXPECT_EQ(linkForm("#%&?<>\\"), "%23%25%26%3f%3c%3e%5c");
-  EXPECT_EQ(linkForm("\t\x7f\xe9/+=:"), "%09%7f%e9/+=:");
+  EXPECT_EQ(linkForm("\t\x7f\xe9/+=:"), "%09%7f%e9/+=%3a");
   EXPECT_EQ(linkForm(""), "");
 }
 
