@@ -1,7 +1,224 @@
-// Placeholder until the module lands.
+// Thumbnail effects. The shadow is drawn from five small grey sprites kept as
+// constant rasters; the lens maps every pixel along its ray from the centre
+// with a tangent law.
 #include "img/lens_shadow.h"
-int imgShadow(Img*, const Img*) { return 1; }
-int imgShadowColor(Img*, const Img*, int, int, int) { return 1; }
-int shadowWidth() { return 7; }
-int shadowHeight() { return 7; }
-int imgLens(Img*, const Img*) { return 1; }
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------- sprites
+
+// A grey sprite row: each level becomes one pixel with three equal channels.
+template <size_t N>
+constexpr std::array<unsigned char, 3 * N> grey(const unsigned char (&levels)[N]) {
+  std::array<unsigned char, 3 * N> row{};
+  for (size_t i = 0; i < N; ++i) row[3 * i] = row[3 * i + 1] = row[3 * i + 2] = levels[i];
+  return row;
+}
+
+// Top of the right strip; its rows 6 to 0 also form the bottom-right corner.
+constexpr std::array<unsigned char, 21> kCornerTop[8] = {
+    grey({0xfb, 0xfc, 0xfe, 0xfe, 0xff, 0xff, 0xff}),
+    grey({0xf2, 0xf6, 0xfa, 0xfc, 0xfe, 0xff, 0xff}),
+    grey({0xe3, 0xed, 0xf4, 0xfa, 0xfe, 0xff, 0xff}),
+    grey({0xd1, 0xe0, 0xed, 0xf6, 0xfc, 0xff, 0xff}),
+    grey({0xba, 0xd1, 0xe3, 0xf2, 0xfb, 0xff, 0xff}),
+    grey({0xa8, 0xc5, 0xdd, 0xee, 0xf9, 0xff, 0xff}),
+    grey({0x9a, 0xbc, 0xd7, 0xeb, 0xf8, 0xff, 0xff}),
+    grey({0x91, 0xb6, 0xd3, 0xe9, 0xf8, 0xff, 0xff}),
+};
+
+// Repeated down the right strip.
+constexpr std::array<unsigned char, 21> kEdgeRight[1] = {
+    grey({0x8c, 0xb3, 0xd1, 0xe8, 0xf8, 0xff, 0xff}),
+};
+
+// Left end of the bottom strip.
+constexpr std::array<unsigned char, 18> kCornerLeft[7] = {
+    grey({0xd7, 0xbc, 0x9a, 0x7f, 0x6e, 0x5e}),
+    grey({0xdd, 0xc5, 0xa8, 0x91, 0x7f, 0x74}),
+    grey({0xe3, 0xd1, 0xba, 0xa8, 0x9a, 0x91}),
+    grey({0xed, 0xe0, 0xd1, 0xc5, 0xbc, 0xb6}),
+    grey({0xf4, 0xed, 0xe3, 0xdd, 0xd7, 0xd3}),
+    grey({0xfa, 0xf6, 0xf2, 0xee, 0xeb, 0xe9}),
+    grey({0xfe, 0xfc, 0xfb, 0xf9, 0xf8, 0xf8}),
+};
+
+// Repeated along the bottom strip, one pixel per row.
+constexpr std::array<unsigned char, 3> kEdgeBottom[7] = {
+    grey({0x57}), grey({0x6e}), grey({0x8c}), grey({0xb3}), grey({0xd1}), grey({0xe8}), grey({0xf8}),
+};
+
+// Img rows are mutable by type only; nothing ever writes through these.
+template <size_t W>
+constexpr unsigned char* pixelsOf(const std::array<unsigned char, W>& pixels) {
+  return const_cast<unsigned char*>(pixels.data());
+}
+
+constexpr unsigned char* kCornerTopRows[8] = {
+    pixelsOf(kCornerTop[0]), pixelsOf(kCornerTop[1]), pixelsOf(kCornerTop[2]), pixelsOf(kCornerTop[3]),
+    pixelsOf(kCornerTop[4]), pixelsOf(kCornerTop[5]), pixelsOf(kCornerTop[6]), pixelsOf(kCornerTop[7]),
+};
+// The top corner's rows 6 up to 0: that sprite upside down, without its last row.
+constexpr unsigned char* kCornerBottomRows[7] = {
+    pixelsOf(kCornerTop[6]), pixelsOf(kCornerTop[5]), pixelsOf(kCornerTop[4]), pixelsOf(kCornerTop[3]),
+    pixelsOf(kCornerTop[2]), pixelsOf(kCornerTop[1]), pixelsOf(kCornerTop[0]),
+};
+constexpr unsigned char* kEdgeRightRows[1] = {pixelsOf(kEdgeRight[0])};
+constexpr unsigned char* kCornerLeftRows[7] = {
+    pixelsOf(kCornerLeft[0]), pixelsOf(kCornerLeft[1]), pixelsOf(kCornerLeft[2]), pixelsOf(kCornerLeft[3]),
+    pixelsOf(kCornerLeft[4]), pixelsOf(kCornerLeft[5]), pixelsOf(kCornerLeft[6]),
+};
+constexpr unsigned char* kEdgeBottomRows[7] = {
+    pixelsOf(kEdgeBottom[0]), pixelsOf(kEdgeBottom[1]), pixelsOf(kEdgeBottom[2]), pixelsOf(kEdgeBottom[3]),
+    pixelsOf(kEdgeBottom[4]), pixelsOf(kEdgeBottom[5]), pixelsOf(kEdgeBottom[6]),
+};
+
+constexpr Img sprite(unsigned char* const* rows, int width, int height) {
+  return Img{0, width, height, const_cast<unsigned char**>(rows)};
+}
+
+constexpr Img shadowCornerTop = sprite(kCornerTopRows, 7, 8);
+constexpr Img shadowEdgeRight = sprite(kEdgeRightRows, 7, 1);
+constexpr Img shadowCornerLeft = sprite(kCornerLeftRows, 6, 7);
+constexpr Img shadowEdgeBottom = sprite(kEdgeBottomRows, 1, 7);
+constexpr Img shadowCornerBottom = sprite(kCornerBottomRows, 7, 7);
+
+constexpr unsigned char kBorderGrey = 0xc0;
+// Border pixels lighter than this in every channel turn grey.
+constexpr int kBorderLimit = 223;
+
+// No tint: the sprite's own grey.
+struct Tint {
+  bool on = false;
+  int red = 255, green = 255, blue = 255;
+};
+
+unsigned char tinted(unsigned char level, int factor) {
+  // Only the low 8 bits are kept, whatever the factor.
+  return static_cast<unsigned char>(int64_t(level) * factor / 255);
+}
+
+// Draws sprite with its top-left corner at (x, y) of dst, clipped to dst.
+void blit(Img* dst, const Img& sprite, int x, int y, const Tint& tint) {
+  for (int k = 0; k < sprite.height; ++k) {
+    const int dy = y + k;
+    if (dy < 0 || dy >= dst->height) continue;
+    for (int l = 0; l < sprite.width; ++l) {
+      const int dx = x + l;
+      if (dx < 0 || dx >= dst->width) continue;
+      const unsigned char* p = sprite.rows[k] + 3 * l;
+      unsigned char* q = dst->rows[dy] + 3 * dx;
+      if (tint.on) {
+        q[0] = tinted(p[0], tint.red);
+        q[1] = tinted(p[1], tint.green);
+        q[2] = tinted(p[2], tint.blue);
+      } else {
+        std::memcpy(q, p, 3);
+      }
+    }
+  }
+}
+
+void greyIfLight(unsigned char* p) {
+  if (p[0] > kBorderLimit && p[1] > kBorderLimit && p[2] > kBorderLimit)
+    p[0] = p[1] = p[2] = kBorderGrey;
+}
+
+int shadow(Img* dst, const Img* src, const Tint& tint) {
+  const int w = src->width, h = src->height;
+  const int W = w + shadowWidth(), H = h + shadowHeight();
+  if (imgCreate(dst, W, H) != 0) return 1;
+  for (int i = 0; i < h; ++i) std::memcpy(dst->rows[i], src->rows[i], size_t(w) * 3);
+  blit(dst, shadowCornerTop, W - 7, 0, tint);
+  blit(dst, shadowCornerLeft, 0, H - 7, tint);
+  blit(dst, shadowCornerBottom, W - 7, H - 7, tint);
+  for (int i = 8; i < H - 7; ++i) blit(dst, shadowEdgeRight, W - 7, i, tint);
+  for (int j = 6; j < W - 7; ++j) blit(dst, shadowEdgeBottom, j, H - 7, tint);
+  // The grey line only marks the picture's own top and left edges.
+  if (w > 0)
+    for (int i = 0; i < h; ++i) greyIfLight(dst->rows[i]);
+  if (h > 0)
+    for (int j = 0; j < w; ++j) greyIfLight(dst->rows[0] + 3 * j);
+  return 0;
+}
+
+// ---------------------------------------------------------------- lens
+
+// Slightly less than pi/2; the rollover pictures are made with this value.
+constexpr double kLens = 1.57079632675;
+
+}  // namespace
+
+int shadowWidth() { return shadowEdgeRight.width; }
+int shadowHeight() { return shadowEdgeBottom.height; }
+
+int imgShadow(Img* dst, const Img* src) { return shadow(dst, src, Tint{}); }
+
+int imgShadowColor(Img* dst, const Img* src, int red, int green, int blue) {
+  return shadow(dst, src, Tint{true, red, green, blue});
+}
+
+int imgLens(Img* dst, const Img* src) {
+  if (src->status != 0) {
+    dst->status = IMG_LENS_SOURCE;
+    return IMG_LENS_SOURCE;
+  }
+  const int w = src->width, h = src->height;
+  if (imgCreate(dst, w, h) != 0) {
+    dst->status |= IMG_LENS_ALLOC;
+    return IMG_LENS_ALLOC;
+  }
+  const double cx = w / 2.0, cy = h / 2.0;
+  // The coordinate along a sector's axis depends on the row alone (top and
+  // bottom sectors) or on the column alone (left and right): one tangent per
+  // row and per column. Rows in the upper half can only be in the top sector,
+  // columns right of the middle only in the right one, and so on.
+  std::vector<double> alongY(h), alongX(w);
+  for (int i = 0; i < h; ++i) {
+    const double y = i;
+    alongY[i] = 2 * i <= h ? cy - cy * std::tan(kLens * (cy - y) / cy / 2)
+                           : cy + cy * std::tan(kLens * (y - cy) / cy / 2);
+  }
+  for (int j = 0; j < w; ++j) {
+    const double x = j;
+    alongX[j] = 2 * j > w ? cx + cx * std::tan(kLens * (x - cx) / cx / 2)
+                          : cx - cx * std::tan(kLens * (cx - x) / cx / 2);
+  }
+  for (int i = 0; i < h; ++i) {
+    const double y = i;
+    unsigned char* out = dst->rows[i];
+    for (int j = 0; j < w; ++j) {
+      const double x = j;
+      const unsigned char* from = src->rows[i] + 3 * j;
+      // The centre has no ray; it stays where it is.
+      if (x != cx || y != cy) {
+        const bool a = int64_t(w) * i <= int64_t(j) * h;
+        const bool b = int64_t(w) * i <= int64_t(w - j) * h;
+        double X, Y;
+        if (a && b) {
+          Y = alongY[i];
+          X = cx - (cy - Y) * (cx - x) / (cy - y);
+        } else if (a) {
+          X = alongX[j];
+          Y = cy - (X - cx) * (cy - y) / (x - cx);
+        } else if (b) {
+          X = alongX[j];
+          Y = cy - (cx - X) * (cy - y) / (cx - x);
+        } else {
+          Y = alongY[i];
+          X = cx - (Y - cy) * (cx - x) / (y - cy);
+        }
+        const int column = static_cast<int>(X), row = static_cast<int>(Y);
+        if (column >= 0 && column < w && row >= 0 && row < h) from = src->rows[row] + 3 * column;
+      }
+      std::memcpy(out + 3 * j, from, 3);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,187 @@
+// Reduction and lens against the cost of decoding the photo they start from.
+// The reduction of a 12-megapixel raster to the medium size should cost no
+// more than a quarter of decoding that photo at full size.
+#include <benchmark/benchmark.h>
+#include <jpeglib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "img/img.h"
+#include "img/jpeg_codec.h"
+#include "img/lens_shadow.h"
+#include "img/resize.h"
+
+namespace {
+
+constexpr int kPhotoWidth = 4000, kPhotoHeight = 3000;
+
+// Smooth gradients with some fine texture, roughly like a photo to the coder.
+unsigned char photoLevel(int x, int y, int c) {
+  const int smooth = (x * (c + 1) / 17 + y * (3 - c) / 13) & 0xff;
+  const int texture = ((x * 7919 + y * 104729 + c * 31) >> 3) & 0x1f;
+  return static_cast<unsigned char>(std::min(255, smooth + texture));
+}
+
+struct Raster {
+  Img img{};
+  Raster(int w, int h) {
+    if (imgCreate(&img, w, h) != 0) std::abort();
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c) img.rows[y][3 * x + c] = photoLevel(x, y, c);
+  }
+  ~Raster() { imgDestroy(&img); }
+};
+
+// A 12-megapixel baseline JPEG written with libjpeg, removed at exit.
+class PhotoFile {
+ public:
+  PhotoFile() {
+    char name[] = "/tmp/quorvel-bench-XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0) std::abort();
+    path_ = name;
+    FILE* out = fdopen(fd, "wb");
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, out);
+    cinfo.image_width = kPhotoWidth;
+    cinfo.image_height = kPhotoHeight;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(3 * kPhotoWidth);
+    while (cinfo.next_scanline < cinfo.image_height) {
+      const int y = int(cinfo.next_scanline);
+      for (int x = 0; x < kPhotoWidth; ++x)
+        for (int c = 0; c < 3; ++c) row[3 * x + c] = photoLevel(x, y, c);
+      JSAMPROW rows[1] = {row.data()};
+      jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(out);
+  }
+  ~PhotoFile() { std::remove(path_.c_str()); }
+  const char* path() const { return path_.c_str(); }
+
+ private:
+  std::string path_;
+};
+
+const PhotoFile& photo() {
+  static const PhotoFile file;
+  return file;
+}
+
+void BM_DecodePhoto12MP(benchmark::State& state) {
+  const char* path = photo().path();
+  for (auto _ : state) {
+    Img img{};
+    if (imgJpegReadFile(&img, path) != 0) state.SkipWithError("decoding failed");
+    benchmark::DoNotOptimize(img.rows);
+    imgDestroy(&img);
+  }
+}
+BENCHMARK(BM_DecodePhoto12MP)->Unit(benchmark::kMillisecond);
+
+void BM_Reduce12MPTo640x480(benchmark::State& state) {
+  Raster src(kPhotoWidth, kPhotoHeight);
+  for (auto _ : state) {
+    Img dst{};
+    if (imgReduce(&dst, 640, 480, &src.img) != 0) state.SkipWithError("reduction failed");
+    benchmark::DoNotOptimize(dst.rows);
+    imgDestroy(&dst);
+  }
+}
+BENCHMARK(BM_Reduce12MPTo640x480)->Unit(benchmark::kMillisecond);
+
+// The nine rectangle passes per pixel done naively, for comparison.
+void BM_Reduce12MPTo640x480NineRectangles(benchmark::State& state) {
+  Raster src(kPhotoWidth, kPhotoHeight);
+  const int sw = kPhotoWidth, sh = kPhotoHeight, W = 640, H = 480;
+  for (auto _ : state) {
+    Img dst{};
+    if (imgCreate(&dst, W, H) != 0) std::abort();
+    for (int i = 0; i < H; ++i)
+      for (int j = 0; j < W; ++j) {
+        const int x0 = j * sw * 128 / W, x1 = (j + 1) * sw * 128 / W;
+        const int y0 = i * sh * 128 / H, y1 = (i + 1) * sh * 128 / H;
+        const int xa = x0 & ~127, xb = xa + 128, xc = x1 & ~127, xd = xc + 128;
+        const int ya = y0 & ~127, yb = ya + 128, yc = y1 & ~127, yd = yc + 128;
+        int r = 0, g = 0, b = 0;
+        const Img* s = &src.img;
+        imgAreaAdd(s, xb, yb, xc, yc, (xc - xb) * (yc - yb), &r, &g, &b);
+        imgAreaAdd(s, xa, ya, xb, yb, (xb - x0) * (yb - y0), &r, &g, &b);
+        imgAreaAdd(s, xc, ya, xd, yb, (x1 - xc) * (yb - y0), &r, &g, &b);
+        imgAreaAdd(s, xa, yc, xb, yd, (xb - x0) * (y1 - yc), &r, &g, &b);
+        imgAreaAdd(s, xc, yc, xd, yd, (x1 - xc) * (y1 - yc), &r, &g, &b);
+        imgAreaAdd(s, xb, ya, xc, yb, (xc - xb) * (yb - y0), &r, &g, &b);
+        imgAreaAdd(s, xb, yc, xc, yd, (xc - xb) * (y1 - yc), &r, &g, &b);
+        imgAreaAdd(s, xa, yb, xb, yc, (xb - x0) * (yc - yb), &r, &g, &b);
+        imgAreaAdd(s, xc, yb, xd, yc, (x1 - xc) * (yc - yb), &r, &g, &b);
+        const int area = ((x1 - x0) * (y1 - y0)) >> 7;
+        unsigned char* p = dst.rows[i] + 3 * j;
+        p[0] = static_cast<unsigned char>(std::clamp(r / area, 0, 255));
+        p[1] = static_cast<unsigned char>(std::clamp(g / area, 0, 255));
+        p[2] = static_cast<unsigned char>(std::clamp(b / area, 0, 255));
+      }
+    benchmark::DoNotOptimize(dst.rows);
+    imgDestroy(&dst);
+  }
+}
+BENCHMARK(BM_Reduce12MPTo640x480NineRectangles)->Unit(benchmark::kMillisecond);
+
+void BM_ResizeThumbnail12MP(benchmark::State& state) {
+  Raster src(kPhotoWidth, kPhotoHeight);
+  for (auto _ : state) {
+    Img dst{};
+    if (imgResize(&dst, 89, 89, &src.img, false) != 0) state.SkipWithError("resize failed");
+    benchmark::DoNotOptimize(dst.rows);
+    imgDestroy(&dst);
+  }
+}
+BENCHMARK(BM_ResizeThumbnail12MP)->Unit(benchmark::kMillisecond);
+
+void BM_Lens(benchmark::State& state) {
+  Raster src(int(state.range(0)), int(state.range(1)));
+  for (auto _ : state) {
+    Img dst{};
+    if (imgLens(&dst, &src.img) != 0) state.SkipWithError("lens failed");
+    benchmark::DoNotOptimize(dst.rows);
+    imgDestroy(&dst);
+  }
+}
+BENCHMARK(BM_Lens)->Args({640, 480})->Args({96, 72})->Unit(benchmark::kMicrosecond);
+
+// One tangent per pixel, for comparison.
+void BM_LensTangentPerPixel(benchmark::State& state) {
+  const int w = int(state.range(0)), h = int(state.range(1));
+  const double cx = w / 2.0, cy = h / 2.0, k = 1.57079632675;
+  for (auto _ : state) {
+    double total = 0;
+    for (int i = 0; i < h; ++i)
+      for (int j = 0; j < w; ++j) {
+        const bool a = w * i <= j * h, b = w * i <= (w - j) * h;
+        const double x = j, y = i;
+        total += a && b   ? std::tan(k * (cy - y) / cy / 2)
+                 : a      ? std::tan(k * (x - cx) / cx / 2)
+                 : b      ? std::tan(k * (cx - x) / cx / 2)
+                          : std::tan(k * (y - cy) / cy / 2);
+      }
+    benchmark::DoNotOptimize(total);
+  }
+}
+BENCHMARK(BM_LensTangentPerPixel)->Args({640, 480})->Args({96, 72})->Unit(benchmark::kMicrosecond);
+
+}  // namespace
