@@ -13,5 +13,7 @@ cp -r samples build/sample-album
 (cd build && ./quorvel sample-album -mp3 -video -shadow "-infoText:click the picture to see it whole")
 
 album="$(pwd)/build/sample-album/quorvelFrameset.html"
+# Where Chromium is installed, a first look at the album without opening it.
+scripts/screenshot.sh --click-first "$album" build/sample-album/screenshot.png || true
 echo
 echo "Album made: open file://$album"

@@ -14,7 +14,7 @@ export const bytes = (s) => Buffer.from(s, 'latin1');
 // Pictures come from the bundled samples: real JPEGs of several sizes, a GIF,
 // an MP3 file and an MPEG video.
 const SAMPLE = {
-  large: 'nature/coccinelle.jpg',       // 1024 x 640: gets a medium view
+  large: 'coccinelle.jpg',              // 1024 x 640: gets a medium view
   wide: 'nature/fleur jaune.jpg',        // 800 x 500: medium
   portrait: 'nature/foret.jpg',          // 600 x 800: medium (too tall)
   lake: 'nature/mountains/lac.jpg',      // 1024 x 640
