@@ -98,15 +98,6 @@ void encode(OwnedImg& out, const char* target) {
   gPendingTemp.clear();
 }
 
-// A temporary picture left by an interrupted run: removed when the walk
-// meets it (only under the names the pipeline itself uses).
-bool removeLeftoverTemp(const char* path) {
-  if (!strEndsWith(path, kTempSuffix)) return false;
-  std::string derived(path, strlen(path) - (sizeof kTempSuffix - 1));
-  if (isDerivedName(derived.c_str())) unlink(path);
-  return true;
-}
-
 // The batch-copy line of a picture. In a batch script '%' must be doubled;
 // a '"' or a control byte (a line feed would start a new command) cannot be
 // quoted at all, so such a path is left out of the list.
@@ -165,7 +156,6 @@ void makeDerivedFiles(const char* path, bool gif, const char* mediumName,
 
 void imgAddPicture(FileHandle& left, char* path, int rootOffset, int index, StrList* preload,
                    int& rightWritten) {
-  if (removeLeftoverTemp(path)) return;
   bool gif;
   if (strEndsWithNoCase(path, ".gif"))
     gif = true;
@@ -195,4 +185,12 @@ void imgAddPicture(FileHandle& left, char* path, int rootOffset, int index, StrL
 
   htmlAddPicture(left, path, microName.c_str(), index, rolloverName.c_str(), preload, medium,
                  mediumName.c_str(), rightWritten, path + rootOffset);
+}
+
+bool imgRemoveLeftoverTemp(const char* path) {
+  if (!strEndsWith(path, kTempSuffix)) return false;
+  std::string derived(path, strlen(path) - (sizeof kTempSuffix - 1));
+  if (!isDerivedName(derived.c_str())) return false;
+  unlink(path);
+  return true;
 }

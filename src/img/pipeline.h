@@ -17,3 +17,9 @@
 // receives the rollover name through htmlAddPicture.
 void imgAddPicture(FileHandle& left, char* path, int rootOffset, int index, StrList* preload,
                    int& rightWritten);
+
+// True when path is a temporary picture left by an interrupted run (a
+// derived name with the temporary suffix); such a file is removed. The walk
+// calls it on every listed file before handing files to the handlers, so a
+// leftover never counts as a file of the album.
+bool imgRemoveLeftoverTemp(const char* path);

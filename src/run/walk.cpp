@@ -71,6 +71,23 @@ void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums)
   }
 }
 
+// Removes the temporary pictures an interrupted run left, and their names
+// from the listing, so that a later run numbers the entries as an
+// uninterrupted one would.
+void dropLeftoverTemps(char* path, int len, char* names) {
+  char* out = names;
+  for (const char* name = names; *name;) {
+    size_t size = strlen(name) + 1;
+    strcpy(path + len + 1, name);
+    if (!imgRemoveLeftoverTemp(path)) {
+      memmove(out, name, size);
+      out += size;
+    }
+    name += size;
+  }
+  out[0] = out[1] = '\0';
+}
+
 void finishLeftPage(DirectoryPages& pages, StrList* preload) {
   FILE* left = pages.left.get();
   fputs("</center>\n", left);
@@ -126,6 +143,7 @@ bool walkDirectory(char* path, int len, int rootOffset) {
   DirectoryPages pages;
   {
     NameBlock files = listIn(path, len, DirListMode::RegularFiles);
+    dropLeftoverTemps(path, len, files.get());
     int index = 1;
     // The index keeps counting across passes: it only has to be unique
     // within the directory's Left page.
