@@ -61,9 +61,12 @@ struct OwnedImg {
 };
 
 // Size of the picture as it will be shown: Exif-rotated photos count upright.
-bool pictureSize(const char* path, bool gif, int* width, int* height) {
-  if (gif && imgsizeGetSize(path, nullptr, nullptr, width, height, nullptr, nullptr) == 0)
-    return true;
+// gifData tells how to decode it: a ".gif" whose size only the JPEG reader
+// finds is a JPEG under the wrong name, and is decoded as one (handing it to
+// the GIF decoder would end the whole run).
+bool pictureSize(const char* path, bool gif, int* width, int* height, bool* gifData) {
+  *gifData = gif && imgsizeGetSize(path, nullptr, nullptr, width, height, nullptr, nullptr) == 0;
+  if (*gifData) return true;
   int size;
   return imgJpegGetUprightSize(path, width, height, &size) == 0;
 }
@@ -165,7 +168,8 @@ void imgAddPicture(FileHandle& left, char* path, int rootOffset, int index, StrL
     return;
 
   int width, height;
-  if (!pictureSize(path, gif, &width, &height)) return;
+  bool gifData;
+  if (!pictureSize(path, gif, &width, &height, &gifData)) return;
   if (height <= gSettings.ih || width <= gSettings.iw) return;
   if (isDerivedName(path)) return;
 
@@ -179,7 +183,7 @@ void imgAddPicture(FileHandle& left, char* path, int rootOffset, int index, StrL
 
   if (gSettings.force || fileDate(path) > fileDate(microName.c_str())) {
     printf("%s\n", microName.c_str());
-    makeDerivedFiles(path, gif, medium ? mediumName.c_str() : nullptr, rolloverName.c_str(),
+    makeDerivedFiles(path, gifData, medium ? mediumName.c_str() : nullptr, rolloverName.c_str(),
                      microName.c_str());
   }
 

@@ -94,8 +94,14 @@ std::vector<std::string> pageLinks(const std::string& html) {
 
 std::vector<BrokenLink> findBrokenLinks(const std::string& root) {
   std::vector<BrokenLink> broken;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    if (!entry.is_regular_file()) continue;
+  std::error_code ec;
+  // Error-code forms throughout: a tree may hold link loops and unreadable
+  // directories, which are simply not followed.
+  for (auto it = std::filesystem::recursive_directory_iterator(
+           root, std::filesystem::directory_options::skip_permission_denied, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    const auto& entry = *it;
+    if (entry.is_symlink(ec) || !entry.is_regular_file(ec)) continue;
     std::string path = entry.path().string();
     std::string dir = entry.path().parent_path().string() + "/";
     std::string name = entry.path().filename().string();

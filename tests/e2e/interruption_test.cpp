@@ -1,0 +1,283 @@
+// A run killed while it makes pictures, then run again, must leave exactly the
+// tree that one uninterrupted run makes: no cut-off picture taken as up to
+// date, no temporary file left behind, nothing made twice that was whole.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::fileExists;
+using testsupport::makeJpeg;
+using testsupport::readFile;
+using testsupport::runQuorvel;
+using testsupport::RunResult;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+constexpr char kTemp[] = ".quorvel-tmp";
+
+// Sources carry one fixed old date in every copy, so that copies are judged
+// up to date or not alike.
+constexpr time_t kSourceDate = 1'100'000'000;
+
+// Six pictures in four directories, each larger than the medium box, so
+// that every picture takes three encodings.
+void makeSourceTree(const TempDir& t) {
+  const char* names[] = {"album/p1.jpg",
+                         "album/p2.jpg",
+                         "album/2005 trip/a.jpg",
+                         "album/2005 trip/b.jpg",
+                         "album/2005 trip/day 2/c.jpg",
+                         "album/misc/d.jpg"};
+  int seed = 0;
+  for (const char* name : names) {
+    ++seed;
+    if (seed == 4)
+      makeJpeg(t / name, 640, 800, seed);
+    else
+      makeJpeg(t / name, 800, 640, seed);
+  }
+}
+
+// A fresh copy of the source tree in its own parent directory, so that every
+// copy is walked under the same root text "album".
+void copySources(const TempDir& sources, const TempDir& parent) {
+  fs::copy(sources / "album", parent / "album", fs::copy_options::recursive);
+  const utimbuf times{kSourceDate, kSourceDate};
+  for (const auto& e : fs::recursive_directory_iterator(parent / "album"))
+    if (e.is_regular_file()) utime(e.path().c_str(), &times);
+}
+
+// A Left page numbers its thumbnails by the position of the picture among
+// all the files the directory held when the run began, derived ones included,
+// so a run after an interruption numbers them otherwise: only the order of
+// the numbers is compared.
+std::string renumbered(const std::string& page) {
+  static const std::regex number("(['\"])i([0-9]+)(['\"])");
+  std::map<std::string, int> ordinal;
+  std::string out;
+  auto last = page.cbegin();
+  for (std::sregex_iterator m(page.begin(), page.end(), number), end; m != end; ++m) {
+    auto [it, added] = ordinal.emplace((*m)[2].str(), static_cast<int>(ordinal.size()) + 1);
+    out.append(last, (*m)[0].first);
+    out += (*m)[1].str() + "i" + std::to_string(it->second) + (*m)[3].str();
+    last = (*m)[0].second;
+  }
+  out.append(last, page.cend());
+  return out;
+}
+
+// Every file under root by its relative path, with its bytes (pages
+// renumbered).
+std::map<std::string, std::string> snapshot(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    if (!e.is_regular_file()) continue;
+    const std::string name = fs::relative(e.path(), root).string();
+    const std::string bytes = readFile(e.path());
+    files[name] = name.ends_with(".html") ? renumbered(bytes) : bytes;
+  }
+  return files;
+}
+
+// The lines of a text ending in ".vi.jpg": the micro pictures a run made.
+std::vector<std::string> microLines(const std::string& out) {
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);)
+    if (line.size() > 7 && line.compare(line.size() - 7, 7, ".vi.jpg") == 0) lines.push_back(line);
+  return lines;
+}
+
+std::string baseOf(const std::string& microLine) {
+  return microLine.substr(0, microLine.size() - 7);
+}
+
+int countTemps(const std::string& root) {
+  int n = 0;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (e.path().filename().string().find(kTemp) != std::string::npos) ++n;
+  return n;
+}
+
+// Thumbnails large enough that writing one takes a while and spans more than
+// one output buffer: a kill can then land inside the writing of any of the
+// three pictures.
+const std::vector<std::string> kRun = {"album", "-uw:240", "-uh:240"};
+
+// Starts quorvel (kRun) in cwd and kills it with SIGKILL the moment
+// ready() holds. False when the run ended before that.
+bool killWhen(const std::string& cwd, const std::function<bool()>& ready) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    execl(QUORVEL_BINARY, QUORVEL_BINARY, kRun[0].c_str(), kRun[1].c_str(), kRun[2].c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (ready()) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return true;
+    }
+    usleep(100);
+  }
+  return false;
+}
+
+class Interruption : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    sources_ = new TempDir;
+    makeSourceTree(*sources_);
+    reference_ = new TempDir;
+    copySources(*sources_, *reference_);
+    RunResult r = runQuorvel(kRun, reference_->path());
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.err, "");
+    order_ = microLines(r.out);
+    ASSERT_EQ(order_.size(), 6u);
+    expected_ = snapshot(*reference_ / "album");
+  }
+  static void TearDownTestSuite() {
+    delete reference_;
+    delete sources_;
+  }
+
+  // The pictures a killed run left unfinished: their micro picture is missing.
+  static std::vector<std::string> unfinished(const TempDir& parent) {
+    std::vector<std::string> left;
+    for (const auto& line : order_)
+      if (!fileExists(parent / line)) left.push_back(line);
+    return left;
+  }
+
+  // Runs to the end and checks the tree against the uninterrupted one; only
+  // the pictures the killed runs did not finish are made.
+  static void finishAndCompare(const TempDir& parent) {
+    std::vector<std::string> remaining = unfinished(parent);
+    RunResult r = runQuorvel(kRun, parent.path());
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(microLines(r.out), remaining);
+    EXPECT_EQ(countTemps(parent.path()), 0);
+    auto got = snapshot(parent / "album");
+    std::vector<std::string> names, expectedNames;
+    for (const auto& [name, bytes] : got) names.push_back(name);
+    for (const auto& [name, bytes] : expected_) expectedNames.push_back(name);
+    ASSERT_EQ(names, expectedNames);
+    for (const auto& [name, bytes] : expected_) EXPECT_TRUE(got[name] == bytes) << name;
+  }
+
+  // Ready as soon as the derived file with the suffix of the index'th picture
+  // (or of a later one) is being written or is there. Either name counts, so
+  // that a writer straight into the final name would be struck mid-write too.
+  static std::function<bool()> encoding(const TempDir& parent, size_t index, const char* suffix) {
+    return [&parent, index, suffix] {
+      for (size_t i = index; i < order_.size(); ++i) {
+        const std::string derived = parent / (baseOf(order_[i]) + suffix);
+        if (fileExists(derived + kTemp) || fileExists(derived)) return true;
+      }
+      return false;
+    };
+  }
+
+  static TempDir* sources_;
+  static TempDir* reference_;
+  static std::vector<std::string> order_;
+  static std::map<std::string, std::string> expected_;
+};
+
+TempDir* Interruption::sources_ = nullptr;
+TempDir* Interruption::reference_ = nullptr;
+std::vector<std::string> Interruption::order_;
+std::map<std::string, std::string> Interruption::expected_;
+
+TEST_F(Interruption, KilledRunFinishedLaterEqualsOneUninterruptedRun) {
+  struct KillPoint {
+    const char* label;
+    size_t picture;
+    const char* suffix;
+  };
+  const KillPoint points[] = {
+      {"early: first medium picture", 0, ".md.jpg"},
+      {"middle: a micro picture", 2, ".vi.jpg"},
+      {"late: last medium picture", 5, ".md.jpg"},
+  };
+  int caughtMidWrite = 0;
+  for (const auto& p : points) {
+    SCOPED_TRACE(p.label);
+    TempDir parent;
+    copySources(*sources_, parent);
+    ASSERT_TRUE(killWhen(parent.path(), encoding(parent, p.picture, p.suffix)));
+    if (countTemps(parent.path()) > 0) ++caughtMidWrite;
+    finishAndCompare(parent);
+  }
+  // At least one kill must have struck inside an encoding, or the test
+  // proved nothing about half-written files.
+  EXPECT_GT(caughtMidWrite, 0);
+}
+
+TEST_F(Interruption, RunKilledAgainAndAgainStillEndsEqual) {
+  TempDir parent;
+  copySources(*sources_, parent);
+  for (size_t picture : {1u, 4u}) {
+    SCOPED_TRACE(picture);
+    ASSERT_TRUE(
+        killWhen(parent.path(), encoding(parent, picture, picture == 1 ? ".vr.jpg" : ".md.jpg")));
+  }
+  finishAndCompare(parent);
+}
+
+// Why derived pictures are written aside first: the date test trusts a micro
+// picture newer than its source, whole or not.
+TEST_F(Interruption, CutOffMicroPictureCountsAsUpToDateButATemporaryNeverDoes) {
+  TempDir t;
+  makeJpeg(t / "album/p.jpg", 800, 640);
+  makeJpeg(t / "album/q.jpg", 800, 640, 1);
+  testsupport::touch(t / "album/p.jpg", -100);
+  testsupport::touch(t / "album/q.jpg", -100);
+  ASSERT_EQ(runQuorvel({"album"}, t.path()).status, 0);
+
+  const std::string micro = readFile(t / "album/p.vi.jpg");
+  const std::string qMicro = readFile(t / "album/q.vi.jpg");
+  const std::string cut = micro.substr(0, micro.size() / 2);
+  writeFile(t / "album/p.vi.jpg", cut);
+  // What a run killed while writing q's micro picture leaves.
+  fs::remove(t / "album/q.vi.jpg");
+  writeFile(t / ("album/q.vi.jpg" + std::string(kTemp)), cut);
+
+  RunResult r = runQuorvel({"album", "-list:copy.bat"}, t.path());
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(microLines(r.out), std::vector<std::string>{"album/q.vi.jpg"});
+  EXPECT_EQ(readFile(t / "album/p.vi.jpg"), cut);  // trusted by its date: the design
+  EXPECT_EQ(readFile(t / "album/q.vi.jpg"), qMicro);
+  EXPECT_FALSE(fileExists(t / ("album/q.vi.jpg" + std::string(kTemp))));
+  EXPECT_EQ(readFile(t / "album/quorvelLeft.html").find(kTemp), std::string::npos);
+  EXPECT_EQ(readFile(t / "copy.bat"),
+            "copy \"album/p.jpg\" \"%1\\00000.jpg\"\n"
+            "copy \"album/q.jpg\" \"%1\\00001.jpg\"\n");
+}
+
+}  // namespace

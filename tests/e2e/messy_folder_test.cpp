@@ -1,0 +1,459 @@
+// A folder as people really have them: broken, mislabelled and unusual
+// pictures, links and odd names. A run skips what it cannot use, stops with
+// its message on what it must not guess at, and leaves only whole files.
+#include <gd.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/link_check.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::fileExists;
+using testsupport::makeGif;
+using testsupport::makeJpeg;
+using testsupport::readFile;
+using testsupport::runQuorvel;
+using testsupport::RunResult;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+struct JpegOptions {
+  bool progressive = false;
+  int restartInterval = 0;  // MCUs between restart markers; 0 for none
+  bool cmyk = false;
+  int exifOrientation = 0;  // 0: no Exif segment
+};
+
+// A JPEG with the features the options ask for; pixel pattern as makeJpeg's.
+void encodeJpeg(const std::string& path, int width, int height, const JpegOptions& o) {
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  jpeg_stdio_dest(&c, f);
+  const int components = o.cmyk ? 4 : 3;
+  c.image_width = width;
+  c.image_height = height;
+  c.input_components = components;
+  c.in_color_space = o.cmyk ? JCS_CMYK : JCS_RGB;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 90, TRUE);
+  if (o.progressive) jpeg_simple_progression(&c);
+  c.restart_interval = static_cast<unsigned>(o.restartInterval);
+  if (o.exifOrientation) c.write_JFIF_header = FALSE;
+  jpeg_start_compress(&c, TRUE);
+  if (o.exifOrientation) {
+    // Little-endian TIFF, one entry: Orientation, SHORT, count 1, then its value.
+    std::string exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
+    exif += static_cast<char>(o.exifOrientation);
+    exif.append(7, '\0');  // the rest of the value field; no next directory
+    jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
+                      static_cast<unsigned>(exif.size()));
+  }
+  std::vector<unsigned char> row(static_cast<size_t>(width) * components);
+  while (c.next_scanline < c.image_height) {
+    const int y = static_cast<int>(c.next_scanline);
+    for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<unsigned char>(i * 7 + y * 3);
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  fclose(f);
+}
+
+// Offsets of the markers of a JPEG's header segments, up to and with the first
+// start-of-scan, in file order: {marker byte, offset of its 0xFF}.
+std::vector<std::pair<int, size_t>> headerMarkers(const std::string& jpeg) {
+  std::vector<std::pair<int, size_t>> markers;
+  size_t at = 2;
+  while (at + 4 <= jpeg.size() && static_cast<unsigned char>(jpeg[at]) == 0xFF) {
+    const int marker = static_cast<unsigned char>(jpeg[at + 1]);
+    markers.emplace_back(marker, at);
+    if (marker == 0xDA) break;
+    at += 2 + (static_cast<unsigned char>(jpeg[at + 2]) << 8) +
+          static_cast<unsigned char>(jpeg[at + 3]);
+  }
+  return markers;
+}
+
+size_t markerOffset(const std::string& jpeg, int marker) {
+  for (auto [m, at] : headerMarkers(jpeg))
+    if (m == marker) return at;
+  ADD_FAILURE() << "no marker " << marker;
+  return 0;
+}
+
+std::string pngBytes(int width, int height) {
+  gdImagePtr im = gdImageCreateTrueColor(width, height);
+  int size = 0;
+  void* data = gdImagePngPtr(im, &size);
+  std::string bytes(static_cast<const char*>(data), static_cast<size_t>(size));
+  gdFree(data);
+  gdImageDestroy(im);
+  return bytes;
+}
+
+// Decodes path fully; false when the library complained, even only warned
+// (a cut-off file decodes with a warning).
+bool decodesCleanly(const std::string& path, int* width, int* height) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  struct Err {
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+  } err;
+  jpeg_decompress_struct d;
+  d.err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = [](j_common_ptr c) { longjmp(reinterpret_cast<Err*>(c->err)->jump, 1); };
+  err.pub.output_message = [](j_common_ptr) {};
+  jpeg_create_decompress(&d);
+  bool ok = false;
+  if (!setjmp(err.jump)) {
+    jpeg_stdio_src(&d, f);
+    jpeg_read_header(&d, TRUE);
+    jpeg_start_decompress(&d);
+    // From the library's pool: nothing with a destructor may live below setjmp.
+    JSAMPARRAY row = (*d.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d), JPOOL_IMAGE,
+                                            d.output_width * d.output_components, 1);
+    while (d.output_scanline < d.output_height) jpeg_read_scanlines(&d, row, 1);
+    jpeg_finish_decompress(&d);
+    *width = static_cast<int>(d.image_width);
+    *height = static_cast<int>(d.image_height);
+    ok = err.pub.num_warnings == 0;
+  }
+  jpeg_destroy_decompress(&d);
+  fclose(f);
+  return ok;
+}
+
+bool endsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool isDerived(const std::string& name) {
+  return endsWith(name, ".md.jpg") || endsWith(name, ".vr.jpg") || endsWith(name, ".vi.jpg");
+}
+
+// Every derived picture under root decodes whole, and no temporary remains.
+void expectOnlyWholeDerivedFiles(const std::string& root) {
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    const std::string name = e.path().filename().string();
+    EXPECT_FALSE(endsWith(name, ".quorvel-tmp")) << e.path();
+    int w = 0, h = 0;
+    if (!e.is_symlink() && isDerived(name)) {
+      EXPECT_TRUE(decodesCleanly(e.path().string(), &w, &h)) << e.path();
+    }
+  }
+}
+
+std::string withoutExtension(const std::string& name) { return name.substr(0, name.rfind('.')); }
+
+struct Size {
+  int width = 0, height = 0;
+  bool operator==(const Size&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Size& s) {
+  return os << s.width << "x" << s.height;
+}
+
+Size derivedSize(const std::string& path) {
+  Size s;
+  if (!decodesCleanly(path, &s.width, &s.height)) return Size{-1, -1};
+  return s;
+}
+
+// The walk's output from its start line on (the notice before it is not ours).
+std::string walkOutput(const std::string& out) {
+  size_t start = out.find("######## ");
+  return start == std::string::npos ? out : out.substr(start);
+}
+
+// JPEG bytes with their frame header patched to claim width x height.
+std::string withClaimedSize(std::string jpeg, int width, int height) {
+  const size_t sof = markerOffset(jpeg, 0xC0);
+  jpeg[sof + 5] = static_cast<char>(height >> 8);
+  jpeg[sof + 6] = static_cast<char>(height & 0xFF);
+  jpeg[sof + 7] = static_cast<char>(width >> 8);
+  jpeg[sof + 8] = static_cast<char>(width & 0xFF);
+  return jpeg;
+}
+
+// A progressive JPEG whose second scan asks for coefficients past the block's
+// last one: the header reads, the decode fails.
+void makeBadProgressionJpeg(const std::string& path) {
+  JpegOptions o;
+  o.progressive = true;
+  encodeJpeg(path, 320, 240, o);
+  std::string bytes = readFile(path);
+  const size_t first = markerOffset(bytes, 0xDA);
+  const size_t second = bytes.find("\xFF\xDA", first + 2);
+  ASSERT_NE(second, std::string::npos);
+  // Segment: FF DA, length, component count n, n selector pairs, Ss, Se, Ah/Al.
+  const unsigned components = static_cast<unsigned char>(bytes[second + 4]);
+  bytes[second + 5 + 2 * components + 1] = static_cast<char>(112);
+  writeFile(path, bytes);
+}
+
+// Runs quorvel as an ordinary user: as root, the child drops to nobody, for
+// whom a directory of mode 000 is unreadable as it is for anyone else.
+RunResult runUnprivileged(const std::vector<std::string>& args, const std::string& cwd) {
+  FILE* outFile = tmpfile();
+  FILE* errFile = tmpfile();
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fileno(outFile), 1);
+    dup2(fileno(errFile), 2);
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(125);
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<char*> argv{const_cast<char*>(QUORVEL_BINARY)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(QUORVEL_BINARY, argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  RunResult r;
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  for (auto [file, text] : {std::pair{outFile, &r.out}, std::pair{errFile, &r.err}}) {
+    rewind(file);
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, file)) > 0;) text->append(buf, n);
+    fclose(file);
+  }
+  return r;
+}
+
+// What the run must do with one file of the messy folder.
+enum class Outcome { Shown, Skipped, Ignored };
+
+struct MessyFile {
+  std::string name;
+  Outcome outcome;
+  std::string stderrText;  // the library's words about it, if any
+  Size thumbnail;          // for a shown picture: its micro and rollover size
+  Size medium;             // 0 x 0: no medium picture
+};
+
+MessyFile shown(const std::string& name, Size thumbnail, const std::string& stderrText = "",
+                Size medium = Size{}) {
+  return {name, Outcome::Shown, stderrText, thumbnail, medium};
+}
+MessyFile skipped(const std::string& name, const std::string& stderrText) {
+  return {name, Outcome::Skipped, stderrText, Size{}, Size{}};
+}
+MessyFile ignored(const std::string& name) { return {name, Outcome::Ignored, "", Size{}, Size{}}; }
+
+class MessyFolder : public testing::Test {
+ protected:
+  std::string at(const std::string& relative) const { return dir_ / ("messy/" + relative); }
+
+  void SetUp() override {
+    makeJpeg(at("good.jpg"), 300, 240);
+    good_ = readFile(at("good.jpg"));
+    makeGif(at("plain.gif"), 300, 300);
+    gif_ = readFile(at("plain.gif"));
+  }
+
+  TempDir dir_;
+  std::string good_, gif_;
+};
+
+TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) {
+  const Size square{96, 96}, fourByThree{96, 72}, fiveByFour{96, 76};
+  JpegOptions progressive, restart, exif, cmyk;
+  progressive.progressive = true;
+  restart.restartInterval = 1;
+  exif.exifOrientation = 6;
+  cmyk.cmyk = true;
+  encodeJpeg(at("cmyk.jpg"), 320, 240, cmyk);
+  writeFile(at("cut-in-header.jpg"), good_.substr(0, markerOffset(good_, 0xC0) + 6));
+  const size_t scan = markerOffset(good_, 0xDA);
+  writeFile(at("cut-in-scan.jpg"), good_.substr(0, scan + (good_.size() - scan) / 2));
+  writeFile(at("empty.jpg"), "");
+  encodeJpeg(at("exif-turned.jpg"), 320, 240, exif);
+  writeFile(at("gif-bad-signature.gif"), "GIF77a" + gif_.substr(6));
+  writeFile(at("gif-cut.gif"), gif_.substr(0, gif_.size() / 2));
+  makeGif(at("gif-named.jpg"), 300, 300);
+  std::string hugeScreen = gif_;
+  hugeScreen[6] = hugeScreen[8] = static_cast<char>(0xE8);
+  hugeScreen[7] = hugeScreen[9] = static_cast<char>(0xFD);
+  writeFile(at("gif-screen-65000.gif"), hugeScreen);
+  makeJpeg(at("grey.jpg"), 320, 240, 0, 1);
+  fs::create_symlink("good.jpg", at("link-to-file.jpg"));
+  fs::create_symlink("sub", at("link-to-dir"));
+  fs::create_symlink("loop.jpg", at("loop.jpg"));
+  fs::create_symlink("missing.jpg", at("dangling.jpg"));
+  writeFile(at("png-named.jpg"), pngBytes(300, 300));
+  encodeJpeg(at("progressive.jpg"), 800, 600, progressive);
+  encodeJpeg(at("restart-markers.jpg"), 320, 240, restart);
+  makeJpeg(at("ctl\x01\x1f\x7f\tname.jpg"), 300, 300);
+  makeJpeg(at("line\nbreak.jpg"), 300, 300);
+  // Every byte from 0x80 to 0xFF, 32 to a name.
+  std::vector<std::string> highNames;
+  for (int first = 0x80; first <= 0xE0; first += 0x20) {
+    std::string name;
+    for (int b = first; b < first + 0x20; ++b) name += static_cast<char>(b);
+    highNames.push_back(name + ".jpg");
+    makeJpeg(at(highNames.back()), 300, 300, first);
+  }
+  makeJpeg(at("sub/s.jpg"), 300, 300);
+  fs::create_symlink("..", at("sub/up"));
+  makeJpeg(at("locked/inside.jpg"), 300, 300);
+
+  // In the walk's (byte) order.
+  std::vector<MessyFile> files = {
+      shown("cmyk.jpg", fourByThree),
+      shown("ctl\x01\x1f\x7f\tname.jpg", square),
+      skipped("cut-in-header.jpg", "Premature end of JPEG file\nBogus marker length\n"),
+      shown("cut-in-scan.jpg", fiveByFour, "Premature end of JPEG file\n"),
+      ignored("dangling.jpg"),
+      skipped("empty.jpg", "Empty input file\n"),
+      shown("exif-turned.jpg", Size{72, 96}),
+      skipped("gif-bad-signature.gif", "Not a JPEG file: starts with 0x47 0x49\n"),
+      shown("gif-cut.gif", square),
+      skipped("gif-named.jpg", "Not a JPEG file: starts with 0x47 0x49\n"),
+      // The medium decision trusts the screen size; gd gives the real image.
+      shown("gif-screen-65000.gif", square, "", Size{480, 480}),
+      shown("good.jpg", fiveByFour),
+      shown("grey.jpg", fourByThree),
+      shown("line\nbreak.jpg", square),
+      ignored("link-to-file.jpg"),
+      ignored("loop.jpg"),
+      shown("plain.gif", square),
+      skipped("png-named.jpg", "Not a JPEG file: starts with 0x89 0x50\n"),
+      shown("progressive.jpg", fourByThree, "", Size{640, 480}),
+      shown("restart-markers.jpg", fourByThree),
+  };
+  for (const auto& name : highNames) files.push_back(shown(name, square));
+
+  // The locked directory must stay unreadable to the run, root or not.
+  fs::permissions(dir_.path(), fs::perms::all);
+  for (const auto& e : fs::recursive_directory_iterator(dir_.path()))
+    if (!e.is_symlink() && e.is_directory()) fs::permissions(e.path(), fs::perms::all);
+  fs::permissions(at("locked"), fs::perms::none);
+  RunResult r = runUnprivileged({"messy"}, dir_.path());
+  fs::permissions(at("locked"), fs::perms::owner_all);
+
+  std::string out =
+      "######## messy ########\n*** . ***\n"
+      "*** locked ***\npb scandir messy/locked/.\npb scandir messy/locked/.\n"
+      "*** sub ***\nmessy/sub/s.vi.jpg\n";
+  std::string err;
+  size_t shownCount = 1;  // sub/s.jpg
+  for (const auto& f : files) {
+    if (f.outcome == Outcome::Shown) {
+      out += "messy/" + withoutExtension(f.name) + ".vi.jpg\n";
+      ++shownCount;
+    }
+    err += f.stderrText;
+  }
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(walkOutput(r.out), out);
+  EXPECT_EQ(r.err, err);
+
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
+    const std::string base = at(withoutExtension(f.name));
+    if (f.outcome == Outcome::Shown) {
+      EXPECT_EQ(derivedSize(base + ".vi.jpg"), f.thumbnail);
+      EXPECT_EQ(derivedSize(base + ".vr.jpg"), f.thumbnail);
+      if (f.medium == Size{})
+        EXPECT_FALSE(fileExists(base + ".md.jpg"));
+      else
+        EXPECT_EQ(derivedSize(base + ".md.jpg"), f.medium);
+    } else {
+      for (const char* suffix : {".md.jpg", ".vr.jpg", ".vi.jpg"})
+        EXPECT_FALSE(fileExists(base + suffix)) << suffix;
+    }
+  }
+  for (const char* dir : {"", "sub/"})
+    for (const char* page :
+         {"quorvelFrameset.html", "quorvelTop.html", "quorvelLeft.html", "quorvelRight.html"})
+      EXPECT_TRUE(fileExists(at(std::string(dir) + page))) << dir << page;
+  EXPECT_FALSE(fileExists(at("locked/quorvelLeft.html")));
+
+  // Every picture shown has its entry in the Left page, and nothing else has.
+  const std::string left = readFile(at("quorvelLeft.html")) + readFile(at("sub/quorvelLeft.html"));
+  size_t entries = 0;
+  for (size_t p = left.find("<img name="); p != std::string::npos;
+       p = left.find("<img name=", p + 1))
+    ++entries;
+  EXPECT_EQ(entries, shownCount);
+  expectOnlyWholeDerivedFiles(dir_ / "messy");
+  EXPECT_EQ(testsupport::describe(testsupport::findBrokenLinks(dir_ / "messy")), "");
+}
+
+struct FatalCase {
+  const char* label;
+  std::string name;
+  void (*make)(const std::string& path, const std::string& good, const std::string& gif);
+  std::string stderrText;
+};
+
+TEST_F(MessyFolder, PicturesThatCannotBeDecodedStopTheRunWithNothingHalfWritten) {
+  const std::vector<FatalCase> cases = {
+      {"GIF whose data is garbage", "b.gif",
+       [](const std::string& p, const std::string&, const std::string& gif) {
+         writeFile(p, gif.substr(0, 13) + std::string(500, '\x55'));
+       },
+       "**** ERROR quorvel : imgGifReadFile(\"x/b.gif\")\n"},
+      {"header claims 65000 x 65000", "b.jpg",
+       [](const std::string& p, const std::string& good, const std::string&) {
+         writeFile(p, withClaimedSize(good, 65000, 65000));
+       },
+       "**** ERROR quorvel : imgJpegReadFile(\"x/b.jpg\")\n"},
+      {"scan asks for impossible coefficients", "b.jpg",
+       [](const std::string& p, const std::string&, const std::string&) {
+         makeBadProgressionJpeg(p);
+       },
+       "Invalid progressive parameters Ss=1 Se=112 Ah=0 Al=2\n"
+       "**** ERROR quorvel : imgJpegReadFile(\"x/b.jpg\")\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir t;
+    makeJpeg(t / "x/a.jpg", 800, 600);  // made whole before the run stops
+    c.make(t / ("x/" + c.name), good_, gif_);
+    RunResult r = runQuorvel({"x"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, c.stderrText);
+    EXPECT_EQ(walkOutput(r.out), "######## x ########\n*** . ***\nx/a.vi.jpg\nx/b.vi.jpg\n");
+    EXPECT_EQ(derivedSize(t / "x/a.md.jpg"), (Size{640, 480}));
+    EXPECT_EQ(derivedSize(t / "x/a.vi.jpg"), (Size{96, 72}));
+    for (const char* suffix : {".md.jpg", ".vr.jpg", ".vi.jpg"})
+      EXPECT_FALSE(fileExists(t / (std::string("x/b") + suffix))) << suffix;
+    expectOnlyWholeDerivedFiles(t.path());
+  }
+}
+
+// A JPEG under a .gif name is measured by the JPEG reader, so it is decoded
+// as the JPEG it is instead of ending the run in the GIF decoder.
+TEST_F(MessyFolder, JpegNamedGifIsShownAsTheJpegItIs) {
+  TempDir t;
+  makeJpeg(t / "x/b.gif", 300, 300);
+  RunResult r = runQuorvel({"x", "-list:l.bat"}, t.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(walkOutput(r.out), "######## x ########\n*** . ***\nx/b.vi.jpg\n");
+  EXPECT_EQ(derivedSize(t / "x/b.vi.jpg"), (Size{96, 96}));
+  EXPECT_EQ(readFile(t / "l.bat"), "copy \"x/b.gif\" \"%1\\00000.gif\"\n");
+}
+
+}  // namespace
