@@ -1,0 +1,21 @@
+# Installs the build into a scratch prefix and checks that the binary and the
+# manual page land where users look for them.
+set(prefix "${BUILD}/install-check")
+file(REMOVE_RECURSE "${prefix}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${prefix}"
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+foreach(path bin/quorvel share/man/man1/quorvel.1)
+  if(NOT EXISTS "${prefix}/${path}")
+    message(FATAL_ERROR "not installed: ${path}")
+  endif()
+endforeach()
+file(READ "${prefix}/share/man/man1/quorvel.1" page)
+foreach(word "EXIT STATUS" "-notree" "-filter:" "quorvelFrameset.html")
+  string(FIND "${page}" "${word}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the manual page does not mention ${word}")
+  endif()
+endforeach()
