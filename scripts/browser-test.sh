@@ -36,4 +36,4 @@ fi
 
 tests/browser/npm-ci.sh
 cd tests/browser
-QUORVEL="$quorvel" node --test --test-reporter=spec --test-timeout=120000 album.test.mjs
+QUORVEL="$quorvel" node --test --test-reporter=tap --test-timeout=120000 album.test.mjs
