@@ -2,17 +2,15 @@
 // one decode adds, which should stay within the raster's size plus 20%
 // (one raster and one scanline buffer besides libjpeg's own state).
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <vector>
 
+#include "bench_support.h"
 #include "img/jpeg_codec.h"
 
 namespace {
@@ -21,64 +19,21 @@ constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 
 // APP1 payload with orientation 6 (turned a quarter clockwise), little-endian.
-const unsigned char kExifRotated[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
-                                      0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
-
-// A scratch directory for the run's pictures, removed at exit.
-struct ScratchDir {
-  std::string path;
-  ScratchDir() {
-    char tmpl[] = "/tmp/quorvel-bench-XXXXXX";
-    if (!mkdtemp(tmpl)) abort();
-    path = tmpl;
-  }
-  ~ScratchDir() {
-    unlink((path + "/plain.jpg").c_str());
-    unlink((path + "/rotated.jpg").c_str());
-    rmdir(path.c_str());
-  }
-};
-
-std::string scratchPath(bool rotated) {
-  static const ScratchDir dir;
-  return dir.path + (rotated ? "/rotated.jpg" : "/plain.jpg");
-}
+const std::string kExifRotated("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 32);
 
 // A 12 MP baseline photo-like JPEG at quality 85, made once per run.
 const std::string& picture(bool rotated) {
   static std::string paths[2];
   std::string& path = paths[rotated];
   if (!path.empty()) return path;
-  path = scratchPath(rotated);
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) abort();
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  jpeg_stdio_dest(&c, f);
-  c.image_width = kWidth;
-  c.image_height = kHeight;
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 85, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  if (rotated) jpeg_write_marker(&c, JPEG_APP0 + 1, kExifRotated, sizeof kExifRotated);
-  std::vector<unsigned char> row(kWidth * 3);
-  while (c.next_scanline < c.image_height) {
-    const unsigned y = c.next_scanline;
-    for (unsigned x = 0; x < kWidth; ++x) {
+  path = benchScratchDir() + (rotated ? "/rotated.jpg" : "/plain.jpg");
+  benchWriteJpeg(path, kWidth, kHeight, 85, [](int y, unsigned char* row) {
+    for (int x = 0; x < kWidth; ++x) {
       row[x * 3] = static_cast<unsigned char>(x / 16 + y / 7);
       row[x * 3 + 1] = static_cast<unsigned char>((x * y) >> 9);
       row[x * 3 + 2] = static_cast<unsigned char>(y / 12);
     }
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  fclose(f);
+  }, rotated ? kExifRotated : "");
   return path;
 }
 
@@ -120,12 +75,7 @@ void decode(benchmark::State& state, bool rotated) {
   const std::string& path = picture(rotated);
   const double rasterBytes = static_cast<double>(kWidth) * kHeight * 3 + kHeight * sizeof(unsigned char*);
   const long peak = decodePeakBytes(path);
-  for (auto _ : state) {
-    Img img{};
-    if (imgJpegReadFile(&img, path.c_str()) != 0) state.SkipWithError("decode failed");
-    benchmark::DoNotOptimize(img.rows);
-    imgDestroy(&img);
-  }
+  benchEachImage(state, "decode failed", [&](Img* img) { return imgJpegReadFile(img, path.c_str()); });
   state.counters["raster_MB"] = rasterBytes / 1e6;
   state.counters["peak_MB"] = static_cast<double>(peak) / 1e6;
   state.counters["peak_over_raster"] = static_cast<double>(peak) / rasterBytes;

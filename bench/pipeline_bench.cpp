@@ -3,15 +3,14 @@
 // album of 1,000 pictures whose derived files are up to date.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <jpeglib.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "img/img.h"
 #include "img/jpeg_codec.h"
 #include "img/pipeline.h"
@@ -22,43 +21,10 @@
 
 namespace {
 
-// A scratch directory for the run, removed at exit.
-struct Scratch {
-  std::string path;
-  Scratch() {
-    char tmpl[] = "/tmp/quorvel-bench-XXXXXX";
-    if (!mkdtemp(tmpl)) abort();
-    path = tmpl;
-  }
-  ~Scratch() { std::filesystem::remove_all(path); }
-};
-
-Scratch& scratch() {
-  static Scratch s;
-  return s;
-}
-
 // Photo-like content: smooth gradients with some grain, quality 90.
 void writeJpeg(const std::string& path, int width, int height, unsigned seed) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) abort();
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  jpeg_stdio_dest(&c, f);
-  c.image_width = width;
-  c.image_height = height;
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 90, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
   unsigned noise = seed * 2654435761u + 1;
-  while (c.next_scanline < c.image_height) {
-    int y = static_cast<int>(c.next_scanline);
+  benchWriteJpeg(path, width, height, 90, [&](int y, unsigned char* row) {
     for (int x = 0; x < width; ++x) {
       noise = noise * 1103515245u + 12345u;
       int grain = static_cast<int>((noise >> 16) & 15);
@@ -66,12 +32,7 @@ void writeJpeg(const std::string& path, int width, int height, unsigned seed) {
       row[x * 3 + 1] = static_cast<unsigned char>((y * 255 / height + grain) & 0xff);
       row[x * 3 + 2] = static_cast<unsigned char>(((x + y) / 16 + seed * 40) & 0xff);
     }
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  fclose(f);
+  });
 }
 
 // Standard output to /dev/null while it lives: the pipeline prints names.
@@ -93,7 +54,7 @@ struct QuietStdout {
 
 const std::string& photo12mp() {
   static const std::string path = [] {
-    std::string p = scratch().path + "/photo/big.jpg";
+    std::string p = benchScratchDir() + "/photo/big.jpg";
     writeJpeg(p, 4000, 3000, 1);
     return p;
   }();
@@ -102,11 +63,7 @@ const std::string& photo12mp() {
 
 void BM_DecodeFullSize12MP(benchmark::State& state) {
   const std::string& path = photo12mp();
-  for (auto _ : state) {
-    Img img{};
-    if (imgJpegReadFile(&img, path.c_str()) != 0) state.SkipWithError("decode failed");
-    imgDestroy(&img);
-  }
+  benchEachImage(state, "decode failed", [&](Img* img) { return imgJpegReadFile(img, path.c_str()); });
 }
 BENCHMARK(BM_DecodeFullSize12MP)->Unit(benchmark::kMillisecond);
 
@@ -126,7 +83,7 @@ BENCHMARK(BM_ReduceToMedium12MP)->Unit(benchmark::kMillisecond);
 
 void BM_DerivedPictures12MP(benchmark::State& state) {
   const std::string& path = photo12mp();
-  int rootOffset = static_cast<int>(scratch().path.size()) + 1;
+  int rootOffset = static_cast<int>(benchScratchDir().size()) + 1;
   gSettings.force = true;
   QuietStdout quiet;
   for (auto _ : state) {
@@ -145,7 +102,7 @@ BENCHMARK(BM_DerivedPictures12MP)->Unit(benchmark::kMillisecond);
 
 void BM_WarmWalk1000Pictures(benchmark::State& state) {
   static const std::string root = [] {
-    std::string r = scratch().path + "/album";
+    std::string r = benchScratchDir() + "/album";
     for (int i = 0; i < 1000; ++i) {
       char name[64];
       snprintf(name, sizeof name, "/d%02d/p%03d.jpg", i / 100, i % 100);

@@ -2,16 +2,14 @@
 // The reduction of a 12-megapixel raster to the medium size should cost no
 // more than a quarter of decoding that photo at full size.
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
+#include "bench_support.h"
 #include "img/img.h"
 #include "img/jpeg_codec.h"
 #include "img/lens_shadow.h"
@@ -39,70 +37,28 @@ struct Raster {
   ~Raster() { imgDestroy(&img); }
 };
 
-// A 12-megapixel baseline JPEG written with libjpeg, removed at exit.
-class PhotoFile {
- public:
-  PhotoFile() {
-    char name[] = "/tmp/quorvel-bench-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) std::abort();
-    path_ = name;
-    FILE* out = fdopen(fd, "wb");
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, out);
-    cinfo.image_width = kPhotoWidth;
-    cinfo.image_height = kPhotoHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(3 * kPhotoWidth);
-    while (cinfo.next_scanline < cinfo.image_height) {
-      const int y = int(cinfo.next_scanline);
+// A 12-megapixel baseline JPEG of the same content, made once per run.
+const char* photo() {
+  static const std::string path = [] {
+    std::string p = benchScratchDir() + "/photo.jpg";
+    benchWriteJpeg(p, kPhotoWidth, kPhotoHeight, 90, [](int y, unsigned char* row) {
       for (int x = 0; x < kPhotoWidth; ++x)
         for (int c = 0; c < 3; ++c) row[3 * x + c] = photoLevel(x, y, c);
-      JSAMPROW rows[1] = {row.data()};
-      jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(out);
-  }
-  ~PhotoFile() { std::remove(path_.c_str()); }
-  const char* path() const { return path_.c_str(); }
-
- private:
-  std::string path_;
-};
-
-const PhotoFile& photo() {
-  static const PhotoFile file;
-  return file;
+    });
+    return p;
+  }();
+  return path.c_str();
 }
 
 void BM_DecodePhoto12MP(benchmark::State& state) {
-  const char* path = photo().path();
-  for (auto _ : state) {
-    Img img{};
-    if (imgJpegReadFile(&img, path) != 0) state.SkipWithError("decoding failed");
-    benchmark::DoNotOptimize(img.rows);
-    imgDestroy(&img);
-  }
+  const char* path = photo();
+  benchEachImage(state, "decoding failed", [&](Img* img) { return imgJpegReadFile(img, path); });
 }
 BENCHMARK(BM_DecodePhoto12MP)->Unit(benchmark::kMillisecond);
 
 void BM_Reduce12MPTo640x480(benchmark::State& state) {
   Raster src(kPhotoWidth, kPhotoHeight);
-  for (auto _ : state) {
-    Img dst{};
-    if (imgReduce(&dst, 640, 480, &src.img) != 0) state.SkipWithError("reduction failed");
-    benchmark::DoNotOptimize(dst.rows);
-    imgDestroy(&dst);
-  }
+  benchEachImage(state, "reduction failed", [&](Img* dst) { return imgReduce(dst, 640, 480, &src.img); });
 }
 BENCHMARK(BM_Reduce12MPTo640x480)->Unit(benchmark::kMillisecond);
 
@@ -144,23 +100,14 @@ BENCHMARK(BM_Reduce12MPTo640x480NineRectangles)->Unit(benchmark::kMillisecond);
 
 void BM_ResizeThumbnail12MP(benchmark::State& state) {
   Raster src(kPhotoWidth, kPhotoHeight);
-  for (auto _ : state) {
-    Img dst{};
-    if (imgResize(&dst, 89, 89, &src.img, false) != 0) state.SkipWithError("resize failed");
-    benchmark::DoNotOptimize(dst.rows);
-    imgDestroy(&dst);
-  }
+  benchEachImage(state, "resize failed",
+                 [&](Img* dst) { return imgResize(dst, 89, 89, &src.img, false); });
 }
 BENCHMARK(BM_ResizeThumbnail12MP)->Unit(benchmark::kMillisecond);
 
 void BM_Lens(benchmark::State& state) {
   Raster src(int(state.range(0)), int(state.range(1)));
-  for (auto _ : state) {
-    Img dst{};
-    if (imgLens(&dst, &src.img) != 0) state.SkipWithError("lens failed");
-    benchmark::DoNotOptimize(dst.rows);
-    imgDestroy(&dst);
-  }
+  benchEachImage(state, "lens failed", [&](Img* dst) { return imgLens(dst, &src.img); });
 }
 BENCHMARK(BM_Lens)->Args({640, 480})->Args({96, 72})->Unit(benchmark::kMicrosecond);
 

@@ -12,7 +12,6 @@
 #include <functional>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,8 +20,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::countTemporaries;
 using testsupport::fileExists;
 using testsupport::makeJpeg;
+using testsupport::microLines;
 using testsupport::readFile;
 using testsupport::runQuorvel;
 using testsupport::RunResult;
@@ -95,24 +96,8 @@ std::map<std::string, std::string> snapshot(const std::string& root) {
   return files;
 }
 
-// The lines of a text ending in ".vi.jpg": the micro pictures a run made.
-std::vector<std::string> microLines(const std::string& out) {
-  std::vector<std::string> lines;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);)
-    if (line.size() > 7 && line.compare(line.size() - 7, 7, ".vi.jpg") == 0) lines.push_back(line);
-  return lines;
-}
-
 std::string baseOf(const std::string& microLine) {
   return microLine.substr(0, microLine.size() - 7);
-}
-
-int countTemps(const std::string& root) {
-  int n = 0;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.path().filename().string().find(kTemp) != std::string::npos) ++n;
-  return n;
 }
 
 // Thumbnails large enough that writing one takes a while and spans more than
@@ -180,7 +165,7 @@ class Interruption : public testing::Test {
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(microLines(r.out), remaining);
-    EXPECT_EQ(countTemps(parent.path()), 0);
+    EXPECT_EQ(countTemporaries(parent.path()), 0);
     auto got = snapshot(parent / "album");
     std::vector<std::string> names, expectedNames;
     for (const auto& [name, bytes] : got) names.push_back(name);
@@ -230,7 +215,7 @@ TEST_F(Interruption, KilledRunFinishedLaterEqualsOneUninterruptedRun) {
     TempDir parent;
     copySources(*sources_, parent);
     ASSERT_TRUE(killWhen(parent.path(), encoding(parent, p.picture, p.suffix)));
-    if (countTemps(parent.path()) > 0) ++caughtMidWrite;
+    if (countTemporaries(parent.path()) > 0) ++caughtMidWrite;
     finishAndCompare(parent);
   }
   // At least one kill must have struck inside an encoding, or the test

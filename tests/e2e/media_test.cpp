@@ -8,40 +8,22 @@
 #include <vector>
 
 #include "pages/expected_pages.h"
-#include "support/link_check.h"
-#include "support/test_support.h"
+#include "support/photos_album.h"
 
 namespace {
 
 using testsupport::fileExists;
-using testsupport::readFile;
 using testsupport::runQuorvel;
 using testsupport::RunResult;
-using testsupport::TempDir;
 using testsupport::writeFile;
 
-const std::string kMp3Link = "<a href=\"quorvelRight.html\" target=\"right\"><b>MP3</b></a><p>\n";
-const std::string kVideoLink =
-    "<a href=\"quorvelVideo.html\" target=\"right\"><b>VIDEO</b></a><p>\n";
-const std::string kListeLine = "<li> <a href=\"liste.m3u\"><b>liste.m3u</b></a>\n";
-const std::string kEmptyPreload = "<script language=\"JavaScript\"><!--\n//--></script>\n";
-
-std::string mp3Page(const std::string& items) {
-  return expected::kMp3Begin + kListeLine + items + expected::kListEnd;
-}
+using expected::kMp3Link;
+using expected::kVideoLink;
+using expected::mp3Page;
+using expected::videoBlock;
 
 std::string mp3Item(const std::string& link, const std::string& text) {
   return "<li> <a href=\"" + link + "\">" + text + "</a>\n";
-}
-
-// One player block; size is the attribute text (" width=... height=...").
-std::string videoBlock(const std::string& link, const std::string& size, const std::string& text) {
-  return "<center><table cellspacing=\"0\" cellpadding=\"8\" bgcolor=\"#ffff99\"><tr>"
-         "<td align=\"center\"><embed src=\"" +
-         link +
-         "\" autostart=\"false\" controls=\"smallconsole,playbutton,pausebutton,stopbutton\"" +
-         size + "><br><a href=\"" + link + "\"><code>" + text +
-         "</code></a></td></tr></table></center><p>";
 }
 
 std::string videoPage(const std::string& blocks) {
@@ -63,24 +45,11 @@ std::string mpgBytes(size_t length, unsigned char b10, unsigned char b11) {
   return bytes;
 }
 
-class MediaAlbum : public testing::Test {
+class MediaAlbum : public testsupport::PhotosAlbum {
  protected:
-  RunResult run(std::vector<std::string> options) {
-    options.insert(options.begin(), "photos");
-    RunResult r = runQuorvel(options, dir_.path());
-    EXPECT_EQ(r.err, "");
-    return r;
-  }
   void file(const std::string& relative, const std::string& bytes = "ID3 not really music") {
     writeFile(at(relative), bytes);
   }
-  std::string at(const std::string& relative) const { return dir_ / ("photos/" + relative); }
-  std::string page(const std::string& relative) const { return readFile(at(relative)); }
-  void expectLinksResolve() const {
-    EXPECT_EQ(testsupport::describe(testsupport::findBrokenLinks(dir_ / "photos")), "");
-  }
-
-  TempDir dir_;
 };
 
 TEST_F(MediaAlbum, Mp3FilesMakeTheRightPageAndAPlayListBesideThem) {

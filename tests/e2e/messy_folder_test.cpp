@@ -2,11 +2,8 @@
 // pictures, links and odd names. A run skips what it cannot use, stops with
 // its message on what it must not guess at, and leaves only whole files.
 #include <gd.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -26,6 +23,7 @@ using testsupport::makeJpeg;
 using testsupport::readFile;
 using testsupport::runQuorvel;
 using testsupport::RunResult;
+using testsupport::Size;
 using testsupport::TempDir;
 using testsupport::writeFile;
 
@@ -36,44 +34,21 @@ struct JpegOptions {
   int exifOrientation = 0;  // 0: no Exif segment
 };
 
-// A JPEG with the features the options ask for; pixel pattern as makeJpeg's.
+// A JPEG with the features the options ask for; the pixel pattern is one
+// run of bytes across each row.
 void encodeJpeg(const std::string& path, int width, int height, const JpegOptions& o) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  jpeg_stdio_dest(&c, f);
   const int components = o.cmyk ? 4 : 3;
-  c.image_width = width;
-  c.image_height = height;
-  c.input_components = components;
-  c.in_color_space = o.cmyk ? JCS_CMYK : JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 90, TRUE);
-  if (o.progressive) jpeg_simple_progression(&c);
-  c.restart_interval = static_cast<unsigned>(o.restartInterval);
-  if (o.exifOrientation) c.write_JFIF_header = FALSE;
-  jpeg_start_compress(&c, TRUE);
+  testsupport::JpegParams params{.width = width, .height = height, .components = components};
+  params.sample = [components](int x, int y, int k) { return (x * components + k) * 7 + y * 3; };
   if (o.exifOrientation) {
-    // Little-endian TIFF, one entry: Orientation, SHORT, count 1, then its value.
-    std::string exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
-    exif += static_cast<char>(o.exifOrientation);
-    exif.append(7, '\0');  // the rest of the value field; no next directory
-    jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
-                      static_cast<unsigned>(exif.size()));
+    params.app1 = testsupport::exifOrientationSegment(o.exifOrientation, false);
+    params.jfif = false;
   }
-  std::vector<unsigned char> row(static_cast<size_t>(width) * components);
-  while (c.next_scanline < c.image_height) {
-    const int y = static_cast<int>(c.next_scanline);
-    for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<unsigned char>(i * 7 + y * 3);
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  fclose(f);
+  params.tune = [o](jpeg_compress_struct* c) {
+    if (o.progressive) jpeg_simple_progression(c);
+    c->restart_interval = static_cast<unsigned>(o.restartInterval);
+  };
+  testsupport::writeJpeg(path, params);
 }
 
 // Offsets of the markers of a JPEG's header segments, up to and with the first
@@ -163,15 +138,6 @@ void expectOnlyWholeDerivedFiles(const std::string& root) {
 
 std::string withoutExtension(const std::string& name) { return name.substr(0, name.rfind('.')); }
 
-struct Size {
-  int width = 0, height = 0;
-  bool operator==(const Size&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Size& s) {
-  return os << s.width << "x" << s.height;
-}
-
 Size derivedSize(const std::string& path) {
   Size s;
   if (!decodesCleanly(path, &s.width, &s.height)) return Size{-1, -1};
@@ -208,37 +174,6 @@ void makeBadProgressionJpeg(const std::string& path) {
   const unsigned components = static_cast<unsigned char>(bytes[second + 4]);
   bytes[second + 5 + 2 * components + 1] = static_cast<char>(112);
   writeFile(path, bytes);
-}
-
-// Runs quorvel as an ordinary user: as root, the child drops to nobody, for
-// whom a directory of mode 000 is unreadable as it is for anyone else.
-RunResult runUnprivileged(const std::vector<std::string>& args, const std::string& cwd) {
-  FILE* outFile = tmpfile();
-  FILE* errFile = tmpfile();
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fileno(outFile), 1);
-    dup2(fileno(errFile), 2);
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(125);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    std::vector<char*> argv{const_cast<char*>(QUORVEL_BINARY)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(QUORVEL_BINARY, argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  RunResult r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  for (auto [file, text] : {std::pair{outFile, &r.out}, std::pair{errFile, &r.err}}) {
-    rewind(file);
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, file)) > 0;) text->append(buf, n);
-    fclose(file);
-  }
-  return r;
 }
 
 // What the run must do with one file of the messy folder.
@@ -349,7 +284,7 @@ TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) 
   for (const auto& e : fs::recursive_directory_iterator(dir_.path()))
     if (!e.is_symlink() && e.is_directory()) fs::permissions(e.path(), fs::perms::all);
   fs::permissions(at("locked"), fs::perms::none);
-  RunResult r = runUnprivileged({"messy"}, dir_.path());
+  RunResult r = testsupport::runQuorvelUnprivileged({"messy"}, dir_.path());
   fs::permissions(at("locked"), fs::perms::owner_all);
 
   std::string out =

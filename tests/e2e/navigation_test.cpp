@@ -10,25 +10,23 @@
 
 #include "pages/expected_pages.h"
 #include "support/link_check.h"
-#include "support/test_support.h"
+#include "support/photos_album.h"
 
 namespace {
 
 using testsupport::fileExists;
-using testsupport::readFile;
 using testsupport::runQuorvel;
 using testsupport::RunResult;
-using testsupport::TempDir;
 using testsupport::writeFile;
+
+using expected::kMp3Link;
+using expected::mp3Page;
 
 const std::string kNotice =
     "quorvel 1.0.0 - static photo albums\n"
     "thumbnails, rollover lenses and frameset pages beside your pictures\n"
     "cv.html in the current directory tells more\n"
     "\n";
-
-const std::string kMp3Link = "<a href=\"quorvelRight.html\" target=\"right\"><b>MP3</b></a><p>\n";
-const std::string kListeLine = "<li> <a href=\"liste.m3u\"><b>liste.m3u</b></a>\n";
 
 // page with the style-sheet line before its first "</head>".
 std::string withCss(const std::string& page, const std::string& climb) {
@@ -54,10 +52,6 @@ std::string treePage(const std::string& body, const std::string& begin = expecte
   return begin + body + expected::kEnd;
 }
 
-std::string mp3Page(const std::string& items) {
-  return expected::kMp3Begin + kListeLine + items + expected::kListEnd;
-}
-
 // The Left page of a directory whose only files are MP3 files.
 std::string mp3OnlyLeft(const std::string& begin = expected::kLeftBegin) {
   return begin + "<center>\n" + kMp3Link +
@@ -75,21 +69,9 @@ bool readAsScheme(const std::string& link) {
   return false;
 }
 
-class NavigationAlbum : public testing::Test {
+class NavigationAlbum : public testsupport::PhotosAlbum {
  protected:
-  // Runs quorvel on "photos" from the temporary directory.
-  RunResult run(std::vector<std::string> options) {
-    options.insert(options.begin(), "photos");
-    RunResult r = runQuorvel(options, dir_.path());
-    EXPECT_EQ(r.err, "");
-    return r;
-  }
   void mp3(const std::string& relative) { writeFile(at(relative), "ID3 not really music"); }
-  std::string at(const std::string& relative) const { return dir_ / ("photos/" + relative); }
-  std::string page(const std::string& relative) const { return readFile(at(relative)); }
-  void expectLinksResolve() const {
-    EXPECT_EQ(testsupport::describe(testsupport::findBrokenLinks(dir_ / "photos")), "");
-  }
 
   // photos/song.mp3, a/x.mp3, a/b/y.mp3, a/b/c/z.mp3, d/w.mp3, and two
   // directories that make no album: a/b/empty and a/b/notes (no MP3 inside).
@@ -103,7 +85,6 @@ class NavigationAlbum : public testing::Test {
     writeFile(at("a/b/notes/readme.txt"), "not an album");
   }
 
-  TempDir dir_;
 };
 
 TEST_F(NavigationAlbum, TreePagesClimbToEveryAncestorAndListCountingSubAlbums) {

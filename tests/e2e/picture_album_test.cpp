@@ -2,11 +2,9 @@
 // and pixels of their derived files, when they are made again, and the
 // -list: batch file.
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,85 +17,36 @@
 namespace {
 
 using testsupport::fileExists;
+using testsupport::jpegSize;
 using testsupport::makeGif;
 using testsupport::makeJpeg;
+using testsupport::microLines;
 using testsupport::readFile;
 using testsupport::runQuorvel;
 using testsupport::RunResult;
+using testsupport::Size;
 using testsupport::TempDir;
 using testsupport::touch;
 using testsupport::writeFile;
 
-// The micro names a run printed, in order.
-std::vector<std::string> microLines(const std::string& out) {
-  std::vector<std::string> lines;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);)
-    if (line.size() > 7 && line.compare(line.size() - 7, 7, ".vi.jpg") == 0) lines.push_back(line);
-  return lines;
-}
-
-struct Size {
-  int width, height;
-  bool operator==(const Size&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Size& s) {
-  return os << s.width << "x" << s.height;
-}
-
-Size jpegSize(const std::string& path) {
-  Size s{0, 0};
-  testsupport::decodeJpeg(path, &s.width, &s.height);
-  return s;
+// A JPEG whose Exif APP1 segment carries the given orientation tag.
+void makeExifJpeg(const std::string& path, int width, int height, int orientation) {
+  // Left half red, right half blue: tells which way the picture turned.
+  const auto halves = [width](int x, int, int k) {
+    const int level[3] = {x < width / 2 ? 255 : 0, 0, x < width / 2 ? 0 : 255};
+    return level[k];
+  };
+  testsupport::writeJpeg(path, {.width = width,
+                                .height = height,
+                                .quality = 75,
+                                .sample = halves,
+                                .app1 = testsupport::exifOrientationSegment(orientation, true),
+                                .jfif = false});
 }
 
 time_t mtime(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
-}
-
-// A JPEG whose Exif APP1 segment carries the given orientation tag.
-void makeExifJpeg(const std::string& path, int width, int height, int orientation) {
-  static const unsigned char kExifHead[] = {
-      'E', 'x', 'i', 'f', 0, 0,                  // APP1 identifier
-      'M', 'M', 0, 0x2a, 0, 0, 0, 8,             // big-endian TIFF, IFD0 at 8
-      0, 1,                                      // one entry
-      0x01, 0x12, 0, 3, 0, 0, 0, 1,              // Orientation, SHORT, count 1
-  };
-  std::vector<unsigned char> exif(std::begin(kExifHead), std::end(kExifHead));
-  unsigned char tail[] = {0, static_cast<unsigned char>(orientation), 0, 0, 0, 0, 0, 0};
-  exif.insert(exif.end(), std::begin(tail), std::end(tail));
-
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  jpeg_stdio_dest(&c, f);
-  c.image_width = width;
-  c.image_height = height;
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  c.write_JFIF_header = FALSE;
-  jpeg_start_compress(&c, TRUE);
-  jpeg_write_marker(&c, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
-  std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
-  while (c.next_scanline < c.image_height) {
-    for (int x = 0; x < width; ++x) {
-      // Left half red, right half blue: tells which way the picture turned.
-      row[x * 3] = x < width / 2 ? 255 : 0;
-      row[x * 3 + 1] = 0;
-      row[x * 3 + 2] = x < width / 2 ? 0 : 255;
-    }
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  fclose(f);
 }
 
 enum class Shadow { None, Grey, Colour };
@@ -178,6 +127,13 @@ class PictureAlbum : public testing::Test {
   std::vector<time_t> ageDerived(const std::string& base) const {
     for (const char* suffix : kDerived) touch(at(base + suffix), -500);
     return derivedDates(base);
+  }
+
+  // The run made a's three derived files again: each is newer than aged.
+  void expectMadeAgain(const RunResult& r, const std::vector<time_t>& aged) const {
+    EXPECT_EQ(microLines(r.out), std::vector<std::string>{"./a.vi.jpg"});
+    std::vector<time_t> now = derivedDates("a");
+    for (int i = 0; i < 3; ++i) EXPECT_GT(now[i], aged[i]) << kDerived[i];
   }
 
   static constexpr const char* kDerived[] = {".md.jpg", ".vr.jpg", ".vi.jpg"};
@@ -286,10 +242,7 @@ TEST_F(PictureAlbum, ForceMakesEverythingAgain) {
   jpeg("a.jpg", 1600, 1200);
   ASSERT_EQ(run().status, 0);
   std::vector<time_t> aged = ageDerived("a");
-  RunResult r = run({"-force"});
-  EXPECT_EQ(microLines(r.out), std::vector<std::string>{"./a.vi.jpg"});
-  std::vector<time_t> now = derivedDates("a");
-  for (int i = 0; i < 3; ++i) EXPECT_GT(now[i], aged[i]) << kDerived[i];
+  expectMadeAgain(run({"-force"}), aged);
 }
 
 TEST_F(PictureAlbum, TouchedSourceMakesEverythingAgain) {
@@ -297,10 +250,7 @@ TEST_F(PictureAlbum, TouchedSourceMakesEverythingAgain) {
   ASSERT_EQ(run().status, 0);
   std::vector<time_t> aged = ageDerived("a");
   touch(at("a.jpg"), -100);
-  RunResult r = run();
-  EXPECT_EQ(microLines(r.out), std::vector<std::string>{"./a.vi.jpg"});
-  std::vector<time_t> now = derivedDates("a");
-  for (int i = 0; i < 3; ++i) EXPECT_GT(now[i], aged[i]) << kDerived[i];
+  expectMadeAgain(run(), aged);
 }
 
 TEST_F(PictureAlbum, MissingRolloverAloneIsNotNoticed) {

@@ -14,17 +14,11 @@
 
 namespace {
 
+using testsupport::countTemporaries;
 using testsupport::fileExists;
 using testsupport::readFile;
 using testsupport::runQuorvel;
 using testsupport::TempDir;
-
-int countTemps(const std::string& root) {
-  int n = 0;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-    if (e.path().string().find(".quorvel-tmp") != std::string::npos) ++n;
-  return n;
-}
 
 TEST(AtomicPictures, NoTemporaryFileStaysAfterARun) {
   TempDir t;
@@ -33,7 +27,7 @@ TEST(AtomicPictures, NoTemporaryFileStaysAfterARun) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fileExists(t / "a/p.md.jpg"));
   EXPECT_TRUE(fileExists(t / "a/p.vi.jpg"));
-  EXPECT_EQ(countTemps(t.path()), 0);
+  EXPECT_EQ(countTemporaries(t.path()), 0);
 }
 
 TEST(AtomicPictures, LeftoverTemporaryFileIsRemovedAndNeverASource) {
@@ -76,7 +70,7 @@ TEST(AtomicPictures, LibraryErrorWhileEncodingLeavesNoTemporaryFile) {
   TempDir t;
   testsupport::makeJpeg(t / "a/p.jpg", 1600, 1200);
   EXPECT_EQ(runWithFileSizeLimit(t.path(), "a", 6000), 1);
-  EXPECT_EQ(countTemps(t.path()), 0);
+  EXPECT_EQ(countTemporaries(t.path()), 0);
   EXPECT_FALSE(fileExists(t / "a/p.md.jpg"));
   EXPECT_FALSE(fileExists(t / "a/p.vi.jpg"));
   // The next run, with room again, makes the whole set.

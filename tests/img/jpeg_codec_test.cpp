@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,46 +37,18 @@ Rgb pixel(const Img& img, int x, int y) {
   return ::testing::AssertionSuccess();
 }
 
-// Writes a JPEG of components samples per pixel from sample(x, y, k); app1,
-// when given, goes in right after the library's own markers.
-void writeJpeg(const std::string& path, int w, int h, int components, J_COLOR_SPACE space,
-               const std::function<int(int, int, int)>& sample, const Bytes& app1 = {},
-               const std::function<void(jpeg_compress_struct*)>& tune = {}) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  jpeg_stdio_dest(&c, f);
-  c.image_width = w;
-  c.image_height = h;
-  c.input_components = components;
-  c.in_color_space = space;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 95, TRUE);
-  if (tune) tune(&c);
-  jpeg_start_compress(&c, TRUE);
-  if (!app1.empty()) jpeg_write_marker(&c, JPEG_APP0 + 1, app1.data(), static_cast<unsigned>(app1.size()));
-  Bytes row(static_cast<size_t>(w) * components);
-  while (c.next_scanline < c.image_height) {
-    for (int x = 0; x < w; ++x)
-      for (int k = 0; k < components; ++k)
-        row[static_cast<size_t>(x) * components + k] = static_cast<unsigned char>(sample(x, c.next_scanline, k));
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  fclose(f);
-}
-
-// 64 x 32, quadrants red | green over blue | white.
+// 64 x 32, quadrants red | green over blue | white; app1, when given, goes
+// in right after the library's own markers.
 void writeQuadrants(const std::string& path, const Bytes& app1 = {}) {
-  writeJpeg(path, 64, 32, 3, JCS_RGB, [](int x, int y, int k) {
+  const auto quadrants = [](int x, int y, int k) {
     const Rgb& q = y < 16 ? (x < 32 ? kRed : kGreen) : (x < 32 ? kBlue : kWhite);
     return q[k];
-  }, app1);
+  };
+  testsupport::writeJpeg(path, {.width = 64,
+                                .height = 32,
+                                .quality = 95,
+                                .sample = quadrants,
+                                .app1 = std::string(app1.begin(), app1.end())});
 }
 
 void put16(Bytes& b, unsigned v, bool mm) {
@@ -158,13 +129,19 @@ TEST(JpegCodec, FourComponentPicturesBecomeRgb) {
   for (const Case& c : cases) {
     TempDir dir;
     const std::string path = dir / "cmyk.jpg";
-    writeJpeg(path, 16, 8, 4, JCS_CMYK, [&](int x, int, int k) {
+    const auto inks = [&](int x, int, int k) {
       const int ink = (x < 8 ? inkRed : inkGrey)[k];
       return c.adobe ? 255 - ink : ink;
-    }, {}, [&](jpeg_compress_struct* cinfo) {
-      jpeg_set_colorspace(cinfo, c.stored);
-      cinfo->write_Adobe_marker = c.adobe;
-    });
+    };
+    testsupport::writeJpeg(path, {.width = 16,
+                                  .height = 8,
+                                  .components = 4,
+                                  .quality = 95,
+                                  .sample = inks,
+                                  .tune = [&](jpeg_compress_struct* cinfo) {
+                                    jpeg_set_colorspace(cinfo, c.stored);
+                                    cinfo->write_Adobe_marker = c.adobe;
+                                  }});
     OwnedImg img;
     ASSERT_EQ(imgJpegReadFile(&img.img, path.c_str()), 0) << c.name;
     EXPECT_TRUE(near(pixel(img.img, 2, 4), kRed)) << c.name;

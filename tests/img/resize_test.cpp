@@ -17,6 +17,11 @@ struct Raster {
   Img img{};
   Raster() = default;
   Raster(int w, int h) { EXPECT_EQ(imgCreate(&img, w, h), 0); }
+  // w x h with the given {r, g, b} pixels, row by row.
+  Raster(int w, int h, std::initializer_list<std::array<int, 3>> pixels) : Raster(w, h) {
+    int i = 0;
+    for (const auto& p : pixels) set(i % w, i / w, p[0], p[1], p[2]), ++i;
+  }
   ~Raster() { imgDestroy(&img); }
   Raster(const Raster&) = delete;
   Raster& operator=(const Raster&) = delete;
@@ -176,31 +181,21 @@ TEST(Resize, BoxOfSourceSizeCopiesEveryPixel) {
 }
 
 TEST(Resize, ReducesThreePixelsToTwoAndTwoToOne) {
-  Raster three(3, 1);
-  three.set(0, 0, 10, 200, 255);
-  three.set(1, 0, 20, 100, 0);
-  three.set(2, 0, 255, 1, 7);
+  Raster three(3, 1, {{10, 200, 255}, {20, 100, 0}, {255, 1, 7}});
   Raster two;
   ASSERT_EQ(imgResize(&two.img, 2, 1, &three.img, true), 0);
   EXPECT_EQ(two.pixel(0, 0), (std::vector<int>{13, 166, 170}));  // (128a + 64b) / 192
   EXPECT_EQ(two.pixel(1, 0), (std::vector<int>{176, 34, 4}));    // (64b + 128c) / 192
 
-  Raster pair(2, 1);
-  pair.set(0, 0, 10, 200, 255);
-  pair.set(1, 0, 21, 100, 0);
+  Raster pair(2, 1, {{10, 200, 255}, {21, 100, 0}});
   Raster one;
   ASSERT_EQ(imgResize(&one.img, 1, 0, &pair.img, false), 0);
   EXPECT_EQ(one.pixel(0, 0), (std::vector<int>{15, 150, 127}));  // (a + b) / 2
 }
 
 TEST(Resize, AreaAddWeighsTheTruncatedMean) {
-  Raster src(3, 2);
-  src.set(0, 0, 1, 0, 255);
-  src.set(1, 0, 2, 0, 255);
-  src.set(2, 0, 4, 0, 255);
-  src.set(0, 1, 5, 0, 0);
-  src.set(1, 1, 9, 0, 0);
-  src.set(2, 1, 9, 0, 0);
+  Raster src(3, 2, {{1, 0, 255}, {2, 0, 255}, {4, 0, 255},  //
+                    {5, 0, 0},   {9, 0, 0},   {9, 0, 0}});
   int r = 1, g = 2, b = 3;
   // Columns 1..2 (clipped from 1..4), row 0: mean (2 + 4) / 2 = 3; weight 640 >> 7 = 5.
   imgAreaAdd(&src.img, 128, 0, 512, 128, 640, &r, &g, &b);
@@ -237,11 +232,8 @@ TEST(Resize, SmallPictureGoesThroughAnEnlargedTemporary) {
 }
 
 TEST(Resize, EnlargementInterpolatesBetweenCorners) {
-  Raster src(2, 2);
-  src.set(0, 0, 0, 10, 255);
-  src.set(1, 0, 100, 11, 255);
-  src.set(0, 1, 50, 12, 0);
-  src.set(1, 1, 3, 13, 0);
+  Raster src(2, 2, {{0, 10, 255}, {100, 11, 255},  //
+                    {50, 12, 0}, {3, 13, 0}});
   Raster dst;
   ASSERT_EQ(imgResize(&dst.img, 3, 3, &src.img, false), 0);
   ASSERT_EQ(dst.img.width, 3);
@@ -268,8 +260,7 @@ TEST(Resize, SinglePixelWideOrTallSourceIsRepeated) {
   ASSERT_EQ(imgResize(&expected.img, 2, 8, &doubled.img, true), 0);
   EXPECT_TRUE(samePixels(wide.img, expected.img));
 
-  Raster dot(1, 1);
-  dot.set(0, 0, 9, 8, 7);
+  Raster dot(1, 1, {{9, 8, 7}});
   Raster square;
   ASSERT_EQ(imgResize(&square.img, 5, 0, &dot.img, false), 0);
   ASSERT_EQ(square.img.width, 5);
@@ -331,6 +322,16 @@ TEST(Resize, GridPointOverflowFailsTheReduction) {
   EXPECT_EQ(dst.rows, nullptr);
 }
 
+// A random sw x sh raster reduced to w x h gives the reference's pixels.
+void expectReductionMatches(int sw, int sh, int w, int h, std::mt19937* rng) {
+  Raster src(sw, sh);
+  fillRandom(&src, rng);
+  Raster fast, slow;
+  ASSERT_EQ(imgReduce(&fast.img, w, h, &src.img), 0);
+  refReduce(&slow.img, w, h, &src.img);
+  EXPECT_TRUE(samePixels(fast.img, slow.img)) << sw << "x" << sh << " -> " << w << "x" << h;
+}
+
 TEST(Resize, ReductionMatchesNineRectangleArithmetic) {
   std::mt19937 rng(2024);
   std::uniform_int_distribution<int> side(1, 160);
@@ -338,22 +339,12 @@ TEST(Resize, ReductionMatchesNineRectangleArithmetic) {
     const int sw = side(rng), sh = side(rng);
     const int w = std::uniform_int_distribution<int>(1, sw)(rng);
     const int h = std::uniform_int_distribution<int>(1, sh)(rng);
-    Raster src(sw, sh);
-    fillRandom(&src, &rng);
-    Raster fast, slow;
-    ASSERT_EQ(imgReduce(&fast.img, w, h, &src.img), 0);
-    refReduce(&slow.img, w, h, &src.img);
-    EXPECT_TRUE(samePixels(fast.img, slow.img)) << sw << "x" << sh << " -> " << w << "x" << h;
+    expectReductionMatches(sw, sh, w, h, &rng);
   }
   // Large reduction factors, tall bands, a pure column or row.
   for (auto [sw, sh, w, h] :
        {std::array{640, 480, 7, 5}, {300, 1, 299, 1}, {1, 300, 1, 17}, {97, 61, 96, 60}, {5, 700, 3, 1}, {9, 1400, 2, 3}}) {
-    Raster src(sw, sh);
-    fillRandom(&src, &rng);
-    Raster fast, slow;
-    ASSERT_EQ(imgReduce(&fast.img, w, h, &src.img), 0);
-    refReduce(&slow.img, w, h, &src.img);
-    EXPECT_TRUE(samePixels(fast.img, slow.img)) << sw << "x" << sh << " -> " << w << "x" << h;
+    expectReductionMatches(sw, sh, w, h, &rng);
   }
 }
 

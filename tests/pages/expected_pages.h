@@ -47,6 +47,30 @@ inline const std::string kMp3Begin = kHead + kBody + "<h2>MP3...</h2>\n<ul>\n";
 inline const std::string kVideoBegin = kHead + kBody + "<h2>video...</h2>\n<ul>\n";
 inline const std::string kListEnd = "</ul>\n</body>\n</html>\n";
 
+// The links a Left page opens with when the directory holds MP3 or video files.
+inline const std::string kMp3Link =
+    "<a href=\"quorvelRight.html\" target=\"right\"><b>MP3</b></a><p>\n";
+inline const std::string kVideoLink =
+    "<a href=\"quorvelVideo.html\" target=\"right\"><b>VIDEO</b></a><p>\n";
+// The MP3 page's first entry: its play list.
+inline const std::string kListeLine = "<li> <a href=\"liste.m3u\"><b>liste.m3u</b></a>\n";
+
+// The built-in MP3 page listing items.
+inline std::string mp3Page(const std::string& items) {
+  return kMp3Begin + kListeLine + items + kListEnd;
+}
+
+// One player block of the video page; size is the attribute text
+// (" width=... height=...") or empty.
+inline std::string videoBlock(const std::string& link, const std::string& size,
+                              const std::string& text) {
+  return "<center><table cellspacing=\"0\" cellpadding=\"8\" bgcolor=\"#ffff99\"><tr>"
+         "<td align=\"center\"><embed src=\"" +
+         link + "\" autostart=\"false\" controls=\"smallconsole,playbutton,pausebutton,stopbutton\"" +
+         size + "><br><a href=\"" + link + "\"><code>" + text +
+         "</code></a></td></tr></table></center><p>";
+}
+
 // The frameset pages as written with a left width of 150.
 inline const std::string kFramesetDefault150 =
     kHead +

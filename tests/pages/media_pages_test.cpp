@@ -18,18 +18,10 @@ using testsupport::writeFile;
 
 namespace {
 
-const std::string kListeLine = "<li> <a href=\"liste.m3u\"><b>liste.m3u</b></a>\n";
-const std::string kMp3Link = "<a href=\"quorvelRight.html\" target=\"right\"><b>MP3</b></a><p>\n";
-const std::string kVideoLink =
-    "<a href=\"quorvelVideo.html\" target=\"right\"><b>VIDEO</b></a><p>\n";
-
-std::string videoBlock(const std::string& link, const std::string& size, const std::string& text) {
-  return "<center><table cellspacing=\"0\" cellpadding=\"8\" bgcolor=\"#ffff99\"><tr>"
-         "<td align=\"center\"><embed src=\"" +
-         link + "\" autostart=\"false\" controls=\"smallconsole,playbutton,pausebutton,stopbutton\"" +
-         size + "><br><a href=\"" + link + "\"><code>" + text +
-         "</code></a></td></tr></table></center><p>";
-}
+using expected::kListeLine;
+using expected::kMp3Link;
+using expected::kVideoLink;
+using expected::videoBlock;
 
 // An .mpg file whose bytes 10 and 11 are b10 and b11.
 std::string mpgBytes(unsigned char b10, unsigned char b11) {

@@ -21,14 +21,7 @@ std::string codedBlock(const std::vector<std::string>& entries, const std::strin
 }
 
 std::string expand(const char* block) {
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
-  docWrite(block, out);
-  fclose(out);
-  std::string result(text, size);
-  free(text);
-  return result;
+  return testsupport::streamText([&](FILE* out) { docWrite(block, out); });
 }
 
 TEST(DocWrite, ConcatenatesEntriesInStreamOrder) {

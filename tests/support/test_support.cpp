@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gd.h>
+#include <grp.h>
 #include <jpeglib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -67,40 +68,72 @@ void touch(const std::string& path, long offsetSeconds) {
   utime(path.c_str(), &times);
 }
 
-void makeJpeg(const std::string& path, int width, int height, int seed, int components) {
+void writeJpeg(const std::string& path, const JpegParams& params) {
   auto parent = std::filesystem::path(path).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent);
   FILE* f = fopen(path.c_str(), "wb");
   if (!f) throw std::runtime_error("cannot create " + path);
+  const int width = params.width, height = params.height, components = params.components;
   jpeg_compress_struct c;
   jpeg_error_mgr err;
   c.err = jpeg_std_error(&err);
   jpeg_create_compress(&c);
   jpeg_stdio_dest(&c, f);
-  c.image_width = width;
-  c.image_height = height;
+  c.image_width = static_cast<JDIMENSION>(width);
+  c.image_height = static_cast<JDIMENSION>(height);
   c.input_components = components;
-  c.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 90, TRUE);
+  jpeg_set_quality(&c, params.quality, TRUE);
+  if (!params.jfif) c.write_JFIF_header = FALSE;
+  if (params.tune) params.tune(&c);
   jpeg_start_compress(&c, TRUE);
+  if (!params.app1.empty())
+    jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(params.app1.data()),
+                      static_cast<unsigned>(params.app1.size()));
+  const auto pattern = [&](int x, int y, int k) {
+    return x * (k + 1) * 255 / (width > 1 ? width - 1 : 1) +
+           y * (3 - k) * 255 / (height > 1 ? height - 1 : 1) + params.seed * 37;
+  };
   std::vector<unsigned char> row(static_cast<size_t>(width) * components);
   while (c.next_scanline < c.image_height) {
-    int y = static_cast<int>(c.next_scanline);
-    for (int x = 0; x < width; ++x) {
-      for (int k = 0; k < components; ++k) {
+    const int y = static_cast<int>(c.next_scanline);
+    for (int x = 0; x < width; ++x)
+      for (int k = 0; k < components; ++k)
         row[static_cast<size_t>(x) * components + k] =
-            static_cast<unsigned char>((x * (k + 1) * 255 / (width > 1 ? width - 1 : 1) +
-                                        y * (3 - k) * 255 / (height > 1 ? height - 1 : 1) + seed * 37) &
-                                       0xff);
-      }
-    }
+            static_cast<unsigned char>(params.sample ? params.sample(x, y, k) : pattern(x, y, k));
     JSAMPROW r = row.data();
     jpeg_write_scanlines(&c, &r, 1);
   }
   jpeg_finish_compress(&c);
   jpeg_destroy_compress(&c);
   fclose(f);
+}
+
+void makeJpeg(const std::string& path, int width, int height, int seed, int components) {
+  writeJpeg(path, {.width = width, .height = height, .components = components, .seed = seed});
+}
+
+std::string exifOrientationSegment(int orientation, bool bigEndian) {
+  // TIFF header with IFD0 at 8, one entry: Orientation, SHORT, count 1, then
+  // the value field (the SHORT first) and no next directory.
+  const char* body = bigEndian ? "MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01"
+                               : "II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0";
+  std::string exif = std::string("Exif\0\0", 6) + std::string(body, 18);
+  const char value = static_cast<char>(orientation);
+  exif += bigEndian ? std::string{'\0', value} : std::string{value, '\0'};
+  exif.append(6, '\0');
+  return exif;
+}
+
+std::ostream& operator<<(std::ostream& os, const Size& s) {
+  return os << s.width << "x" << s.height;
+}
+
+Size jpegSize(const std::string& path) {
+  Size s;
+  decodeJpeg(path, &s.width, &s.height);
+  return s;
 }
 
 std::vector<unsigned char> decodeJpeg(const std::string& path, int* width, int* height) {
@@ -143,6 +176,17 @@ void makeGif(const std::string& path, int width, int height, int seed) {
   gdImageDestroy(im);
 }
 
+std::string streamText(const std::function<void(FILE*)>& write) {
+  char* buf = nullptr;
+  size_t len = 0;
+  FILE* out = open_memstream(&buf, &len);
+  write(out);
+  fclose(out);
+  std::string s(buf, len);
+  free(buf);
+  return s;
+}
+
 namespace {
 std::string slurpFd(int fd) {
   std::string s;
@@ -152,15 +196,18 @@ std::string slurpFd(int fd) {
   while ((n = read(fd, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
   return s;
 }
-}  // namespace
 
-RunResult runQuorvel(const std::vector<std::string>& args, const std::string& cwd) {
+RunResult runBinary(const std::vector<std::string>& args, const std::string& cwd,
+                    bool unprivileged) {
   FILE* outFile = tmpfile();
   FILE* errFile = tmpfile();
   pid_t pid = fork();
   if (pid == 0) {
     dup2(fileno(outFile), 1);
     dup2(fileno(errFile), 2);
+    if (unprivileged && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(125);
     if (chdir(cwd.c_str()) != 0) _exit(126);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(QUORVEL_BINARY));
@@ -178,6 +225,30 @@ RunResult runQuorvel(const std::vector<std::string>& args, const std::string& cw
   fclose(outFile);
   fclose(errFile);
   return r;
+}
+}  // namespace
+
+RunResult runQuorvel(const std::vector<std::string>& args, const std::string& cwd) {
+  return runBinary(args, cwd, false);
+}
+
+RunResult runQuorvelUnprivileged(const std::vector<std::string>& args, const std::string& cwd) {
+  return runBinary(args, cwd, true);
+}
+
+int countTemporaries(const std::string& root) {
+  int n = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+    if (e.path().filename().string().find(".quorvel-tmp") != std::string::npos) ++n;
+  return n;
+}
+
+std::vector<std::string> microLines(const std::string& out) {
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);)
+    if (line.size() > 7 && line.ends_with(".vi.jpg")) lines.push_back(line);
+  return lines;
 }
 
 }  // namespace testsupport

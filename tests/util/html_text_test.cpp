@@ -8,18 +8,13 @@
 #include <cstring>
 #include <string>
 
+#include "support/test_support.h"
+
 namespace {
 
 // What htmlWriteText writes for text.
 std::string written(const std::string& text) {
-  char* buf = nullptr;
-  size_t len = 0;
-  FILE* out = open_memstream(&buf, &len);
-  htmlWriteText(out, text.c_str());
-  fclose(out);
-  std::string s(buf, len);
-  free(buf);
-  return s;
+  return testsupport::streamText([&](FILE* out) { htmlWriteText(out, text.c_str()); });
 }
 
 }  // namespace

@@ -12,14 +12,7 @@ namespace {
 
 // What urlEncodeM3u writes for text.
 std::string m3uLine(const char* text) {
-  char* buf = nullptr;
-  size_t len = 0;
-  FILE* out = open_memstream(&buf, &len);
-  urlEncodeM3u(out, text);
-  fclose(out);
-  std::string s(buf, len);
-  free(buf);
-  return s;
+  return testsupport::streamText([&](FILE* out) { urlEncodeM3u(out, text); });
 }
 
 }  // namespace
