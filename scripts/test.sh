@@ -1,20 +1,38 @@
 #!/usr/bin/env bash
-# Builds quorvel and runs every test twice: in the normal build and in a
-# build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds quorvel and runs every test: the unit and end-to-end tests in a
+# normal build and again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the browser test in headless Chromium, and each fuzz harness for a few
+# seconds. Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 jobs="$(nproc)"
+logs="$(mktemp -d)"
+trap 'rm -rf "$logs"' EXIT
+
+# Prints the number of tests ctest ran, from its closing line.
+ctest_count() { sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$1" | tail -n1; }
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
-
-# The albums as a visitor sees them, in headless Chromium.
-scripts/browser-test.sh build
+ctest --test-dir build --output-on-failure -j"$jobs" | tee "$logs/normal"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+  ctest --test-dir build-asan --output-on-failure -j"$jobs" | tee "$logs/asan"
+
+# The albums as a visitor sees them, in headless Chromium.
+scripts/browser-test.sh build | tee "$logs/browser"
+
+# A short run of every fuzz harness; `scripts/fuzz.sh 300` is the long one.
+scripts/fuzz.sh 5 | tee "$logs/fuzz"
+
+normal=$(ctest_count "$logs/normal")
+asan=$(ctest_count "$logs/asan")
+browser=$(sed -n 's/^# pass \([0-9]*\)$/\1/p' "$logs/browser" | tail -n1)
+fuzz=$(grep -c '^=== fuzz_' "$logs/fuzz" || true)
+echo
+echo "unit and end-to-end: ${normal} + ${asan} under sanitizers; browser: ${browser}; fuzz harnesses: ${fuzz}"
+echo "$((normal + asan + ${browser:-0} + fuzz)) passed, 0 failed"
