@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "pages/templates.h"
 #include "run/settings.h"
@@ -109,6 +110,23 @@ inline const std::string kFramesetNotop150 =
     "marginheight=\"0\" scrolling=\"auto\" noresize>\n"
     "</frameset>\n" +
     kBody + kEnd;
+
+// One thumbnail entry of a Left page; size is the attribute text
+// (" width=... height=...") or empty.
+inline std::string leftEntry(const std::string& target, int index, const std::string& vr,
+                             const std::string& vi, const std::string& size) {
+  const std::string n = std::to_string(index);
+  return "<a href=\"" + target + "\" target=\"right\" onMouseOver=\"return _1('i" + n + "','" + vr +
+         "','" + vi + "','zoom...');\" onMouseOut=\"return _2();\"><img name=\"i" + n +
+         "\" src=\"" + vi + "\"" + size + " border=\"0\" vspace=\"1\"></a><br>\n";
+}
+
+// The script closing a Left page, preloading the given rollover names.
+inline std::string preloadScript(const std::vector<std::string>& rollovers) {
+  std::string script = "<script language=\"JavaScript\"><!--\n";
+  for (const std::string& name : rollovers) script += "(new Image()).src=\"" + name + "\";";
+  return script + "//--></script>\n";
+}
 
 // The style-sheet line a page gets before "</head>" with -css:style.css,
 // climbing `climb` to the album root.
