@@ -6,20 +6,13 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz_scratch.h"
 #include "util/html_text.h"
 
 namespace {
 
 std::string written(const char* text) {
-  char* buffer = nullptr;
-  size_t length = 0;
-  FILE* out = open_memstream(&buffer, &length);
-  if (!out) abort();
-  htmlWriteText(out, text);
-  fclose(out);
-  std::string result(buffer, length);
-  free(buffer);
-  return result;
+  return streamText([text](FILE* out) { htmlWriteText(out, text); });
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Scratch files for harnesses whose code under test reads a path: one private
 // directory per process, files rewritten for every input, all removed at exit.
+// Also the capture of what a function writes to a stream.
 #pragma once
 
 #include <unistd.h>
@@ -45,3 +46,17 @@ class ScratchDir {
   std::string dir_;
   std::set<std::string> written_;
 };
+
+// What write(FILE*) writes, as bytes.
+template <class Write>
+std::string streamText(Write write) {
+  char* buffer = nullptr;
+  size_t length = 0;
+  FILE* out = open_memstream(&buffer, &length);
+  if (!out) abort();
+  write(out);
+  fclose(out);
+  std::string result(buffer, length);
+  free(buffer);
+  return result;
+}

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz_scratch.h"
 #include "util/text_encode.h"
 
 namespace {
@@ -37,15 +38,7 @@ std::string percentDecoded(const std::string& text) {
 }
 
 std::string m3uForm(const char* text) {
-  char* buffer = nullptr;
-  size_t length = 0;
-  FILE* out = open_memstream(&buffer, &length);
-  if (!out) abort();
-  urlEncodeM3u(out, text);
-  fclose(out);
-  std::string result(buffer, length);
-  free(buffer);
-  return result;
+  return streamText([text](FILE* out) { urlEncodeM3u(out, text); });
 }
 
 }  // namespace
