@@ -40,6 +40,16 @@ std::string collapsePercents(const char* text) {
   return out;
 }
 
+// A captioned picture named like one of the album's own pages (a
+// "quorvelLeft.jpg") would write its page over that page, the Left page even
+// while it is open; such a picture keeps no page of its own.
+bool isAlbumPageName(const char* name) {
+  for (const char* page : {"quorvelFrameset.html", "quorvelTop.html", "quorvelLeft.html",
+                           "quorvelRight.html", "quorvelVideo.html"})
+    if (!strcmp(name, page)) return true;
+  return false;
+}
+
 }  // namespace
 
 bool captionRead(char* text, int textSize, char* title, int titleSize, const char* path) {
@@ -115,8 +125,8 @@ void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath
   const std::string picName = linkForm(pathBaseName(picPath));
 
   std::string target = picName;
-  if (medium || captioned) {
-    const std::string pagePath = pathHtmlName(medium ? mediumPath : picPath);
+  const std::string pagePath = pathHtmlName(medium ? mediumPath : picPath);
+  if ((medium || captioned) && !isAlbumPageName(pathBaseName(pagePath.c_str()))) {
     target = linkForm(pathBaseName(pagePath.c_str()));
     FileHandle page = createPage(pagePath);
     FILE* out = page.get();

@@ -122,6 +122,23 @@ TEST_F(PicturePages, GifPicturesGetTheirPagesUnderTheirOwnNames) {
   expectLinksResolve();
 }
 
+// A captioned picture named like an album page must not write its page over
+// that page: it keeps its caption line and links to itself.
+TEST_F(PicturePages, PictureNamedLikeAnAlbumPageLeavesThatPageAlone) {
+  jpeg("quorvelFrameset.jpg", 300, 300);
+  text("quorvelFrameset.txt", "<t>Frame</t>");
+  jpeg("quorvelLeft.jpg", 300, 300);
+  text("quorvelLeft.txt", "<t>Left</t>");
+  ASSERT_EQ(run({}).status, 0);
+  EXPECT_EQ(page("quorvelFrameset.html"), kFramesetDefault);
+  EXPECT_EQ(page("quorvelLeft.html"),
+            leftPage(thumb("quorvelFrameset.jpg", 1, "quorvelFrameset", kSquare) +
+                         caption("Frame") + thumb("quorvelLeft.jpg", 3, "quorvelLeft", kSquare) +
+                         caption("Left"),
+                     {"quorvelFrameset.vr.jpg", "quorvelLeft.vr.jpg"}));
+  expectLinksResolve();
+}
+
 TEST_F(PicturePages, FramesetPageFollowsTheChosenTemplateAndWidth) {
   jpeg("trip/a.jpg", 300, 300);
   const struct {
