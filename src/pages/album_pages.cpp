@@ -125,8 +125,9 @@ void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath
   const std::string picName = linkForm(pathBaseName(picPath));
 
   std::string target = picName;
-  const std::string pagePath = pathHtmlName(medium ? mediumPath : picPath);
-  if ((medium || captioned) && !isAlbumPageName(pathBaseName(pagePath.c_str()))) {
+  std::string pagePath;
+  if (medium || captioned) pagePath = pathHtmlName(medium ? mediumPath : picPath);
+  if (!pagePath.empty() && !isAlbumPageName(pathBaseName(pagePath.c_str()))) {
     target = linkForm(pathBaseName(pagePath.c_str()));
     FileHandle page = createPage(pagePath);
     FILE* out = page.get();
