@@ -92,21 +92,7 @@ const char kVideoBegin[] = HEAD_1_TO_5 HEAD_6 BODY_LINE "\n" "<h2>video...</h2>\
 
 // ---------------------------------------------------------------------------
 
-// The sections in the order the configuration file is read.
-struct Section {
-  const char* name;
-  const char* TemplateSet::*slot;
-};
-constexpr Section kSections[] = {
-    {"frameset", &TemplateSet::frameset},     {"topBegin", &TemplateSet::topBegin},
-    {"topEnd", &TemplateSet::topEnd},         {"rightEmpty", &TemplateSet::rightEmpty},
-    {"rightBegin", &TemplateSet::rightBegin}, {"rightEnd", &TemplateSet::rightEnd},
-    {"leftBegin", &TemplateSet::leftBegin},   {"leftEnd", &TemplateSet::leftEnd},
-    {"mp3Begin", &TemplateSet::mp3Begin},     {"mp3End", &TemplateSet::mp3End},
-    {"m3uBegin", &TemplateSet::m3uBegin},     {"m3uEnd", &TemplateSet::m3uEnd},
-    {"videoBegin", &TemplateSet::videoBegin}, {"videoEnd", &TemplateSet::videoEnd},
-};
-constexpr int kSectionCount = sizeof kSections / sizeof kSections[0];
+constexpr int kSectionCount = kTemplateSectionCount;
 
 constexpr int kSectionBufferSize = 1500;
 constexpr size_t kSectionMaxLength = 1496;
@@ -134,18 +120,27 @@ void writeWithRoot(FILE* out, const std::string& text, int depth) {
   fwrite(text.data() + from, 1, text.size() - from, out);
 }
 
-}  // namespace
-
-TemplateSet gTemplates = {
+const TemplateSet kBuiltIn = {
     kFramesetDefault, kTopBegin,  kEndOnly,  kRightEmpty, kRightBegin, kEndOnly,    kLeftBegin,
     kEndOnly,         kMp3Begin,  kListEnd,  kM3uBegin,   kM3uEnd,     kVideoBegin, kListEnd,
 };
 
+}  // namespace
+
+const TemplateSection kTemplateSections[kTemplateSectionCount] = {
+    {"frameset", &TemplateSet::frameset},     {"topBegin", &TemplateSet::topBegin},
+    {"topEnd", &TemplateSet::topEnd},         {"rightEmpty", &TemplateSet::rightEmpty},
+    {"rightBegin", &TemplateSet::rightBegin}, {"rightEnd", &TemplateSet::rightEnd},
+    {"leftBegin", &TemplateSet::leftBegin},   {"leftEnd", &TemplateSet::leftEnd},
+    {"mp3Begin", &TemplateSet::mp3Begin},     {"mp3End", &TemplateSet::mp3End},
+    {"m3uBegin", &TemplateSet::m3uBegin},     {"m3uEnd", &TemplateSet::m3uEnd},
+    {"videoBegin", &TemplateSet::videoBegin}, {"videoEnd", &TemplateSet::videoEnd},
+};
+
+TemplateSet gTemplates = kBuiltIn;
+
 void templatesReset() {
-  gTemplates = TemplateSet{
-      kFramesetDefault, kTopBegin, kEndOnly, kRightEmpty, kRightBegin, kEndOnly,    kLeftBegin,
-      kEndOnly,         kMp3Begin, kListEnd, kM3uBegin,   kM3uEnd,     kVideoBegin, kListEnd,
-  };
+  gTemplates = kBuiltIn;
   for (std::string& copy : gConfCopies) copy.clear();
 }
 
@@ -155,14 +150,14 @@ void confLoad(const char* fileName) {
   char section[kSectionBufferSize];
   for (int i = 0; i < kSectionCount; ++i) {
     UxmlCursor cursor;
-    uxmlInit(&cursor, whole, kSections[i].name);
+    uxmlInit(&cursor, whole, kTemplateSections[i].name);
     if (!uxmlNext(&cursor, section, kSectionBufferSize, false)) continue;
     // The buffer cuts at 1499, so anything past 1496 may already be cut.
     if (strlen(section) > kSectionMaxLength) {
-      error("in conf, section <%s> too large", kSections[i].name);
+      error("in conf, section <%s> too large", kTemplateSections[i].name);
     }
     gConfCopies[i] = section;
-    gTemplates.*kSections[i].slot = gConfCopies[i].c_str();
+    gTemplates.*kTemplateSections[i].slot = gConfCopies[i].c_str();
   }
   free(whole);
 }

@@ -25,6 +25,15 @@ struct TemplateSet {
 // private copies made by confLoad; they live until the next templatesReset.
 extern TemplateSet gTemplates;
 
+// The sections of a configuration file, in the order they are read, with the
+// slot each one fills.
+struct TemplateSection {
+  const char* name;
+  const char* TemplateSet::*slot;
+};
+constexpr int kTemplateSectionCount = 14;
+extern const TemplateSection kTemplateSections[kTemplateSectionCount];
+
 // The three built-in frameset templates ("%d" the width, "%%" a per-cent).
 extern const char* const kFramesetDefault;
 extern const char* const kFramesetNotop;

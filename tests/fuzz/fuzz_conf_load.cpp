@@ -19,19 +19,6 @@
 
 namespace {
 
-struct Section {
-  const char* name;
-  const char* TemplateSet::*slot;
-};
-const Section kSections[] = {
-    {"frameset", &TemplateSet::frameset},     {"topBegin", &TemplateSet::topBegin},
-    {"topEnd", &TemplateSet::topEnd},         {"rightEmpty", &TemplateSet::rightEmpty},
-    {"rightBegin", &TemplateSet::rightBegin}, {"rightEnd", &TemplateSet::rightEnd},
-    {"leftBegin", &TemplateSet::leftBegin},   {"leftEnd", &TemplateSet::leftEnd},
-    {"mp3Begin", &TemplateSet::mp3Begin},     {"mp3End", &TemplateSet::mp3End},
-    {"m3uBegin", &TemplateSet::m3uBegin},     {"m3uEnd", &TemplateSet::m3uEnd},
-    {"videoBegin", &TemplateSet::videoBegin}, {"videoEnd", &TemplateSet::videoEnd},
-};
 constexpr size_t kSectionMaxLength = 1496;
 
 // Would confLoad stop the run on this file content?
@@ -42,7 +29,7 @@ bool endsTheRun(const uint8_t* data, size_t size) {
   text.resize(strlen(text.c_str()));
   text.resize(std::min(text.size(), text.find('\x1A')));
   std::vector<char> section(text.size() + 1);
-  for (const Section& s : kSections) {
+  for (const TemplateSection& s : kTemplateSections) {
     UxmlCursor cursor;
     uxmlInit(&cursor, text.c_str(), s.name);
     if (uxmlNext(&cursor, section.data(), static_cast<int>(section.size()), false) &&
@@ -64,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   for (const char* css : {static_cast<const char*>(nullptr), "style.css"}) {
     gSettings.css = css;
-    for (const Section& s : kSections) templateWrite(sink, "a/b\\c.jpg", gTemplates.*s.slot);
+    for (const TemplateSection& s : kTemplateSections) templateWrite(sink, "a/b\\c.jpg", gTemplates.*s.slot);
   }
   gSettings.css = nullptr;
   return 0;
