@@ -13,9 +13,9 @@
 #include "bench_support.h"
 #include "img/img.h"
 #include "img/jpeg_codec.h"
-#include "img/pipeline.h"
+#include "album/pipeline.h"
 #include "img/resize.h"
-#include "run/settings.h"
+#include "base/settings.h"
 #include "run/walk.h"
 #include "util/str_list.h"
 

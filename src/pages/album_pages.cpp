@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "img/derived_names.h"
+#include "album/derived_names.h"
 #include "img/jpeg_codec.h"
 #include "pages/templates.h"
-#include "run/fatal.h"
-#include "run/settings.h"
+#include "base/fatal.h"
+#include "base/settings.h"
 #include "util/html_text.h"
 #include "util/paths.h"
 #include "util/section_reader.h"

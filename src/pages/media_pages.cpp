@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "img/derived_names.h"
+#include "album/derived_names.h"
 #include "pages/album_pages.h"
 #include "pages/templates.h"
-#include "run/fatal.h"
-#include "run/settings.h"
+#include "base/fatal.h"
+#include "base/settings.h"
 #include "util/paths.h"
 #include "util/text_encode.h"
 

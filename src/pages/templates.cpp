@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "run/fatal.h"
-#include "run/settings.h"
+#include "base/fatal.h"
+#include "base/settings.h"
 #include "util/section_reader.h"
 #include "util/text_encode.h"
 

@@ -5,7 +5,7 @@
 
 #include "run/notice.h"
 #include "run/options.h"
-#include "run/settings.h"
+#include "base/settings.h"
 #include "run/walk.h"
 
 int quorvelMain(int argc, char** argv) {

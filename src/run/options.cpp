@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "pages/templates.h"
-#include "run/settings.h"
+#include "base/settings.h"
 #include "util/paths.h"
 
 const char* const kUsageText =

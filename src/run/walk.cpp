@@ -6,12 +6,12 @@
 #include <cstring>
 #include <memory>
 
-#include "img/pipeline.h"
+#include "album/pipeline.h"
 #include "pages/media_pages.h"
 #include "pages/nav_tree.h"
 #include "pages/templates.h"
-#include "run/fatal.h"
-#include "run/settings.h"
+#include "base/fatal.h"
+#include "base/settings.h"
 #include "util/file_handle.h"
 #include "util/path_filter.h"
 #include "util/str_list.h"

@@ -14,7 +14,7 @@
 
 #include "fuzz_scratch.h"
 #include "pages/templates.h"
-#include "run/settings.h"
+#include "base/settings.h"
 #include "util/section_reader.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "pages/templates.h"
-#include "run/settings.h"
+#include "base/settings.h"
 
 namespace expected {
 

@@ -7,7 +7,7 @@
 
 #include "pages/expected_pages.h"
 #include "pages/templates.h"
-#include "run/settings.h"
+#include "base/settings.h"
 #include "support/test_support.h"
 
 using testsupport::fileExists;

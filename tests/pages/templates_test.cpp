@@ -6,7 +6,7 @@
 #include <string>
 
 #include "pages/expected_pages.h"
-#include "run/settings.h"
+#include "base/settings.h"
 #include "support/test_support.h"
 
 using testsupport::readFile;

@@ -1,12 +1,12 @@
 // Names of the files derived from a picture, and file dates.
-#include "img/derived_names.h"
+#include "album/derived_names.h"
 
 #include <sys/stat.h>
 
 #include <cstring>
 #include <string>
 
-#include "run/fatal.h"
+#include "base/fatal.h"
 #include "util/paths.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "run/settings.h"
+#include "base/settings.h"
 
 Settings gSettings;
 PictureList gPictureList;

@@ -1,7 +1,7 @@
 // Picture pipeline: decides whether a file is a picture to show, makes its
 // medium, rollover and micro pictures when they are out of date, and hands
 // the picture to the Left page.
-#include "img/pipeline.h"
+#include "album/pipeline.h"
 
 #include <unistd.h>
 
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "img/derived_names.h"
+#include "album/derived_names.h"
 #include "img/gif_codec.h"
 #include "img/header_probe.h"
 #include "img/img.h"
@@ -18,8 +18,8 @@
 #include "img/lens_shadow.h"
 #include "img/resize.h"
 #include "pages/album_pages.h"
-#include "run/fatal.h"
-#include "run/settings.h"
+#include "base/fatal.h"
+#include "base/settings.h"
 #include "util/paths.h"
 
 namespace {

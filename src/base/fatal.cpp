@@ -1,5 +1,5 @@
 // Fatal reporter and allocate-or-stop helpers.
-#include "run/fatal.h"
+#include "base/fatal.h"
 
 #include <cstdarg>
 #include <cstdio>

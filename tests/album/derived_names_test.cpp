@@ -1,4 +1,4 @@
-#include "img/derived_names.h"
+#include "album/derived_names.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,0 +1,46 @@
+# Include rule of src/: a file includes only from its own folder or from a
+# folder below it. Bottom to top: base < util < img, pages < album < run;
+# img and pages stand side by side and include neither each other.
+#   cmake -DSOURCE=<repository> -P tests/include_layers.cmake
+if(NOT SOURCE)
+  message(FATAL_ERROR "SOURCE not set")
+endif()
+
+set(rank_base 0)
+set(rank_util 1)
+set(rank_img 2)
+set(rank_pages 2)
+set(rank_album 3)
+set(rank_run 4)
+
+file(GLOB_RECURSE files RELATIVE ${SOURCE}/src ${SOURCE}/src/*.h ${SOURCE}/src/*.cpp)
+set(faults "")
+foreach(file ${files})
+  string(REGEX MATCH "^[^/]+" layer "${file}")
+  if(NOT DEFINED rank_${layer})
+    string(APPEND faults "  ${file}: not in a known folder\n")
+    continue()
+  endif()
+  file(STRINGS ${SOURCE}/src/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line ${lines})
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*$" "\\1" included "${line}")
+    # Files generated at build time (no folder) belong to their includer.
+    if(NOT included MATCHES "/")
+      continue()
+    endif()
+    string(REGEX MATCH "^[^/]+" target "${included}")
+    if(NOT DEFINED rank_${target})
+      string(APPEND faults "  ${file}: includes \"${included}\" from no known folder\n")
+    elseif(target STREQUAL layer)
+      continue()
+    elseif(rank_${target} GREATER_EQUAL rank_${layer})
+      string(APPEND faults "  ${file}: includes \"${included}\" (${target}/ is not below ${layer}/)\n")
+    endif()
+  endforeach()
+endforeach()
+
+if(faults)
+  message(FATAL_ERROR "includes that do not point down:\n${faults}")
+endif()
+list(LENGTH files count)
+message(STATUS "${count} files of src/ include downwards only")
