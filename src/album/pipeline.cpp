@@ -20,6 +20,7 @@
 #include "pages/album_pages.h"
 #include "base/fatal.h"
 #include "base/settings.h"
+#include "util/files.h"
 #include "util/paths.h"
 
 namespace {

@@ -7,9 +7,11 @@
 
 #include "album/derived_names.h"
 #include "img/jpeg_codec.h"
+#include "pages/page_files.h"
 #include "pages/templates.h"
 #include "base/fatal.h"
 #include "base/settings.h"
+#include "util/files.h"
 #include "util/html_text.h"
 #include "util/paths.h"
 #include "util/section_reader.h"
@@ -20,14 +22,6 @@ namespace {
 constexpr int kTextSize = 1500;
 constexpr int kTitleSize = 150;
 constexpr int kNameSize = 400;
-
-// Creates the page at pagePath or ends the run: an album with a missing page
-// would be broken.
-FileHandle createPage(const std::string& pagePath) {
-  FileHandle page = fileOpen(pagePath.c_str(), "wt");
-  if (!page) error("can't create \"%s\"", pagePath.c_str());
-  return page;
-}
 
 // The built-in frameset splits its rows "40%%,*" for printf; written through
 // the emitter, the -notree and -notop ones need the same single per-cent.
@@ -65,7 +59,7 @@ bool captionRead(char* text, int textSize, char* title, int titleSize, const cha
 void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
   char text[kTextSize];
   char title[kTitleSize];
-  if (!captionRead(text, kTextSize, title, kTitleSize, pathSiblingName(dirPath, "title.txt"))) {
+  if (!captionRead(text, kTextSize, title, kTitleSize, pageSiblingName(dirPath, "title.txt").c_str())) {
     return;
   }
   if (title[0]) {
@@ -82,7 +76,7 @@ void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
 }
 
 void htmlWriteFrameset(const char* path, const char* relPath) {
-  FileHandle page = createPage(pathSiblingName(path, "quorvelFrameset.html"));
+  FileHandle page = pageCreateBeside(path, "quorvelFrameset.html");
   const char* frameset = gTemplates.frameset;
   if (frameset == kFramesetDefault) {
     fprintf(page.get(), kFramesetDefault, gSettings.lw);
@@ -96,7 +90,7 @@ void htmlWriteFrameset(const char* path, const char* relPath) {
 void htmlWriteRightEmpty(int& rightWritten, const char* relPath, const char* path) {
   if (rightWritten) return;
   rightWritten = 1;
-  FileHandle page = createPage(pathSiblingName(path, "quorvelRight.html"));
+  FileHandle page = pageCreateBeside(path, "quorvelRight.html");
   templateWrite(page.get(), relPath, gTemplates.rightEmpty);
 }
 
@@ -104,7 +98,7 @@ void htmlOpenLeft(FileHandle& left, const char* path, int& rightWritten, const c
   if (left) return;
   htmlWriteFrameset(path, relPath);
   htmlWriteRightEmpty(rightWritten, relPath, path);
-  left = createPage(pathSiblingName(path, "quorvelLeft.html"));
+  left = pageCreateBeside(path, "quorvelLeft.html");
   templateWrite(left.get(), relPath, gTemplates.leftBegin);
   htmlWriteTitleBlock(left.get(), path);
   fputs("<center>\n", left.get());
@@ -129,7 +123,7 @@ void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath
   if (medium || captioned) pagePath = pathHtmlName(medium ? mediumPath : picPath);
   if (!pagePath.empty() && !isAlbumPageName(pathBaseName(pagePath.c_str()))) {
     target = linkForm(pathBaseName(pagePath.c_str()));
-    FileHandle page = createPage(pagePath);
+    FileHandle page = pageCreate(pagePath);
     FILE* out = page.get();
     templateWrite(out, relPath, gTemplates.rightBegin);
     if (captioned) {
@@ -176,12 +170,4 @@ void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath
     htmlWriteText(out, title);
     fputs("</font><br>&nbsp;<br>\n", out);
   }
-}
-
-const char* pathSlashes(const char* path) {
-  static char buffer[kNameSize];
-  size_t length = strlen(path);
-  if (length >= sizeof buffer) return path;
-  for (size_t i = 0; i <= length; ++i) buffer[i] = path[i] == '\\' ? '/' : path[i];
-  return buffer;
 }

@@ -36,7 +36,3 @@ void htmlOpenLeft(FileHandle& left, const char* path, int& rightWritten, const c
 void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath, int index,
                     const char* rolloverPath, StrList* preload, bool medium, const char* mediumPath,
                     int& rightWritten, const char* relPath);
-
-// Copy of path with '\' turned into '/' (400-byte static buffer); a path of
-// 400 characters or more is returned itself.
-const char* pathSlashes(const char* path);

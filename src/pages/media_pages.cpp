@@ -5,25 +5,18 @@
 #include <cstring>
 #include <string>
 
-#include "album/derived_names.h"
 #include "pages/album_pages.h"
+#include "pages/page_files.h"
 #include "pages/templates.h"
 #include "base/fatal.h"
 #include "base/settings.h"
+#include "util/files.h"
 #include "util/paths.h"
 #include "util/text_encode.h"
 
 namespace {
 
 constexpr int kEntrySize = 400;
-
-// A page that cannot be created ends the run: the album would be broken.
-FileHandle createPage(const char* path, const char* name) {
-  const std::string pagePath = pathSiblingName(path, name);
-  FileHandle page = fileOpen(pagePath.c_str(), "wt");
-  if (!page) error("can't create \"%s\"", pagePath.c_str());
-  return page;
-}
 
 // The play-list text of path: the file name alone, or the -mp3: prefix and
 // the path as given (less a leading "./"). An entry that would not fit ends
@@ -55,7 +48,7 @@ void htmlAddMp3(FileHandle& left, const char* path, int rootOffset, FileHandle& 
   htmlOpenLeft(left, path, rightWritten, relPath);
   if (!mp3Page) {
     // Stands in for the empty Right page htmlOpenLeft may just have written.
-    mp3Page = createPage(path, "quorvelRight.html");
+    mp3Page = pageCreateBeside(path, "quorvelRight.html");
     templateWrite(mp3Page.get(), relPath, gTemplates.mp3Begin);
     fputs("<li> <a href=\"liste.m3u\"><b>liste.m3u</b></a>\n", mp3Page.get());
     rightWritten = 1;
@@ -67,7 +60,7 @@ void htmlAddMp3(FileHandle& left, const char* path, int rootOffset, FileHandle& 
   if (gSettings.mp3KoMo) fprintf(mp3Page.get(), "(%s)\n", sizeText(fileSize(path)));
 
   if (!playlist) {
-    playlist = createPage(path, "liste.m3u");
+    playlist = pageCreateBeside(path, "liste.m3u");
     templateWrite(playlist.get(), relPath, gTemplates.m3uBegin);
   }
   urlEncodeM3u(playlist.get(), playlistEntry(path).c_str());
@@ -80,7 +73,7 @@ void htmlAddVideo(FileHandle& left, const char* path, int rootOffset, FileHandle
   const char* relPath = path + rootOffset;
   htmlOpenLeft(left, path, rightWritten, relPath);
   if (!videoPage) {
-    videoPage = createPage(path, "quorvelVideo.html");
+    videoPage = pageCreateBeside(path, "quorvelVideo.html");
     templateWrite(videoPage.get(), relPath, gTemplates.videoBegin);
     fputs("<a href=\"quorvelVideo.html\" target=\"right\"><b>VIDEO</b></a><p>\n", left.get());
   }

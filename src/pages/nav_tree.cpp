@@ -7,12 +7,13 @@
 #include <cstring>
 #include <string>
 
-#include "album/derived_names.h"
 #include "pages/album_pages.h"
+#include "pages/page_files.h"
 #include "pages/templates.h"
 #include "base/fatal.h"
 #include "base/settings.h"
 #include "util/file_handle.h"
+#include "util/paths.h"
 #include "util/text_encode.h"
 
 namespace {
@@ -46,12 +47,7 @@ void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName,
   int n = strSplitCount(pieces);
   while (n > 1 && !pieces[n - 1][0]) --n;
 
-  const std::string pagePath = pathSiblingName(dirPath, pageName);
-  FileHandle page = fileOpen(pagePath.c_str(), "wt");
-  if (!page) {
-    free(pieces);
-    error("can't create \"%s\"", pagePath.c_str());
-  }
+  FileHandle page = pageCreateBeside(dirPath, pageName);
   FILE* out = page.get();
   const char* slashed = pathSlashes(relative);
   templateWrite(out, slashed, gTemplates.topBegin);

@@ -8,6 +8,8 @@
 
 #include "base/fatal.h"
 #include "base/settings.h"
+#include "util/files.h"
+#include "util/paths.h"
 #include "util/section_reader.h"
 #include "util/text_encode.h"
 

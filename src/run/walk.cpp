@@ -13,7 +13,9 @@
 #include "base/fatal.h"
 #include "base/settings.h"
 #include "util/file_handle.h"
+#include "util/files.h"
 #include "util/path_filter.h"
+#include "util/paths.h"
 #include "util/str_list.h"
 #include "util/text_encode.h"
 

@@ -5,11 +5,11 @@
 #include <strings.h>
 
 #include <cstring>
+#include <string>
+
+#include "base/limits.h"
 
 namespace {
-
-// Paths are held in 300-byte buffers throughout the program.
-constexpr size_t kPathBuf = 300;
 
 bool isSeparator(char c) { return c == '/' || c == '\\' || c == ':'; }
 
@@ -27,9 +27,9 @@ const char* pathFileName(const char* path) {
 }
 
 const char* pathWithoutExt(const char* path) {
-  static char buf[kPathBuf];
+  static char buf[kPathSize];
   size_t len = strlen(path);
-  if (len >= kPathBuf) return path;
+  if (len >= kPathSize) return path;
   memcpy(buf, path, len + 1);
   // Only a dot inside the file-name part counts: "a.b/c" keeps its dot.
   char* dot = strrchr(const_cast<char*>(pathFileName(buf)), '.');
@@ -38,9 +38,9 @@ const char* pathWithoutExt(const char* path) {
 }
 
 const char* pathWithoutFile(const char* path) {
-  static char buf[kPathBuf];
+  static char buf[kPathSize];
   size_t len = strlen(path);
-  if (len >= kPathBuf) return nullptr;
+  if (len >= kPathSize) return nullptr;
   memcpy(buf, path, len + 1);
   buf[pathFileName(buf) - buf] = '\0';
   return buf;
@@ -93,4 +93,64 @@ bool pathMatch(const char* pattern, const char* name) {
     p = starP;
     n = ++starN;
   }
+}
+
+char* strConcatBounded(char* buf, const char* first, const char* second) {
+  static char empty[1];
+  size_t firstLen = strlen(first);
+  size_t secondLen = strlen(second);
+  if (firstLen + secondLen >= kNameSize) {
+    empty[0] = '\0';
+    return empty;
+  }
+  if (buf == first && buf == second) {
+    memcpy(buf + firstLen, buf, firstLen);
+  } else if (buf == second) {
+    // Move the second text up, its NUL included, before the first lands on it.
+    memmove(buf + firstLen, buf, secondLen + 1);
+    memmove(buf, first, firstLen);
+    return buf;
+  } else {
+    if (buf != first) memmove(buf, first, firstLen);
+    memmove(buf + firstLen, second, secondLen);
+  }
+  buf[firstLen + secondLen] = '\0';
+  return buf;
+}
+
+const char* pathSiblingName(const char* path, const char* name) {
+  static char buf[kNameSize];
+  // Only '/' separates: "10:30.jpg" is one file name here.
+  std::string dir(path, static_cast<size_t>(pathBaseName(path) - path));
+  const char* joined = strConcatBounded(buf, dir.c_str(), name);
+  return *joined ? joined : nullptr;
+}
+
+const char* pathFilterForm(const char* path) {
+  static char form[kPathSize];
+  size_t n = strlen(path);
+  if (n >= sizeof form) return path;
+  for (size_t i = 0; i <= n; i++) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == '\\') c = '/';
+    if (c >= 1 && c <= 31) c = '*';
+    form[i] = static_cast<char>(c);
+  }
+  return form;
+}
+
+int pathDepth(const char* path) {
+  int depth = 0;
+  for (const char* p = path; *p; p++) {
+    if (*p == '/' || *p == '\\') depth++;
+  }
+  return depth;
+}
+
+const char* pathSlashes(const char* path) {
+  static char buffer[kNameSize];
+  size_t length = strlen(path);
+  if (length >= sizeof buffer) return path;
+  for (size_t i = 0; i <= length; ++i) buffer[i] = path[i] == '\\' ? '/' : path[i];
+  return buffer;
 }

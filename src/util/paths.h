@@ -32,3 +32,25 @@ bool strEndsWithNoCase(const char* text, const char* suffix);
 // exact) matches the whole name. A star that is not last never takes an
 // empty tail: "x**" does not match "x".
 bool pathMatch(const char* pattern, const char* name);
+
+// first + second into buf (400 bytes); returns buf, or a static "" (buf
+// untouched) when the lengths add up to 400 or more. buf may be the very
+// memory of first (second is appended), of second (first is put in front)
+// or of both (the text is doubled).
+char* strConcatBounded(char* buf, const char* first, const char* second);
+
+// name in the directory of path: path up to its last '/' (only '/': the walk
+// joins with it, and "10:30.jpg" is one file name), followed by name, in a
+// 400-byte static buffer; null when that would reach 400 characters.
+const char* pathSiblingName(const char* path, const char* name);
+
+// Copy of path with '\' turned into '/' and bytes 1..31 into '*' (300-byte
+// static buffer); a path of 300 characters or more is returned itself.
+const char* pathFilterForm(const char* path);
+
+// Number of '/' and '\' in path.
+int pathDepth(const char* path);
+
+// Copy of path with '\' turned into '/' (400-byte static buffer); a path of
+// 400 characters or more is returned itself.
+const char* pathSlashes(const char* path);

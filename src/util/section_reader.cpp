@@ -1,18 +1,14 @@
-// Section reader: whole-file loading and the named-section cursor.
+// Section reader: the named-section cursor.
 #include "util/section_reader.h"
 
+#include <cstdio>
 #include <cstring>
-
-#include "util/file_handle.h"
 
 namespace {
 
 // Longest accepted section name: its open tag "<name>" then takes 30 of the
 // 32 bytes, and the close tag 31.
 constexpr size_t kMaxNameLength = 28;
-
-// Path buffer of fileOpenIn: directory and name together up to 299 bytes.
-constexpr size_t kPathSize = 300;
 
 // Does s begin with the n bytes of tag? Stops at the first difference, so a
 // text that ends early is never read past its NUL.
@@ -170,34 +166,3 @@ void uxmlJoin(UxmlCursor* cursor, char* dest, int size, const char* text, const 
   }
   *end = '\0';
 }
-
-FILE* fileOpenIn(const char* dir, const char* name, const char* mode) {
-  if (dir == nullptr) dir = "";
-  if (name == nullptr) name = "";
-  size_t dirLen = strlen(dir);
-  size_t nameLen = strlen(name);
-  if (dirLen + nameLen > kPathSize - 1) return nullptr;
-  char path[kPathSize];
-  memcpy(path, dir, dirLen);
-  memcpy(path + dirLen, name, nameLen + 1);
-  return fopen(path, mode);
-}
-
-char* fileLoadIn(AllocFn allocFn, const char* dir, const char* name) {
-  FileHandle file(fileOpenIn(dir, name, "rt"));
-  if (!file) return nullptr;
-  if (fseek(file.get(), 0, SEEK_END) != 0) return nullptr;
-  long size = ftell(file.get());
-  if (size <= 0) return nullptr;
-  if (fseek(file.get(), 0, SEEK_SET) != 0) return nullptr;
-
-  char* block = static_cast<char*>(allocFn(static_cast<size_t>(size) + 1));
-  if (block == nullptr) return nullptr;
-  size_t got = fread(block, 1, static_cast<size_t>(size), file.get());
-  block[got] = '\0';
-  // A Ctrl-Z marks the end of text in files from older editors.
-  if (char* eof = static_cast<char*>(memchr(block, 0x1A, got))) *eof = '\0';
-  return block;
-}
-
-char* fileLoad(AllocFn allocFn, const char* name) { return fileLoadIn(allocFn, "", name); }

@@ -1,12 +1,7 @@
-// Section reader: loads small text files and reads their named sections
+// Section reader: reads the named sections of a loaded text
 // ("<name>content</name>", found by plain string search, nesting counted),
 // unchanged or as plain text (tags removed, &lt; &gt; &amp; decoded).
 #pragma once
-
-#include <cstddef>
-#include <cstdio>
-
-#include "util/str_list.h"  // AllocFn
 
 struct UxmlCursor {
   char openTag[32];   // "<name>"; empty in whole-text mode
@@ -34,12 +29,3 @@ void uxmlCopy(char* dest, int size, const char* src, int length, bool plain);
 // trailing separator is dropped; "" when there is none.
 void uxmlJoin(UxmlCursor* cursor, char* dest, int size, const char* text, const char* name,
               const char* sep, bool plain);
-
-// Opens dir followed directly by name (null parts count as empty); null when
-// the two lengths exceed 299 or fopen fails.
-FILE* fileOpenIn(const char* dir, const char* name, const char* mode);
-
-// Whole file as one NUL-terminated text in a block from allocFn, ended at the
-// first 0x1A byte; null when it cannot be opened or is empty.
-char* fileLoadIn(AllocFn allocFn, const char* dir, const char* name);
-char* fileLoad(AllocFn allocFn, const char* name);

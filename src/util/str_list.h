@@ -1,4 +1,4 @@
-// String lists and directory listing.
+// String lists.
 //
 // A NameList is a packed block of non-empty NUL-terminated names ended by an
 // empty name. A StrList grows such a block; when memory runs out its storage
@@ -33,16 +33,6 @@ NameList strListNames(const StrList* list);
 const char* strListData(const StrList* list);
 // Hands the storage to freeFn and sets it to null; the record stays.
 void strListRelease(FreeFn freeFn, StrList* list);
-
-enum class DirListMode { Subdirectories, RegularFiles };
-
-// The subdirectories or regular files of dir (never symbolic links), sorted
-// by byte value, as a NameList in a malloc block the caller frees; "." and
-// ".." come first in Subdirectories mode. An unreadable directory prints
-// "pb scandir %s\n" and gives an empty list. Null only when memory runs out.
-// Entries whose joined path would not fit a 300-byte buffer with "/." are
-// left out. Not re-entrant.
-char* dirList(const char* dir, DirListMode mode);
 
 // Splits text in place at every sep; returns a null-terminated array of
 // pieces (from allocFn; the caller frees the array only). Null when text is

@@ -2,8 +2,6 @@
 // link encodings.
 #include "util/text_encode.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 
 namespace {
@@ -64,27 +62,6 @@ const char* dateLabel(const char* name, bool dateLabels) {
   return label;
 }
 
-const char* pathFilterForm(const char* path) {
-  static char form[300];
-  size_t n = strlen(path);
-  if (n >= sizeof form) return path;
-  for (size_t i = 0; i <= n; i++) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (c == '\\') c = '/';
-    if (c >= 1 && c <= 31) c = '*';
-    form[i] = static_cast<char>(c);
-  }
-  return form;
-}
-
-int pathDepth(const char* path) {
-  int depth = 0;
-  for (const char* p = path; *p; p++) {
-    if (*p == '/' || *p == '\\') depth++;
-  }
-  return depth;
-}
-
 const char* sizeText(int size) {
   // Longest text: "-2147483648 o".
   static char text[32];
@@ -105,12 +82,6 @@ const char* sizeText(int size) {
     snprintf(text, sizeof text, "%d Mo", n / 1048576);
   }
   return text;
-}
-
-int fileSize(const char* path) {
-  struct stat st;
-  if (stat(path, &st) != 0) return 0;
-  return static_cast<int>(st.st_size);
 }
 
 void urlEncodeM3u(FILE* out, const char* text) {

@@ -9,18 +9,8 @@
 // gives name itself. 200-byte static buffer.
 const char* dateLabel(const char* name, bool dateLabels);
 
-// Copy of path with '\' turned into '/' and bytes 1..31 into '*' (300-byte
-// static buffer); a path of 300 characters or more is returned itself.
-const char* pathFilterForm(const char* path);
-
-// Number of '/' and '\' in path.
-int pathDepth(const char* path);
-
 // "512 o", "1,50 Ko", "3,95 Mo": three significant digits, cut, decimal comma.
 const char* sizeText(int size);
-
-// Size in bytes from stat (symbolic links followed); 0 when unreadable.
-int fileSize(const char* path);
 
 // Writes text for a play-list line: space, \ " ? & = + % #, bytes below 0x20
 // and from 0x80 up become "%xx" (lower-case hex); all else is written as is.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fuzz_scratch.h"
+#include "util/paths.h"
 #include "util/text_encode.h"
 
 namespace {

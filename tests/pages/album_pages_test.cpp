@@ -299,13 +299,4 @@ TEST_F(AlbumPages, UnwritablePageEndsTheRun) {
               "can't create \"" + (dir_ / "missing/quorvelFrameset.html") + "\"");
 }
 
-TEST(PathSlashes, TurnsBackslashesIntoSlashes) {
-  EXPECT_STREQ("a/b/c/", pathSlashes("a\\b/c\\"));
-  EXPECT_STREQ("", pathSlashes(""));
-  const std::string longest(399, '\\');
-  EXPECT_EQ(std::string(399, '/'), pathSlashes(longest.c_str()));
-  const std::string tooLong(400, '\\');
-  EXPECT_EQ(tooLong.c_str(), pathSlashes(tooLong.c_str()));
-}
-
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -154,6 +155,99 @@ TEST(PathMatch, ManyStarsStayFast) {
   for (int i = 0; i < 60; ++i) pattern += "*a";
   pattern += "*b";
   EXPECT_FALSE(pathMatch(pattern.c_str(), std::string(299, 'a').c_str()));
+}
+
+TEST(PathFilterForm, TurnsBackslashesAndControlBytes) {
+  EXPECT_STREQ(pathFilterForm("a\\b\\c.jpg"), "a/b/c.jpg");
+  EXPECT_STREQ(pathFilterForm("a\tb\x1f" "c"), "a*b*c");
+  EXPECT_STREQ(pathFilterForm("\x7f\xe9"), "\x7f\xe9");
+}
+
+TEST(PathFilterForm, LongPathIsGivenBackItself) {
+  std::string fits = std::string(298, 'a') + "\\";  // 299 characters
+  EXPECT_EQ(std::string(pathFilterForm(fits.c_str())), std::string(298, 'a') + "/");
+
+  std::string tooLong = std::string(299, 'a') + "\\";  // 300 characters
+  EXPECT_EQ(pathFilterForm(tooLong.c_str()), tooLong.c_str());
+}
+
+TEST(PathDepth, CountsBothSeparators) {
+  EXPECT_EQ(pathDepth("pic.jpg"), 0);
+  EXPECT_EQ(pathDepth("a/b\\c"), 2);
+  EXPECT_EQ(pathDepth("sub/"), 1);
+  EXPECT_EQ(pathDepth(""), 0);
+}
+
+TEST(StrConcatBounded, JoinsIntoSeparateBuffer) {
+  char buf[400] = "old";
+  EXPECT_EQ(strConcatBounded(buf, "pic", ".vi.jpg"), buf);
+  EXPECT_STREQ(buf, "pic.vi.jpg");
+  EXPECT_EQ(strConcatBounded(buf, "", ""), buf);
+  EXPECT_STREQ(buf, "");
+}
+
+TEST(StrConcatBounded, BufferAsSecondTextGetsFirstInFront) {
+  char buf[400] = "world";
+  EXPECT_STREQ(strConcatBounded(buf, "hello ", buf), "hello world");
+  EXPECT_STREQ(buf, "hello world");
+}
+
+TEST(StrConcatBounded, BufferAsBothTextsIsDoubled) {
+  char buf[400] = "abc";
+  EXPECT_STREQ(strConcatBounded(buf, buf, buf), "abcabc");
+}
+
+TEST(StrConcatBounded, BufferAsFirstTextGetsSecondAppended) {
+  char buf[400] = "pic";
+  EXPECT_STREQ(strConcatBounded(buf, buf, ".html"), "pic.html");
+}
+
+TEST(StrConcatBounded, LimitIs399Characters) {
+  char buf[400];
+  std::string first(200, 'f');
+  std::string second(199, 's');
+  ASSERT_EQ(strConcatBounded(buf, first.c_str(), second.c_str()), buf);
+  EXPECT_EQ(strlen(buf), 399u);
+
+  strcpy(buf, "keep");
+  std::string longer(200, 's');
+  char* result = strConcatBounded(buf, first.c_str(), longer.c_str());
+  EXPECT_NE(result, buf);
+  EXPECT_STREQ(result, "");
+  EXPECT_STREQ(buf, "keep");
+
+  // The aliased forms refuse the same way, leaving the text whole.
+  std::string half(200, 'h');
+  strcpy(buf, half.c_str());
+  EXPECT_STREQ(strConcatBounded(buf, buf, buf), "");
+  EXPECT_EQ(std::string(buf), half);
+}
+
+TEST(PathSiblingName, IsInTheSameDirectory) {
+  EXPECT_STREQ(pathSiblingName("./trip/pic.jpg", "quorvelLeft.html"), "./trip/quorvelLeft.html");
+  EXPECT_STREQ(pathSiblingName("pic.jpg", "liste.m3u"), "liste.m3u");
+}
+
+TEST(PathSiblingName, SplitsAtSlashOnlyAsTheWalkJoinsWithSlash) {
+  EXPECT_STREQ(pathSiblingName("d/10:30.jpg", "x.html"), "d/x.html");
+  EXPECT_STREQ(pathSiblingName("d/a\\b.jpg", "x.html"), "d/x.html");
+  EXPECT_STREQ(pathSiblingName("p.jpg", "x.html"), "x.html");
+}
+
+TEST(PathSiblingName, NameOf400CharactersGivesNull) {
+  std::string dir(290, 'd');
+  EXPECT_EQ(std::string(pathSiblingName((dir + "/p.jpg").c_str(), std::string(108, 'n').c_str())),
+            dir + "/" + std::string(108, 'n'));
+  EXPECT_EQ(pathSiblingName((dir + "/p.jpg").c_str(), std::string(109, 'n').c_str()), nullptr);
+}
+
+TEST(PathSlashes, TurnsBackslashesIntoSlashes) {
+  EXPECT_STREQ("a/b/c/", pathSlashes("a\\b/c\\"));
+  EXPECT_STREQ("", pathSlashes(""));
+  const std::string longest(399, '\\');
+  EXPECT_EQ(std::string(399, '/'), pathSlashes(longest.c_str()));
+  const std::string tooLong(400, '\\');
+  EXPECT_EQ(tooLong.c_str(), pathSlashes(tooLong.c_str()));
 }
 
 }  // namespace

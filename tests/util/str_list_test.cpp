@@ -1,8 +1,6 @@
 #include "util/str_list.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
@@ -10,13 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
-
 namespace {
-
-using testsupport::TempDir;
-using testsupport::makeDirs;
-using testsupport::writeFile;
 
 std::vector<std::string> readNames(NameList names) {
   std::vector<std::string> out;
@@ -117,105 +109,6 @@ TEST(StrList, CapacityBeyondIntRangeKillsList) {
   list.used = list.capacity - 1;
   strListAdd(&list, "ab");
   EXPECT_EQ(strListData(&list), nullptr);
-}
-
-// A tree with every kind of entry the listing must sort or leave out.
-struct ListingTree {
-  TempDir tmp;
-  std::string dir = tmp / "album";
-  ListingTree() {
-    makeDirs(dir + "/a");
-    makeDirs(dir + "/B");
-    makeDirs(dir + "/.hiddendir");
-    writeFile(dir + "/b.txt", "x");
-    writeFile(dir + "/Z.txt", "x");
-    writeFile(dir + "/Abc.txt", "x");
-    writeFile(dir + "/.hidden", "x");
-    writeFile(dir + "/\xE9t\xE9.txt", "x");
-    writeFile(dir + "/~tilde", "x");
-    EXPECT_EQ(symlink("a", (dir + "/linkdir").c_str()), 0);
-    EXPECT_EQ(symlink("b.txt", (dir + "/linkfile").c_str()), 0);
-    EXPECT_EQ(symlink("missing", (dir + "/dangling").c_str()), 0);
-    EXPECT_EQ(mkfifo((dir + "/fifo").c_str(), 0644), 0);
-  }
-};
-
-std::vector<std::string> listNames(const std::string& dir, DirListMode mode) {
-  char* block = dirList(dir.c_str(), mode);
-  EXPECT_NE(block, nullptr);
-  if (!block) return {};
-  std::vector<std::string> names = readNames(block);
-  size_t end = 0;
-  for (const std::string& n : names) end += n.size() + 1;
-  EXPECT_EQ(block[end + 1], '\0') << "second NUL after the ending empty name";
-  free(block);
-  return names;
-}
-
-TEST(DirList, SubdirectoriesInByteOrderWithoutLinks) {
-  ListingTree t;
-  const std::vector<std::string> expected = {".", "..", ".hiddendir", "B", "a"};
-  EXPECT_EQ(listNames(t.dir, DirListMode::Subdirectories), expected);
-}
-
-TEST(DirList, RegularFilesInByteOrderWithoutLinksOrFifos) {
-  ListingTree t;
-  const std::vector<std::string> expected = {".hidden", "Abc.txt", "Z.txt", "b.txt", "~tilde",
-                                             "\xE9t\xE9.txt"};
-  EXPECT_EQ(listNames(t.dir, DirListMode::RegularFiles), expected);
-}
-
-TEST(DirList, WalkFormAndTrailingSlashListTheSame) {
-  ListingTree t;
-  const std::vector<std::string> expected = {".hidden", "Abc.txt", "Z.txt", "b.txt", "~tilde",
-                                             "\xE9t\xE9.txt"};
-  EXPECT_EQ(listNames(t.dir + "/.", DirListMode::RegularFiles), expected);
-  EXPECT_EQ(listNames(t.dir + "/./.", DirListMode::RegularFiles), expected);
-  EXPECT_EQ(listNames(t.dir + "/", DirListMode::RegularFiles), expected);
-}
-
-TEST(DirList, JoinedPathMustLeaveRoomForNulAndDotSuffix) {
-  TempDir tmp;
-  std::string dir = tmp / std::string(60, 'd');
-  makeDirs(dir);
-  std::string walkDir = dir + "/.";
-  size_t fits = 300 - 3 - walkDir.size();  // name + dir + 3 == 300
-  ASSERT_LT(fits, 255u);
-  std::string accepted(fits, 'a');
-  std::string rejected(fits + 1, 'b');
-  writeFile(dir + "/" + accepted, "x");
-  writeFile(dir + "/" + rejected, "x");
-  EXPECT_EQ(listNames(walkDir, DirListMode::RegularFiles), std::vector<std::string>{accepted});
-}
-
-TEST(DirList, UnopenableDirectoryIsReportedAndEmpty) {
-  TempDir tmp;
-  std::string dir = tmp / "missing/.";
-  testing::internal::CaptureStdout();
-  char* block = dirList(dir.c_str(), DirListMode::Subdirectories);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, "pb scandir " + dir + "\n");
-  ASSERT_NE(block, nullptr);
-  EXPECT_EQ(block[0], '\0');
-  EXPECT_EQ(block[1], '\0');
-  free(block);
-
-  std::string file = tmp / "file";
-  writeFile(file, "x");
-  testing::internal::CaptureStdout();
-  EXPECT_TRUE(listNames(file, DirListMode::RegularFiles).empty());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "pb scandir " + file + "\n");
-}
-
-TEST(DirList, UnreadableDirectoryIsReported) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads every directory";
-  TempDir tmp;
-  std::string dir = tmp / "locked";
-  makeDirs(dir);
-  chmod(dir.c_str(), 0);
-  testing::internal::CaptureStdout();
-  EXPECT_TRUE(listNames(dir, DirListMode::RegularFiles).empty());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "pb scandir " + dir + "\n");
 }
 
 struct SplitCase {

@@ -51,27 +51,6 @@ TEST(DateLabel, LongestAcceptedNameFitsAndLongerStaysUnchanged) {
   EXPECT_EQ(dateLabel(tooLong.c_str(), true), tooLong.c_str());
 }
 
-TEST(PathFilterForm, TurnsBackslashesAndControlBytes) {
-  EXPECT_STREQ(pathFilterForm("a\\b\\c.jpg"), "a/b/c.jpg");
-  EXPECT_STREQ(pathFilterForm("a\tb\x1f" "c"), "a*b*c");
-  EXPECT_STREQ(pathFilterForm("\x7f\xe9"), "\x7f\xe9");
-}
-
-TEST(PathFilterForm, LongPathIsGivenBackItself) {
-  std::string fits = std::string(298, 'a') + "\\";  // 299 characters
-  EXPECT_EQ(std::string(pathFilterForm(fits.c_str())), std::string(298, 'a') + "/");
-
-  std::string tooLong = std::string(299, 'a') + "\\";  // 300 characters
-  EXPECT_EQ(pathFilterForm(tooLong.c_str()), tooLong.c_str());
-}
-
-TEST(PathDepth, CountsBothSeparators) {
-  EXPECT_EQ(pathDepth("pic.jpg"), 0);
-  EXPECT_EQ(pathDepth("a/b\\c"), 2);
-  EXPECT_EQ(pathDepth("sub/"), 1);
-  EXPECT_EQ(pathDepth(""), 0);
-}
-
 TEST(SizeText, KeepsThreeDigitsCutNotRounded) {
   const struct {
     int size;
@@ -99,13 +78,6 @@ TEST(SizeText, KeepsThreeDigitsCutNotRounded) {
       {2147483647, "2047 Mo"},
   };
   for (const auto& c : cases) EXPECT_STREQ(sizeText(c.size), c.text) << c.size;
-}
-
-TEST(FileSize, ReportsBytesAndZeroWhenMissing) {
-  testsupport::TempDir dir;
-  testsupport::writeFile(dir / "f.mp3", std::string(1234, 'x'));
-  EXPECT_EQ(fileSize((dir / "f.mp3").c_str()), 1234);
-  EXPECT_EQ(fileSize((dir / "missing.mp3").c_str()), 0);
 }
 
 TEST(UrlEncodeM3u, EscapesReservedControlAndUpperBytes) {

@@ -1,0 +1,29 @@
+// The design's size limits. Paths, derived names and texts live in fixed
+// buffers of these sizes; where a text does not fit, the program skips the
+// file, cuts the text or stops, and albums made before depend on exactly
+// where that happens. So the sizes are part of the behaviour, not tuning:
+// change one and the pages and messages of existing albums change too.
+#pragma once
+
+#include <cstddef>
+
+// Path buffers (the walk's, and the path parts), terminating NUL included: a
+// path of 300 characters or more is not held.
+constexpr size_t kPathSize = 300;
+
+// Names joined from a path and a suffix or a sibling name (derived pictures,
+// pages, caption files, play-list entries), terminating NUL included.
+constexpr size_t kNameSize = 400;
+
+// Visible labels of directory names (date labels), terminating NUL included.
+constexpr size_t kLabelSize = 200;
+
+// A caption's text and its title, as read for a picture or a directory.
+constexpr int kCaptionTextSize = 1500;
+constexpr int kCaptionTitleSize = 150;
+
+// A configuration section is read into kSectionBufferSize bytes; a section
+// longer than kSectionMaxLength characters ends the run (the buffer cuts at
+// 1499, so anything past 1496 may already be cut).
+constexpr int kSectionBufferSize = 1500;
+constexpr size_t kSectionMaxLength = 1496;

@@ -1,0 +1,134 @@
+// Files: stat, whole-file loading and the sorted directory listing.
+#include "util/files.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "base/limits.h"
+#include "util/file_handle.h"
+
+namespace {
+
+// What the selection callback of scandir needs; it takes no context argument.
+const char* listedDir = "";
+DirListMode listedMode = DirListMode::Subdirectories;
+
+int selectEntry(const struct dirent* entry) {
+  const char* name = entry->d_name;
+  size_t dirLen = strlen(listedDir);
+  size_t nameLen = strlen(name);
+  // Room for the NUL and the "/." the walk appends to a subdirectory.
+  if (nameLen + dirLen + 3 > kPathSize) return 0;
+
+  char path[kPathSize];
+  memcpy(path, listedDir, dirLen);
+  size_t len = dirLen;
+  if (dirLen > 0 && listedDir[dirLen - 1] != '/') path[len++] = '/';
+  memcpy(path + len, name, nameLen + 1);
+
+  // The walk lists "dir/."; drop every "/./" so the joined path is plain.
+  for (char* at = strstr(path, "/./"); at; at = strstr(path, "/./")) {
+    memmove(at, at + 2, strlen(at + 2) + 1);
+  }
+
+  struct stat st;
+  if (lstat(path, &st) != 0) return 0;
+  if (S_ISLNK(st.st_mode)) return 0;
+  if (listedMode == DirListMode::Subdirectories) return S_ISDIR(st.st_mode) ? 1 : 0;
+  return S_ISREG(st.st_mode) ? 1 : 0;
+}
+
+// Byte order whatever locale may be in force: names are byte strings.
+int byteOrder(const struct dirent** a, const struct dirent** b) {
+  return strcmp((*a)->d_name, (*b)->d_name);
+}
+
+}  // namespace
+
+time_t fileDate(const char* path, int* year, int* month, int* day, int* hour, int* minute,
+                int* second, long long* size) {
+  struct stat st;
+  if (stat(path, &st) != 0) return 0;
+  if (year || month || day || hour || minute || second) {
+    // localtime fails only for times beyond its calendar: parts stay untouched.
+    if (const struct tm* local = localtime(&st.st_mtime)) {
+      if (year) *year = local->tm_year + 1900;
+      if (month) *month = local->tm_mon + 1;
+      if (day) *day = local->tm_mday;
+      if (hour) *hour = local->tm_hour;
+      if (minute) *minute = local->tm_min;
+      if (second) *second = local->tm_sec;
+    }
+  }
+  if (size) *size = st.st_size;
+  return st.st_mtime;
+}
+
+int fileSize(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0) return 0;
+  return static_cast<int>(st.st_size);
+}
+
+FILE* fileOpenIn(const char* dir, const char* name, const char* mode) {
+  if (dir == nullptr) dir = "";
+  if (name == nullptr) name = "";
+  size_t dirLen = strlen(dir);
+  size_t nameLen = strlen(name);
+  if (dirLen + nameLen > kPathSize - 1) return nullptr;
+  char path[kPathSize];
+  memcpy(path, dir, dirLen);
+  memcpy(path + dirLen, name, nameLen + 1);
+  return fopen(path, mode);
+}
+
+char* fileLoadIn(AllocFn allocFn, const char* dir, const char* name) {
+  FileHandle file(fileOpenIn(dir, name, "rt"));
+  if (!file) return nullptr;
+  if (fseek(file.get(), 0, SEEK_END) != 0) return nullptr;
+  long size = ftell(file.get());
+  if (size <= 0) return nullptr;
+  if (fseek(file.get(), 0, SEEK_SET) != 0) return nullptr;
+
+  char* block = static_cast<char*>(allocFn(static_cast<size_t>(size) + 1));
+  if (block == nullptr) return nullptr;
+  size_t got = fread(block, 1, static_cast<size_t>(size), file.get());
+  block[got] = '\0';
+  // A Ctrl-Z marks the end of text in files from older editors.
+  if (char* eof = static_cast<char*>(memchr(block, 0x1A, got))) *eof = '\0';
+  return block;
+}
+
+char* fileLoad(AllocFn allocFn, const char* name) { return fileLoadIn(allocFn, "", name); }
+
+char* dirList(const char* dir, DirListMode mode) {
+  listedDir = dir;
+  listedMode = mode;
+  struct dirent** entries = nullptr;
+  int count = scandir(dir, &entries, selectEntry, byteOrder);
+  if (count < 0) {
+    printf("pb scandir %s\n", dir);
+    char* empty = static_cast<char*>(malloc(2));
+    if (empty) empty[0] = empty[1] = '\0';
+    return empty;
+  }
+
+  size_t total = 0;
+  for (int i = 0; i < count; ++i) total += strlen(entries[i]->d_name) + 1;
+  char* block = static_cast<char*>(malloc(total + 2));
+  if (block) {
+    char* w = block;
+    for (int i = 0; i < count; ++i) {
+      size_t len = strlen(entries[i]->d_name) + 1;
+      memcpy(w, entries[i]->d_name, len);
+      w += len;
+    }
+    w[0] = w[1] = '\0';
+  }
+  for (int i = 0; i < count; ++i) free(entries[i]);
+  free(entries);
+  return block;
+}

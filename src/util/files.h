@@ -1,0 +1,39 @@
+// Files: dates and sizes, whole-file loading, directory listing. Every
+// failure comes back as a value (0, null, an empty list); nothing here ends
+// the run.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+
+#include "util/str_list.h"  // AllocFn, NameList
+
+// Last modification time in seconds since the epoch (stat, links followed);
+// 0 when the file cannot be examined, out-parameters then untouched. Each
+// non-null out-parameter gets its part of the local-time breakdown (year in
+// full, month 1..12, day of month, hour, minute, second) or the size in bytes.
+time_t fileDate(const char* path, int* year = nullptr, int* month = nullptr, int* day = nullptr,
+                int* hour = nullptr, int* minute = nullptr, int* second = nullptr,
+                long long* size = nullptr);
+
+// Size in bytes from stat (symbolic links followed); 0 when unreadable.
+int fileSize(const char* path);
+
+// Opens dir followed directly by name (null parts count as empty); null when
+// the two lengths exceed 299 or fopen fails.
+FILE* fileOpenIn(const char* dir, const char* name, const char* mode);
+
+// Whole file as one NUL-terminated text in a block from allocFn, ended at the
+// first 0x1A byte; null when it cannot be opened or is empty.
+char* fileLoadIn(AllocFn allocFn, const char* dir, const char* name);
+char* fileLoad(AllocFn allocFn, const char* name);
+
+enum class DirListMode { Subdirectories, RegularFiles };
+
+// The subdirectories or regular files of dir (never symbolic links), sorted
+// by byte value, as a NameList in a malloc block the caller frees; "." and
+// ".." come first in Subdirectories mode. An unreadable directory prints
+// "pb scandir %s\n" and gives an empty list. Null only when memory runs out.
+// Entries whose joined path would not fit a 300-byte buffer with "/." are
+// left out. Not re-entrant.
+char* dirList(const char* dir, DirListMode mode);
