@@ -6,14 +6,15 @@
 #include <memory>
 #include <string>
 
+#include "base/limits.h"
 #include "util/file_handle.h"
 
 namespace {
 
 enum Kind { kJpeg = 0, kGif = 1, kByContent = 2 };
 
-// Room for the name plus an added ".gif" or ".jpg" in a 200-byte buffer.
-constexpr size_t kPathLimit = 199;
+// Room for the name plus an added ".gif" or ".jpg" in the probe's buffer.
+constexpr size_t kPathLimit = kProbeNameSize - 1;
 
 struct FreeDeleter {
   void operator()(unsigned char* p) const { free(p); }

@@ -10,6 +10,7 @@
 #include "pages/page_files.h"
 #include "pages/templates.h"
 #include "base/fatal.h"
+#include "base/limits.h"
 #include "base/settings.h"
 #include "util/files.h"
 #include "util/html_text.h"
@@ -18,10 +19,6 @@
 #include "util/text_encode.h"
 
 namespace {
-
-constexpr int kTextSize = 1500;
-constexpr int kTitleSize = 150;
-constexpr int kNameSize = 400;
 
 // The built-in frameset splits its rows "40%%,*" for printf; written through
 // the emitter, the -notree and -notop ones need the same single per-cent.
@@ -57,9 +54,9 @@ bool captionRead(char* text, int textSize, char* title, int titleSize, const cha
 }
 
 void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
-  char text[kTextSize];
-  char title[kTitleSize];
-  if (!captionRead(text, kTextSize, title, kTitleSize, pageSiblingName(dirPath, "title.txt").c_str())) {
+  char text[kCaptionTextSize];
+  char title[kCaptionTitleSize];
+  if (!captionRead(text, kCaptionTextSize, title, kCaptionTitleSize, pageSiblingName(dirPath, "title.txt").c_str())) {
     return;
   }
   if (title[0]) {
@@ -111,10 +108,10 @@ void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath
   strListAdd(preload, pathBaseName(rolloverPath));
 
   char captionPath[kNameSize];
-  char text[kTextSize];
-  char title[kTitleSize];
+  char text[kCaptionTextSize];
+  char title[kCaptionTitleSize];
   // An overlong caption path joins to "", which loads nothing: no caption.
-  const bool captioned = captionRead(text, kTextSize, title, kTitleSize,
+  const bool captioned = captionRead(text, kCaptionTextSize, title, kCaptionTitleSize,
                                      strConcatBounded(captionPath, pathWithoutExt(picPath), ".txt"));
   const std::string picName = linkForm(pathBaseName(picPath));
 

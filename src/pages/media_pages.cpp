@@ -9,14 +9,13 @@
 #include "pages/page_files.h"
 #include "pages/templates.h"
 #include "base/fatal.h"
+#include "base/limits.h"
 #include "base/settings.h"
 #include "util/files.h"
 #include "util/paths.h"
 #include "util/text_encode.h"
 
 namespace {
-
-constexpr int kEntrySize = 400;
 
 // The play-list text of path: the file name alone, or the -mp3: prefix and
 // the path as given (less a leading "./"). An entry that would not fit ends
@@ -26,7 +25,7 @@ std::string playlistEntry(const char* path) {
   if (!prefix[0]) return pathBaseName(path);
   const char* tail = path;
   if (strStartsWith(tail, "./") || strStartsWith(tail, ".\\")) tail += 2;
-  char joined[kEntrySize];
+  char joined[kNameSize];
   const char* entry = strConcatBounded(joined, prefix, tail);
   if (!entry[0]) error("path too long \"%s\"", path);
   std::string text = entry;

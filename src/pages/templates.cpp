@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/fatal.h"
+#include "base/limits.h"
 #include "base/settings.h"
 #include "util/files.h"
 #include "util/paths.h"
@@ -96,8 +97,6 @@ const char kVideoBegin[] = HEAD_1_TO_5 HEAD_6 BODY_LINE "\n" "<h2>video...</h2>\
 
 constexpr int kSectionCount = kTemplateSectionCount;
 
-constexpr int kSectionBufferSize = 1500;
-constexpr size_t kSectionMaxLength = 1496;
 
 // Private copies of the sections taken from the configuration file; a slot
 // that points at one stays valid until the next templatesReset or confLoad

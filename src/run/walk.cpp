@@ -11,6 +11,7 @@
 #include "pages/nav_tree.h"
 #include "pages/templates.h"
 #include "base/fatal.h"
+#include "base/limits.h"
 #include "base/settings.h"
 #include "util/file_handle.h"
 #include "util/files.h"
@@ -64,10 +65,10 @@ void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums)
   printf("%s\n", path);
   htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr);
   for (const char* name = subAlbums; *name; name += strlen(name) + 1) {
-    int n = snprintf(path + len + 1, kWalkPathSize - len - 1, "%s%cquorvelTop.html", name, '/');
+    int n = snprintf(path + len + 1, static_cast<int>(kPathSize) - len - 1, "%s%cquorvelTop.html", name, '/');
     // A name near the buffer's limit has no room for its page: skipped like a
     // page that cannot be created.
-    if (n >= kWalkPathSize - len - 1) continue;
+    if (n >= static_cast<int>(kPathSize) - len - 1) continue;
     printf("   %s\n", path);
     htmlWriteTopLevel(path, len + static_cast<int>(strlen(name)) + 2, subAlbums, rootOffset, name);
   }
@@ -189,7 +190,7 @@ bool walkDirectory(char* path, int len, int rootOffset) {
 }
 
 void albumWalk(const char* root) {
-  char path[kWalkPathSize];
+  char path[kPathSize];
   size_t rootLength = strlen(root);
   // Room for the separator, a one-character name, "/." and the NUL.
   if (rootLength + 5 > sizeof path) error("path too long \"%s\"", root);

@@ -3,9 +3,6 @@
 // files (MP3, video, pictures), then the directory's pages are finished.
 #pragma once
 
-// Size of the walk's path buffer, terminating NUL included.
-constexpr int kWalkPathSize = 300;
-
 // Walks root (as typed on the command line). A root too long for the path
 // buffer (with room for a separator, a name, "/." and the NUL) ends the run.
 void albumWalk(const char* root);

@@ -2,12 +2,13 @@
 // evaluated by recursive descent straight from the text, nothing kept.
 #include "util/path_filter.h"
 
+#include "base/limits.h"
 #include "util/paths.h"
 
 namespace {
 
 // A pattern holds at most kPatternMax characters; the rest is read and dropped.
-constexpr int kPatternMax = 299;
+constexpr int kPatternMax = static_cast<int>(kPathSize) - 1;
 
 // Groups nested deeper than this make the expression false: the recursion
 // must not run off the stack on a hostile expression. Hand-written filters

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "base/limits.h"
+
 namespace {
 
 const char kHexDigits[] = "0123456789abcdef";
@@ -30,7 +32,7 @@ int hundredths(int x) { return ((x % 1024) * 1000 / 1024) / 10; }
 const char* dateLabel(const char* name, bool dateLabels) {
   // 194 characters of name leave room for the reordered date, its dots and
   // the space in 200 bytes.
-  static char label[200];
+  static char label[kLabelSize];
   if (!dateLabels || name == nullptr || strlen(name) > 194) return name;
 
   int digits = 0;
