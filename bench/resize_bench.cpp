@@ -26,15 +26,13 @@ unsigned char photoLevel(int x, int y, int c) {
   return static_cast<unsigned char>(std::min(255, smooth + texture));
 }
 
-struct Raster {
-  Img img{};
+struct Raster : OwnedImg {
   Raster(int w, int h) {
     if (imgCreate(&img, w, h) != 0) std::abort();
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
         for (int c = 0; c < 3; ++c) img.rows[y][3 * x + c] = photoLevel(x, y, c);
   }
-  ~Raster() { imgDestroy(&img); }
 };
 
 // A 12-megapixel baseline JPEG of the same content, made once per run.

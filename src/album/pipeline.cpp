@@ -40,27 +40,6 @@ void removePendingTemp() {
   if (!gPendingTemp.empty()) unlink(gPendingTemp.c_str());
 }
 
-// One raster record of the pipeline; its pixel block goes with it.
-struct OwnedImg {
-  Img img{};
-
-  OwnedImg() = default;
-  ~OwnedImg() { imgDestroy(&img); }
-  OwnedImg(const OwnedImg&) = delete;
-  OwnedImg& operator=(const OwnedImg&) = delete;
-
-  void release() {
-    imgDestroy(&img);
-    img = Img{};
-  }
-  // Takes over other's raster; other becomes an empty record.
-  void takeFrom(OwnedImg& other) {
-    release();
-    img = other.img;
-    other.img = Img{};
-  }
-};
-
 // Size of the picture as it will be shown: Exif-rotated photos count upright.
 // gifData tells how to decode it: a ".gif" whose size only the JPEG reader
 // finds is a JPEG under the wrong name, and is decoded as one (handing it to

@@ -45,3 +45,26 @@ int imgCreate(Img* img, int width, int height);
 // Releases the pixel block of a valid record and clears rows; does nothing
 // for an empty record or one with a non-zero status. Returns img.
 Img* imgDestroy(Img* img);
+
+// Owns one record's pixel block: whatever path leaves the scope, the raster
+// is released. The img* functions work on the record itself (&handle.img).
+struct OwnedImg {
+  Img img{};
+
+  OwnedImg() = default;
+  ~OwnedImg() { imgDestroy(&img); }
+  OwnedImg(const OwnedImg&) = delete;
+  OwnedImg& operator=(const OwnedImg&) = delete;
+
+  // Releases the raster; the record becomes empty.
+  void release() {
+    imgDestroy(&img);
+    img = Img{};
+  }
+  // Takes over other's raster; other becomes an empty record.
+  void takeFrom(OwnedImg& other) {
+    release();
+    img = other.img;
+    other.img = Img{};
+  }
+};

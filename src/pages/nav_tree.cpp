@@ -67,7 +67,7 @@ void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName,
   }
   free(pieces);
 
-  for (const char* name = subAlbums; *name; name += strlen(name) + 1) {
+  for (const char* name : strListEach(subAlbums)) {
     if (isDotName(name)) continue;
     fprintf(out, "%*s<a href=\"%s/quorvelFrameset.html\" target=\"%s\"%s>%s</a>\n", n, "",
             linkForm(name).c_str(), gSettings.top, linkClass(), label(name).c_str());
@@ -87,7 +87,7 @@ void htmlWriteTopLevel(char* pagePath, int dirLen, NameList subAlbums, int rootO
   fputs("<pre>", out);
 
   const char* prefix = current ? "../" : "";
-  for (const char* name = subAlbums; *name; name += strlen(name) + 1) {
+  for (const char* name : strListEach(subAlbums)) {
     const bool here = current && !strcmp(name, current);
     const std::string text = label(name);
     if (here && gSettings.css) {

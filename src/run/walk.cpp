@@ -64,7 +64,7 @@ void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums)
   strcpy(path + len + 1, "quorvelTop.html");
   printf("%s\n", path);
   htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr);
-  for (const char* name = subAlbums; *name; name += strlen(name) + 1) {
+  for (const char* name : strListEach(subAlbums)) {
     int n = snprintf(path + len + 1, static_cast<int>(kPathSize) - len - 1, "%s%cquorvelTop.html", name, '/');
     // A name near the buffer's limit has no room for its page: skipped like a
     // page that cannot be created.
@@ -97,7 +97,7 @@ void finishLeftPage(DirectoryPages& pages, StrList* preload) {
   if (strListData(preload)) {
     strListPack(preload);
     fputs("<script language=\"JavaScript\"><!--\n", left);
-    for (const char* name = strListNames(preload); *name; name += strlen(name) + 1)
+    for (const char* name : strListEach(strListNames(preload)))
       fprintf(left, "(new Image()).src=\"%s\";", linkForm(name).c_str());
     fputs("//--></script>\n", left);
   }
@@ -129,7 +129,7 @@ bool walkDirectory(char* path, int len, int rootOffset) {
 
   bool counts = false;
   NameBlock dirs = listIn(path, len, DirListMode::Subdirectories);
-  for (const char* name = dirs.get(); *name; name += strlen(name) + 1) {
+  for (const char* name : strListEach(dirs.get())) {
     if (!strcmp(name, ".") || !strcmp(name, "..")) continue;
     strcpy(path + len + 1, name);
     if (walkDirectory(path, len + 1 + static_cast<int>(strlen(name)), rootOffset)) {
@@ -151,7 +151,7 @@ bool walkDirectory(char* path, int len, int rootOffset) {
     // The index keeps counting across passes: it only has to be unique
     // within the directory's Left page.
     auto pass = [&](auto handle) {
-      for (const char* name = files.get(); *name; name += strlen(name) + 1) {
+      for (const char* name : strListEach(files.get())) {
         strcpy(path + len + 1, name);
         if (filtered(path)) continue;
         handle(index);

@@ -6,8 +6,29 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 using NameList = const char*;
+
+// Reads a NameList in order, without copying:
+//   for (const char* name : strListEach(names)) ...
+// REQUIRES: the list is not changed while it is read.
+struct NameListEnd {};
+struct NameListCursor {
+  const char* at;
+  const char* operator*() const { return at; }
+  NameListCursor& operator++() {
+    at += std::strlen(at) + 1;
+    return *this;
+  }
+  bool operator!=(NameListEnd) const { return *at != '\0'; }
+};
+struct NameListRange {
+  NameList names;
+  NameListCursor begin() const { return {names}; }
+  NameListEnd end() const { return {}; }
+};
+inline NameListRange strListEach(NameList names) { return {names}; }
 
 struct StrList {
   int capacity;   // size of storage in bytes

@@ -12,11 +12,6 @@ namespace {
 
 using testsupport::TempDir;
 
-struct OwnedImg {
-  Img img{};
-  ~OwnedImg() { imgDestroy(&img); }
-};
-
 void saveGif(gdImagePtr im, const std::string& path) {
   FILE* f = fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr);

@@ -19,11 +19,6 @@ using Bytes = std::vector<unsigned char>;
 
 constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
 
-struct OwnedImg {
-  Img img{};
-  ~OwnedImg() { imgDestroy(&img); }
-};
-
 Rgb pixel(const Img& img, int x, int y) {
   const unsigned char* p = img.rows[y] + x * 3;
   return {p[0], p[1], p[2]};

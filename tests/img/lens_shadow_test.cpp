@@ -12,16 +12,12 @@
 
 namespace {
 
-struct Raster {
-  Img img{};
+struct Raster : OwnedImg {
   Raster() = default;
   Raster(int w, int h, unsigned char fill) {
     EXPECT_EQ(imgCreate(&img, w, h), 0);
     for (int y = 0; y < h; ++y) std::fill(img.rows[y], img.rows[y] + 3 * w, fill);
   }
-  ~Raster() { imgDestroy(&img); }
-  Raster(const Raster&) = delete;
-  Raster& operator=(const Raster&) = delete;
   std::vector<int> pixel(int x, int y) const {
     const unsigned char* p = img.rows[y] + 3 * x;
     return {p[0], p[1], p[2]};

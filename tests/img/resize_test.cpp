@@ -13,8 +13,7 @@
 namespace {
 
 // A raster released when the test ends.
-struct Raster {
-  Img img{};
+struct Raster : OwnedImg {
   Raster() = default;
   Raster(int w, int h) { EXPECT_EQ(imgCreate(&img, w, h), 0); }
   // w x h with the given {r, g, b} pixels, row by row.
@@ -22,9 +21,6 @@ struct Raster {
     int i = 0;
     for (const auto& p : pixels) set(i % w, i / w, p[0], p[1], p[2]), ++i;
   }
-  ~Raster() { imgDestroy(&img); }
-  Raster(const Raster&) = delete;
-  Raster& operator=(const Raster&) = delete;
   unsigned char* at(int x, int y) { return img.rows[y] + 3 * x; }
   void set(int x, int y, int r, int g, int b) {
     unsigned char* p = at(x, y);

@@ -47,7 +47,7 @@ class NavTree : public ::testing::Test {
   // htmlWriteTopLevel for the root (current "") or a first-level album.
   std::string topLevel(const std::string& subAlbums, const std::string& current) {
     const char* entry = nullptr;
-    for (const char* n = subAlbums.data(); *n; n += strlen(n) + 1) {
+    for (const char* n : strListEach(subAlbums.data())) {
       if (current == n) entry = n;
     }
     std::string dir = root_ + "/" + (entry ? current + "/" : "");

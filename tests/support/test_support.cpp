@@ -18,6 +18,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "util/str_list.h"
+
 namespace testsupport {
 
 TempDir::TempDir() {
@@ -249,6 +251,12 @@ std::vector<std::string> microLines(const std::string& out) {
   for (std::string line; std::getline(in, line);)
     if (line.size() > 7 && line.ends_with(".vi.jpg")) lines.push_back(line);
   return lines;
+}
+
+std::vector<std::string> readNames(const char* names) {
+  std::vector<std::string> out;
+  for (const char* name : strListEach(names)) out.emplace_back(name);
+  return out;
 }
 
 }  // namespace testsupport

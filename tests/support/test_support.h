@@ -94,4 +94,7 @@ int countTemporaries(const std::string& root);
 // The lines of a run's output that name a micro picture (".vi.jpg"), in order.
 std::vector<std::string> microLines(const std::string& out);
 
+// The names of a packed name list (NameList), in order.
+std::vector<std::string> readNames(const char* names);
+
 }  // namespace testsupport

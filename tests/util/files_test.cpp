@@ -16,14 +16,9 @@
 namespace {
 
 using testsupport::TempDir;
+using testsupport::readNames;
 using testsupport::makeDirs;
 using testsupport::writeFile;
-
-std::vector<std::string> readNames(NameList names) {
-  std::vector<std::string> out;
-  for (const char* n = names; *n; n += strlen(n) + 1) out.push_back(n);
-  return out;
-}
 
 // Runs a test body with the local time zone set to UTC.
 class FileDate : public testing::Test {

@@ -8,13 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
+
 namespace {
 
-std::vector<std::string> readNames(NameList names) {
-  std::vector<std::string> out;
-  for (const char* p = names; *p; p += strlen(p) + 1) out.emplace_back(p);
-  return out;
-}
+using testsupport::readNames;
 
 // Owns a list made the way the walk makes it.
 struct ListFixture {
