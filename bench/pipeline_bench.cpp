@@ -89,12 +89,8 @@ void BM_DerivedPictures12MP(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<char> buffer(path.begin(), path.end());
     buffer.push_back('\0');
-    FileHandle left;
-    StrList preload;
-    strListInit(&preload);
-    int rightWritten = 0;
-    imgAddPicture(left, buffer.data(), rootOffset, 1, &preload, rightWritten);
-    strListRelease(free, &preload);
+    DirectoryPages pages;
+    albumAddPicture(pages, buffer.data(), rootOffset, 1);
   }
   gSettings.force = false;
 }

@@ -17,6 +17,8 @@
 #include "img/jpeg_codec.h"
 #include "img/lens_shadow.h"
 #include "img/resize.h"
+#include "album/picture_list.h"
+#include "base/limits.h"
 #include "pages/album_pages.h"
 #include "base/fatal.h"
 #include "base/settings.h"
@@ -81,24 +83,6 @@ void encode(OwnedImg& out, const char* target) {
   gPendingTemp.clear();
 }
 
-// The batch-copy line of a picture. In a batch script '%' must be doubled;
-// a '"' or a control byte (a line feed would start a new command) cannot be
-// quoted at all, so such a path is left out of the list.
-void writeListLine(const char* path, bool gif) {
-  FILE* list = gPictureList.file.get();
-  if (!list) return;
-  std::string quoted;
-  for (const char* p = path; *p; ++p) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (c == '"' || c < 0x20) return;
-    quoted += *p;
-    if (c == '%') quoted += '%';
-  }
-  fprintf(list, "copy \"%s\" \"%%1\\%05d%s\"\n", quoted.c_str(), gPictureList.counter,
-          gif ? ".gif" : ".jpg");
-  ++gPictureList.counter;
-}
-
 // Medium (when wanted), rollover and micro picture of path, in that order;
 // the micro picture last, as it stands for the whole set being complete.
 void makeDerivedFiles(const char* path, bool gif, const char* mediumName,
@@ -135,43 +119,94 @@ void makeDerivedFiles(const char* path, bool gif, const char* mediumName,
   encode(out, microName);
 }
 
-}  // namespace
+// A captioned picture named like one of the album's own pages (a
+// "quorvelLeft.jpg") would write its page over that page, the Left page even
+// while it is open; such a picture keeps no page of its own.
+bool isAlbumPageName(const char* name) {
+  for (const char* page : {"quorvelFrameset.html", "quorvelTop.html", "quorvelLeft.html",
+                           "quorvelRight.html", "quorvelVideo.html"})
+    if (!strcmp(name, page)) return true;
+  return false;
+}
 
-void imgAddPicture(FileHandle& left, char* path, int rootOffset, int index, StrList* preload,
-                   int& rightWritten) {
+PictureSize sizeOf(const std::string& path) {
+  PictureSize size;
+  int bytes;
+  size.known = imgJpegGetSize(path.c_str(), &size.width, &size.height, &bytes) == 0;
+  return size;
+}
+
+// Which decoder a shown picture needs: false when path is no picture to show
+// (not .gif/.jpg, unreadable header, too small, or a derived file).
+bool isShownPicture(const char* path, bool* gifData, bool* medium) {
   bool gif;
   if (strEndsWithNoCase(path, ".gif"))
     gif = true;
   else if (strEndsWithNoCase(path, ".jpg"))
     gif = false;
   else
-    return;
-
+    return false;
   int width, height;
-  bool gifData;
-  if (!pictureSize(path, gif, &width, &height, &gifData)) return;
-  if (height <= gSettings.ih || width <= gSettings.iw) return;
-  if (isDerivedName(path)) return;
+  if (!pictureSize(path, gif, &width, &height, gifData)) return false;
+  if (height <= gSettings.ih || width <= gSettings.iw) return false;
+  if (isDerivedName(path)) return false;
+  pictureListAdd(path, gif);
+  *medium = width > gSettings.mw || height > gSettings.mh;
+  return true;
+}
 
-  writeListLine(path, gif);
+}  // namespace
 
-  bool medium = width > gSettings.mw || height > gSettings.mh;
-  // Copies: the page writer may use the same builders again.
-  std::string mediumName = medium ? pathMediumName(path) : "";
-  std::string microName = pathMicroName(path);
-  std::string rolloverName = pathRolloverName(path);
+void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index) {
+  bool gifData, medium;
+  if (!isShownPicture(path, &gifData, &medium)) return;
 
+  // Copies: the builders' buffers are reused by the next picture.
+  const std::string mediumName = medium ? pathMediumName(path) : "";
+  const std::string microName = pathMicroName(path);
+  const std::string rolloverName = pathRolloverName(path);
   if (gSettings.force || fileDate(path) > fileDate(microName.c_str())) {
     printf("%s\n", microName.c_str());
     makeDerivedFiles(path, gifData, medium ? mediumName.c_str() : nullptr, rolloverName.c_str(),
                      microName.c_str());
   }
 
-  htmlAddPicture(left, path, microName.c_str(), index, rolloverName.c_str(), preload, medium,
-                 mediumName.c_str(), rightWritten, path + rootOffset);
+  const char* relPath = path + rootOffset;
+  htmlOpenLeft(pages, path, relPath);
+  htmlAddPicture(pages, pictureEntry(path, relPath, index, medium));
 }
 
-bool imgRemoveLeftoverTemp(const char* path) {
+PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium) {
+  PictureEntry entry;
+  entry.path = path;
+  entry.relPath = relPath;
+  entry.index = index;
+
+  char captionPath[kNameSize];
+  char text[kCaptionTextSize];
+  char title[kCaptionTitleSize];
+  // An overlong caption path joins to "", which loads nothing: no caption.
+  entry.captioned = captionRead(text, kCaptionTextSize, title, kCaptionTitleSize,
+                                strConcatBounded(captionPath, pathWithoutExt(path), ".txt"));
+  if (entry.captioned) {
+    entry.captionText = text;
+    entry.captionTitle = title;
+  }
+
+  if (medium) entry.mediumPath = pathMediumName(path);
+  if (medium || entry.captioned) {
+    entry.pagePath = pathHtmlName(medium ? entry.mediumPath.c_str() : path);
+    if (isAlbumPageName(pathBaseName(entry.pagePath.c_str()))) entry.pagePath.clear();
+  }
+
+  entry.microPath = pathMicroName(path);
+  entry.rolloverPath = pathRolloverName(path);
+  entry.microSize = sizeOf(entry.microPath);
+  if (medium) entry.mediumSize = sizeOf(entry.mediumPath);
+  return entry;
+}
+
+bool albumRemoveLeftoverTemp(const char* path) {
   if (!strEndsWith(path, kTempSuffix)) return false;
   std::string derived(path, strlen(path) - (sizeof kTempSuffix - 1));
   if (!isDerivedName(derived.c_str())) return false;

@@ -1,25 +1,28 @@
 // Picture pipeline: one source picture to its derived JPEG files (pic.md.jpg
 // when larger than the -mw: x -mh: box, pic.vr.jpg with the lens, pic.vi.jpg),
-// then its entry in the directory's Left page.
+// then its entry in the directory's pages.
 #pragma once
 
-#include "util/file_handle.h"
-#include "util/str_list.h"
+#include "pages/album_pages.h"
 
 // path: directory path, separator, file name; path + rootOffset is the
 // root-relative path. Silently ignores names not ending in .gif/.jpg (any
 // case), unreadable headers, pictures not wider than -iw: and taller than
 // -ih: (Exif-rotated JPEGs measured upright) and derived files. Otherwise
 // writes the -list: line, remakes the derived files when pic.vi.jpg is older
-// than path (or -force; prints its name on stdout), and calls htmlAddPicture.
-// Any failure while making the files ends the run through error().
-// left and rightWritten belong to the walk's per-directory state; preload
-// receives the rollover name through htmlAddPicture.
-void imgAddPicture(FileHandle& left, char* path, int rootOffset, int index, StrList* preload,
-                   int& rightWritten);
+// than path (or -force; prints its name on stdout), and adds the picture's
+// entry to pages (opening the Left page first). Any failure while making the
+// files ends the run through error().
+void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index);
+
+// The page entry of a picture whose derived files exist: their names and
+// sizes as read back, the caption of pic.txt, and the picture's own page
+// (pic.md.html with a medium, else pic.html when it is captioned; none when
+// that name is one of the album's own pages).
+PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium);
 
 // True when path is a temporary picture left by an interrupted run (a
 // derived name with the temporary suffix); such a file is removed. The walk
 // calls it on every listed file before handing files to the handlers, so a
 // leftover never counts as a file of the album.
-bool imgRemoveLeftoverTemp(const char* path);
+bool albumRemoveLeftoverTemp(const char* path);

@@ -1,4 +1,3 @@
 #include "base/settings.h"
 
 Settings gSettings;
-PictureList gPictureList;

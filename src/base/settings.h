@@ -2,8 +2,6 @@
 // option reader before the walk and only read afterwards.
 #pragma once
 
-#include "util/file_handle.h"
-
 struct Settings {
   const char* css = nullptr;       // -css: style sheet relative to the root; null when absent
   const char* mp3Prefix = "";      // -mp3: play-list prefix; "" when absent
@@ -35,10 +33,3 @@ struct Settings {
 
 extern Settings gSettings;
 
-// The batch-copy list of -list: and its run-wide line counter.
-struct PictureList {
-  FileHandle file;  // none when -list: is absent or could not be created
-  int counter = 0;
-};
-
-extern PictureList gPictureList;

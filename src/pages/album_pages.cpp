@@ -5,8 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "album/derived_names.h"
-#include "img/jpeg_codec.h"
 #include "pages/page_files.h"
 #include "pages/templates.h"
 #include "base/fatal.h"
@@ -31,14 +29,57 @@ std::string collapsePercents(const char* text) {
   return out;
 }
 
-// A captioned picture named like one of the album's own pages (a
-// "quorvelLeft.jpg") would write its page over that page, the Left page even
-// while it is open; such a picture keeps no page of its own.
-bool isAlbumPageName(const char* name) {
-  for (const char* page : {"quorvelFrameset.html", "quorvelTop.html", "quorvelLeft.html",
-                           "quorvelRight.html", "quorvelVideo.html"})
-    if (!strcmp(name, page)) return true;
-  return false;
+// The <img> tag of a derived picture, with its size when it was read.
+void writeImgTag(FILE* out, const char* attributes, const std::string& src, const PictureSize& size) {
+  if (size.known) {
+    fprintf(out, "<img %ssrc=\"%s\" width=\"%d\" height=\"%d\"", attributes, src.c_str(),
+            size.width, size.height);
+  } else {
+    fprintf(out, "<img %ssrc=\"%s\"", attributes, src.c_str());
+  }
+}
+
+// The picture's own Right page: caption, info text, then the medium linked to
+// the source picture, or the picture itself.
+void writePicturePage(const PictureEntry& entry, const std::string& picName) {
+  FileHandle page = pageCreate(entry.pagePath);
+  FILE* out = page.get();
+  templateWrite(out, entry.relPath, gTemplates.rightBegin);
+  if (entry.captioned) {
+    htmlWriteText(out, entry.captionText.c_str());
+    fputs("<br>\n", out);
+  }
+  if (gSettings.infoText) {
+    htmlWriteText(out, gSettings.infoText);
+    fputs("<br>\n", out);
+  }
+  if (!entry.mediumPath.empty()) {
+    fprintf(out, "<a href=\"%s\">", picName.c_str());
+    writeImgTag(out, "", linkForm(pathBaseName(entry.mediumPath.c_str())), entry.mediumSize);
+    fputs(" border=\"0\" vspace=\"1\"></a>\n", out);
+  } else {
+    fprintf(out, "<img src=\"%s\">", picName.c_str());
+  }
+  fputs(gTemplates.rightEnd, out);
+}
+
+// The picture's Left entry: the micro picture, swapped for the rollover under
+// the pointer, linked to target; the caption's title below it.
+void writeLeftEntry(FILE* out, const PictureEntry& entry, const std::string& target) {
+  const std::string microName = linkForm(pathBaseName(entry.microPath.c_str()));
+  fprintf(out,
+          "<a href=\"%s\" target=\"right\" onMouseOver=\"return _1('i%d','%s','%s','zoom...');\" "
+          "onMouseOut=\"return _2();\">",
+          target.c_str(), entry.index, linkForm(pathBaseName(entry.rolloverPath.c_str())).c_str(),
+          microName.c_str());
+  const std::string name = "name=\"i" + std::to_string(entry.index) + "\" ";
+  writeImgTag(out, name.c_str(), microName, entry.microSize);
+  fputs(" border=\"0\" vspace=\"1\"></a><br>\n", out);
+  if (entry.captioned) {
+    fputs("<font size=\"-1\">", out);
+    htmlWriteText(out, entry.captionTitle.c_str());
+    fputs("</font><br>&nbsp;<br>\n", out);
+  }
 }
 
 }  // namespace
@@ -56,9 +97,8 @@ bool captionRead(char* text, int textSize, char* title, int titleSize, const cha
 void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
   char text[kCaptionTextSize];
   char title[kCaptionTitleSize];
-  if (!captionRead(text, kCaptionTextSize, title, kCaptionTitleSize, pageSiblingName(dirPath, "title.txt").c_str())) {
-    return;
-  }
+  const std::string path = pageSiblingName(dirPath, "title.txt");
+  if (!captionRead(text, kCaptionTextSize, title, kCaptionTitleSize, path.c_str())) return;
   if (title[0]) {
     fputs("<b>", out);
     htmlWriteText(out, title);
@@ -91,80 +131,25 @@ void htmlWriteRightEmpty(int& rightWritten, const char* relPath, const char* pat
   templateWrite(page.get(), relPath, gTemplates.rightEmpty);
 }
 
-void htmlOpenLeft(FileHandle& left, const char* path, int& rightWritten, const char* relPath) {
-  if (left) return;
+void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath) {
+  if (pages.left) return;
   htmlWriteFrameset(path, relPath);
-  htmlWriteRightEmpty(rightWritten, relPath, path);
-  left = pageCreateBeside(path, "quorvelLeft.html");
-  templateWrite(left.get(), relPath, gTemplates.leftBegin);
-  htmlWriteTitleBlock(left.get(), path);
-  fputs("<center>\n", left.get());
+  htmlWriteRightEmpty(pages.rightWritten, relPath, path);
+  pages.left = pageCreateBeside(path, "quorvelLeft.html");
+  FILE* left = pages.left.get();
+  templateWrite(left, relPath, gTemplates.leftBegin);
+  htmlWriteTitleBlock(left, path);
+  fputs("<center>\n", left);
 }
 
-void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath, int index,
-                    const char* rolloverPath, StrList* preload, bool medium, const char* mediumPath,
-                    int& rightWritten, const char* relPath) {
-  htmlOpenLeft(left, picPath, rightWritten, relPath);
-  strListAdd(preload, pathBaseName(rolloverPath));
-
-  char captionPath[kNameSize];
-  char text[kCaptionTextSize];
-  char title[kCaptionTitleSize];
-  // An overlong caption path joins to "", which loads nothing: no caption.
-  const bool captioned = captionRead(text, kCaptionTextSize, title, kCaptionTitleSize,
-                                     strConcatBounded(captionPath, pathWithoutExt(picPath), ".txt"));
-  const std::string picName = linkForm(pathBaseName(picPath));
-
+void htmlAddPicture(DirectoryPages& pages, const PictureEntry& entry) {
+  htmlOpenLeft(pages, entry.path, entry.relPath);
+  strListAdd(&pages.preload, pathBaseName(entry.rolloverPath.c_str()));
+  const std::string picName = linkForm(pathBaseName(entry.path));
   std::string target = picName;
-  std::string pagePath;
-  if (medium || captioned) pagePath = pathHtmlName(medium ? mediumPath : picPath);
-  if (!pagePath.empty() && !isAlbumPageName(pathBaseName(pagePath.c_str()))) {
-    target = linkForm(pathBaseName(pagePath.c_str()));
-    FileHandle page = pageCreate(pagePath);
-    FILE* out = page.get();
-    templateWrite(out, relPath, gTemplates.rightBegin);
-    if (captioned) {
-      htmlWriteText(out, text);
-      fputs("<br>\n", out);
-    }
-    if (gSettings.infoText) {
-      htmlWriteText(out, gSettings.infoText);
-      fputs("<br>\n", out);
-    }
-    if (medium) {
-      const std::string mediumName = linkForm(pathBaseName(mediumPath));
-      int width, height, size;
-      fprintf(out, "<a href=\"%s\">", picName.c_str());
-      if (imgJpegGetSize(mediumPath, &width, &height, &size) == 0) {
-        fprintf(out, "<img src=\"%s\" width=\"%d\" height=\"%d\"", mediumName.c_str(), width,
-                height);
-      } else {
-        fprintf(out, "<img src=\"%s\"", mediumName.c_str());
-      }
-      fputs(" border=\"0\" vspace=\"1\"></a>\n", out);
-    } else {
-      fprintf(out, "<img src=\"%s\">", picName.c_str());
-    }
-    fputs(gTemplates.rightEnd, out);
+  if (!entry.pagePath.empty()) {
+    target = linkForm(pathBaseName(entry.pagePath.c_str()));
+    writePicturePage(entry, picName);
   }
-
-  FILE* out = left.get();
-  const std::string microName = linkForm(pathBaseName(microPath));
-  fprintf(out,
-          "<a href=\"%s\" target=\"right\" onMouseOver=\"return _1('i%d','%s','%s','zoom...');\" "
-          "onMouseOut=\"return _2();\">",
-          target.c_str(), index, linkForm(pathBaseName(rolloverPath)).c_str(), microName.c_str());
-  int width, height, size;
-  if (imgJpegGetSize(microPath, &width, &height, &size) == 0) {
-    fprintf(out, "<img name=\"i%d\" src=\"%s\" width=\"%d\" height=\"%d\"", index,
-            microName.c_str(), width, height);
-  } else {
-    fprintf(out, "<img name=\"i%d\" src=\"%s\"", index, microName.c_str());
-  }
-  fputs(" border=\"0\" vspace=\"1\"></a><br>\n", out);
-  if (captioned) {
-    fputs("<font size=\"-1\">", out);
-    htmlWriteText(out, title);
-    fputs("</font><br>&nbsp;<br>\n", out);
-  }
+  writeLeftEntry(pages.left.get(), entry, target);
 }

@@ -9,9 +9,34 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
-#include "util/file_handle.h"
-#include "util/str_list.h"
+#include "pages/directory_pages.h"
+
+// Width and height of a derived picture as read back from its file; known is
+// false when the file could not be read.
+struct PictureSize {
+  bool known = false;
+  int width = 0;
+  int height = 0;
+};
+
+// One picture as its Left entry and its own Right page show it: the picture
+// pipeline fills it once the derived files exist.
+struct PictureEntry {
+  const char* path = nullptr;     // the picture, as the walk holds it
+  const char* relPath = nullptr;  // its root-relative part
+  int index = 0;                  // unique within the directory's Left page
+  std::string microPath;          // pic.vi.jpg
+  PictureSize microSize;
+  std::string rolloverPath;       // pic.vr.jpg
+  std::string mediumPath;         // pic.md.jpg; empty when there is no medium
+  PictureSize mediumSize;
+  std::string pagePath;           // its own Right page; empty when it has none
+  bool captioned = false;         // pic.txt loaded: text and title below
+  std::string captionText;
+  std::string captionTitle;
+};
 
 // Loads a caption file: the whole text as plain text into text (textSize) and
 // its "t" sections joined by " - " into title (titleSize). False, buffers
@@ -26,13 +51,12 @@ void htmlWriteTitleBlock(FILE* out, const char* dirPath);
 void htmlWriteFrameset(const char* path, const char* relPath);
 // quorvelRight.html from rightEmpty beside path, unless rightWritten is set.
 void htmlWriteRightEmpty(int& rightWritten, const char* relPath, const char* path);
-// Opens and begins quorvelLeft.html beside path when left is empty (also
-// writing the Frameset and the empty Right page).
-void htmlOpenLeft(FileHandle& left, const char* path, int& rightWritten, const char* relPath);
+// Opens and begins quorvelLeft.html beside path when pages has no Left page
+// yet (also writing the Frameset and the empty Right page).
+void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath);
 
-// One picture's Left entry, and its own Right page (pic.md.html with a
-// medium, else pic.html when pic.txt loads). Adds the rollover's bare file
-// name, unescaped, to preload. medium: mediumPath exists and is shown.
-void htmlAddPicture(FileHandle& left, const char* picPath, const char* microPath, int index,
-                    const char* rolloverPath, StrList* preload, bool medium, const char* mediumPath,
-                    int& rightWritten, const char* relPath);
+// One picture's Left entry, and its own Right page when entry.pagePath is set
+// (the medium when there is one, else the picture; the caption's text and the
+// -infoText: above). Opens the Left page when needed and adds the rollover's
+// bare file name, unescaped, to pages.preload.
+void htmlAddPicture(DirectoryPages& pages, const PictureEntry& entry);

@@ -40,18 +40,19 @@ std::string playlistEntry(const char* path) {
 
 }  // namespace
 
-void htmlAddMp3(FileHandle& left, const char* path, int rootOffset, FileHandle& mp3Page,
-                int& rightWritten, FileHandle& playlist) {
+void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset) {
   if (!strEndsWithNoCase(path, ".mp3")) return;
   const char* relPath = path + rootOffset;
-  htmlOpenLeft(left, path, rightWritten, relPath);
+  htmlOpenLeft(pages, path, relPath);
+  FileHandle& mp3Page = pages.mp3;
+  FileHandle& playlist = pages.playlist;
   if (!mp3Page) {
     // Stands in for the empty Right page htmlOpenLeft may just have written.
     mp3Page = pageCreateBeside(path, "quorvelRight.html");
     templateWrite(mp3Page.get(), relPath, gTemplates.mp3Begin);
     fputs("<li> <a href=\"liste.m3u\"><b>liste.m3u</b></a>\n", mp3Page.get());
-    rightWritten = 1;
-    fputs("<a href=\"quorvelRight.html\" target=\"right\"><b>MP3</b></a><p>\n", left.get());
+    pages.rightWritten = 1;
+    fputs("<a href=\"quorvelRight.html\" target=\"right\"><b>MP3</b></a><p>\n", pages.left.get());
   }
   const char* name = pathBaseName(path);
   fprintf(mp3Page.get(), "<li> <a href=\"%s\">%s</a>\n", linkForm(name).c_str(),
@@ -66,15 +67,15 @@ void htmlAddMp3(FileHandle& left, const char* path, int rootOffset, FileHandle& 
   fputs("\n", playlist.get());
 }
 
-void htmlAddVideo(FileHandle& left, const char* path, int rootOffset, FileHandle& videoPage,
-                  int& rightWritten) {
+void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset) {
   if (!strEndsWithNoCase(path, ".mpg") && !strEndsWithNoCase(path, ".avi")) return;
   const char* relPath = path + rootOffset;
-  htmlOpenLeft(left, path, rightWritten, relPath);
+  htmlOpenLeft(pages, path, relPath);
+  FileHandle& videoPage = pages.video;
   if (!videoPage) {
     videoPage = pageCreateBeside(path, "quorvelVideo.html");
     templateWrite(videoPage.get(), relPath, gTemplates.videoBegin);
-    fputs("<a href=\"quorvelVideo.html\" target=\"right\"><b>VIDEO</b></a><p>\n", left.get());
+    fputs("<a href=\"quorvelVideo.html\" target=\"right\"><b>VIDEO</b></a><p>\n", pages.left.get());
   }
   FILE* out = videoPage.get();
   const char* name = pathBaseName(path);

@@ -2,16 +2,14 @@
 // the video page quorvelVideo.html.
 #pragma once
 
-#include "util/file_handle.h"
+#include "pages/directory_pages.h"
 
 // For a path ending in ".mp3" (any case): one line in the MP3 page and in the
-// play list, opening what is missing.
-void htmlAddMp3(FileHandle& left, const char* path, int rootOffset, FileHandle& mp3Page,
-                int& rightWritten, FileHandle& playlist);
+// play list, opening what is missing. path + rootOffset is root-relative.
+void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset);
 
 // For a path ending in ".mpg" or ".avi" (any case): one player block.
-void htmlAddVideo(FileHandle& left, const char* path, int rootOffset, FileHandle& videoPage,
-                  int& rightWritten);
+void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset);
 
 struct MpgHeader {
   int byte10;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "album/picture_list.h"
 #include "run/notice.h"
 #include "run/options.h"
 #include "base/settings.h"

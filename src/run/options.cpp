@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "album/picture_list.h"
 #include "pages/templates.h"
 #include "base/settings.h"
 #include "util/paths.h"

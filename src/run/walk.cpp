@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "album/pipeline.h"
+#include "pages/directory_pages.h"
 #include "pages/media_pages.h"
 #include "pages/nav_tree.h"
 #include "pages/templates.h"
@@ -18,7 +19,6 @@
 #include "util/path_filter.h"
 #include "util/paths.h"
 #include "util/str_list.h"
-#include "util/text_encode.h"
 
 namespace {
 
@@ -35,15 +35,6 @@ struct BlockDeleter {
   void operator()(char* block) const { free(block); }
 };
 using NameBlock = std::unique_ptr<char, BlockDeleter>;
-
-// The pages a directory's handlers open; the walk finishes and closes them.
-struct DirectoryPages {
-  FileHandle left;
-  FileHandle mp3;
-  FileHandle playlist;
-  FileHandle video;
-  int rightWritten = 0;
-};
 
 bool filtered(const char* path) {
   return gSettings.filter && !pathExprMatch(gSettings.filter, pathFilterForm(path));
@@ -82,7 +73,7 @@ void dropLeftoverTemps(char* path, int len, char* names) {
   for (const char* name = names; *name;) {
     size_t size = strlen(name) + 1;
     strcpy(path + len + 1, name);
-    if (!imgRemoveLeftoverTemp(path)) {
+    if (!albumRemoveLeftoverTemp(path)) {
       memmove(out, name, size);
       out += size;
     }
@@ -91,42 +82,19 @@ void dropLeftoverTemps(char* path, int len, char* names) {
   out[0] = out[1] = '\0';
 }
 
-void finishLeftPage(DirectoryPages& pages, StrList* preload) {
-  FILE* left = pages.left.get();
-  fputs("</center>\n", left);
-  if (strListData(preload)) {
-    strListPack(preload);
-    fputs("<script language=\"JavaScript\"><!--\n", left);
-    for (const char* name : strListEach(strListNames(preload)))
-      fprintf(left, "(new Image()).src=\"%s\";", linkForm(name).c_str());
-    fputs("//--></script>\n", left);
-  }
-  fputs(gTemplates.leftEnd, left);
-  pages.left.reset();
-}
-
-void closeWith(FileHandle& page, const char* endText) {
-  if (!page) return;
-  fputs(endText, page.get());
-  page.reset();
-}
-
-}  // namespace
-
-bool walkDirectory(char* path, int len, int rootOffset) {
+// Prints the directory's heading; false when the filter leaves it out.
+bool announce(const char* path, int rootOffset) {
   if (filtered(path)) return false;
   if (path[rootOffset - 1] == '\0')
     fputs("*** . ***\n", stdout);
   else
     printf("*** %s ***\n", path + rootOffset);
+  return true;
+}
 
-  StrList* preloadRecord = strListNew(malloc);
-  StrList* subAlbumsRecord = strListNew(malloc);
-  ListHandle preload(preloadRecord), subAlbums(subAlbumsRecord);
-  if (!preloadRecord || !subAlbumsRecord) error("memory...");
-  strListInit(preloadRecord);
-  strListInit(subAlbumsRecord);
-
+// Walks each subdirectory; the names of those that count go into subAlbums.
+// True when any counts.
+bool walkSubdirectories(char* path, int len, int rootOffset, StrList* subAlbums) {
   bool counts = false;
   NameBlock dirs = listIn(path, len, DirListMode::Subdirectories);
   for (const char* name : strListEach(dirs.get())) {
@@ -134,56 +102,60 @@ bool walkDirectory(char* path, int len, int rootOffset) {
     strcpy(path + len + 1, name);
     if (walkDirectory(path, len + 1 + static_cast<int>(strlen(name)), rootOffset)) {
       counts = true;
-      strListAdd(subAlbums.get(), name);
+      strListAdd(subAlbums, name);
     }
   }
+  return counts;
+}
+
+// Hands the directory's files to the MP3, video and picture writers, one
+// pass each, skipping what the filter leaves out.
+void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages) {
+  NameBlock files = listIn(path, len, DirListMode::RegularFiles);
+  dropLeftoverTemps(path, len, files.get());
+  int index = 1;
+  // The index keeps counting across passes: it only has to be unique
+  // within the directory's Left page.
+  auto pass = [&](auto handle) {
+    for (const char* name : strListEach(files.get())) {
+      strcpy(path + len + 1, name);
+      if (filtered(path)) continue;
+      handle(index);
+      ++index;
+    }
+  };
+  if (gSettings.mp3) pass([&](int) { htmlAddMp3(pages, path, rootOffset); });
+  if (gSettings.video) pass([&](int) { htmlAddVideo(pages, path, rootOffset); });
+  pass([&](int i) { albumAddPicture(pages, path, rootOffset, i); });
+}
+
+}  // namespace
+
+bool walkDirectory(char* path, int len, int rootOffset) {
+  if (!announce(path, rootOffset)) return false;
+
+  ListHandle subAlbums(strListNew(malloc));
+  if (!subAlbums) error("memory...");
+  strListInit(subAlbums.get());
+  bool counts = walkSubdirectories(path, len, rootOffset, subAlbums.get());
   strListPack(subAlbums.get());
   if (!strListData(subAlbums.get())) error("szz mem");
+  const NameList subNames = strListNames(subAlbums.get());
 
-  if (gSettings.notree && len + 1 == rootOffset)
-    writeOneLevelPages(path, len, rootOffset, strListNames(subAlbums.get()));
+  if (gSettings.notree && len + 1 == rootOffset) writeOneLevelPages(path, len, rootOffset, subNames);
 
   DirectoryPages pages;
-  {
-    NameBlock files = listIn(path, len, DirListMode::RegularFiles);
-    dropLeftoverTemps(path, len, files.get());
-    int index = 1;
-    // The index keeps counting across passes: it only has to be unique
-    // within the directory's Left page.
-    auto pass = [&](auto handle) {
-      for (const char* name : strListEach(files.get())) {
-        strcpy(path + len + 1, name);
-        if (filtered(path)) continue;
-        handle(index);
-        ++index;
-      }
-    };
-    if (gSettings.mp3)
-      pass([&](int) {
-        htmlAddMp3(pages.left, path, rootOffset, pages.mp3, pages.rightWritten, pages.playlist);
-      });
-    if (gSettings.video)
-      pass([&](int) {
-        htmlAddVideo(pages.left, path, rootOffset, pages.video, pages.rightWritten);
-      });
-    pass([&](int i) {
-      imgAddPicture(pages.left, path, rootOffset, i, preload.get(), pages.rightWritten);
-    });
-  }
-
-  if (pages.left) {
-    finishLeftPage(pages, preload.get());
+  walkFiles(path, len, rootOffset, pages);
+  if (htmlFinishLeft(pages)) {
     counts = true;
     path[len + 1] = '\0';
-    htmlWriteTop(path, strListNames(subAlbums.get()), "quorvelTop.html", rootOffset, false);
+    htmlWriteTop(path, subNames, "quorvelTop.html", rootOffset, false);
   } else if (counts) {
     path[len] = '/';
     path[len + 1] = '\0';
-    htmlWriteTop(path, strListNames(subAlbums.get()), "quorvelFrameset.html", rootOffset, true);
+    htmlWriteTop(path, subNames, "quorvelFrameset.html", rootOffset, true);
   }
-  closeWith(pages.mp3, gTemplates.mp3End);
-  closeWith(pages.playlist, gTemplates.m3uEnd);
-  closeWith(pages.video, gTemplates.videoEnd);
+  htmlCloseMedia(pages);
 
   path[len] = '\0';
   return counts;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "album/pipeline.h"
 #include "pages/expected_pages.h"
 #include "pages/templates.h"
 #include "base/settings.h"
@@ -33,28 +34,22 @@ class AlbumPages : public ::testing::Test {
  protected:
   void SetUp() override {
     resetPageState();
-    strListInit(&preload_);
     testsupport::makeDirs(root_);
   }
   void TearDown() override {
     left_.reset();
-    strListRelease(free, &preload_);
     resetPageState();
   }
 
   // htmlAddPicture for base.ext in the album's subdirectory sub ("" for the
-  // root), with the derived names the pipeline would pass.
+  // root), with the entry the pipeline would pass.
   void addPicture(const std::string& sub, const std::string& base, const std::string& ext,
                   int index, bool medium) {
     const std::string rel = sub + base + ext;
     const std::string dir = root_ + "/" + sub;
     const std::string pic = dir + base + ext;
-    const std::string vi = dir + base + ".vi.jpg";
-    const std::string vr = dir + base + ".vr.jpg";
-    const std::string md = dir + base + ".md.jpg";
     testsupport::makeDirs(dir);
-    htmlAddPicture(left_, pic.c_str(), vi.c_str(), index, vr.c_str(), &preload_, medium,
-                   md.c_str(), rightWritten_, rel.c_str());
+    htmlAddPicture(pages_, pictureEntry(pic.c_str(), rel.c_str(), index, medium));
   }
 
   // The Left page so far (closes it).
@@ -75,9 +70,10 @@ class AlbumPages : public ::testing::Test {
 
   TempDir dir_;
   const std::string root_ = dir_ / "photos";
-  FileHandle left_;
-  int rightWritten_ = 0;
-  StrList preload_{};
+  DirectoryPages pages_;
+  FileHandle& left_ = pages_.left;
+  int& rightWritten_ = pages_.rightWritten;
+  StrList& preload_ = pages_.preload;
 };
 
 TEST_F(AlbumPages, CaptionTextIsPlainAndTitleIsTheTSections) {

@@ -59,13 +59,12 @@ class MediaPages : public ::testing::Test {
            const std::string& root = "photos") {
     const std::string path = root + "/" + rel;
     writeFile(path, bytes);
-    htmlAddMp3(left_, path.c_str(), static_cast<int>(root.size()) + 1, mp3_, rightWritten_,
-               playlist_);
+    htmlAddMp3(pages_, path.c_str(), static_cast<int>(root.size()) + 1);
   }
   void video(const std::string& rel, const std::string& bytes) {
     const std::string path = "photos/" + rel;
     writeFile(path, bytes);
-    htmlAddVideo(left_, path.c_str(), 7, video_, rightWritten_);
+    htmlAddVideo(pages_, path.c_str(), 7);
   }
 
   std::string page(const std::string& rel) {
@@ -75,8 +74,12 @@ class MediaPages : public ::testing::Test {
 
   TempDir dir_;
   std::string cwd_;
-  FileHandle left_, mp3_, playlist_, video_;
-  int rightWritten_ = 0;
+  DirectoryPages pages_;
+  FileHandle& left_ = pages_.left;
+  FileHandle& mp3_ = pages_.mp3;
+  FileHandle& playlist_ = pages_.playlist;
+  FileHandle& video_ = pages_.video;
+  int& rightWritten_ = pages_.rightWritten;
 };
 
 TEST_F(MediaPages, Mp3FilesMakeTheRightPageAndPlayList) {

@@ -1,0 +1,19 @@
+// The batch-copy list of -list:: one "copy" line per picture shown, numbered
+// across the whole run.
+#pragma once
+
+#include "util/file_handle.h"
+
+// The list file and its run-wide line counter. The option reader opens the
+// file; the picture pipeline writes a line for each picture it shows.
+struct PictureList {
+  FileHandle file;  // none when -list: is absent or could not be created
+  int counter = 0;
+};
+
+extern PictureList gPictureList;
+
+// Writes the copy line of path (a ".gif" or ".jpg" target by gif) and counts
+// it; nothing when there is no list file, or when path holds a '"' or a
+// control byte, which a batch line cannot quote.
+void pictureListAdd(const char* path, bool gif);
