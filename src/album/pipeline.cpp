@@ -34,14 +34,6 @@ constexpr int kQuality = 85;
 // later run would take as up to date. The suffix is no picture extension.
 constexpr char kTempSuffix[] = ".quorvel-tmp";
 
-// The temporary file being encoded, removed when the run ends before it is
-// renamed (error() and the JPEG library's fatal errors both exit()).
-std::string gPendingTemp;
-
-void removePendingTemp() {
-  if (!gPendingTemp.empty()) unlink(gPendingTemp.c_str());
-}
-
 // Size of the picture as it will be shown: Exif-rotated photos count upright.
 // gifData tells how to decode it: a ".gif" whose size only the JPEG reader
 // finds is a JPEG under the wrong name, and is decoded as one (handing it to
@@ -73,14 +65,20 @@ void makeThumbnail(OwnedImg& out, const Img& src, int boxWidth, int boxHeight,
   if (failed) error("imgShadow(\"%s\")", path);
 }
 
+// Encodes out under the temporary name and renames it into place. A failure
+// removes the temporary file and ends the run.
 void encode(OwnedImg& out, const char* target) {
-  static const bool cleanupRegistered = atexit(removePendingTemp) == 0;
-  (void)cleanupRegistered;
-  gPendingTemp = std::string(target) + kTempSuffix;
-  if (imgJpegWriteFile(&out.img, gPendingTemp.c_str(), kQuality) != 0 ||
-      rename(gPendingTemp.c_str(), target) != 0)
+  const std::string temp = std::string(target) + kTempSuffix;
+  const int failed = imgJpegWriteFile(&out.img, temp.c_str(), kQuality);
+  if (failed == IMG_JPEG_LIBRARY) {
+    // The library's message is the whole report, as it always was.
+    unlink(temp.c_str());
+    exit(1);
+  }
+  if (failed != 0 || rename(temp.c_str(), target) != 0) {
+    unlink(temp.c_str());
     error("imgJpegWriteFile(\"%s\")", target);
-  gPendingTemp.clear();
+  }
 }
 
 // Medium (when wanted), rollover and micro picture of path, in that order;

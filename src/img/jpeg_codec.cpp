@@ -15,7 +15,7 @@ constexpr unsigned char kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 
 // Begins with the standard manager so that libjpeg sees one; the jump context
 // is the recovery point of the read in progress.
-struct ReadErrorMgr {
+struct ErrorMgr {
   jpeg_error_mgr pub;
   jmp_buf jump;
 };
@@ -24,7 +24,7 @@ struct ReadErrorMgr {
 // destroying it is harmless whether or not jpeg_create_decompress ran (or
 // failed half-way): libjpeg only frees what its memory manager holds.
 struct Reader {
-  ReadErrorMgr err{};
+  ErrorMgr err{};
   jpeg_decompress_struct cinfo{};
 
   Reader() {
@@ -36,13 +36,15 @@ struct Reader {
   Reader& operator=(const Reader&) = delete;
 };
 
-// Writing keeps the library's default error exit, which ends the process.
+// A compression object with its error record; a library error jumps back to
+// the recovery point of the write in progress, as for reading.
 struct Writer {
-  jpeg_error_mgr err{};
+  ErrorMgr err{};
   jpeg_compress_struct cinfo{};
 
   Writer() {
-    cinfo.err = jpeg_std_error(&err);
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = imgJpegErrorExit;
     jpeg_create_compress(&cinfo);
   }
   ~Writer() { jpeg_destroy_compress(&cinfo); }
@@ -193,6 +195,34 @@ int decodeGuarded(Reader* r, FILE* file, Img* dst) {
   return decode(r, file, dst);
 }
 
+// The library calls of an encode, below the recovery point of encodeGuarded:
+// trivially destructible locals only, as a library error longjmps past them.
+[[gnu::noinline]] void encode(Writer* w, FILE* file, Img* src, int quality) {
+  jpeg_compress_struct* c = &w->cinfo;
+  jpeg_stdio_dest(c, file);
+  c->image_width = static_cast<JDIMENSION>(src->width);
+  c->image_height = static_cast<JDIMENSION>(src->height);
+  c->input_components = 3;
+  c->in_color_space = JCS_RGB;
+  jpeg_set_defaults(c);
+  jpeg_set_quality(c, quality, TRUE);
+  jpeg_start_compress(c, TRUE);
+  // The raster's own rows go to the library, one per call, uncopied.
+  while (c->next_scanline < c->image_height) jpeg_write_scanlines(c, src->rows + c->next_scanline, 1);
+  jpeg_finish_compress(c);
+}
+
+// Recovery point of an encode. Nothing with a destructor lives in this frame
+// or in encode's; the parameters are never modified after setjmp.
+int encodeGuarded(Writer* w, FILE* file, Img* src, int quality) {
+  if (setjmp(w->err.jump)) {
+    src->status |= IMG_JPEG_LIBRARY;
+    return IMG_JPEG_LIBRARY;
+  }
+  encode(w, file, src, quality);
+  return 0;
+}
+
 int headerSize(const char* path, bool upright, int* width, int* height, int* size) {
   FileHandle file = fileOpen(path, "rb");
   if (!file) return 2;
@@ -245,7 +275,7 @@ int imgExifOrientation(const unsigned char* data, unsigned length) {
 
 void imgJpegErrorExit(j_common_ptr cinfo) {
   (*cinfo->err->output_message)(cinfo);
-  longjmp(reinterpret_cast<ReadErrorMgr*>(cinfo->err)->jump, 1);
+  longjmp(reinterpret_cast<ErrorMgr*>(cinfo->err)->jump, 1);
 }
 
 int imgJpegGetSize(const char* path, int* width, int* height, int* size) {
@@ -278,17 +308,5 @@ int imgJpegWriteFile(Img* src, const char* path, int quality) {
     src->status |= IMG_JPEG_WRITE_CREATE;
     return IMG_JPEG_WRITE_CREATE;
   }
-  jpeg_compress_struct* c = &writer.cinfo;
-  jpeg_stdio_dest(c, file.get());
-  c->image_width = static_cast<JDIMENSION>(src->width);
-  c->image_height = static_cast<JDIMENSION>(src->height);
-  c->input_components = 3;
-  c->in_color_space = JCS_RGB;
-  jpeg_set_defaults(c);
-  jpeg_set_quality(c, quality, TRUE);
-  jpeg_start_compress(c, TRUE);
-  // The raster's own rows go to the library, one per call, uncopied.
-  while (c->next_scanline < c->image_height) jpeg_write_scanlines(c, src->rows + c->next_scanline, 1);
-  jpeg_finish_compress(c);
-  return 0;
+  return encodeGuarded(&writer, file.get(), src, quality);
 }

@@ -1,8 +1,8 @@
 // JPEG adapter over libjpeg (6b interface): header size, decoding into an
 // Img (turned upright by its Exif orientation), encoding an Img.
 //
-// Library errors while reading print the library's message on stderr and come
-// back as a code; warnings (corrupt data) print once and decoding goes on.
+// Library errors print the library's message on stderr and come back as a
+// code; warnings (corrupt data) print once and decoding goes on.
 #pragma once
 
 #include <cstddef>
@@ -33,14 +33,15 @@ int imgJpegReadFile(Img* dst, const char* path);
 
 // Encodes src to path at quality (baseline tables), RGB, no Exif data.
 // Returns 0; 0x100 when src's status is not 0 (no file made); 0x200 when path
-// cannot be created. Either is added to src's status. A library error while
-// encoding (e.g. an empty raster) prints its message and ends the process
-// with exit status 1.
+// cannot be created; 0x40 after a library error while encoding (e.g. an empty
+// raster, or a write refused): its message is printed and the file at path
+// is left incomplete for the caller to remove. Each is added to src's status.
 int imgJpegWriteFile(Img* src, const char* path, int quality);
 
-// libjpeg error exit while reading: prints the message, jumps back to the
-// reader's recovery point.
-// REQUIRES: cinfo->err is the error record of one of this module's readers.
+// libjpeg error exit: prints the message, jumps back to the recovery point of
+// the read or write in progress.
+// REQUIRES: cinfo->err is the error record of one of this module's readers
+// or writers.
 [[noreturn]] void imgJpegErrorExit(j_common_ptr cinfo);
 
 // Exif orientation (1..8) read from a JPEG's APP1 segment payload starting at
