@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "album/pipeline.h"
+#include "base/settings.h"
 #include "bench_support.h"
 #include "img/img.h"
 #include "img/jpeg_codec.h"
-#include "album/pipeline.h"
 #include "img/resize.h"
-#include "base/settings.h"
 #include "run/walk.h"
 #include "util/str_list.h"
 

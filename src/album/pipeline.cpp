@@ -11,17 +11,17 @@
 #include <string>
 
 #include "album/derived_names.h"
+#include "album/picture_list.h"
+#include "base/fatal.h"
+#include "base/limits.h"
+#include "base/settings.h"
 #include "img/gif_codec.h"
 #include "img/header_probe.h"
 #include "img/img.h"
 #include "img/jpeg_codec.h"
 #include "img/lens_shadow.h"
 #include "img/resize.h"
-#include "album/picture_list.h"
-#include "base/limits.h"
 #include "pages/album_pages.h"
-#include "base/fatal.h"
-#include "base/settings.h"
 #include "util/files.h"
 #include "util/paths.h"
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "pages/page_files.h"
-#include "pages/templates.h"
 #include "base/fatal.h"
 #include "base/limits.h"
 #include "base/settings.h"
+#include "pages/page_files.h"
+#include "pages/templates.h"
 #include "util/files.h"
 #include "util/html_text.h"
 #include "util/paths.h"
@@ -30,7 +30,8 @@ std::string collapsePercents(const char* text) {
 }
 
 // The <img> tag of a derived picture, with its size when it was read.
-void writeImgTag(FILE* out, const char* attributes, const std::string& src, const PictureSize& size) {
+void writeImgTag(FILE* out, const char* attributes, const std::string& src,
+                 const PictureSize& size) {
   if (size.known) {
     fprintf(out, "<img %ssrc=\"%s\" width=\"%d\" height=\"%d\"", attributes, src.c_str(),
             size.width, size.height);

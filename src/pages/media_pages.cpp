@@ -5,12 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "pages/album_pages.h"
-#include "pages/page_files.h"
-#include "pages/templates.h"
 #include "base/fatal.h"
 #include "base/limits.h"
 #include "base/settings.h"
+#include "pages/album_pages.h"
+#include "pages/page_files.h"
+#include "pages/templates.h"
 #include "util/files.h"
 #include "util/paths.h"
 #include "util/text_encode.h"

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <string>
 
+#include "base/fatal.h"
+#include "base/settings.h"
 #include "pages/album_pages.h"
 #include "pages/page_files.h"
 #include "pages/templates.h"
-#include "base/fatal.h"
-#include "base/settings.h"
 #include "util/file_handle.h"
 #include "util/paths.h"
 #include "util/text_encode.h"

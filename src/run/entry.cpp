@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "album/picture_list.h"
+#include "base/settings.h"
 #include "run/notice.h"
 #include "run/options.h"
-#include "base/settings.h"
 #include "run/walk.h"
 
 int quorvelMain(int argc, char** argv) {

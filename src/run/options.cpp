@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "album/picture_list.h"
-#include "pages/templates.h"
 #include "base/settings.h"
+#include "pages/templates.h"
 #include "util/paths.h"
 
 const char* const kUsageText =

@@ -7,13 +7,13 @@
 #include <memory>
 
 #include "album/pipeline.h"
+#include "base/fatal.h"
+#include "base/limits.h"
+#include "base/settings.h"
 #include "pages/directory_pages.h"
 #include "pages/media_pages.h"
 #include "pages/nav_tree.h"
 #include "pages/templates.h"
-#include "base/fatal.h"
-#include "base/limits.h"
-#include "base/settings.h"
 #include "util/file_handle.h"
 #include "util/files.h"
 #include "util/path_filter.h"
@@ -56,10 +56,11 @@ void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums)
   printf("%s\n", path);
   htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr);
   for (const char* name : strListEach(subAlbums)) {
-    int n = snprintf(path + len + 1, static_cast<int>(kPathSize) - len - 1, "%s%cquorvelTop.html", name, '/');
+    const int room = static_cast<int>(kPathSize) - len - 1;
+    int n = snprintf(path + len + 1, room, "%s%cquorvelTop.html", name, '/');
     // A name near the buffer's limit has no room for its page: skipped like a
     // page that cannot be created.
-    if (n >= static_cast<int>(kPathSize) - len - 1) continue;
+    if (n >= room) continue;
     printf("   %s\n", path);
     htmlWriteTopLevel(path, len + static_cast<int>(strlen(name)) + 2, subAlbums, rootOffset, name);
   }
@@ -142,7 +143,8 @@ bool walkDirectory(char* path, int len, int rootOffset) {
   if (!strListData(subAlbums.get())) error("szz mem");
   const NameList subNames = strListNames(subAlbums.get());
 
-  if (gSettings.notree && len + 1 == rootOffset) writeOneLevelPages(path, len, rootOffset, subNames);
+  if (gSettings.notree && len + 1 == rootOffset)
+    writeOneLevelPages(path, len, rootOffset, subNames);
 
   DirectoryPages pages;
   walkFiles(path, len, rootOffset, pages);

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "base/settings.h"
 #include "fuzz_scratch.h"
 #include "pages/templates.h"
-#include "base/settings.h"
 #include "util/section_reader.h"
 
 namespace {

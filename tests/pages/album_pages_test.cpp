@@ -7,9 +7,9 @@
 #include <string>
 
 #include "album/pipeline.h"
+#include "base/settings.h"
 #include "pages/expected_pages.h"
 #include "pages/templates.h"
-#include "base/settings.h"
 #include "support/test_support.h"
 #include "util/str_list.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "pages/templates.h"
 #include "base/settings.h"
+#include "pages/templates.h"
 
 namespace expected {
 

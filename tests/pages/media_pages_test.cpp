@@ -6,9 +6,9 @@
 #include <climits>
 #include <string>
 
+#include "base/settings.h"
 #include "pages/expected_pages.h"
 #include "pages/templates.h"
-#include "base/settings.h"
 #include "support/test_support.h"
 
 using testsupport::fileExists;

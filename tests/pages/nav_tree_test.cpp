@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/settings.h"
 #include "pages/expected_pages.h"
 #include "pages/templates.h"
-#include "base/settings.h"
 #include "support/test_support.h"
 
 using testsupport::fileExists;

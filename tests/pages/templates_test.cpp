@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "pages/expected_pages.h"
 #include "base/settings.h"
+#include "pages/expected_pages.h"
 #include "support/test_support.h"
 
 using testsupport::readFile;
