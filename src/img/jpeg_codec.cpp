@@ -13,10 +13,31 @@ namespace {
 constexpr int kExifMarker = JPEG_APP0 + 1;
 constexpr unsigned char kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 
-// Begins with the standard manager so that libjpeg sees one; the jump context
-// is the recovery point of the read in progress.
-struct ReadErrorMgr {
+// Begins with the standard manager so that libjpeg sees one; path is what
+// every library message is prefixed with.
+struct NamedErrorMgr {
   jpeg_error_mgr pub;
+  const char* path;
+};
+
+// Prints the library's message as its default output_message does, after the
+// file's path: among thousands of photos, "Premature end of JPEG file" alone
+// names nothing. Warnings and fatal errors both come through here.
+void outputNamedMessage(j_common_ptr cinfo) {
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  fprintf(stderr, "%s: %s\n", reinterpret_cast<const NamedErrorMgr*>(cinfo->err)->path, text);
+}
+
+void initErrorMgr(NamedErrorMgr* err, const char* path) {
+  jpeg_std_error(&err->pub);
+  err->pub.output_message = outputNamedMessage;
+  err->path = path;
+}
+
+// The jump context is the recovery point of the read in progress.
+struct ReadErrorMgr {
+  NamedErrorMgr named;
   jmp_buf jump;
 };
 
@@ -27,9 +48,10 @@ struct Reader {
   ReadErrorMgr err{};
   jpeg_decompress_struct cinfo{};
 
-  Reader() {
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = imgJpegErrorExit;
+  explicit Reader(const char* path) {
+    initErrorMgr(&err.named, path);
+    err.named.pub.error_exit = imgJpegErrorExit;
+    cinfo.err = &err.named.pub;
   }
   ~Reader() { jpeg_destroy_decompress(&cinfo); }
   Reader(const Reader&) = delete;
@@ -38,11 +60,12 @@ struct Reader {
 
 // Writing keeps the library's default error exit, which ends the process.
 struct Writer {
-  jpeg_error_mgr err{};
+  NamedErrorMgr err{};
   jpeg_compress_struct cinfo{};
 
-  Writer() {
-    cinfo.err = jpeg_std_error(&err);
+  explicit Writer(const char* path) {
+    initErrorMgr(&err, path);
+    cinfo.err = &err.pub;
     jpeg_create_compress(&cinfo);
   }
   ~Writer() { jpeg_destroy_compress(&cinfo); }
@@ -197,7 +220,7 @@ int headerSize(const char* path, bool upright, int* width, int* height, int* siz
   FileHandle file = fileOpen(path, "rb");
   if (!file) return 2;
   {
-    Reader r;  // destroyed before the file is measured
+    Reader r(path);  // destroyed before the file is measured
     if (!readHeaderGuarded(&r, file.get(), upright)) return 4;
     int w = static_cast<int>(r.cinfo.image_width);
     int h = static_cast<int>(r.cinfo.image_height);
@@ -263,16 +286,16 @@ int imgJpegReadFile(Img* dst, const char* path) {
     dst->status = IMG_JPEG_OPEN;
     return IMG_JPEG_OPEN;
   }
-  Reader reader;  // declared after the file: destroyed before it is closed
+  Reader reader(path);  // declared after the file: destroyed before it is closed
   return decodeGuarded(&reader, file.get(), dst);
 }
 
-int imgJpegWriteFile(Img* src, const char* path, int quality) {
+int imgJpegWriteFile(Img* src, const char* path, int quality, const char* messagePath) {
   if (src->status != 0) {
     src->status |= IMG_JPEG_WRITE_SOURCE;
     return IMG_JPEG_WRITE_SOURCE;
   }
-  Writer writer;
+  Writer writer(messagePath ? messagePath : path);
   FileHandle file = fileOpen(path, "wb");
   if (!file) {
     src->status |= IMG_JPEG_WRITE_CREATE;

@@ -1,8 +1,9 @@
 // JPEG adapter over libjpeg (6b interface): header size, decoding into an
 // Img (turned upright by its Exif orientation), encoding an Img.
 //
-// Library errors while reading print the library's message on stderr and come
-// back as a code; warnings (corrupt data) print once and decoding goes on.
+// Every message the library prints (on stderr) starts with the file's path
+// and ": ". Library errors while reading come back as a code; warnings
+// (corrupt data) print once and decoding goes on.
 #pragma once
 
 #include <cstddef>
@@ -35,11 +36,12 @@ int imgJpegReadFile(Img* dst, const char* path);
 // Returns 0; 0x100 when src's status is not 0 (no file made); 0x200 when path
 // cannot be created. Either is added to src's status. A library error while
 // encoding (e.g. an empty raster) prints its message and ends the process
-// with exit status 1.
-int imgJpegWriteFile(Img* src, const char* path, int quality);
+// with exit status 1. Library messages name messagePath when given (the file
+// path stands for, e.g. a temporary's final name), else path.
+int imgJpegWriteFile(Img* src, const char* path, int quality, const char* messagePath = nullptr);
 
-// libjpeg error exit while reading: prints the message, jumps back to the
-// reader's recovery point.
+// libjpeg error exit while reading: prints the message (after the path),
+// jumps back to the reader's recovery point.
 // REQUIRES: cinfo->err is the error record of one of this module's readers.
 [[noreturn]] void imgJpegErrorExit(j_common_ptr cinfo);
 

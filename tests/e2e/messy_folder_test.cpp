@@ -182,7 +182,7 @@ enum class Outcome { Shown, Skipped, Ignored };
 struct MessyFile {
   std::string name;
   Outcome outcome;
-  std::string stderrText;  // the library's words about it, if any
+  std::string stderrText;  // the library's words about it, if any, each line after the path
   Size thumbnail;          // for a shown picture: its micro and rollover size
   Size medium;             // 0 x 0: no medium picture
 };
@@ -298,7 +298,8 @@ TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) 
       out += "messy/" + withoutExtension(f.name) + ".vi.jpg\n";
       ++shownCount;
     }
-    err += f.stderrText;
+    for (size_t from = 0, to; (to = f.stderrText.find('\n', from)) != std::string::npos; from = to + 1)
+      err += "messy/" + f.name + ": " + f.stderrText.substr(from, to + 1 - from);
   }
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(walkOutput(r.out), out);
@@ -359,7 +360,7 @@ TEST_F(MessyFolder, PicturesThatCannotBeDecodedStopTheRunWithNothingHalfWritten)
        [](const std::string& p, const std::string&, const std::string&) {
          makeBadProgressionJpeg(p);
        },
-       "Invalid progressive parameters Ss=1 Se=112 Ah=0 Al=2\n"
+       "x/b.jpg: Invalid progressive parameters Ss=1 Se=112 Ah=0 Al=2\n"
        "**** ERROR quorvel : imgJpegReadFile(\"x/b.jpg\")\n"},
   };
   for (const auto& c : cases) {

@@ -224,19 +224,20 @@ TEST(ExifOrientation, ReadsOnlyWellFormedTags) {
   }
 }
 
-TEST(JpegCodec, NotAJpegReportsLibraryMessage) {
+TEST(JpegCodec, NotAJpegReportsLibraryMessageAfterThePath) {
   TempDir dir;
   const std::string path = dir / "fake.jpg";
+  const std::string message = path + ": Not a JPEG file: starts with 0x47 0x49\n";
   testsupport::writeFile(path, "GIF89a not a jpeg at all");
   ::testing::internal::CaptureStderr();
   int w = -7;
   EXPECT_EQ(imgJpegGetSize(path.c_str(), &w, nullptr, nullptr), 4);
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find("Not a JPEG file: starts with 0x47 0x49"), std::string::npos);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), message);
   EXPECT_EQ(w, -7);
   OwnedImg img;
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(imgJpegReadFile(&img.img, path.c_str()), 0x40);
-  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), message);
   EXPECT_EQ(img.img.status, 0x40);
   EXPECT_EQ(img.img.rows, nullptr);
 }
@@ -265,7 +266,7 @@ TEST(JpegCodec, TruncatedFiles) {
   OwnedImg data;
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(imgJpegReadFile(&data.img, (dir / "data.jpg").c_str()), 0);
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find("Premature end of JPEG file"), std::string::npos);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), dir / "data.jpg: Premature end of JPEG file\n");
   EXPECT_EQ(data.img.width, 64);
   EXPECT_EQ(data.img.height, 64);
 }
@@ -298,17 +299,18 @@ TEST(JpegCodec, WriteRefusals) {
   src.img.status = 0;  // so that the raster is released
 }
 
+// The message names the file the written one stands for, when given.
 TEST(JpegCodecDeathTest, EmptyRasterEndsProcessWithStatusOne) {
   TempDir dir;
-  const std::string path = dir / "empty.jpg";
+  const std::string path = dir / "empty.jpg.part";
   EXPECT_EXIT(
       {
         Img empty{};
         imgCreate(&empty, 0, 5);
-        imgJpegWriteFile(&empty, path.c_str(), 85);
+        imgJpegWriteFile(&empty, path.c_str(), 85, "shown/empty.jpg");
         _exit(0);
       },
-      ::testing::ExitedWithCode(1), "Empty JPEG image");
+      ::testing::ExitedWithCode(1), "shown/empty\\.jpg: Empty JPEG image");
 }
 
 }  // namespace
