@@ -61,11 +61,14 @@ struct OwnedImg {
 };
 
 // Size of the picture as it will be shown: Exif-rotated photos count upright.
-// gifData tells how to decode it: a ".gif" whose size only the JPEG reader
-// finds is a JPEG under the wrong name, and is decoded as one (handing it to
-// the GIF decoder would end the whole run).
+// gifData tells how to decode it: only what the probe reads as GIF data goes
+// to the GIF decoder. Anything else under a .gif name, in any case, is
+// measured and decoded as the JPEG it may be (handing it to the GIF decoder
+// would end the whole run).
 bool pictureSize(const char* path, bool gif, int* width, int* height, bool* gifData) {
-  *gifData = gif && imgsizeGetSize(path, nullptr, nullptr, width, height, nullptr, nullptr) == 0;
+  int kind = -1;
+  *gifData = gif && imgsizeGetSize(path, nullptr, nullptr, width, height, &kind, nullptr) == 0 &&
+             kind == IMG_KIND_GIF;
   if (*gifData) return true;
   int size;
   return imgJpegGetUprightSize(path, width, height, &size) == 0;
@@ -95,7 +98,7 @@ void encode(OwnedImg& out, const char* target) {
   static const bool cleanupRegistered = atexit(removePendingTemp) == 0;
   (void)cleanupRegistered;
   gPendingTemp = std::string(target) + kTempSuffix;
-  if (imgJpegWriteFile(&out.img, gPendingTemp.c_str(), kQuality) != 0 ||
+  if (imgJpegWriteFile(&out.img, gPendingTemp.c_str(), kQuality, target) != 0 ||
       rename(gPendingTemp.c_str(), target) != 0)
     error("imgJpegWriteFile(\"%s\")", target);
   gPendingTemp.clear();

@@ -380,16 +380,22 @@ TEST_F(MessyFolder, PicturesThatCannotBeDecodedStopTheRunWithNothingHalfWritten)
   }
 }
 
-// A JPEG under a .gif name is measured by the JPEG reader, so it is decoded
-// as the JPEG it is instead of ending the run in the GIF decoder.
+// A JPEG under a .gif name, in any case, is measured by the JPEG reader, so
+// it is decoded as the JPEG it is instead of ending the run in the GIF decoder.
 TEST_F(MessyFolder, JpegNamedGifIsShownAsTheJpegItIs) {
   TempDir t;
+  makeJpeg(t / "x/B.GIF", 300, 300);
   makeJpeg(t / "x/b.gif", 300, 300);
+  makeJpeg(t / "x/c.Gif", 300, 300);
   RunResult r = runQuorvel({"x", "-list:l.bat"}, t.path());
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(walkOutput(r.out), "######## x ########\n*** . ***\nx/b.vi.jpg\n");
-  EXPECT_EQ(derivedSize(t / "x/b.vi.jpg"), (Size{96, 96}));
-  EXPECT_EQ(readFile(t / "l.bat"), "copy \"x/b.gif\" \"%1\\00000.gif\"\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(walkOutput(r.out),
+            "######## x ########\n*** . ***\nx/B.vi.jpg\nx/b.vi.jpg\nx/c.vi.jpg\n");
+  EXPECT_EQ(derivedSize(t / "x/c.vi.jpg"), (Size{96, 96}));
+  EXPECT_EQ(readFile(t / "l.bat"), "copy \"x/B.GIF\" \"%1\\00000.gif\"\n"
+                                   "copy \"x/b.gif\" \"%1\\00001.gif\"\n"
+                                   "copy \"x/c.Gif\" \"%1\\00002.gif\"\n");
 }
 
 }  // namespace
