@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "support/link_check.h"
 #include "support/test_support.h"
 
 namespace {
@@ -16,7 +17,7 @@ using testsupport::TempDir;
 using testsupport::writeFile;
 
 const char kNotice[] =
-    "quorvel 1.0.0 - static photo albums\n"
+    "quorvel " QUORVEL_VERSION " - static photo albums\n"
     "thumbnails, rollover lenses and frameset pages beside your pictures\n"
     "cv.html in the current directory tells more\n"
     "\n";
@@ -65,6 +66,25 @@ TEST(Run, NoArgumentsPrintsNoticeAndUsageWithStatus2) {
   EXPECT_EQ(readFile(t / "cv.html"), readFile(QUORVEL_SOURCE_DIR "/src/run/cv.html"));
 }
 
+TEST(Run, HelpAloneAfterTheOptionsPrintsUsageWithStatus0) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"-h"}, {"--help"}, {"-help"}, {"-video", "-h"}}) {
+    TempDir t;
+    auto r = runQuorvel(args, t.path());
+    EXPECT_EQ(r.status, 0) << args[0];
+    EXPECT_EQ(r.out, std::string(kNotice) + kUsage) << args[0];
+  }
+}
+
+TEST(Run, VersionPrintsOneLineAndWritesNothing) {
+  TempDir t;
+  auto r = runQuorvel({"--version"}, t.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "quorvel " QUORVEL_VERSION "\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(testsupport::fileExists(t / "cv.html"));
+}
+
 TEST(Run, LeftoverArgumentsPrintUsage) {
   const std::vector<std::vector<std::string>> cases = {
       {"dir", "-x"},
@@ -109,19 +129,35 @@ TEST(Run, UnloadableConfigurationIsFatalEvenBeforeUsage) {
 
 TEST(Run, CvHtmlThatCannotBeWrittenStopsEverything) {
   TempDir t;
-  testsupport::makeDirs(t / "cv.html");  // a directory cannot be opened for writing
-  auto r = runQuorvel({".", "-list:l.bat"}, t.path());
+  chmod(t.path().c_str(), 0555);  // enterable, not writable, for the unprivileged run
+  auto r = testsupport::runQuorvelUnprivileged({".", "-list:l.bat"}, t.path());
+  chmod(t.path().c_str(), 0700);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, kNotice);
   EXPECT_EQ(r.err, "*** quorvel ERROR \"can't write cv.html\"\n\n");
   EXPECT_FALSE(testsupport::fileExists(t / "l.bat"));
 }
 
-TEST(Run, CvHtmlIsRewrittenOnEveryRun) {
+TEST(Run, CvHtmlOfAnyQuorvelVersionIsRewritten) {
+  const std::string current = readFile(QUORVEL_SOURCE_DIR "/src/run/cv.html");
+  for (const std::string& old :
+       {readFile(QUORVEL_TEST_DATA "/cv-1.0.0.html"), current + "<p>edited</p>\n"}) {
+    TempDir t;
+    writeFile(t / "cv.html", old);
+    runQuorvel({}, t.path());
+    EXPECT_EQ(readFile(t / "cv.html"), current);
+  }
+}
+
+TEST(Run, SomeoneElsesCvHtmlIsLeftAloneWithOneLine) {
   TempDir t;
-  writeFile(t / "cv.html", std::string(100000, 'x'));
-  runQuorvel({"."}, t.path());
-  EXPECT_EQ(readFile(t / "cv.html"), readFile(QUORVEL_SOURCE_DIR "/src/run/cv.html"));
+  const std::string mine = "<html><title>My CV</title></html>\n";
+  writeFile(t / "cv.html", mine);
+  auto r = runQuorvel({}, t.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, std::string(kNotice) + kUsage);
+  EXPECT_EQ(r.err, "*** quorvel: cv.html is not quorvel's about page, left as it is\n");
+  EXPECT_EQ(readFile(t / "cv.html"), mine);
 }
 
 TEST(Walk, VisitsSubdirectoriesDepthFirstInByteOrder) {
@@ -187,6 +223,7 @@ TEST(Walk, NotreePrintsTheRootPageLinesEvenWithoutAlbums) {
                        "######## root ########\n*** . ***\n*** sub ***\n"
                        "path \"root/\" :\nroot/quorvelTop.html\n");
   EXPECT_TRUE(testsupport::fileExists(t / "root/quorvelTop.html"));
+  EXPECT_EQ(testsupport::describe(testsupport::findBrokenLinks(t / "root")), "");
 }
 
 TEST(Walk, RootTooLongForThePathBufferIsRefused) {
@@ -197,13 +234,40 @@ TEST(Walk, RootTooLongForThePathBufferIsRefused) {
   EXPECT_EQ(r.err, "**** ERROR quorvel : path too long \"" + longRoot + "\"\n");
 }
 
-TEST(Walk, RootThatCannotBeListedIsReportedAndWalkedAsEmpty) {
+TEST(Walk, EmptyRootIsRefusedButSlashIsWalked) {
   TempDir t;
-  auto r = runQuorvel({"missing"}, t.path());
+  auto r = runQuorvel({""}, t.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kNotice);
+  EXPECT_EQ(r.err, "**** ERROR quorvel : the album root is empty\n");
+  // A filter that rejects "/" keeps the walk from going further.
+  r = runQuorvel({"/", "-filter:nothing"}, t.path());
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, std::string(kNotice) +
-                       "######## missing ########\n*** . ***\n"
-                       "pb scandir missing/.\npb scandir missing/.\n");
+  EXPECT_EQ(r.out, std::string(kNotice) + "######## / ########\n");
+}
+
+TEST(Walk, UnusableRootIsRefusedByName) {
+  TempDir t;
+  writeFile(t / "file", "x");
+  testsupport::makeDirs(t / "locked");
+  chmod(t.path().c_str(), 0777);  // the unprivileged run writes cv.html here
+  chmod((t / "locked").c_str(), 0);
+  const struct {
+    const char* root;
+    const char* message;
+  } cases[] = {
+      {"missing", "no such directory \"missing\""},
+      {"file", "not a directory \"file\""},
+      {"file/sub", "no such directory \"file/sub\""},
+      {"locked", "can't read directory \"locked\""},
+  };
+  for (const auto& c : cases) {
+    auto r = testsupport::runQuorvelUnprivileged({c.root}, t.path());
+    EXPECT_EQ(r.status, 1) << c.root;
+    EXPECT_EQ(r.out, kNotice) << c.root;
+    EXPECT_EQ(r.err, std::string("**** ERROR quorvel : ") + c.message + "\n");
+  }
+  chmod((t / "locked").c_str(), 0700);
 }
 
 }  // namespace
