@@ -1,6 +1,10 @@
 // The album walk.
 #include "run/walk.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,21 +57,29 @@ NameBlock listIn(char* path, int len, DirListMode mode) {
   return NameBlock(names);
 }
 
-// -notree: the root's page and one page per first-level album, each listing
-// the first-level albums.
-void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums) {
+// Puts the directory's file name (name + tail) after its separator at len.
+// A page near the buffer's limit has no room: false, and it is skipped like a
+// page that cannot be created.
+bool placeFileName(char* path, int len, const char* name, const char* tail) {
+  int n = snprintf(path + len + 1, kWalkPathSize - len - 1, "%s%s", name, tail);
+  return n < kWalkPathSize - len - 1;
+}
+
+// -notree: a page in each sub-album listing this directory's sub-albums
+// (the current one marked), and the root's own page listing them unmarked.
+// Every sub-album's frameset frames its quorvelTop.html, at any depth.
+void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums, bool isRoot) {
   path[len + 1] = '\0';
   printf("path \"%s\" :\n", path);
-  strcpy(path + len + 1, "quorvelTop.html");
-  printf("%s\n", path);
-  htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr);
+  if (isRoot && placeFileName(path, len, "", "quorvelTop.html")) {
+    printf("%s\n", path);
+    htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr, false);
+  }
   for (const char* name = subAlbums; *name; name += strlen(name) + 1) {
-    int n = snprintf(path + len + 1, kWalkPathSize - len - 1, "%s%cquorvelTop.html", name, '/');
-    // A name near the buffer's limit has no room for its page: skipped like a
-    // page that cannot be created.
-    if (n >= kWalkPathSize - len - 1) continue;
+    if (!placeFileName(path, len, name, "/quorvelTop.html")) continue;
     printf("   %s\n", path);
-    htmlWriteTopLevel(path, len + static_cast<int>(strlen(name)) + 2, subAlbums, rootOffset, name);
+    htmlWriteTopLevel(path, len + static_cast<int>(strlen(name)) + 2, subAlbums, rootOffset, name,
+                      false);
   }
 }
 
@@ -108,6 +120,21 @@ void closeWith(FileHandle& page, const char* endText) {
   page.reset();
 }
 
+// A root that is not there or cannot be listed would walk as an empty album
+// and end in success; it ends the run instead. Directories below it that
+// cannot be listed are still walked as empty.
+void refuseUnusableRoot(const char* root) {
+  struct stat st;
+  if (stat(root, &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) error("no such directory \"%s\"", root);
+    error("can't read directory \"%s\"", root);
+  }
+  if (!S_ISDIR(st.st_mode)) error("not a directory \"%s\"", root);
+  DIR* dir = opendir(root);
+  if (!dir) error("can't read directory \"%s\"", root);
+  closedir(dir);
+}
+
 }  // namespace
 
 bool walkDirectory(char* path, int len, int rootOffset) {
@@ -137,8 +164,9 @@ bool walkDirectory(char* path, int len, int rootOffset) {
   strListPack(subAlbums.get());
   if (!strListData(subAlbums.get())) error("szz mem");
 
-  if (gSettings.notree && len + 1 == rootOffset)
-    writeOneLevelPages(path, len, rootOffset, strListNames(subAlbums.get()));
+  const bool isRoot = len + 1 == rootOffset;
+  if (gSettings.notree && (isRoot || counts))
+    writeOneLevelPages(path, len, rootOffset, strListNames(subAlbums.get()), isRoot);
 
   DirectoryPages pages;
   {
@@ -177,6 +205,12 @@ bool walkDirectory(char* path, int len, int rootOffset) {
     path[len] = '/';
     path[len + 1] = '\0';
     htmlWriteTop(path, strListNames(subAlbums.get()), "quorvelFrameset.html", rootOffset, true);
+    // -notree writes no tree: the one-level page of the sub-albums stands in
+    // the frameset's place, so the parent's link and the album's entry exist.
+    if (gSettings.notree && placeFileName(path, len, "", "quorvelFrameset.html")) {
+      printf("%s\n", path);
+      htmlWriteTopLevel(path, len + 1, strListNames(subAlbums.get()), rootOffset, nullptr, true);
+    }
   }
   closeWith(pages.mp3, gTemplates.mp3End);
   closeWith(pages.playlist, gTemplates.m3uEnd);
@@ -187,10 +221,14 @@ bool walkDirectory(char* path, int len, int rootOffset) {
 }
 
 void albumWalk(const char* root) {
+  // "" would walk "/" (a script's unset variable); the whole disk is not an
+  // album anyone asked for. "/" given as such stays allowed.
+  if (!*root) error("the album root is empty");
   char path[kWalkPathSize];
   size_t rootLength = strlen(root);
   // Room for the separator, a one-character name, "/." and the NUL.
   if (rootLength + 5 > sizeof path) error("path too long \"%s\"", root);
+  refuseUnusableRoot(root);
   memcpy(path, root, rootLength + 1);
   printf("######## %s ########\n", root);
   walkDirectory(path, static_cast<int>(rootLength), static_cast<int>(rootLength) + 1);

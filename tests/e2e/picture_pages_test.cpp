@@ -181,6 +181,7 @@ TEST_F(PicturePages, ConfiguredFramesetReplacesEveryBuiltInOne) {
                   ",*\" rows=\"40%%,*\"><!-- %d --><frame src=\"../../quorvelTop.html\">")
         << testing::PrintToString(c.options);
   }
+  expectLinksResolve();
 }
 
 TEST_F(PicturePages, PicturePageShowsCaptionThenInfoTextThenThePicture) {
@@ -280,6 +281,7 @@ TEST_F(PicturePages, StyleSheetIsLinkedFromTheRootAndTwoLevelsDown) {
   ASSERT_EQ(run({"-css:style.css", "-notree"}).status, 0);
   EXPECT_EQ(page("quorvelFrameset.html"), withCss(kFramesetNotree, ""));
   EXPECT_EQ(page("x/y/quorvelFrameset.html"), withCss(kFramesetNotree, "../../"));
+  expectLinksResolve();
 }
 
 TEST_F(PicturePages, EmptyLeftEndSectionEndsTheLeftPageAtItsScript) {
