@@ -26,6 +26,10 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 # The albums as a visitor sees them, in headless Chromium.
 scripts/browser-test.sh build | tee "$logs/browser"
 
+# The Debian package: its Depends and files, the sample album made with the
+# binary and a theme taken out of it, and the album cleaner.
+scripts/package-test.sh build
+
 # A short run of every fuzz harness; `scripts/fuzz.sh 300` is the long one.
 scripts/fuzz.sh 5 | tee "$logs/fuzz"
 

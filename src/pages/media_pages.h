@@ -9,7 +9,8 @@
 void htmlAddMp3(FileHandle& left, const char* path, int rootOffset, FileHandle& mp3Page,
                 int& rightWritten, FileHandle& playlist);
 
-// For a path ending in ".mpg" or ".avi" (any case): one player block.
+// For a path ending in ".mpg" or ".avi" (any case): one player block; for one
+// ending in ".mp4", ".m4v", ".webm", ".ogv" or ".mov": one HTML5 video block.
 void htmlAddVideo(FileHandle& left, const char* path, int rootOffset, FileHandle& videoPage,
                   int& rightWritten);
 

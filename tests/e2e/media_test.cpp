@@ -156,6 +156,17 @@ TEST_F(MediaAlbum, MpegHeaderChoosesThePlayerSizeAndAviPlaysAt320By240) {
   expectLinksResolve();
 }
 
+TEST_F(MediaAlbum, Mp4PlaysInAVideoElementAmongTheOtherPlayers) {
+  file("a.avi", "RIFF");
+  file("b.mp4", "....ftypisom");
+  file("c.mpg", mpgBytes(5, 0, 0));
+  ASSERT_EQ(run({"-video"}).status, 0);
+  EXPECT_EQ(page("quorvelVideo.html"),
+            videoPage(videoBlock("a.avi", " width=\"320\" height=\"240\"", "a.avi") +
+                      expected::html5VideoBlock("b.mp4", "b.mp4") + videoBlock("c.mpg", "", "c.mpg")));
+  expectLinksResolve();
+}
+
 TEST_F(MediaAlbum, LinksComeBeforeThumbnailsAndTheIndexCountsEveryPass) {
   // The video sorts first, yet the MP3 pass runs first; c.jpg is the third
   // file of the third pass: index 3 * 2 + 3.

@@ -72,6 +72,14 @@ inline std::string videoBlock(const std::string& link, const std::string& size,
          "</code></a></td></tr></table></center><p>";
 }
 
+// One HTML5 video block of the video page.
+inline std::string html5VideoBlock(const std::string& link, const std::string& text) {
+  return "<center><table cellspacing=\"0\" cellpadding=\"8\" bgcolor=\"#ffff99\"><tr>"
+         "<td align=\"center\"><video src=\"" +
+         link + "\" controls preload=\"metadata\" width=\"320\"></video><br><a href=\"" + link +
+         "\"><code>" + text + "</code></a></td></tr></table></center><p>";
+}
+
 // The frameset pages as written with a left width of 150.
 inline const std::string kFramesetDefault150 =
     kHead +
