@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "util/utf8.h"
+
 namespace {
 
 const char kHexDigits[] = "0123456789abcdef";
@@ -141,7 +143,13 @@ std::string linkForm(const char* name) {
 std::string textForm(const char* name) {
   std::string text;
   if (name == nullptr) return text;
-  for (const char* p = name; *p; p++) {
+  // A UTF-8 name shows its characters whatever charset the page declares.
+  const bool utf8 = utf8HasMultibyte(name);
+  for (const char* p = name; *p;) {
+    if (utf8 && static_cast<unsigned char>(*p) >= 0x80) {
+      text += "&#" + std::to_string(utf8Next(&p)) + ";";
+      continue;
+    }
     switch (*p) {
       case '&': text += "&amp;"; break;
       case '<': text += "&lt;"; break;
@@ -149,6 +157,7 @@ std::string textForm(const char* name) {
       case '"': text += "&quot;"; break;
       default: text.push_back(*p); break;
     }
+    p++;
   }
   return text;
 }

@@ -34,5 +34,7 @@ void urlEncodeM3u(FILE* out, const char* text);
 // (A ':' would let "Paris: day 1/..." be read as a URL scheme.)
 std::string linkForm(const char* name);
 
-// A name as visible page text: & < > " become &amp; &lt; &gt; &quot;.
+// A name as visible page text: & < > " become &amp; &lt; &gt; &quot;. In a
+// name that is UTF-8 (see utf8HasMultibyte) each multi-byte character becomes
+// "&#N;"; any other byte from 0x80 up stays as it is.
 std::string textForm(const char* name);

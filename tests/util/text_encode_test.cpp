@@ -132,3 +132,12 @@ TEST(TextForm, EscapesMarkupCharactersOnly) {
   EXPECT_EQ(textForm("a&b<c>\"d\" '\xe9'"), "a&amp;b&lt;c&gt;&quot;d&quot; '\xe9'");
   EXPECT_EQ(textForm(""), "");
 }
+
+// UTF-8 names show their characters; ISO-8859-1 and ill-formed names keep
+// their bytes, as the page's charset reads them.
+TEST(TextForm, Utf8NameShowsItsCharactersAsReferences) {
+  EXPECT_EQ(textForm("Vacances d'\xc3\xa9t\xc3\xa9 & \xe2\x82\xac\xf0\x9f\x98\x80"),
+            "Vacances d'&#233;t&#233; &amp; &#8364;&#128512;");
+  EXPECT_EQ(textForm("Vacances d'\xe9t\xe9"), "Vacances d'\xe9t\xe9");
+  EXPECT_EQ(textForm("\xc3\xa9t\xe9"), "\xc3\xa9t\xe9");
+}
