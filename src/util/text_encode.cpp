@@ -129,9 +129,12 @@ void urlEncodeM3u(FILE* out, const char* text) {
 std::string linkForm(const char* name) {
   std::string link;
   if (name == nullptr) return link;
-  for (const char* p = name; *p; p++) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (c < 0x20 || c >= 0x7F || strchr("\"#%&'<>?\\:", c) != nullptr) {
+  const size_t length = strlen(name);
+  for (size_t i = 0; i < length; i++) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    // Browsers strip spaces at both ends of an href or src value.
+    const bool endSpace = c == ' ' && (i == 0 || i == length - 1);
+    if (c < 0x20 || c >= 0x7F || endSpace || strchr("\"#%&'<>?\\:", c) != nullptr) {
       appendEscape(&link, c);
     } else {
       link.push_back(static_cast<char>(c));

@@ -30,8 +30,10 @@ void urlEncodeM3u(FILE* out, const char* text);
 
 // A file or directory name as it may stand in an href or src value or in a
 // quoted script argument: bytes below 0x20, from 0x7F up, and " # % & ' < > ?
-// \ : become "%xx" (lower-case hex); everything else, space included, stays.
-// (A ':' would let "Paris: day 1/..." be read as a URL scheme.)
+// \ : become "%xx" (lower-case hex), and so does a space that is the name's
+// first or last byte; everything else, inner spaces included, stays.
+// (A ':' would let "Paris: day 1/..." be read as a URL scheme.) One name at a
+// time: callers add "../" and "/quorvelFrameset.html" around it.
 std::string linkForm(const char* name);
 
 // A name as visible page text: & < > " become &amp; &lt; &gt; &quot;. In a

@@ -140,4 +140,12 @@ TEST(TextForm, Utf8NameShowsItsCharactersAsReferences) {
             "Vacances d'&#233;t&#233; &amp; &#8364;&#128512;");
   EXPECT_EQ(textForm("Vacances d'\xe9t\xe9"), "Vacances d'\xe9t\xe9");
   EXPECT_EQ(textForm("\xc3\xa9t\xe9"), "\xc3\xa9t\xe9");
+// Browsers strip spaces at both ends of an href or src value.
+TEST(LinkForm, SpaceAtEitherEndIsEscapedInnerSpacesStay) {
+  EXPECT_EQ(linkForm(" beach .jpg"), "%20beach .jpg");
+  EXPECT_EQ(linkForm("beach "), "beach%20");
+  EXPECT_EQ(linkForm("  x  "), "%20 x %20");
+  EXPECT_EQ(linkForm(" "), "%20");
+}
+
 }
