@@ -27,7 +27,7 @@ void appendEscape(std::string* s, unsigned char c) {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The first two decimals of x/1024, cut rather than rounded.
-int hundredths(int x) { return ((x % 1024) * 1000 / 1024) / 10; }
+int hundredths(long long x) { return static_cast<int>(((x % 1024) * 1000 / 1024) / 10); }
 
 }  // namespace
 
@@ -87,32 +87,32 @@ int pathDepth(const char* path) {
   return depth;
 }
 
-const char* sizeText(int size) {
-  // Longest text: "-2147483648 o".
+const char* sizeText(long long size) {
+  // Longest text: "-9223372036854775808 o".
   static char text[32];
-  const int n = size;
+  const long long n = size;
   if (n < 1024) {
-    snprintf(text, sizeof text, "%d o", n);
+    snprintf(text, sizeof text, "%lld o", n);
   } else if (n < 10240) {
-    snprintf(text, sizeof text, "%d,%02d Ko", n / 1024, hundredths(n));
+    snprintf(text, sizeof text, "%lld,%02d Ko", n / 1024, hundredths(n));
   } else if (n < 102400) {
-    snprintf(text, sizeof text, "%d,%d Ko", n / 1024, hundredths(n) / 10);
+    snprintf(text, sizeof text, "%lld,%d Ko", n / 1024, hundredths(n) / 10);
   } else if (n < 1048576) {
-    snprintf(text, sizeof text, "%d Ko", n / 1024);
+    snprintf(text, sizeof text, "%lld Ko", n / 1024);
   } else if (n < 10485760) {
-    snprintf(text, sizeof text, "%d,%02d Mo", n / 1048576, hundredths(n / 1024));
+    snprintf(text, sizeof text, "%lld,%02d Mo", n / 1048576, hundredths(n / 1024));
   } else if (n < 104857600) {
-    snprintf(text, sizeof text, "%d,%d Mo", n / 1048576, hundredths(n / 1024) / 10);
+    snprintf(text, sizeof text, "%lld,%d Mo", n / 1048576, hundredths(n / 1024) / 10);
   } else {
-    snprintf(text, sizeof text, "%d Mo", n / 1048576);
+    snprintf(text, sizeof text, "%lld Mo", n / 1048576);
   }
   return text;
 }
 
-int fileSize(const char* path) {
+long long fileSize(const char* path) {
   struct stat st;
   if (stat(path, &st) != 0) return 0;
-  return static_cast<int>(st.st_size);
+  return static_cast<long long>(st.st_size);
 }
 
 void urlEncodeM3u(FILE* out, const char* text) {

@@ -17,10 +17,11 @@ const char* pathFilterForm(const char* path);
 int pathDepth(const char* path);
 
 // "512 o", "1,50 Ko", "3,95 Mo": three significant digits, cut, decimal comma.
-const char* sizeText(int size);
+// Sizes are 64-bit: "3072 Mo" for 3 GiB.
+const char* sizeText(long long size);
 
 // Size in bytes from stat (symbolic links followed); 0 when unreadable.
-int fileSize(const char* path);
+long long fileSize(const char* path);
 
 // Writes text for a play-list line: space, \ " ? & = + % #, bytes below 0x20
 // and from 0x80 up become "%xx" (lower-case hex); all else is written as is.
