@@ -14,6 +14,7 @@
 #include "util/paths.h"
 #include "util/section_reader.h"
 #include "util/text_encode.h"
+#include "util/utf8.h"
 
 namespace {
 
@@ -50,6 +51,12 @@ bool isAlbumPageName(const char* name) {
   return false;
 }
 
+// A UTF-8 character that a full buffer cut in two would make the whole text
+// read as ISO-8859-1.
+void dropCutCharacter(char* text, int size) {
+  if (size > 0 && strlen(text) == static_cast<size_t>(size - 1)) utf8DropCutSequence(text);
+}
+
 }  // namespace
 
 bool captionRead(char* text, int textSize, char* title, int titleSize, const char* path) {
@@ -59,6 +66,8 @@ bool captionRead(char* text, int textSize, char* title, int titleSize, const cha
   uxmlJoin(&cursor, text, textSize, whole, "", " - ", true);
   uxmlJoin(&cursor, title, titleSize, whole, "t", " - ", true);
   free(whole);
+  dropCutCharacter(text, textSize);
+  dropCutCharacter(title, titleSize);
   return true;
 }
 

@@ -129,6 +129,13 @@ inline std::string leftEntry(const std::string& target, int index, const std::st
          "\" src=\"" + vi + "\"" + size + " border=\"0\" vspace=\"1\"></a><br>\n";
 }
 
+// A tree page's line for a sub-album, indent spaces deep, with its link and
+// visible label.
+inline std::string subAlbumLine(int indent, const std::string& link, const std::string& label) {
+  return std::string(indent, ' ') + "<a href=\"" + link +
+         "/quorvelFrameset.html\" target=\"_top\">" + label + "</a>\n";
+}
+
 // The script closing a Left page, preloading the given rollover names.
 inline std::string preloadScript(const std::vector<std::string>& rollovers) {
   std::string script = "<script language=\"JavaScript\"><!--\n";
