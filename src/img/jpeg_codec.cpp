@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "util/file_handle.h"
+#include "util/test_hook.h"
 
 namespace {
 
@@ -311,7 +312,10 @@ int imgJpegWriteFile(Img* src, const char* path, int quality, const char* messag
   jpeg_set_quality(c, quality, TRUE);
   jpeg_start_compress(c, TRUE);
   // The raster's own rows go to the library, one per call, uncopied.
-  while (c->next_scanline < c->image_height) jpeg_write_scanlines(c, src->rows + c->next_scanline, 1);
+  while (c->next_scanline < c->image_height) {
+    if (c->next_scanline == c->image_height / 2) testHook("writing", path);
+    jpeg_write_scanlines(c, src->rows + c->next_scanline, 1);
+  }
   jpeg_finish_compress(c);
   return 0;
 }

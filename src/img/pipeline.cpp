@@ -21,6 +21,7 @@
 #include "run/fatal.h"
 #include "run/settings.h"
 #include "util/paths.h"
+#include "util/test_hook.h"
 
 namespace {
 
@@ -98,9 +99,10 @@ void encode(OwnedImg& out, const char* target) {
   static const bool cleanupRegistered = atexit(removePendingTemp) == 0;
   (void)cleanupRegistered;
   gPendingTemp = std::string(target) + kTempSuffix;
-  if (imgJpegWriteFile(&out.img, gPendingTemp.c_str(), kQuality, target) != 0 ||
-      rename(gPendingTemp.c_str(), target) != 0)
+  if (imgJpegWriteFile(&out.img, gPendingTemp.c_str(), kQuality, target) != 0)
     error("imgJpegWriteFile(\"%s\")", target);
+  testHook("renaming", gPendingTemp.c_str());
+  if (rename(gPendingTemp.c_str(), target) != 0) error("imgJpegWriteFile(\"%s\")", target);
   gPendingTemp.clear();
 }
 

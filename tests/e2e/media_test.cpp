@@ -117,7 +117,7 @@ TEST_F(MediaAlbum, Mp3KoMoShowsEachSizeInItsRange) {
   };
   std::string items;
   for (size_t i = 0; i < cases.size(); ++i) {
-    const std::string name = "s" + std::to_string(10 + i) + ".mp3";
+    const std::string name = std::string("s").append(std::to_string(10 + i)).append(".mp3");
     file(name, "");
     // Sparse: the size is what counts, not the bytes.
     ASSERT_EQ(truncate(at(name).c_str(), cases[i].size), 0);

@@ -58,7 +58,7 @@ TEST(HeaderProbe, GifGivesLogicalScreenSize) {
 TEST(HeaderProbe, JpegFramesAndSignatures) {
   TempDir dir;
   std::string exif = jfif();
-  exif.replace(3, 1, "\xE1");
+  exif[3] = '\xE1';
   exif.replace(6, 5, std::string("Exif\0", 5));
   const std::string bare = std::string("\xFF\xD8", 2) + jfif().substr(20);
   struct Case {
@@ -67,7 +67,7 @@ TEST(HeaderProbe, JpegFramesAndSignatures) {
     int code;
   } cases[] = {{"baseline", jfif(), 0},        {"progressive", jfif(0xC2), 0}, {"Exif", exif, 0},
                {"bare", bare, 0},              {"extended C1", jfif(0xC1), 9}, {"GIF named jpg", kGif, 9},
-               {"fill byte", jfif().insert(20, "\xFF"), 9}};
+               {"fill byte", jfif().substr(0, 20).append("\xFF").append(jfif().substr(20)), 9}};
   for (const Case& c : cases) {
     testsupport::writeFile(dir / "p.jpg", c.bytes);
     const Probe p = probe(dir / "p.jpg");

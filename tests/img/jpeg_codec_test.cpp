@@ -160,7 +160,7 @@ TEST(JpegCodec, ExifOrientationTurnsPictureUpright) {
   for (bool mm : {false, true}) {
     for (unsigned o = 1; o <= 8; ++o) {
       SCOPED_TRACE(::testing::Message() << "orientation " << o << (mm ? " MM" : " II"));
-      const std::string path = dir / ("o" + std::to_string(o) + (mm ? "m" : "i") + ".jpg");
+      const std::string path = dir / std::string("o").append(std::to_string(o)).append(mm ? "m.jpg" : "i.jpg");
       writeQuadrants(path, exifSegment(o, mm));
       const int uw = o >= 5 ? 32 : 64, uh = o >= 5 ? 64 : 32;
       int w = 0, h = 0;
