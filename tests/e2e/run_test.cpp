@@ -144,7 +144,7 @@ TEST(Run, CvHtmlIsRewrittenOnlyWhenQuorvelWroteIt) {
   const std::string leftAlone = "*** quorvel: cv.html is not quorvel's about page, left as it is\n";
   const struct {
     std::string before, after, err;
-  } cases[] = {{readFile(QUORVEL_TEST_DATA "/cv-1.0.0.html"), ours, ""},
+  } cases[] = {{readFile(QUORVEL_SOURCE_DIR "/tests/data/cv-1.0.0.html"), ours, ""},
                {ours + "<p>edited</p>\n", ours, ""},
                {mine, mine, leftAlone}};
   for (const auto& c : cases) {
