@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Opens albums made by <build-dir>/quorvel in headless Chromium and checks
-# them as a visitor would (tests/browser/album.test.mjs). Installs Chromium,
+# them as a visitor would (tests/browser/album.test.mjs), and the sample album
+# in each theme at desktop and phone sizes (themes.test.mjs, which saves its
+# screenshots in <build-dir>/screenshots/). Installs Chromium,
 # Node.js and npm through apt-get when missing, and the pinned node modules
 # with npm ci. Run as root on Debian 12.
 #
@@ -36,4 +38,4 @@ fi
 
 tests/browser/npm-ci.sh
 cd tests/browser
-QUORVEL="$quorvel" node --test --test-reporter=tap --test-timeout=120000 album.test.mjs
+QUORVEL="$quorvel" node --test --test-reporter=tap --test-timeout=120000 album.test.mjs themes.test.mjs

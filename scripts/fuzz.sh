@@ -16,7 +16,7 @@ corpora=tests/fuzz/corpus
 
 scripts/deps.sh clang libclang-rt-14-dev
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -DQUORVEL_FUZZ=ON -DQUORVEL_TESTS=OFF \
+CC=clang CXX=clang++ cmake -S . -B "$build" -DQUORVEL_FUZZ=ON -DQUORVEL_TESTS=OFF -DQUORVEL_WERROR=ON \
   -DQUORVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build" -j"$jobs" --target fuzz_harnesses
 

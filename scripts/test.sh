@@ -14,17 +14,21 @@ trap 'rm -rf "$logs"' EXIT
 # Prints the number of tests ctest ran, from its closing line.
 ctest_count() { sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$1" | tail -n1; }
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" | tee "$logs/normal"
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" | tee "$logs/asan"
 
 # The albums as a visitor sees them, in headless Chromium.
 scripts/browser-test.sh build | tee "$logs/browser"
+
+# The Debian package: its Depends and files, the sample album made with the
+# binary and a theme taken out of it, and the album cleaner.
+scripts/package-test.sh build
 
 # A short run of every fuzz harness; `scripts/fuzz.sh 300` is the long one.
 scripts/fuzz.sh 5 | tee "$logs/fuzz"

@@ -7,7 +7,8 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${pref
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(path bin/quorvel share/man/man1/quorvel.1)
+foreach(path bin/quorvel share/man/man1/quorvel.1 share/quorvel/themes/modern.conf
+             share/quorvel/themes/dark.conf share/quorvel/clean-album.sh)
   if(NOT EXISTS "${prefix}/${path}")
     message(FATAL_ERROR "not installed: ${path}")
   endif()

@@ -24,6 +24,7 @@
 #include "pages/album_pages.h"
 #include "util/files.h"
 #include "util/paths.h"
+#include "util/test_hook.h"
 
 namespace {
 
@@ -35,11 +36,14 @@ constexpr int kQuality = 85;
 constexpr char kTempSuffix[] = ".quorvel-tmp";
 
 // Size of the picture as it will be shown: Exif-rotated photos count upright.
-// gifData tells how to decode it: a ".gif" whose size only the JPEG reader
-// finds is a JPEG under the wrong name, and is decoded as one (handing it to
-// the GIF decoder would end the whole run).
+// gifData tells how to decode it: only what the probe reads as GIF data goes
+// to the GIF decoder. Anything else under a .gif name, in any case, is
+// measured and decoded as the JPEG it may be (handing it to the GIF decoder
+// would end the whole run).
 bool pictureSize(const char* path, bool gif, int* width, int* height, bool* gifData) {
-  *gifData = gif && imgsizeGetSize(path, nullptr, nullptr, width, height, nullptr, nullptr) == 0;
+  int kind = -1;
+  *gifData = gif && imgsizeGetSize(path, nullptr, nullptr, width, height, &kind, nullptr) == 0 &&
+             kind == IMG_KIND_GIF;
   if (*gifData) return true;
   int size;
   return imgJpegGetUprightSize(path, width, height, &size) == 0;
@@ -69,12 +73,13 @@ void makeThumbnail(OwnedImg& out, const Img& src, int boxWidth, int boxHeight,
 // removes the temporary file and ends the run.
 void encode(OwnedImg& out, const char* target) {
   const std::string temp = std::string(target) + kTempSuffix;
-  const int failed = imgJpegWriteFile(&out.img, temp.c_str(), kQuality);
+  const int failed = imgJpegWriteFile(&out.img, temp.c_str(), kQuality, target);
   if (failed == IMG_JPEG_LIBRARY) {
     // The library's message is the whole report, as it always was.
     unlink(temp.c_str());
     exit(1);
   }
+  if (failed == 0) testHook("renaming", temp.c_str());
   if (failed != 0 || rename(temp.c_str(), target) != 0) {
     unlink(temp.c_str());
     error("imgJpegWriteFile(\"%s\")", target);

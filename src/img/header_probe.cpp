@@ -1,6 +1,8 @@
 // Header probe: reads the whole file, then looks at its first segments only.
 #include "img/header_probe.h"
 
+#include <strings.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -11,7 +13,7 @@
 
 namespace {
 
-enum Kind { kJpeg = 0, kGif = 1, kByContent = 2 };
+enum Kind { kJpeg = IMG_KIND_JPEG, kGif = IMG_KIND_GIF, kByContent = 2 };
 
 // Room for the name plus an added ".gif" or ".jpg" in the probe's buffer.
 constexpr size_t kPathLimit = kProbeNameSize - 1;
@@ -23,9 +25,11 @@ struct FreeDeleter {
 unsigned bigEndian16(const unsigned char* p) { return (p[0] << 8) | p[1]; }
 unsigned littleEndian16(const unsigned char* p) { return (p[1] << 8) | p[0]; }
 
-bool endsWith(const std::string& s, const char* tail) {
+// Extensions are matched in any case, as everywhere else: "X.GIF" is read
+// itself, not a sibling "X.GIF.gif" that the name-less search would try.
+bool endsWithNoCase(const std::string& s, const char* tail) {
   const size_t n = strlen(tail);
-  return s.size() > n && s.compare(s.size() - n, n, tail) == 0;
+  return s.size() > n && strcasecmp(s.c_str() + s.size() - n, tail) == 0;
 }
 
 bool hasSignature(const unsigned char* buf, unsigned char app, const char* id) {
@@ -78,10 +82,10 @@ int imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter,
   const std::string nameText = name;
   Kind found = kByContent;
   FileHandle file;
-  if (endsWith(nameText, ".jpg")) {
+  if (endsWithNoCase(nameText, ".jpg")) {
     found = kJpeg;
     file = fileOpen(base.c_str(), "rb");
-  } else if (endsWith(nameText, ".gif")) {
+  } else if (endsWithNoCase(nameText, ".gif")) {
     found = kGif;
     file = fileOpen(base.c_str(), "rb");
   } else {

@@ -2,14 +2,17 @@
 // without decoding. Never reads outside the file's bytes, whatever they hold.
 #pragma once
 
+// The kinds the probe reports.
+enum : int { IMG_KIND_JPEG = 0, IMG_KIND_GIF = 1 };
+
 // Receives a printf-style format holding one "%s" and the picture name.
 using ProbeReporter = void (*)(const char* format, const char* name);
 
 // Opens prefix + name (no separator added; prefix may be null) and probes it.
-// Kind by name, case-sensitive: "*.jpg" is read as a JPEG, "*.gif" as a GIF;
+// Kind by name, in any case: "*.jpg" is read as a JPEG, "*.gif" as a GIF;
 // any other name tries name.gif (a GIF), then name.jpg, then name itself, whose
 // first bytes then decide. Out-parameters may be null and are written only on
-// success: kind 0 JPEG, 1 GIF; size in bytes. Returns 0, or
+// success: kind IMG_KIND_JPEG or IMG_KIND_GIF; size in bytes. Returns 0, or
 //   1 prefix + name + 4 longer than 199 characters   2 nothing opens
 //   3/4/5 seek or position failure   6 no memory   7 short read
 //   8 no GIF header   9 no JPEG signature or baseline/progressive frame.

@@ -7,18 +7,37 @@
 #include <utility>
 
 #include "util/file_handle.h"
+#include "util/test_hook.h"
 
 namespace {
 
 constexpr int kExifMarker = JPEG_APP0 + 1;
 constexpr unsigned char kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 
-// Begins with the standard manager so that libjpeg sees one; the jump context
-// is the recovery point of the read in progress.
+// Begins with the standard manager so that libjpeg sees one. path is what
+// every library message is prefixed with; the jump context is the recovery
+// point of the read or write in progress.
 struct ErrorMgr {
   jpeg_error_mgr pub;
+  const char* path;
   jmp_buf jump;
 };
+
+// Prints the library's message as its default output_message does, after the
+// file's path: among thousands of photos, "Premature end of JPEG file" alone
+// names nothing. Warnings and fatal errors both come through here.
+void outputNamedMessage(j_common_ptr cinfo) {
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  fprintf(stderr, "%s: %s\n", reinterpret_cast<const ErrorMgr*>(cinfo->err)->path, text);
+}
+
+void initErrorMgr(ErrorMgr* err, const char* path) {
+  jpeg_std_error(&err->pub);
+  err->pub.output_message = outputNamedMessage;
+  err->pub.error_exit = imgJpegErrorExit;
+  err->path = path;
+}
 
 // A decompression object with its error record. Zero-initialised, so that
 // destroying it is harmless whether or not jpeg_create_decompress ran (or
@@ -27,9 +46,9 @@ struct Reader {
   ErrorMgr err{};
   jpeg_decompress_struct cinfo{};
 
-  Reader() {
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = imgJpegErrorExit;
+  explicit Reader(const char* path) {
+    initErrorMgr(&err, path);
+    cinfo.err = &err.pub;
   }
   ~Reader() { jpeg_destroy_decompress(&cinfo); }
   Reader(const Reader&) = delete;
@@ -42,9 +61,9 @@ struct Writer {
   ErrorMgr err{};
   jpeg_compress_struct cinfo{};
 
-  Writer() {
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = imgJpegErrorExit;
+  explicit Writer(const char* path) {
+    initErrorMgr(&err, path);
+    cinfo.err = &err.pub;
     jpeg_create_compress(&cinfo);
   }
   ~Writer() { jpeg_destroy_compress(&cinfo); }
@@ -197,7 +216,7 @@ int decodeGuarded(Reader* r, FILE* file, Img* dst) {
 
 // The library calls of an encode, below the recovery point of encodeGuarded:
 // trivially destructible locals only, as a library error longjmps past them.
-[[gnu::noinline]] void encode(Writer* w, FILE* file, Img* src, int quality) {
+[[gnu::noinline]] void encode(Writer* w, FILE* file, Img* src, int quality, const char* path) {
   jpeg_compress_struct* c = &w->cinfo;
   jpeg_stdio_dest(c, file);
   c->image_width = static_cast<JDIMENSION>(src->width);
@@ -208,18 +227,21 @@ int decodeGuarded(Reader* r, FILE* file, Img* dst) {
   jpeg_set_quality(c, quality, TRUE);
   jpeg_start_compress(c, TRUE);
   // The raster's own rows go to the library, one per call, uncopied.
-  while (c->next_scanline < c->image_height) jpeg_write_scanlines(c, src->rows + c->next_scanline, 1);
+  while (c->next_scanline < c->image_height) {
+    if (c->next_scanline == c->image_height / 2) testHook("writing", path);
+    jpeg_write_scanlines(c, src->rows + c->next_scanline, 1);
+  }
   jpeg_finish_compress(c);
 }
 
 // Recovery point of an encode. Nothing with a destructor lives in this frame
 // or in encode's; the parameters are never modified after setjmp.
-int encodeGuarded(Writer* w, FILE* file, Img* src, int quality) {
+int encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char* path) {
   if (setjmp(w->err.jump)) {
     src->status |= IMG_JPEG_LIBRARY;
     return IMG_JPEG_LIBRARY;
   }
-  encode(w, file, src, quality);
+  encode(w, file, src, quality, path);
   return 0;
 }
 
@@ -227,7 +249,7 @@ int headerSize(const char* path, bool upright, int* width, int* height, int* siz
   FileHandle file = fileOpen(path, "rb");
   if (!file) return 2;
   {
-    Reader r;  // destroyed before the file is measured
+    Reader r(path);  // destroyed before the file is measured
     if (!readHeaderGuarded(&r, file.get(), upright)) return 4;
     int w = static_cast<int>(r.cinfo.image_width);
     int h = static_cast<int>(r.cinfo.image_height);
@@ -293,20 +315,20 @@ int imgJpegReadFile(Img* dst, const char* path) {
     dst->status = IMG_JPEG_OPEN;
     return IMG_JPEG_OPEN;
   }
-  Reader reader;  // declared after the file: destroyed before it is closed
+  Reader reader(path);  // declared after the file: destroyed before it is closed
   return decodeGuarded(&reader, file.get(), dst);
 }
 
-int imgJpegWriteFile(Img* src, const char* path, int quality) {
+int imgJpegWriteFile(Img* src, const char* path, int quality, const char* messagePath) {
   if (src->status != 0) {
     src->status |= IMG_JPEG_WRITE_SOURCE;
     return IMG_JPEG_WRITE_SOURCE;
   }
-  Writer writer;
+  Writer writer(messagePath ? messagePath : path);
   FileHandle file = fileOpen(path, "wb");
   if (!file) {
     src->status |= IMG_JPEG_WRITE_CREATE;
     return IMG_JPEG_WRITE_CREATE;
   }
-  return encodeGuarded(&writer, file.get(), src, quality);
+  return encodeGuarded(&writer, file.get(), src, quality, path);
 }

@@ -1,8 +1,9 @@
 // JPEG adapter over libjpeg (6b interface): header size, decoding into an
 // Img (turned upright by its Exif orientation), encoding an Img.
 //
-// Library errors print the library's message on stderr and come back as a
-// code; warnings (corrupt data) print once and decoding goes on.
+// Every message the library prints (on stderr) starts with the file's path
+// and ": ". Library errors come back as a code; warnings (corrupt data) print
+// once and decoding goes on.
 #pragma once
 
 #include <cstddef>
@@ -36,10 +37,12 @@ int imgJpegReadFile(Img* dst, const char* path);
 // cannot be created; 0x40 after a library error while encoding (e.g. an empty
 // raster, or a write refused): its message is printed and the file at path
 // is left incomplete for the caller to remove. Each is added to src's status.
-int imgJpegWriteFile(Img* src, const char* path, int quality);
+// Library messages name messagePath when given (the file path stands for,
+// e.g. a temporary's final name), else path.
+int imgJpegWriteFile(Img* src, const char* path, int quality, const char* messagePath = nullptr);
 
-// libjpeg error exit: prints the message, jumps back to the recovery point of
-// the read or write in progress.
+// libjpeg error exit: prints the message (after the path), jumps back to the
+// recovery point of the read or write in progress.
 // REQUIRES: cinfo->err is the error record of one of this module's readers
 // or writers.
 [[noreturn]] void imgJpegErrorExit(j_common_ptr cinfo);

@@ -15,6 +15,7 @@
 #include "util/paths.h"
 #include "util/section_reader.h"
 #include "util/text_encode.h"
+#include "util/utf8.h"
 
 namespace {
 
@@ -83,6 +84,12 @@ void writeLeftEntry(FILE* out, const PictureEntry& entry, const std::string& tar
   }
 }
 
+// A UTF-8 character that a full buffer cut in two would make the whole text
+// read as ISO-8859-1.
+void dropCutCharacter(char* text, int size) {
+  if (size > 0 && strlen(text) == static_cast<size_t>(size - 1)) utf8DropCutSequence(text);
+}
+
 }  // namespace
 
 bool captionRead(char* text, int textSize, char* title, int titleSize, const char* path) {
@@ -92,6 +99,8 @@ bool captionRead(char* text, int textSize, char* title, int titleSize, const cha
   uxmlJoin(&cursor, text, textSize, whole, "", " - ", true);
   uxmlJoin(&cursor, title, titleSize, whole, "t", " - ", true);
   free(whole);
+  dropCutCharacter(text, textSize);
+  dropCutCharacter(title, titleSize);
   return true;
 }
 

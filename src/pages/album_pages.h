@@ -39,8 +39,9 @@ struct PictureEntry {
 };
 
 // Loads a caption file: the whole text as plain text into text (textSize) and
-// its "t" sections joined by " - " into title (titleSize). False, buffers
-// untouched, when the file is missing or empty.
+// its "t" sections joined by " - " into title (titleSize). A UTF-8 text cut
+// inside a character by its buffer ends before that character. False,
+// buffers untouched, when the file is missing or empty.
 bool captionRead(char* text, int textSize, char* title, int titleSize, const char* path);
 
 // The title block of the title.txt in dirPath's directory (nothing when it

@@ -38,6 +38,23 @@ std::string playlistEntry(const char* path) {
   return text;
 }
 
+bool isHtml5Video(const char* path) {
+  for (const char* ext : {".mp4", ".m4v", ".webm", ".ogv", ".mov"}) {
+    if (strEndsWithNoCase(path, ext)) return true;
+  }
+  return false;
+}
+
+// The size attributes of an .mpg or .avi player: an MPEG sequence header's
+// size code gives one of the two sizes we know, every .avi plays at 320x240.
+const char* embedSize(const char* path) {
+  if (!strEndsWithNoCase(path, ".mpg")) return " width=\"320\" height=\"240\"";
+  const MpgHeader header = mpgHeaderBytes(path);
+  if (header.byte10 == 0x03 && header.byte11 == 0x91) return " width=\"160\" height=\"158\"";
+  if (header.byte10 == 0x0E && header.byte11 == 0x3B) return " width=\"320\" height=\"286\"";
+  return "";
+}
+
 }  // namespace
 
 void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset) {
@@ -68,7 +85,8 @@ void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset) {
 }
 
 void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset) {
-  if (!strEndsWithNoCase(path, ".mpg") && !strEndsWithNoCase(path, ".avi")) return;
+  const bool html5 = isHtml5Video(path);
+  if (!html5 && !strEndsWithNoCase(path, ".mpg") && !strEndsWithNoCase(path, ".avi")) return;
   const char* relPath = path + rootOffset;
   htmlOpenLeft(pages, path, relPath);
   FileHandle& videoPage = pages.video;
@@ -80,23 +98,21 @@ void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset) {
   FILE* out = videoPage.get();
   const char* name = pathBaseName(path);
   const std::string link = linkForm(name);
-  fprintf(out,
-          "<center><table cellspacing=\"0\" cellpadding=\"8\" bgcolor=\"#ffff99\"><tr>"
-          "<td align=\"center\"><embed src=\"%s\" autostart=\"false\" "
-          "controls=\"smallconsole,playbutton,pausebutton,stopbutton\"",
-          link.c_str());
-  if (strEndsWithNoCase(path, ".mpg")) {
-    // The MPEG sequence header's size code: only the two sizes we know.
-    const MpgHeader header = mpgHeaderBytes(path);
-    if (header.byte10 == 0x03 && header.byte11 == 0x91) {
-      fputs(" width=\"160\" height=\"158\"", out);
-    } else if (header.byte10 == 0x0E && header.byte11 == 0x3B) {
-      fputs(" width=\"320\" height=\"286\"", out);
-    }
+  fputs("<center><table cellspacing=\"0\" cellpadding=\"8\" bgcolor=\"#ffff99\"><tr>"
+        "<td align=\"center\">",
+        out);
+  if (html5) {
+    // Browsers play these themselves; the width keeps a camera's full-size
+    // video inside the display frame.
+    fprintf(out, "<video src=\"%s\" controls preload=\"metadata\" width=\"320\"></video>",
+            link.c_str());
   } else {
-    fputs(" width=\"320\" height=\"240\"", out);
+    fprintf(out,
+            "<embed src=\"%s\" autostart=\"false\" "
+            "controls=\"smallconsole,playbutton,pausebutton,stopbutton\"%s>",
+            link.c_str(), embedSize(path));
   }
-  fprintf(out, "><br><a href=\"%s\"><code>%s</code></a></td></tr></table></center><p>",
+  fprintf(out, "<br><a href=\"%s\"><code>%s</code></a></td></tr></table></center><p>",
           link.c_str(), textForm(name).c_str());
 }
 

@@ -8,7 +8,8 @@
 // play list, opening what is missing. path + rootOffset is root-relative.
 void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset);
 
-// For a path ending in ".mpg" or ".avi" (any case): one player block.
+// For a path ending in ".mpg" or ".avi" (any case): one player block; for one
+// ending in ".mp4", ".m4v", ".webm", ".ogv" or ".mov": one HTML5 video block.
 void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset);
 
 struct MpgHeader {

@@ -78,7 +78,7 @@ void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName,
 }
 
 void htmlWriteTopLevel(char* pagePath, int dirLen, NameList subAlbums, int rootOffset,
-                       const char* current) {
+                       const char* current, bool titleBlock) {
   FileHandle page = fileOpen(pagePath, "wt");
   if (!page) return;
   FILE* out = page.get();
@@ -101,5 +101,6 @@ void htmlWriteTopLevel(char* pagePath, int dirLen, NameList subAlbums, int rootO
             mark ? "<font color=\"#ff0000\">" : "", text.c_str(), mark ? "</font>" : "");
   }
   fputs("</pre>\n", out);
+  if (titleBlock) htmlWriteTitleBlock(out, pagePath);
   fputs(gTemplates.topEnd, out);
 }

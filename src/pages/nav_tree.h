@@ -10,8 +10,12 @@
 void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName, int rootOffset,
                   bool titleBlock);
 
-// pagePath: the full file name of the page; its directory part is dirLen long.
-// current: the entry of subAlbums whose page it is, or null for the root's.
-// A page that cannot be created is skipped silently.
+// One one-level page of -notree, listing subAlbums: the sub-albums of the
+// page's directory (current null, links without prefix) or of its parent
+// (current: the entry of subAlbums whose page it is, links with "../").
+// pagePath: the full file name of the page; its directory part is dirLen long
+// and is all that is left of it afterwards. titleBlock: the title block of
+// the page's directory follows the list. A page that cannot be created is
+// skipped silently.
 void htmlWriteTopLevel(char* pagePath, int dirLen, NameList subAlbums, int rootOffset,
-                       const char* current);
+                       const char* current, bool titleBlock);

@@ -2,6 +2,7 @@
 #include "run/entry.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "album/picture_list.h"
 #include "base/settings.h"
@@ -9,19 +10,39 @@
 #include "run/options.h"
 #include "run/walk.h"
 
+namespace {
+
+// No album directory is named like this by accident.
+bool asksForHelp(const char* arg) {
+  return !strcmp(arg, "-h") || !strcmp(arg, "--help") || !strcmp(arg, "-help");
+}
+
+}  // namespace
+
 int quorvelMain(int argc, char** argv) {
+  // Asked before anything else: a version query writes nothing.
+  if (argc == 2 && !strcmp(argv[1], "--version")) {
+    fputs("quorvel " QUORVEL_VERSION "\n", stdout);
+    return 0;
+  }
   noticePrint();
-  if (!docWriteCv()) {
-    fputs("*** quorvel ERROR \"can't write cv.html\"\n\n", stderr);
-    return 1;
+  switch (docWriteCv()) {
+    case CvOutcome::Written:
+      break;
+    case CvOutcome::LeftAlone:
+      fputs("*** quorvel: cv.html is not quorvel's about page, left as it is\n", stderr);
+      break;
+    case CvOutcome::Failed:
+      fputs("*** quorvel ERROR \"can't write cv.html\"\n\n", stderr);
+      return 1;
   }
   optionsRead(argc, argv);
   int status = 0;
-  if (argc == 2) {
+  if (argc == 2 && !asksForHelp(argv[1])) {
     albumWalk(argv[1]);
   } else {
     fputs(kUsageText, stdout);
-    status = 2;  // a wrong command line is not a successful run
+    if (argc != 2) status = 2;  // a wrong command line is not a successful run
   }
   gPictureList.file.reset();
   return status;

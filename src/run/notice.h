@@ -14,6 +14,14 @@ void docWrite(const char* block, FILE* out);
 // The program's own coded document.
 const char* embeddedDoc();
 
-// Writes the embedded document to "cv.html" in the current directory.
-// False when the file cannot be created.
-bool docWriteCv();
+enum class CvOutcome {
+  Written,    // cv.html holds the embedded document
+  LeftAlone,  // a cv.html that is not quorvel's own is there; it was not touched
+  Failed,     // cv.html could not be created
+};
+
+// Writes the embedded document to "cv.html" in the current directory, but
+// only where no cv.html exists or the existing one is quorvel's own: it
+// carries the marker line of the embedded document, or it is byte for byte
+// the page of quorvel 1.0.0, which had no marker.
+CvOutcome docWriteCv();

@@ -1,6 +1,10 @@
 // The album walk.
 #include "run/walk.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,22 +51,30 @@ NameBlock listIn(char* path, int len, DirListMode mode) {
   return NameBlock(names);
 }
 
-// -notree: the root's page and one page per first-level album, each listing
-// the first-level albums.
-void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums) {
+// Puts the directory's file name (name + tail) after its separator at len.
+// A page near the buffer's limit has no room: false, and it is skipped like a
+// page that cannot be created.
+bool placeFileName(char* path, int len, const char* name, const char* tail) {
+  const int room = static_cast<int>(kPathSize) - len - 1;
+  int n = snprintf(path + len + 1, room, "%s%s", name, tail);
+  return n < room;
+}
+
+// -notree: a page in each sub-album listing this directory's sub-albums
+// (the current one marked), and the root's own page listing them unmarked.
+// Every sub-album's frameset frames its quorvelTop.html, at any depth.
+void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums, bool isRoot) {
   path[len + 1] = '\0';
   printf("path \"%s\" :\n", path);
-  strcpy(path + len + 1, "quorvelTop.html");
-  printf("%s\n", path);
-  htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr);
+  if (isRoot && placeFileName(path, len, "", "quorvelTop.html")) {
+    printf("%s\n", path);
+    htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr, false);
+  }
   for (const char* name : strListEach(subAlbums)) {
-    const int room = static_cast<int>(kPathSize) - len - 1;
-    int n = snprintf(path + len + 1, room, "%s%cquorvelTop.html", name, '/');
-    // A name near the buffer's limit has no room for its page: skipped like a
-    // page that cannot be created.
-    if (n >= room) continue;
+    if (!placeFileName(path, len, name, "/quorvelTop.html")) continue;
     printf("   %s\n", path);
-    htmlWriteTopLevel(path, len + static_cast<int>(strlen(name)) + 2, subAlbums, rootOffset, name);
+    htmlWriteTopLevel(path, len + static_cast<int>(strlen(name)) + 2, subAlbums, rootOffset, name,
+                      false);
   }
 }
 
@@ -81,6 +93,21 @@ void dropLeftoverTemps(char* path, int len, char* names) {
     name += size;
   }
   out[0] = out[1] = '\0';
+}
+
+// A root that is not there or cannot be listed would walk as an empty album
+// and end in success; it ends the run instead. Directories below it that
+// cannot be listed are still walked as empty.
+void refuseUnusableRoot(const char* root) {
+  struct stat st;
+  if (stat(root, &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) error("no such directory \"%s\"", root);
+    error("can't read directory \"%s\"", root);
+  }
+  if (!S_ISDIR(st.st_mode)) error("not a directory \"%s\"", root);
+  DIR* dir = opendir(root);
+  if (!dir) error("can't read directory \"%s\"", root);
+  closedir(dir);
 }
 
 // Prints the directory's heading; false when the filter leaves it out.
@@ -143,8 +170,8 @@ bool walkDirectory(char* path, int len, int rootOffset) {
   if (!strListData(subAlbums.get())) error("szz mem");
   const NameList subNames = strListNames(subAlbums.get());
 
-  if (gSettings.notree && len + 1 == rootOffset)
-    writeOneLevelPages(path, len, rootOffset, subNames);
+  const bool isRoot = len + 1 == rootOffset;
+  if (gSettings.notree && (isRoot || counts)) writeOneLevelPages(path, len, rootOffset, subNames, isRoot);
 
   DirectoryPages pages;
   walkFiles(path, len, rootOffset, pages);
@@ -156,6 +183,12 @@ bool walkDirectory(char* path, int len, int rootOffset) {
     path[len] = '/';
     path[len + 1] = '\0';
     htmlWriteTop(path, subNames, "quorvelFrameset.html", rootOffset, true);
+    // -notree writes no tree: the one-level page of the sub-albums stands in
+    // the frameset's place, so the parent's link and the album's entry exist.
+    if (gSettings.notree && placeFileName(path, len, "", "quorvelFrameset.html")) {
+      printf("%s\n", path);
+      htmlWriteTopLevel(path, len + 1, subNames, rootOffset, nullptr, true);
+    }
   }
   htmlCloseMedia(pages);
 
@@ -164,10 +197,14 @@ bool walkDirectory(char* path, int len, int rootOffset) {
 }
 
 void albumWalk(const char* root) {
+  // "" would walk "/" (a script's unset variable); the whole disk is not an
+  // album anyone asked for. "/" given as such stays allowed.
+  if (!*root) error("the album root is empty");
   char path[kPathSize];
   size_t rootLength = strlen(root);
   // Room for the separator, a one-character name, "/." and the NUL.
   if (rootLength + 5 > sizeof path) error("path too long \"%s\"", root);
+  refuseUnusableRoot(root);
   memcpy(path, root, rootLength + 1);
   printf("######## %s ########\n", root);
   walkDirectory(path, static_cast<int>(rootLength), static_cast<int>(rootLength) + 1);

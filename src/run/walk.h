@@ -3,8 +3,10 @@
 // files (MP3, video, pictures), then the directory's pages are finished.
 #pragma once
 
-// Walks root (as typed on the command line). A root too long for the path
-// buffer (with room for a separator, a name, "/." and the NUL) ends the run.
+// Walks root (as typed on the command line). A root that is empty, too long
+// for the path buffer (with room for a separator, a name, "/." and the NUL),
+// missing, not a directory or not readable ends the run before anything is
+// printed or written.
 void albumWalk(const char* root);
 
 // Walks the directory held in path (length len; its root-relative part starts

@@ -67,10 +67,10 @@ time_t fileDate(const char* path, int* year, int* month, int* day, int* hour, in
   return st.st_mtime;
 }
 
-int fileSize(const char* path) {
+long long fileSize(const char* path) {
   struct stat st;
   if (stat(path, &st) != 0) return 0;
-  return static_cast<int>(st.st_size);
+  return static_cast<long long>(st.st_size);
 }
 
 FILE* fileOpenIn(const char* dir, const char* name, const char* mode) {

@@ -17,7 +17,7 @@ time_t fileDate(const char* path, int* year = nullptr, int* month = nullptr, int
                 long long* size = nullptr);
 
 // Size in bytes from stat (symbolic links followed); 0 when unreadable.
-int fileSize(const char* path);
+long long fileSize(const char* path);
 
 // Opens dir followed directly by name (null parts count as empty); null when
 // the two lengths exceed 299 or fopen fails.

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "util/utf8.h"
+
 namespace {
 
 // The tag names a user's text may use; each gives the opening forms "<name"
@@ -157,6 +159,9 @@ const char* htmlCharText(unsigned char byte) { return tables().chars[byte].c_str
 
 void htmlWriteText(FILE* out, const char* text) {
   const Tables& t = tables();
+  // A UTF-8 text is written by character: U+00A0 to U+00FF as the table has
+  // them (so 'é' is "&eacute;" in either charset), others as "&#N;".
+  const bool utf8 = utf8HasMultibyte(text);
   const char* p = text;
   while (*p) {
     if (*p == '<' && htmlIsTag(p)) {
@@ -172,6 +177,13 @@ void htmlWriteText(FILE* out, const char* text) {
       }
     } else if (*p == '&' && (p[1] == '#' || htmlIsEntity(p))) {
       p = copyThrough(out, p, ';');
+    } else if (utf8 && static_cast<unsigned char>(*p) >= 0x80) {
+      const unsigned code = utf8Next(&p);
+      if (code >= 0xA0 && code <= 0xFF) {
+        fputs(t.chars[code].c_str(), out);
+      } else {
+        fprintf(out, "&#%u;", code);
+      }
     } else {
       fputs(t.chars[static_cast<unsigned char>(*p)].c_str(), out);
       p++;

@@ -1,6 +1,7 @@
-// HTML text writer: writes a user's ISO-8859-1 text into a page, letting
-// known tags, comments and entities pass and turning other special and
-// accented bytes into entities. Its own output passes through unchanged.
+// HTML text writer: writes a user's ISO-8859-1 or UTF-8 text into a page,
+// letting known tags, comments and entities pass and turning other special
+// and accented characters into entities. Its own output passes through
+// unchanged.
 #pragma once
 
 #include <cstdio>
@@ -10,6 +11,9 @@
 // Writes text to out: a known tag is copied up to its '>' (one is added when
 // the text ends first), a comment up to its "-->" (likewise), a "&#" or known
 // entity up to its ';' (likewise); every other byte as htmlCharText gives it.
+// A text that is UTF-8 (see utf8HasMultibyte) has each multi-byte character
+// outside those written as htmlCharText of its code point when that is
+// U+00A0 to U+00FF, else as "&#N;".
 void htmlWriteText(FILE* out, const char* text);
 
 // True when text (at a '<') begins with a known tag (any case) or with "<!".

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/limits.h"
+#include "util/utf8.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ void appendEscape(std::string* s, unsigned char c) {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The first two decimals of x/1024, cut rather than rounded.
-int hundredths(int x) { return ((x % 1024) * 1000 / 1024) / 10; }
+int hundredths(long long x) { return static_cast<int>(((x % 1024) * 1000 / 1024) / 10); }
 
 }  // namespace
 
@@ -64,24 +65,24 @@ const char* dateLabel(const char* name, bool dateLabels) {
   return label;
 }
 
-const char* sizeText(int size) {
-  // Longest text: "-2147483648 o".
+const char* sizeText(long long size) {
+  // Longest text: "-9223372036854775808 o".
   static char text[32];
-  const int n = size;
+  const long long n = size;
   if (n < 1024) {
-    snprintf(text, sizeof text, "%d o", n);
+    snprintf(text, sizeof text, "%lld o", n);
   } else if (n < 10240) {
-    snprintf(text, sizeof text, "%d,%02d Ko", n / 1024, hundredths(n));
+    snprintf(text, sizeof text, "%lld,%02d Ko", n / 1024, hundredths(n));
   } else if (n < 102400) {
-    snprintf(text, sizeof text, "%d,%d Ko", n / 1024, hundredths(n) / 10);
+    snprintf(text, sizeof text, "%lld,%d Ko", n / 1024, hundredths(n) / 10);
   } else if (n < 1048576) {
-    snprintf(text, sizeof text, "%d Ko", n / 1024);
+    snprintf(text, sizeof text, "%lld Ko", n / 1024);
   } else if (n < 10485760) {
-    snprintf(text, sizeof text, "%d,%02d Mo", n / 1048576, hundredths(n / 1024));
+    snprintf(text, sizeof text, "%lld,%02d Mo", n / 1048576, hundredths(n / 1024));
   } else if (n < 104857600) {
-    snprintf(text, sizeof text, "%d,%d Mo", n / 1048576, hundredths(n / 1024) / 10);
+    snprintf(text, sizeof text, "%lld,%d Mo", n / 1048576, hundredths(n / 1024) / 10);
   } else {
-    snprintf(text, sizeof text, "%d Mo", n / 1048576);
+    snprintf(text, sizeof text, "%lld Mo", n / 1048576);
   }
   return text;
 }
@@ -100,9 +101,12 @@ void urlEncodeM3u(FILE* out, const char* text) {
 std::string linkForm(const char* name) {
   std::string link;
   if (name == nullptr) return link;
-  for (const char* p = name; *p; p++) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (c < 0x20 || c >= 0x7F || strchr("\"#%&'<>?\\:", c) != nullptr) {
+  const size_t length = strlen(name);
+  for (size_t i = 0; i < length; i++) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    // Browsers strip spaces at both ends of an href or src value.
+    const bool endSpace = c == ' ' && (i == 0 || i == length - 1);
+    if (c < 0x20 || c >= 0x7F || endSpace || strchr("\"#%&'<>?\\:", c) != nullptr) {
       appendEscape(&link, c);
     } else {
       link.push_back(static_cast<char>(c));
@@ -114,7 +118,13 @@ std::string linkForm(const char* name) {
 std::string textForm(const char* name) {
   std::string text;
   if (name == nullptr) return text;
-  for (const char* p = name; *p; p++) {
+  // A UTF-8 name shows its characters whatever charset the page declares.
+  const bool utf8 = utf8HasMultibyte(name);
+  for (const char* p = name; *p;) {
+    if (utf8 && static_cast<unsigned char>(*p) >= 0x80) {
+      text += "&#" + std::to_string(utf8Next(&p)) + ";";
+      continue;
+    }
     switch (*p) {
       case '&': text += "&amp;"; break;
       case '<': text += "&lt;"; break;
@@ -122,6 +132,7 @@ std::string textForm(const char* name) {
       case '"': text += "&quot;"; break;
       default: text.push_back(*p); break;
     }
+    p++;
   }
   return text;
 }

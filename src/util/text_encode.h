@@ -10,7 +10,8 @@
 const char* dateLabel(const char* name, bool dateLabels);
 
 // "512 o", "1,50 Ko", "3,95 Mo": three significant digits, cut, decimal comma.
-const char* sizeText(int size);
+// Sizes are 64-bit: "3072 Mo" for 3 GiB.
+const char* sizeText(long long size);
 
 // Writes text for a play-list line: space, \ " ? & = + % #, bytes below 0x20
 // and from 0x80 up become "%xx" (lower-case hex); all else is written as is.
@@ -20,9 +21,13 @@ void urlEncodeM3u(FILE* out, const char* text);
 
 // A file or directory name as it may stand in an href or src value or in a
 // quoted script argument: bytes below 0x20, from 0x7F up, and " # % & ' < > ?
-// \ : become "%xx" (lower-case hex); everything else, space included, stays.
-// (A ':' would let "Paris: day 1/..." be read as a URL scheme.)
+// \ : become "%xx" (lower-case hex), and so does a space that is the name's
+// first or last byte; everything else, inner spaces included, stays.
+// (A ':' would let "Paris: day 1/..." be read as a URL scheme.) One name at a
+// time: callers add "../" and "/quorvelFrameset.html" around it.
 std::string linkForm(const char* name);
 
-// A name as visible page text: & < > " become &amp; &lt; &gt; &quot;.
+// A name as visible page text: & < > " become &amp; &lt; &gt; &quot;. In a
+// name that is UTF-8 (see utf8HasMultibyte) each multi-byte character becomes
+// "&#N;"; any other byte from 0x80 up stays as it is.
 std::string textForm(const char* name);

@@ -22,14 +22,16 @@ const FLAGS = [
 ];
 
 // Starts Chromium with a fresh profile. Returns { context, close }; close()
-// ends the browser and removes the profile.
-export async function launch({ width = 1280, height = 800 } = {}) {
+// ends the browser and removes the profile. mobile: lay pages out as a
+// phone does (viewport meta honoured, touch, three device pixels per CSS px).
+export async function launch({ width = 1280, height = 800, mobile = false } = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: CHROMIUM,
     headless: true,
     args: FLAGS,
     viewport: { width, height },
+    ...(mobile ? { isMobile: true, hasTouch: true, deviceScaleFactor: 3 } : {}),
     acceptDownloads: false,
   });
   return {

@@ -117,7 +117,7 @@ TEST_F(MediaAlbum, Mp3KoMoShowsEachSizeInItsRange) {
   };
   std::string items;
   for (size_t i = 0; i < cases.size(); ++i) {
-    const std::string name = "s" + std::to_string(10 + i) + ".mp3";
+    const std::string name = std::string("s").append(std::to_string(10 + i)).append(".mp3");
     file(name, "");
     // Sparse: the size is what counts, not the bytes.
     ASSERT_EQ(truncate(at(name).c_str(), cases[i].size), 0);
@@ -153,6 +153,17 @@ TEST_F(MediaAlbum, MpegHeaderChoosesThePlayerSizeAndAviPlaysAt320By240) {
   // Videos leave the display frame its empty page.
   EXPECT_EQ(page("quorvelRight.html"), expected::kRightEmpty);
   EXPECT_FALSE(fileExists(at("liste.m3u")));
+  expectLinksResolve();
+}
+
+TEST_F(MediaAlbum, Mp4PlaysInAVideoElementAmongTheOtherPlayers) {
+  file("a.avi", "RIFF");
+  file("b.mp4", "....ftypisom");
+  file("c.mpg", mpgBytes(5, 0, 0));
+  ASSERT_EQ(run({"-video"}).status, 0);
+  EXPECT_EQ(page("quorvelVideo.html"),
+            videoPage(videoBlock("a.avi", " width=\"320\" height=\"240\"", "a.avi") +
+                      expected::html5VideoBlock("b.mp4", "b.mp4") + videoBlock("c.mpg", "", "c.mpg")));
   expectLinksResolve();
 }
 

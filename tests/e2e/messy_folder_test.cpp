@@ -182,7 +182,7 @@ enum class Outcome { Shown, Skipped, Ignored };
 struct MessyFile {
   std::string name;
   Outcome outcome;
-  std::string stderrText;  // the library's words about it, if any
+  std::string stderrText;  // the library's words about it, if any, each line after the path
   Size thumbnail;          // for a shown picture: its micro and rollover size
   Size medium;             // 0 x 0: no medium picture
 };
@@ -298,7 +298,8 @@ TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) 
       out += "messy/" + withoutExtension(f.name) + ".vi.jpg\n";
       ++shownCount;
     }
-    err += f.stderrText;
+    for (size_t from = 0, to; (to = f.stderrText.find('\n', from)) != std::string::npos; from = to + 1)
+      err += "messy/" + f.name + ": " + f.stderrText.substr(from, to + 1 - from);
   }
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(walkOutput(r.out), out);
@@ -359,7 +360,7 @@ TEST_F(MessyFolder, PicturesThatCannotBeDecodedStopTheRunWithNothingHalfWritten)
        [](const std::string& p, const std::string&, const std::string&) {
          makeBadProgressionJpeg(p);
        },
-       "Invalid progressive parameters Ss=1 Se=112 Ah=0 Al=2\n"
+       "x/b.jpg: Invalid progressive parameters Ss=1 Se=112 Ah=0 Al=2\n"
        "**** ERROR quorvel : imgJpegReadFile(\"x/b.jpg\")\n"},
   };
   for (const auto& c : cases) {
@@ -379,16 +380,22 @@ TEST_F(MessyFolder, PicturesThatCannotBeDecodedStopTheRunWithNothingHalfWritten)
   }
 }
 
-// A JPEG under a .gif name is measured by the JPEG reader, so it is decoded
-// as the JPEG it is instead of ending the run in the GIF decoder.
+// A JPEG under a .gif name, in any case, is measured by the JPEG reader, so
+// it is decoded as the JPEG it is instead of ending the run in the GIF decoder.
 TEST_F(MessyFolder, JpegNamedGifIsShownAsTheJpegItIs) {
   TempDir t;
+  makeJpeg(t / "x/B.GIF", 300, 300);
   makeJpeg(t / "x/b.gif", 300, 300);
+  makeJpeg(t / "x/c.Gif", 300, 300);
   RunResult r = runQuorvel({"x", "-list:l.bat"}, t.path());
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(walkOutput(r.out), "######## x ########\n*** . ***\nx/b.vi.jpg\n");
-  EXPECT_EQ(derivedSize(t / "x/b.vi.jpg"), (Size{96, 96}));
-  EXPECT_EQ(readFile(t / "l.bat"), "copy \"x/b.gif\" \"%1\\00000.gif\"\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(walkOutput(r.out),
+            "######## x ########\n*** . ***\nx/B.vi.jpg\nx/b.vi.jpg\nx/c.vi.jpg\n");
+  EXPECT_EQ(derivedSize(t / "x/c.vi.jpg"), (Size{96, 96}));
+  EXPECT_EQ(readFile(t / "l.bat"), "copy \"x/B.GIF\" \"%1\\00000.gif\"\n"
+                                   "copy \"x/b.gif\" \"%1\\00001.gif\"\n"
+                                   "copy \"x/c.Gif\" \"%1\\00002.gif\"\n");
 }
 
 }  // namespace

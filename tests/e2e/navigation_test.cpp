@@ -23,7 +23,7 @@ using expected::kMp3Link;
 using expected::mp3Page;
 
 const std::string kNotice =
-    "quorvel 1.0.0 - static photo albums\n"
+    "quorvel " QUORVEL_VERSION " - static photo albums\n"
     "thumbnails, rollover lenses and frameset pages beside your pictures\n"
     "cv.html in the current directory tells more\n"
     "\n";
@@ -293,6 +293,43 @@ TEST_F(OneLevelAlbum, CssMakesTheCurrentAlbumAnAnchorInsteadOfALink) {
                      "class=\"lnk_other\">b</a>\n"
                      "</pre>\n",
                      withCss(expected::kTopBegin, "../")));
+  expectLinksResolve();
+}
+
+// Below the first level every album still finds its one-level page, and a
+// directory without files of its own, the root too, gets one as its frameset.
+TEST_F(NavigationAlbum, NotreeGivesEveryDepthItsOneLevelPages) {
+  writeFile(at("trip/title.txt"), "<t>Trip</t> in May");
+  mp3("trip/day1/a.mp3");
+  mp3("trip/day2/b.mp3");
+  RunResult r = run({"-mp3", "-notree"});
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kNotice +
+                       "######## photos ########\n"
+                       "*** . ***\n*** trip ***\n*** trip/day1 ***\n*** trip/day2 ***\n"
+                       "path \"photos/trip/\" :\n"
+                       "   photos/trip/day1/quorvelTop.html\n"
+                       "   photos/trip/day2/quorvelTop.html\n"
+                       "photos/trip/quorvelFrameset.html\n"
+                       "path \"photos/\" :\n"
+                       "photos/quorvelTop.html\n"
+                       "   photos/trip/quorvelTop.html\n"
+                       "photos/quorvelFrameset.html\n");
+
+  EXPECT_EQ(page("trip/day1/quorvelTop.html"),
+            treePage("<pre>"
+                     " <a href=\"../day1/quorvelFrameset.html\" target=\"_top\" name=\"ici\">"
+                     "<font color=\"#ff0000\">day1</font></a>\n"
+                     " <a href=\"../day2/quorvelFrameset.html\" target=\"_top\">day2</a>\n"
+                     "</pre>\n"));
+  EXPECT_EQ(page("trip/quorvelFrameset.html"),
+            treePage("<pre>"
+                     " <a href=\"day1/quorvelFrameset.html\" target=\"_top\">day1</a>\n"
+                     " <a href=\"day2/quorvelFrameset.html\" target=\"_top\">day2</a>\n"
+                     "</pre>\n"
+                     "<b>Trip</b><br>\n"
+                     "<font size=\"-1\">Trip in May</font><br>\n"
+                     "&nbsp;<br>\n"));
   expectLinksResolve();
 }
 

@@ -181,6 +181,7 @@ TEST_F(PicturePages, ConfiguredFramesetReplacesEveryBuiltInOne) {
                   ",*\" rows=\"40%%,*\"><!-- %d --><frame src=\"../../quorvelTop.html\">")
         << testing::PrintToString(c.options);
   }
+  expectLinksResolve();
 }
 
 TEST_F(PicturePages, PicturePageShowsCaptionThenInfoTextThenThePicture) {
@@ -204,6 +205,29 @@ TEST_F(PicturePages, PicturePageShowsCaptionThenInfoTextThenThePicture) {
                          thumb("cafe.html", 3, "cafe", kSquare) + caption("Caf&eacute;") +
                          thumb("plain.jpg", 5, "plain", kSquare),
                      {"big.vr.jpg", "cafe.vr.jpg", "plain.vr.jpg"}));
+  expectLinksResolve();
+}
+
+// Names and captions in UTF-8 show their characters in the ISO-8859-1 pages;
+// links keep the name's bytes, with the spaces at its ends escaped, since a
+// browser strips them.
+TEST_F(PicturePages, Utf8NamesAndCaptionsShowTheirCharactersAndLinksWork) {
+  const std::string dir = "Vacances d'\xc3\xa9t\xc3\xa9/";
+  jpeg(dir + " plage .jpg", 300, 300);
+  text(dir + " plage .txt", "<t>Journ\xc3\xa9" "e</t> \xc3\xa0 la mer, 5 \xe2\x82\xac");
+  ASSERT_EQ(run({}).status, 0);
+
+  const std::string label = "Vacances d'&#233;t&#233;";
+  EXPECT_NE(page("quorvelFrameset.html")
+                .find(expected::subAlbumLine(1, "Vacances d%27%c3%a9t%c3%a9", label)),
+            std::string::npos);
+  EXPECT_NE(page(dir + "quorvelTop.html").find(" <font color=\"#ff0000\">" + label + "</font>\n"),
+            std::string::npos);
+  EXPECT_NE(page(dir + "quorvelLeft.html")
+                .find(thumb("%20plage .html", 1, "%20plage ", kSquare) + caption("Journ&eacute;e")),
+            std::string::npos);
+  EXPECT_NE(page(dir + " plage .html").find("Journ&eacute;e &agrave; la mer, 5 &#8364;<br>\n"),
+            std::string::npos);
   expectLinksResolve();
 }
 
@@ -280,6 +304,7 @@ TEST_F(PicturePages, StyleSheetIsLinkedFromTheRootAndTwoLevelsDown) {
   ASSERT_EQ(run({"-css:style.css", "-notree"}).status, 0);
   EXPECT_EQ(page("quorvelFrameset.html"), withCss(kFramesetNotree, ""));
   EXPECT_EQ(page("x/y/quorvelFrameset.html"), withCss(kFramesetNotree, "../../"));
+  expectLinksResolve();
 }
 
 TEST_F(PicturePages, EmptyLeftEndSectionEndsTheLeftPageAtItsScript) {

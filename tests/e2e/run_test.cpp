@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "support/link_check.h"
 #include "support/test_support.h"
 
 namespace {
@@ -16,7 +17,7 @@ using testsupport::TempDir;
 using testsupport::writeFile;
 
 const char kNotice[] =
-    "quorvel 1.0.0 - static photo albums\n"
+    "quorvel " QUORVEL_VERSION " - static photo albums\n"
     "thumbnails, rollover lenses and frameset pages beside your pictures\n"
     "cv.html in the current directory tells more\n"
     "\n";
@@ -65,6 +66,24 @@ TEST(Run, NoArgumentsPrintsNoticeAndUsageWithStatus2) {
   EXPECT_EQ(readFile(t / "cv.html"), readFile(QUORVEL_SOURCE_DIR "/src/run/cv.html"));
 }
 
+TEST(Run, HelpAloneAfterTheOptionsPrintsUsageWithStatus0) {
+  TempDir t;
+  for (const char* help : {"-h", "--help", "-help"}) {
+    auto r = runQuorvel({"-video", help}, t.path());
+    EXPECT_EQ(r.status, 0) << help;
+    EXPECT_EQ(r.out, std::string(kNotice) + kUsage) << help;
+  }
+}
+
+TEST(Run, VersionPrintsOneLineAndWritesNothing) {
+  TempDir t;
+  auto r = runQuorvel({"--version"}, t.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "quorvel " QUORVEL_VERSION "\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(testsupport::fileExists(t / "cv.html"));
+}
+
 TEST(Run, LeftoverArgumentsPrintUsage) {
   const std::vector<std::vector<std::string>> cases = {
       {"dir", "-x"},
@@ -109,19 +128,33 @@ TEST(Run, UnloadableConfigurationIsFatalEvenBeforeUsage) {
 
 TEST(Run, CvHtmlThatCannotBeWrittenStopsEverything) {
   TempDir t;
-  testsupport::makeDirs(t / "cv.html");  // a directory cannot be opened for writing
-  auto r = runQuorvel({".", "-list:l.bat"}, t.path());
+  chmod(t.path().c_str(), 0555);  // enterable, not writable, for the unprivileged run
+  auto r = testsupport::runQuorvelUnprivileged({".", "-list:l.bat"}, t.path());
+  chmod(t.path().c_str(), 0700);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, kNotice);
   EXPECT_EQ(r.err, "*** quorvel ERROR \"can't write cv.html\"\n\n");
   EXPECT_FALSE(testsupport::fileExists(t / "l.bat"));
 }
 
-TEST(Run, CvHtmlIsRewrittenOnEveryRun) {
-  TempDir t;
-  writeFile(t / "cv.html", std::string(100000, 'x'));
-  runQuorvel({"."}, t.path());
-  EXPECT_EQ(readFile(t / "cv.html"), readFile(QUORVEL_SOURCE_DIR "/src/run/cv.html"));
+// quorvel's own page (1.0.0's had no marker yet) is rewritten; anyone else's is kept.
+TEST(Run, CvHtmlIsRewrittenOnlyWhenQuorvelWroteIt) {
+  const std::string ours = readFile(QUORVEL_SOURCE_DIR "/src/run/cv.html");
+  const std::string mine = "<html><title>My CV</title></html>\n";
+  const std::string leftAlone = "*** quorvel: cv.html is not quorvel's about page, left as it is\n";
+  const struct {
+    std::string before, after, err;
+  } cases[] = {{readFile(QUORVEL_SOURCE_DIR "/tests/data/cv-1.0.0.html"), ours, ""},
+               {ours + "<p>edited</p>\n", ours, ""},
+               {mine, mine, leftAlone}};
+  for (const auto& c : cases) {
+    TempDir t;
+    writeFile(t / "cv.html", c.before);
+    auto r = runQuorvel({}, t.path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(readFile(t / "cv.html"), c.after);
+  }
 }
 
 TEST(Walk, VisitsSubdirectoriesDepthFirstInByteOrder) {
@@ -187,6 +220,16 @@ TEST(Walk, NotreePrintsTheRootPageLinesEvenWithoutAlbums) {
                        "######## root ########\n*** . ***\n*** sub ***\n"
                        "path \"root/\" :\nroot/quorvelTop.html\n");
   EXPECT_TRUE(testsupport::fileExists(t / "root/quorvelTop.html"));
+  EXPECT_EQ(testsupport::describe(testsupport::findBrokenLinks(t / "root")), "");
+}
+
+TEST(Walk, NotreeRootPageWithoutRoomInThePathBufferIsSkipped) {
+  TempDir t;
+  const std::string root = std::string(200, 'a') + "/" + std::string(89, 'b');
+  testsupport::makeDirs(t / root);
+  auto r = runQuorvel({root, "-notree"}, t.path());
+  EXPECT_EQ(r.out,
+            kNotice + ("######## " + root + " ########\n*** . ***\npath \"" + root + "/\" :\n"));
 }
 
 TEST(Walk, RootTooLongForThePathBufferIsRefused) {
@@ -197,13 +240,28 @@ TEST(Walk, RootTooLongForThePathBufferIsRefused) {
   EXPECT_EQ(r.err, "**** ERROR quorvel : path too long \"" + longRoot + "\"\n");
 }
 
-TEST(Walk, RootThatCannotBeListedIsReportedAndWalkedAsEmpty) {
+TEST(Walk, UnusableRootIsRefusedByNameBeforeTheWalk) {
   TempDir t;
-  auto r = runQuorvel({"missing"}, t.path());
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, std::string(kNotice) +
-                       "######## missing ########\n*** . ***\n"
-                       "pb scandir missing/.\npb scandir missing/.\n");
+  writeFile(t / "file", "x");
+  testsupport::makeDirs(t / "locked");
+  chmod(t.path().c_str(), 0777);  // the unprivileged run writes cv.html here
+  chmod((t / "locked").c_str(), 0);
+  const char* cases[][2] = {{"", "the album root is empty"},
+                            {"missing", "no such directory \"missing\""},
+                            {"file", "not a directory \"file\""},
+                            {"locked", "can't read directory \"locked\""}};
+  for (const auto& [root, message] : cases) {
+    auto r = testsupport::runQuorvelUnprivileged({root}, t.path());
+    EXPECT_EQ(r.status, 1) << root;
+    EXPECT_EQ(r.out + r.err, kNotice + std::string("**** ERROR quorvel : ") + message + "\n");
+  }
+  chmod((t / "locked").c_str(), 0700);
+}
+
+TEST(Walk, SlashIsARootLikeAnyOther) {
+  TempDir t;
+  auto r = runQuorvel({"/", "-filter:nothing"}, t.path());  // the filter stops at the root
+  EXPECT_EQ(r.out, std::string(kNotice) + "######## / ########\n");
 }
 
 }  // namespace

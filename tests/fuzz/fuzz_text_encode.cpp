@@ -47,7 +47,7 @@ std::string m3uForm(const char* text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   const bool dateLabels = in.ConsumeBool();
-  const int byteCount = in.ConsumeIntegral<int>();
+  const long long byteCount = in.ConsumeIntegral<long long>();
   const std::string input = in.ConsumeRemainingBytesAsString();
   const char* name = input.c_str();
   const size_t length = strlen(name);
@@ -75,6 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (unsigned char c : link) {
     if (c < 0x20 || c >= 0x7F || strchr("\"#&'<>?\\", c)) abort();
   }
+  // A browser would strip a space at either end.
+  if (!link.empty() && (link.front() == ' ' || link.back() == ' ')) abort();
 
   const std::string text = textForm(name);
   if (text.find_first_of("<>\"") != std::string::npos) abort();

@@ -105,6 +105,22 @@ TEST_F(AlbumPages, CaptionOfAnyLengthIsCutToItsBuffers) {
   EXPECT_EQ(std::string(149, 't'), title);
 }
 
+// A UTF-8 character cut by the buffer's end goes; an ISO-8859-1 text that
+// merely looks cut keeps its last byte.
+TEST_F(AlbumPages, CaptionCutInsideAUtf8CharacterEndsBeforeIt) {
+  const std::string e = "\xc3\xa9";
+  writeFile(root_ + "/u.txt", "<t>" + e + std::string(146, 't') + e + "</t>" +
+                                  std::string(1348, 'x') + e + "zz");
+  char text[1500], title[150];
+  ASSERT_TRUE(captionRead(text, 1500, title, 150, (root_ + "/u.txt").c_str()));
+  EXPECT_EQ(e + std::string(146, 't'), title);
+  EXPECT_EQ(e + std::string(146, 't') + e + std::string(1348, 'x'), text);
+
+  writeFile(root_ + "/i.txt", "\xe9" + std::string(1497, 'x') + "\xe9\xe9");
+  ASSERT_TRUE(captionRead(text, 1500, title, 150, (root_ + "/i.txt").c_str()));
+  EXPECT_EQ("\xe9" + std::string(1497, 'x') + "\xe9", text);
+}
+
 TEST_F(AlbumPages, TitleBlockShowsTitleTextAndSpacer) {
   EXPECT_EQ("<b>Trip</b><br>\n<font size=\"-1\">Trip in summer</font><br>\n&nbsp;<br>\n",
             titleBlock("<t>Trip</t> in summer"));

@@ -72,6 +72,14 @@ inline std::string videoBlock(const std::string& link, const std::string& size,
          "</code></a></td></tr></table></center><p>";
 }
 
+// One HTML5 video block of the video page.
+inline std::string html5VideoBlock(const std::string& link, const std::string& text) {
+  return "<center><table cellspacing=\"0\" cellpadding=\"8\" bgcolor=\"#ffff99\"><tr>"
+         "<td align=\"center\"><video src=\"" +
+         link + "\" controls preload=\"metadata\" width=\"320\"></video><br><a href=\"" + link +
+         "\"><code>" + text + "</code></a></td></tr></table></center><p>";
+}
+
 // The frameset pages as written with a left width of 150.
 inline const std::string kFramesetDefault150 =
     kHead +
@@ -119,6 +127,13 @@ inline std::string leftEntry(const std::string& target, int index, const std::st
   return "<a href=\"" + target + "\" target=\"right\" onMouseOver=\"return _1('i" + n + "','" + vr +
          "','" + vi + "','zoom...');\" onMouseOut=\"return _2();\"><img name=\"i" + n +
          "\" src=\"" + vi + "\"" + size + " border=\"0\" vspace=\"1\"></a><br>\n";
+}
+
+// A tree page's line for a sub-album, indent spaces deep, with its link and
+// visible label.
+inline std::string subAlbumLine(int indent, const std::string& link, const std::string& label) {
+  return std::string(indent, ' ') + "<a href=\"" + link +
+         "/quorvelFrameset.html\" target=\"_top\">" + label + "</a>\n";
 }
 
 // The script closing a Left page, preloading the given rollover names.

@@ -163,6 +163,17 @@ TEST_F(MediaPages, VideoSizesFromTheMpegHeader) {
             page("quorvelVideo.html"));
 }
 
+TEST_F(MediaPages, BrowserFormatsGetAVideoElementInAnyCase) {
+  for (const char* name : {"a.mp4", "b.M4V", "c.webm", "d.OGV", "e.Mov", "f.mp4.txt"}) {
+    video(name, "");
+  }
+  std::string blocks;
+  for (const char* name : {"a.mp4", "b.M4V", "c.webm", "d.OGV", "e.Mov"}) {
+    blocks += expected::html5VideoBlock(name, name);
+  }
+  EXPECT_EQ(expected::kVideoBegin + blocks, page("quorvelVideo.html"));
+}
+
 TEST_F(MediaPages, VideoNamesAreEscaped) {
   video("it's #1.avi", "");
   video("a&b<c>.avi", "");

@@ -54,7 +54,7 @@ class NavTree : public ::testing::Test {
     testsupport::makeDirs(dir);
     std::string pagePath = dir + "quorvelTop.html";
     htmlWriteTopLevel(pagePath.data(), static_cast<int>(dir.size()), subAlbums.data(),
-                      rootOffset(), entry);
+                      rootOffset(), entry, false);
     EXPECT_EQ(dir, pagePath.c_str());
     return readFile(dir + "quorvelTop.html");
   }
@@ -183,7 +183,7 @@ TEST_F(NavTree, OneLevelPageThatCannotBeCreatedIsSkipped) {
   std::string pagePath = dir_ / "missing/quorvelTop.html";
   const std::string list = names("a");
   htmlWriteTopLevel(pagePath.data(), static_cast<int>(pagePath.size()) - 15, list.data(),
-                    rootOffset(), nullptr);
+                    rootOffset(), nullptr, false);
   EXPECT_FALSE(fileExists(pagePath));
 }
 

@@ -77,6 +77,14 @@ void mouseOverNames(const std::string& html, std::vector<std::string>& out) {
   }
 }
 
+// What a browser resolves: a URL loses the ASCII whitespace at both ends.
+std::string stripped(const std::string& link) {
+  const char* space = " \t\n\f\r";
+  const size_t start = link.find_first_not_of(space);
+  if (start == std::string::npos) return "";
+  return link.substr(start, link.find_last_not_of(space) - start + 1);
+}
+
 bool exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
@@ -119,7 +127,8 @@ std::vector<BrokenLink> findBrokenLinks(const std::string& root) {
     }
     for (const auto& link : links) {
       if (isExternal(link)) continue;
-      std::string target = link.substr(0, link.find('#'));
+      std::string target = stripped(link);
+      target = target.substr(0, target.find('#'));
       if (target.empty()) continue;
       if (!exists(dir + percentDecode(target))) broken.push_back({path, link});
     }

@@ -12,7 +12,8 @@ struct BrokenLink {
   std::string target;  // the link as written
 };
 
-// The links under root that lead nowhere. Percent escapes are decoded;
+// The links under root that lead nowhere. As in a browser, whitespace at
+// both ends of a link is dropped; then percent escapes are decoded;
 // fragments are dropped; external targets (a scheme, "//", an absolute path)
 // are not followed.
 std::vector<BrokenLink> findBrokenLinks(const std::string& root);

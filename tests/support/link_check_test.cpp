@@ -35,13 +35,15 @@ TEST(LinkCheck, ReportsABrokenLinkAndAMissingThumbnail) {
   TempDir t;
   writeFile(t / "quorvelLeft.html",
             "<a href=\"gone.html\" onMouseOver=\"return _1('i1','p.vr.jpg','p.vi.jpg','zoom...');\">"
-            "<img src=\"p.vi.jpg\"></a>");
+            "<img src=\"p.vi.jpg\"></a><img src=\" lead.jpg\">");
   writeFile(t / "p.vr.jpg", "j");
+  writeFile(t / " lead.jpg", "j");  // a browser asks for "lead.jpg"
   auto broken = findBrokenLinks(t.path());
-  ASSERT_EQ(broken.size(), 3u) << testsupport::describe(broken);
+  ASSERT_EQ(broken.size(), 4u) << testsupport::describe(broken);
   EXPECT_EQ(broken[0].target, "gone.html");
   EXPECT_EQ(broken[1].target, "p.vi.jpg");
-  EXPECT_EQ(broken[2].target, "p.vi.jpg");
+  EXPECT_EQ(broken[2].target, " lead.jpg");
+  EXPECT_EQ(broken[3].target, "p.vi.jpg");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "util/files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,6 +95,14 @@ TEST(FileSize, ReportsBytesAndZeroWhenMissing) {
   testsupport::writeFile(dir / "f.mp3", std::string(1234, 'x'));
   EXPECT_EQ(fileSize((dir / "f.mp3").c_str()), 1234);
   EXPECT_EQ(fileSize((dir / "missing.mp3").c_str()), 0);
+
+  // 3 GiB without writing it: a sparse file.
+  const std::string big = dir / "big.mp3";
+  const int fd = open(big.c_str(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 3221225472LL), 0);
+  close(fd);
+  EXPECT_EQ(fileSize(big.c_str()), 3221225472LL);
 }
 
 class FileLoad : public ::testing::Test {

@@ -123,6 +123,23 @@ TEST(HtmlWriteText, Cases) {
   for (const auto& c : cases) EXPECT_EQ(written(c.text), c.html) << c.text;
 }
 
+// A UTF-8 text gets the same entities as its ISO-8859-1 twin where the
+// table names the character; markup and references pass as they are.
+TEST(HtmlWriteText, Utf8TextIsWrittenByCharacter) {
+  const struct {
+    const char* text;
+    const char* html;
+  } cases[] = {
+      {"Journ\xc3\xa9" "e d'\xc3\xa9t\xc3\xa9", "Journ&eacute;e d'&eacute;t&eacute;"},
+      {"Journ\xe9" "e d'\xe9t\xe9", "Journ&eacute;e d'&eacute;t&eacute;"},
+      {"\xe2\x82\xac 5\xc2\xa0\xc2\xa1 \xc2\x80", "&#8364; 5&nbsp;&#161; &#128;"},
+      {"<a href=\"\xc3\xa9\">\xc3\xa9</a> <!-- \xc3\xa9 --> &#233; &eacute; & \"",
+       "<a href=\"\xc3\xa9\">&eacute;</a> <!-- \xc3\xa9 --> &#233; &eacute; &amp; &quot;"},
+      {"\xc3\xa9\xe9", "&Atilde;&copy;&eacute;"},  // ill-formed: byte by byte
+  };
+  for (const auto& c : cases) EXPECT_EQ(written(c.text), c.html) << c.text;
+}
+
 TEST(HtmlWriteText, OwnOutputPassesUnchanged) {
   std::string all;
   for (int b = 1; b < 256; b++) all.push_back(static_cast<char>(b));

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -53,7 +56,7 @@ TEST(DateLabel, LongestAcceptedNameFitsAndLongerStaysUnchanged) {
 
 TEST(SizeText, KeepsThreeDigitsCutNotRounded) {
   const struct {
-    int size;
+    long long size;
     const char* text;
   } cases[] = {
       {0, "0 o"},
@@ -76,6 +79,7 @@ TEST(SizeText, KeepsThreeDigitsCutNotRounded) {
       {104857599, "99,9 Mo"},
       {104857600, "100 Mo"},
       {2147483647, "2047 Mo"},
+      {3221225472, "3072 Mo"},  // past 32 bits
   };
   for (const auto& c : cases) EXPECT_STREQ(sizeText(c.size), c.text) << c.size;
 }
@@ -100,7 +104,24 @@ TEST(LinkForm, EscapesWhatWouldBreakAnAttributeOrLink) {
   EXPECT_EQ(linkForm(""), "");
 }
 
+// Browsers strip spaces at both ends of an href or src value.
+TEST(LinkForm, SpaceAtEitherEndIsEscapedInnerSpacesStay) {
+  EXPECT_EQ(linkForm(" beach .jpg"), "%20beach .jpg");
+  EXPECT_EQ(linkForm("beach "), "beach%20");
+  EXPECT_EQ(linkForm("  x  "), "%20 x %20");
+  EXPECT_EQ(linkForm(" "), "%20");
+}
+
 TEST(TextForm, EscapesMarkupCharactersOnly) {
   EXPECT_EQ(textForm("a&b<c>\"d\" '\xe9'"), "a&amp;b&lt;c&gt;&quot;d&quot; '\xe9'");
   EXPECT_EQ(textForm(""), "");
+}
+
+// UTF-8 names show their characters; ISO-8859-1 and ill-formed names keep
+// their bytes, as the page's charset reads them.
+TEST(TextForm, Utf8NameShowsItsCharactersAsReferences) {
+  EXPECT_EQ(textForm("Vacances d'\xc3\xa9t\xc3\xa9 & \xe2\x82\xac\xf0\x9f\x98\x80"),
+            "Vacances d'&#233;t&#233; &amp; &#8364;&#128512;");
+  EXPECT_EQ(textForm("Vacances d'\xe9t\xe9"), "Vacances d'\xe9t\xe9");
+  EXPECT_EQ(textForm("\xc3\xa9t\xe9"), "\xc3\xa9t\xe9");
 }

@@ -1,0 +1,92 @@
+// UTF-8 well-formedness and decoding, shared by the writers of names and of
+// captions so that both read a text the same way.
+#include "util/utf8.h"
+
+#include <cstring>
+
+namespace {
+
+// Length (1 to 4) of the well-formed sequence at p, or 0 when it is
+// ill-formed; *cut tells an ill-formed one that is only short of bytes
+// because the text ends. Never reads past the text's NUL.
+int sequenceLength(const unsigned char* p, bool* cut) {
+  *cut = false;
+  const unsigned char lead = p[0];
+  if (lead < 0x80) return 1;
+  int length;
+  unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // overlong below U+0800
+    if (lead == 0xED) high = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;   // overlong below U+10000
+    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+  } else {
+    return 0;
+  }
+  for (int i = 1; i < length; i++) {
+    if (p[i] == 0) {
+      *cut = true;
+      return 0;
+    }
+    if (p[i] < low || p[i] > high) return 0;
+    low = 0x80;
+    high = 0xBF;
+  }
+  return length;
+}
+
+}  // namespace
+
+bool utf8HasMultibyte(const char* text) {
+  bool multibyte = false;
+  bool cut;
+  for (auto p = reinterpret_cast<const unsigned char*>(text); *p;) {
+    const int length = sequenceLength(p, &cut);
+    if (length == 0) return false;
+    multibyte |= length > 1;
+    p += length;
+  }
+  return multibyte;
+}
+
+unsigned utf8Next(const char** p) {
+  auto s = reinterpret_cast<const unsigned char*>(*p);
+  unsigned code;
+  int length;
+  if (s[0] < 0x80) {
+    code = s[0];
+    length = 1;
+  } else if (s[0] < 0xE0) {
+    code = s[0] & 0x1F;
+    length = 2;
+  } else if (s[0] < 0xF0) {
+    code = s[0] & 0x0F;
+    length = 3;
+  } else {
+    code = s[0] & 0x07;
+    length = 4;
+  }
+  for (int i = 1; i < length; i++) code = (code << 6) | (s[i] & 0x3F);
+  *p += length;
+  return code;
+}
+
+void utf8DropCutSequence(char* text) {
+  const size_t length = strlen(text);
+  // The last sequence begins at most three continuation bytes from the end.
+  size_t start = length;
+  while (start > 0 && length - start < 3 && (text[start - 1] & 0xC0) == 0x80) start--;
+  if (start == 0) return;
+  start--;
+  bool cut;
+  if (sequenceLength(reinterpret_cast<const unsigned char*>(text + start), &cut) != 0 || !cut)
+    return;
+  const char lead = text[start];
+  text[start] = '\0';
+  if (!utf8HasMultibyte(text)) text[start] = lead;
+}

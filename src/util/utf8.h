@@ -1,0 +1,18 @@
+// UTF-8 in visible text. Names and texts are byte strings in either
+// ISO-8859-1 or UTF-8; a text is read as UTF-8 only when it is well-formed
+// UTF-8 and holds at least one multi-byte sequence, which ISO-8859-1 text
+// almost never is. Everything else keeps its byte-for-byte treatment.
+#pragma once
+
+// True when text is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF) holding at least one multi-byte sequence.
+bool utf8HasMultibyte(const char* text);
+
+// The code point of the sequence at *p, moving *p past it. *p must stand at
+// the start of a sequence of a text for which utf8HasMultibyte holds.
+unsigned utf8Next(const char** p);
+
+// For a text that a byte limit may have cut: when it ends in an incomplete
+// sequence and the text before that sequence passes utf8HasMultibyte, ends
+// the text there. Anything else (ISO-8859-1 text above all) is left whole.
+void utf8DropCutSequence(char* text);
