@@ -4,12 +4,26 @@
 // Names are byte strings: every JS string here holds one byte per character
 // (Latin-1), so 'caf\xE9' is an ISO-8859-1 name and 'caf\xC3\xA9' the same
 // word in UTF-8 bytes. The pages declare ISO-8859-1, so a browser shows each
-// byte as its Latin-1 letter: the visible text of a name is the string itself.
+// byte as its Latin-1 letter, except where quorvel writes a UTF-8 name's
+// characters as references: shownName gives the visible text of a name.
 
 import fs from 'node:fs';
 import path from 'node:path';
 
 export const bytes = (s) => Buffer.from(s, 'latin1');
+
+// The pages show a name that is well-formed UTF-8 holding a multi-byte
+// character by its characters (written as references); any other name byte
+// by byte, as its Latin-1 letters.
+export function shownName(s) {
+  const b = bytes(s);
+  if (!b.some((c) => c >= 0x80)) return s;
+  try {
+    return new TextDecoder('utf-8', { fatal: true }).decode(b);
+  } catch {
+    return s;
+  }
+}
 
 // Pictures come from the bundled samples: real JPEGs of several sizes, a GIF,
 // an MP3 file and an MPEG video.
