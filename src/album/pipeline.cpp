@@ -98,7 +98,7 @@ std::string decodeReason(int status, int openErrno) {
   else if (status & (IMG_JPEG_ALLOC | IMG_GIF_ALLOC))
     reason = "out of memory";
   else if (status & IMG_JPEG_OPEN)
-    reason = strerror(openErrno);
+    reason = openErrno ? strerror(openErrno) : "cannot be opened";
   else if (status & IMG_GIF_READ)
     reason = "cannot be opened or decoded";
   return reason.empty() ? reason : ": " + reason;

@@ -29,8 +29,8 @@ enum ProbeCode : int {
 // success: kind IMG_KIND_JPEG or IMG_KIND_GIF; size in bytes.
 // Every failure but PROBE_OPEN passes its message and name through reporter
 // (if any).
-[[nodiscard]] ProbeCode imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter, int* width,
-                   int* height, int* kind, int* size);
+[[nodiscard]] ProbeCode imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter,
+                                       int* width, int* height, int* kind, int* size);
 
 // True when buf holds a JFIF, Exif or bare (FF D8 FF DB) JPEG whose marker
 // chain reaches a C0 or C2 frame header; then sets width and height.

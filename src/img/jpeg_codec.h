@@ -28,7 +28,8 @@ enum JpegSizeCode : int {
 
 // As imgJpegGetSize, but width and height are those of the upright picture
 // (swapped for Exif orientations 5 to 8), i.e. the size imgJpegReadFile gives.
-[[nodiscard]] JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height, int* size);
+[[nodiscard]] JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height,
+                                                 int* size);
 
 // Decodes path at full size into dst, turned upright by its Exif orientation.
 // Greyscale files give equal channels; CMYK and YCCK files are converted to
@@ -48,7 +49,8 @@ enum JpegSizeCode : int {
 // is left incomplete for the caller to remove. Each is added to src's status.
 // Library messages name messagePath when given (the file path stands for,
 // e.g. a temporary's final name), else path.
-[[nodiscard]] ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality, const char* messagePath = nullptr);
+[[nodiscard]] ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality,
+                                         const char* messagePath = nullptr);
 
 // libjpeg error exit: prints the message (after the path), jumps back to the
 // recovery point of the read or write in progress.

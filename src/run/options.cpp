@@ -72,7 +72,11 @@ constexpr int kMaxBoxSide = 65535;
 
 enum class Scan { Ok, NoDigits, OutOfRange };
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+// White space as the C locale has it: option texts are bytes, read alike
+// whatever the user's locale.
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // One integer as atoi and sscanf's %d take it: white space, an optional
 // sign, digits; p ends after the digits. Unlike them, a value past int is

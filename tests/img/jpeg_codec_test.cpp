@@ -291,8 +291,7 @@ std::string progressiveWithScans(const std::string& path, int scans) {
   const size_t last = bytes.rfind("\xFF\xDA");
   const size_t end = bytes.rfind("\xFF\xD9");
   int have = 0;
-  for (size_t at = bytes.find("\xFF\xDA"); at != std::string::npos; at = bytes.find("\xFF\xDA", at + 2))
-    ++have;
+  for (size_t at = 0; (at = bytes.find("\xFF\xDA", at)) != std::string::npos; at += 2) ++have;
   std::string repeated;
   for (int i = have; i < scans; ++i) repeated += bytes.substr(last, end - last);
   bytes.insert(end, repeated);
@@ -302,11 +301,12 @@ std::string progressiveWithScans(const std::string& path, int scans) {
 
 TEST(JpegCodec, ProgressiveFileOfTooManyScansFailsLikeADamagedOne) {
   TempDir dir;
+  const std::string most = progressiveWithScans(dir / "a.jpg", kMaxJpegScans);
+  const std::string tooMany = progressiveWithScans(dir / "b.jpg", kMaxJpegScans + 1);
   OwnedImg img;
-  EXPECT_EQ(imgJpegReadFile(&img.img, progressiveWithScans(dir / "a.jpg", kMaxJpegScans).c_str()), IMG_OK);
+  EXPECT_EQ(imgJpegReadFile(&img.img, most.c_str()), IMG_OK);
   OwnedImg over;
-  EXPECT_EQ(imgJpegReadFile(&over.img, progressiveWithScans(dir / "b.jpg", kMaxJpegScans + 1).c_str()),
-            IMG_JPEG_SCANS);
+  EXPECT_EQ(imgJpegReadFile(&over.img, tooMany.c_str()), IMG_JPEG_SCANS);
   EXPECT_EQ(over.img.rows, nullptr);
 }
 
