@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,16 +87,44 @@ void encode(OwnedImg& out, const char* target) {
   }
 }
 
+// What a failed decode says after the decoder's name. A library error has
+// already printed its own reason on the line before.
+std::string decodeReason(int status, int openErrno) {
+  std::string reason;
+  if (status & (IMG_JPEG_TOO_LARGE | IMG_GIF_TOO_LARGE))
+    reason = "picture too large";
+  else if (status & IMG_JPEG_SCANS)
+    reason = "more than " + std::to_string(kMaxJpegScans) + " scans";
+  else if (status & (IMG_JPEG_ALLOC | IMG_GIF_ALLOC))
+    reason = "out of memory";
+  else if (status & IMG_JPEG_OPEN)
+    reason = openErrno ? strerror(openErrno) : "cannot be opened";
+  else if (status & IMG_GIF_READ)
+    reason = "cannot be opened or decoded";
+  return reason.empty() ? reason : ": " + reason;
+}
+
+// Decodes path into working. A picture that fails here (damaged after a good
+// header, or gone or replaced since its header was read) costs its own place
+// in the album only: it is reported and the walk goes on.
+bool decodePicture(OwnedImg& working, const char* path, bool gif) {
+  errno = 0;
+  const int status =
+      gif ? imgGifReadFile(&working.img, path) : imgJpegReadFile(&working.img, path);
+  if (status == IMG_OK) return true;
+  const int openErrno = errno;
+  report("%s(\"%s\")%s", gif ? "imgGifReadFile" : "imgJpegReadFile", path,
+         decodeReason(status, openErrno).c_str());
+  return false;
+}
+
 // Medium (when wanted), rollover and micro picture of path, in that order;
 // the micro picture last, as it stands for the whole set being complete.
-void makeDerivedFiles(const char* path, bool gif, const char* mediumName,
+// False, with nothing written, when path cannot be decoded.
+bool makeDerivedFiles(const char* path, bool gif, const char* mediumName,
                       const char* rolloverName, const char* microName) {
   OwnedImg working, lens, out;
-  if (gif) {
-    if (imgGifReadFile(&working.img, path) != 0) error("imgGifReadFile(\"%s\")", path);
-  } else {
-    if (imgJpegReadFile(&working.img, path) != 0) error("imgJpegReadFile(\"%s\")", path);
-  }
+  if (!decodePicture(working, path, gif)) return false;
 
   if (mediumName) {
     if (imgResize(&out.img, gSettings.mw, gSettings.mh, &working.img, false) != 0)
@@ -120,6 +149,7 @@ void makeDerivedFiles(const char* path, bool gif, const char* mediumName,
 
   makeThumbnail(out, working.img, boxWidth, boxHeight, path);
   encode(out, microName);
+  return true;
 }
 
 // A captioned picture named like one of the album's own pages (a
@@ -153,6 +183,11 @@ bool isShownPicture(const char* path, bool* gifData, bool* medium) {
   if (!pictureSize(path, gif, &width, &height, gifData)) return false;
   if (height <= gSettings.ih || width <= gSettings.iw) return false;
   if (isDerivedName(path)) return false;
+  // A few bytes can claim gigapixels; refused before anything is decoded.
+  if (static_cast<long long>(width) * height > kMaxPicturePixels) {
+    report("picture too large \"%s\" (%d x %d)", path, width, height);
+    return false;
+  }
   pictureListAdd(path, gif);
   *medium = width > gSettings.mw || height > gSettings.mh;
   return true;
@@ -170,8 +205,9 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   const std::string rolloverName = pathRolloverName(path);
   if (gSettings.force || fileDate(path) > fileDate(microName.c_str())) {
     printf("%s\n", microName.c_str());
-    makeDerivedFiles(path, gifData, medium ? mediumName.c_str() : nullptr, rolloverName.c_str(),
-                     microName.c_str());
+    if (!makeDerivedFiles(path, gifData, medium ? mediumName.c_str() : nullptr,
+                          rolloverName.c_str(), microName.c_str()))
+      return;
   }
 
   const char* relPath = path + rootOffset;

@@ -11,8 +11,11 @@
 // -ih: (Exif-rotated JPEGs measured upright) and derived files. Otherwise
 // writes the -list: line, remakes the derived files when pic.vi.jpg is older
 // than path (or -force; prints its name on stdout), and adds the picture's
-// entry to pages (opening the Left page first). Any failure while making the
-// files ends the run through error().
+// entry to pages (opening the Left page first). A picture whose header
+// claims more than kMaxPicturePixels, or that cannot be decoded, is reported
+// (report()) and left out: no derived files, no entry; its -list: line stays
+// when it was written. Any other failure while making the files ends the run
+// through error().
 void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index);
 
 // The page entry of a picture whose derived files exist: their names and

@@ -1,4 +1,4 @@
-// Fatal reporter and allocate-or-stop helpers.
+// Fatal and reported failures, and allocate-or-stop helpers.
 #include "base/fatal.h"
 
 #include <cstdarg>
@@ -6,16 +6,38 @@
 #include <cstdlib>
 #include <cstring>
 
-void error(const char* format, ...) {
+namespace {
+
+int gReported = 0;
+
+// One line, the same for fatal and reported failures, so that scripts that
+// look for it find both.
+void writeLine(const char* format, va_list args) {
   fputs("**** ERROR quorvel : ", stderr);
+  vfprintf(stderr, format, args);
+  fputc('\n', stderr);
+}
+
+}  // namespace
+
+void error(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  vfprintf(stderr, format, args);
+  writeLine(format, args);
   va_end(args);
-  fputc('\n', stderr);
   // A failure must not look like success to a script that runs us.
   exit(1);
 }
+
+void report(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  writeLine(format, args);
+  va_end(args);
+  ++gReported;
+}
+
+int reportedFailures() { return gReported; }
 
 void* alloc(size_t size) {
   void* block = malloc(size);

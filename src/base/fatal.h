@@ -1,4 +1,5 @@
-// Fatal errors and memory: the three services every module may call.
+// Fatal errors, reported failures and memory: the services every module
+// above the pure layers may call.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,14 @@
 // standard error and ends the process with exit status 1. Files already
 // written stay as they are. Never returns.
 [[noreturn]] void error(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Writes the same line as error() but returns and counts it: for a failure
+// that costs one file of the album, not the album. The run goes on and ends
+// with status 1 (reportedFailures() tells the entry).
+void report(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// How many failures report() has written so far.
+int reportedFailures();
 
 // malloc that never returns null: an exhausted heap ends the run with "mem".
 // The caller releases the block with free().

@@ -30,3 +30,13 @@ constexpr int kCaptionTitleSize = 150;
 // 1499, so anything past 1496 may already be cut).
 constexpr int kSectionBufferSize = 1500;
 constexpr size_t kSectionMaxLength = 1496;
+
+// Largest picture decoded, in pixels, as its header claims it: 250 megapixels
+// (750 MB of raster), well past any camera's photo. A few hundred bytes can
+// claim 26000 x 26000 and cost gigabytes and many seconds; such a picture is
+// refused before anything is allocated.
+constexpr long long kMaxPicturePixels = 250'000'000;
+
+// Most scans decoded from one progressive JPEG. Real files have about ten;
+// thousands of empty scans only make the decode crawl.
+constexpr int kMaxJpegScans = 1000;

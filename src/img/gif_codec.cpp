@@ -3,8 +3,11 @@
 
 #include <gd.h>
 
+#include <cstdio>
 #include <memory>
 
+#include "base/limits.h"
+#include "img/header_probe.h"
 #include "util/file_handle.h"
 
 namespace {
@@ -21,6 +24,18 @@ void rasterSize(void* user, int width, int height) {
 
 void rasterEnd(void*) {}
 
+// gd allocates the image the GIF describes before it reads a pixel, and
+// keeps each image within the logical screen: a screen past the limit is
+// refused from its first bytes, so a 35-byte file cannot cost gigabytes.
+bool screenTooLarge(FILE* file) {
+  unsigned char head[10];
+  const size_t got = fread(head, 1, sizeof head, file);
+  rewind(file);
+  int width, height;
+  return imgsizeGetGifSize(head, static_cast<long>(got), &width, &height) &&
+         static_cast<long long>(width) * height > kMaxPicturePixels;
+}
+
 void rasterPixel(void* user, int x, int y, int red, int green, int blue) {
   Img* dst = static_cast<Img*>(user);
   if (dst->status != 0) return;  // no raster to store into
@@ -32,14 +47,16 @@ void rasterPixel(void* user, int x, int y, int red, int green, int blue) {
 
 }  // namespace
 
-int imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn, GifPixelFn pixelFn, void* user) {
+GifLoadCode imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn, GifPixelFn pixelFn,
+                       void* user) {
   GdImageHandle image;
   {
     FileHandle file = fileOpen(path, "rb");
-    if (!file) return 1;
+    if (!file) return GIF_LOAD_OPEN;
+    if (screenTooLarge(file.get())) return GIF_LOAD_TOO_LARGE;
     image.reset(gdImageCreateFromGif(file.get()));
   }  // closed as soon as gd is done with it
-  if (!image) return 2;
+  if (!image) return GIF_LOAD_DECODE;
 
   gdImage* im = image.get();
   const int width = gdImageSX(im);
@@ -52,13 +69,21 @@ int imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn, GifPixelFn pi
     }
   }
   endFn(user);
-  return 0;
+  return GIF_LOAD_OK;
 }
 
-int imgGifReadFile(Img* dst, const char* path) {
-  if (imgGifLoad(path, rasterSize, rasterEnd, rasterPixel, dst) != 0) {
-    dst->status |= IMG_GIF_READ;
-    return IMG_GIF_READ;
+ImgStatus imgGifReadFile(Img* dst, const char* path) {
+  switch (imgGifLoad(path, rasterSize, rasterEnd, rasterPixel, dst)) {
+    case GIF_LOAD_OK:
+      // rasterSize recorded a failed allocation; no pixel was stored.
+      return dst->status & IMG_GIF_ALLOC ? IMG_GIF_ALLOC : IMG_OK;
+    case GIF_LOAD_TOO_LARGE:
+      dst->status |= IMG_GIF_TOO_LARGE;
+      return IMG_GIF_TOO_LARGE;
+    case GIF_LOAD_OPEN:
+    case GIF_LOAD_DECODE:
+      break;
   }
-  return 0;
+  dst->status |= IMG_GIF_READ;
+  return IMG_GIF_READ;
 }

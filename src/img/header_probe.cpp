@@ -37,7 +37,7 @@ bool hasSignature(const unsigned char* buf, unsigned char app, const char* id) {
          memcmp(buf + 6, id, 5) == 0;
 }
 
-int fail(ProbeReporter reporter, const char* format, const char* name, int code) {
+ProbeCode fail(ProbeReporter reporter, const char* format, const char* name, ProbeCode code) {
   if (reporter) reporter(format, name);
   return code;
 }
@@ -74,10 +74,10 @@ bool imgsizeGetJpgSize(const unsigned char* buf, long length, int* width, int* h
   return false;
 }
 
-int imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter, int* width,
+ProbeCode imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter, int* width,
                    int* height, int* kind, int* size) {
   const std::string base = std::string(prefix ? prefix : "") + name;
-  if (base.size() + 4 > kPathLimit) return fail(reporter, "image imgName \"%s\" too long", name, 1);
+  if (base.size() + 4 > kPathLimit) return fail(reporter, "image imgName \"%s\" too long", name, PROBE_NAME_TOO_LONG);
 
   const std::string nameText = name;
   Kind found = kByContent;
@@ -97,19 +97,19 @@ int imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter,
       if (!file) file = fileOpen(base.c_str(), "rb");
     }
   }
-  if (!file) return 2;
+  if (!file) return PROBE_OPEN;
 
-  if (fseek(file.get(), 0, SEEK_END) != 0) return fail(reporter, "fseek on \"%s\"", name, 3);
+  if (fseek(file.get(), 0, SEEK_END) != 0) return fail(reporter, "fseek on \"%s\"", name, PROBE_SEEK);
   const long length = ftell(file.get());
-  if (length < 0) return fail(reporter, "ftell on \"%s\"", name, 4);
-  if (fseek(file.get(), 0, SEEK_SET) != 0) return fail(reporter, "fseek 2 on \"%s\"", name, 5);
+  if (length < 0) return fail(reporter, "ftell on \"%s\"", name, PROBE_POSITION);
+  if (fseek(file.get(), 0, SEEK_SET) != 0) return fail(reporter, "fseek 2 on \"%s\"", name, PROBE_REWIND);
   // An empty file still gets a (one-byte) buffer, so that it fails as a
   // picture rather than as an allocation.
   std::unique_ptr<unsigned char, FreeDeleter> buffer(
       static_cast<unsigned char*>(malloc(length > 0 ? static_cast<size_t>(length) : 1)));
-  if (!buffer) return fail(reporter, "malloc \"%s\"", name, 6);
+  if (!buffer) return fail(reporter, "malloc \"%s\"", name, PROBE_MEMORY);
   if (fread(buffer.get(), 1, static_cast<size_t>(length), file.get()) != static_cast<size_t>(length))
-    return fail(reporter, "fread \"%s\"", name, 7);
+    return fail(reporter, "fread \"%s\"", name, PROBE_READ);
   file.reset();
 
   if (found == kByContent) found = imgsizeIsGif(buffer.get(), length) ? kGif : kJpeg;
@@ -117,13 +117,13 @@ int imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter,
   int h = 0;
   if (found == kGif) {
     if (!imgsizeGetGifSize(buffer.get(), length, &w, &h))
-      return fail(reporter, "imgsizeGetGifSize \"%s\"", name, 8);
+      return fail(reporter, "imgsizeGetGifSize \"%s\"", name, PROBE_NO_GIF);
   } else if (!imgsizeGetJpgSize(buffer.get(), length, &w, &h)) {
-    return fail(reporter, "imgsizeGetJpgSize \"%s\"", name, 9);
+    return fail(reporter, "imgsizeGetJpgSize \"%s\"", name, PROBE_NO_JPEG);
   }
   if (width) *width = w;
   if (height) *height = h;
   if (kind) *kind = found;
   if (size) *size = static_cast<int>(length);
-  return 0;
+  return PROBE_OK;
 }

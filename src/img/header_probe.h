@@ -8,17 +8,29 @@ enum : int { IMG_KIND_JPEG = 0, IMG_KIND_GIF = 1 };
 // Receives a printf-style format holding one "%s" and the picture name.
 using ProbeReporter = void (*)(const char* format, const char* name);
 
+// What imgsizeGetSize returns.
+enum ProbeCode : int {
+  PROBE_OK = 0,
+  PROBE_NAME_TOO_LONG = 1,  // prefix + name + 4 longer than 199 characters
+  PROBE_OPEN = 2,           // nothing opens
+  PROBE_SEEK = 3,           // seek to the end failed
+  PROBE_POSITION = 4,       // negative position at the end
+  PROBE_REWIND = 5,         // seek back to the start failed
+  PROBE_MEMORY = 6,         // no memory for the file's bytes
+  PROBE_READ = 7,           // short read
+  PROBE_NO_GIF = 8,         // no GIF header
+  PROBE_NO_JPEG = 9,        // no JPEG signature or baseline/progressive frame
+};
+
 // Opens prefix + name (no separator added; prefix may be null) and probes it.
 // Kind by name, in any case: "*.jpg" is read as a JPEG, "*.gif" as a GIF;
 // any other name tries name.gif (a GIF), then name.jpg, then name itself, whose
 // first bytes then decide. Out-parameters may be null and are written only on
-// success: kind IMG_KIND_JPEG or IMG_KIND_GIF; size in bytes. Returns 0, or
-//   1 prefix + name + 4 longer than 199 characters   2 nothing opens
-//   3/4/5 seek or position failure   6 no memory   7 short read
-//   8 no GIF header   9 no JPEG signature or baseline/progressive frame.
-// Every failure but 2 passes its message and name through reporter (if any).
-int imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter, int* width,
-                   int* height, int* kind, int* size);
+// success: kind IMG_KIND_JPEG or IMG_KIND_GIF; size in bytes.
+// Every failure but PROBE_OPEN passes its message and name through reporter
+// (if any).
+[[nodiscard]] ProbeCode imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter,
+                                       int* width, int* height, int* kind, int* size);
 
 // True when buf holds a JFIF, Exif or bare (FF D8 FF DB) JPEG whose marker
 // chain reaches a C0 or C2 frame header; then sets width and height.

@@ -13,13 +13,13 @@ constexpr uint64_t kMaxBlockBytes = INT32_MAX;
 
 }  // namespace
 
-int imgCreate(Img* img, int width, int height) {
+ImgStatus imgCreate(Img* img, int width, int height) {
   img->width = width;
   img->height = height;
   img->rows = nullptr;
   if (width < 0 || height < 0) {
     img->status = IMG_CREATE_FAILED;
-    return 1;
+    return IMG_CREATE_FAILED;
   }
   const uint64_t rowBytes = uint64_t(width) * 3;
   const uint64_t tableBytes = uint64_t(height) * sizeof(unsigned char*);
@@ -28,14 +28,14 @@ int imgCreate(Img* img, int width, int height) {
   void* block = blockBytes <= kMaxBlockBytes ? std::malloc(blockBytes ? blockBytes : 1) : nullptr;
   if (block == nullptr) {
     img->status = IMG_CREATE_FAILED;
-    return 1;
+    return IMG_CREATE_FAILED;
   }
   auto** table = static_cast<unsigned char**>(block);
   unsigned char* pixels = static_cast<unsigned char*>(block) + tableBytes;
   for (int y = 0; y < height; ++y) table[y] = pixels + rowBytes * uint64_t(y);
   img->rows = table;
-  img->status = 0;
-  return 0;
+  img->status = IMG_OK;
+  return IMG_OK;
 }
 
 Img* imgDestroy(Img* img) {

@@ -12,14 +12,17 @@ struct Img {
   unsigned char** rows;    // row table, start of the pixel block; null when empty
 };
 
-// Status bits.
-enum : int32_t {
+// Status bits: what the raster operations return and record in Img.status.
+enum ImgStatus : int32_t {
+  IMG_OK = 0,
   IMG_CREATE_FAILED = 0x1,
   IMG_JPEG_OPEN = 0x20,
   IMG_JPEG_LIBRARY = 0x40,
   IMG_JPEG_ALLOC = 0x80,
   IMG_JPEG_WRITE_SOURCE = 0x100,
   IMG_JPEG_WRITE_CREATE = 0x200,
+  IMG_JPEG_TOO_LARGE = 0x400,  // the header claims more than kMaxPicturePixels
+  IMG_JPEG_SCANS = 0x800,      // more than kMaxJpegScans scans
   IMG_REDUCE_SOURCE = 0x4000,
   IMG_REDUCE_ALLOC = 0x8000,
   IMG_ENLARGE_SOURCE = 0x40000,
@@ -32,6 +35,7 @@ enum : int32_t {
   IMG_LENS_ALLOC = 0x2000000,
   IMG_GIF_ALLOC = 0x8000000,
   IMG_GIF_READ = 0x10000000,
+  IMG_GIF_TOO_LARGE = 0x20000000,  // the screen claims more than kMaxPicturePixels
 };
 
 // Allocates width x height pixels (uninitialised) into an empty record:
@@ -40,7 +44,7 @@ enum : int32_t {
 // negative or the block (row table and rows) would exceed INT32_MAX bytes.
 // An empty raster (a side of 0) still owns a block.
 // REQUIRES: img holds no block (it is overwritten, not released).
-int imgCreate(Img* img, int width, int height);
+[[nodiscard]] ImgStatus imgCreate(Img* img, int width, int height);
 
 // Releases the pixel block of a valid record and clears rows; does nothing
 // for an empty record or one with a non-zero status. Returns img.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/limits.h"
 #include "util/file_handle.h"
 #include "util/test_hook.h"
 
@@ -21,6 +22,7 @@ struct ErrorMgr {
   jpeg_error_mgr pub;
   const char* path;
   jmp_buf jump;
+  bool tooManyScans;  // the jump came from the scan limit, not the library
 };
 
 // Prints the library's message as its default output_message does, after the
@@ -45,6 +47,7 @@ void initErrorMgr(ErrorMgr* err, const char* path) {
 struct Reader {
   ErrorMgr err{};
   jpeg_decompress_struct cinfo{};
+  jpeg_progress_mgr progress{};
 
   explicit Reader(const char* path) {
     initErrorMgr(&err, path);
@@ -151,6 +154,20 @@ void storeRow(Img* dst, int orientation, int w, int h, int y, const JSAMPLE* row
   }
 }
 
+// Progress monitor of a decode: a progressive file of thousands of scans,
+// each one a pass over the whole picture, would decode for minutes. Past the
+// limit the decode leaves through the recovery point, like a library error.
+void limitScans(j_common_ptr cinfo) {
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= kMaxJpegScans) return;
+  ErrorMgr* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
+  err->tooManyScans = true;
+  longjmp(err->jump, 1);
+}
+
+bool claimsTooManyPixels(JDIMENSION width, JDIMENSION height) {
+  return static_cast<long long>(width) * height > kMaxPicturePixels;
+}
+
 // The library calls of a header read. Runs below the recovery point set by
 // its caller, so it must hold nothing with a destructor: a library error
 // longjmps straight past this frame.
@@ -172,9 +189,15 @@ bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif) {
 // The whole decode, below the recovery point of decodeGuarded: trivially
 // destructible locals only. Writes each scanline straight to its upright
 // place, so no second raster is ever needed.
-[[gnu::noinline]] int decode(Reader* r, FILE* file, Img* dst) {
+[[gnu::noinline]] ImgStatus decode(Reader* r, FILE* file, Img* dst) {
   readHeader(r, file, true);
   jpeg_decompress_struct* c = &r->cinfo;
+  if (claimsTooManyPixels(c->image_width, c->image_height)) {
+    dst->status = IMG_JPEG_TOO_LARGE;
+    return IMG_JPEG_TOO_LARGE;
+  }
+  r->progress.progress_monitor = limitScans;
+  c->progress = &r->progress;
   const int orientation = savedOrientation(*c);
   const int w = static_cast<int>(c->image_width);
   const int h = static_cast<int>(c->image_height);
@@ -197,19 +220,19 @@ bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif) {
     ++y;
   }
   jpeg_finish_decompress(c);
-  dst->status = 0;
-  return 0;
+  dst->status = IMG_OK;
+  return IMG_OK;
 }
 
 // Recovery point of a decode. Nothing with a destructor lives in this frame
 // or in decode's; the parameters are never modified after setjmp, so they
 // keep their values when the library jumps back.
-int decodeGuarded(Reader* r, FILE* file, Img* dst) {
+ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst) {
   if (setjmp(r->err.jump)) {
     imgDestroy(dst);  // the raster, if the error came after it was made
     dst->rows = nullptr;
-    dst->status = IMG_JPEG_LIBRARY;
-    return IMG_JPEG_LIBRARY;
+    dst->status = r->err.tooManyScans ? IMG_JPEG_SCANS : IMG_JPEG_LIBRARY;
+    return static_cast<ImgStatus>(dst->status);
   }
   return decode(r, file, dst);
 }
@@ -236,31 +259,31 @@ int decodeGuarded(Reader* r, FILE* file, Img* dst) {
 
 // Recovery point of an encode. Nothing with a destructor lives in this frame
 // or in encode's; the parameters are never modified after setjmp.
-int encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char* path) {
+ImgStatus encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char* path) {
   if (setjmp(w->err.jump)) {
     src->status |= IMG_JPEG_LIBRARY;
     return IMG_JPEG_LIBRARY;
   }
   encode(w, file, src, quality, path);
-  return 0;
+  return IMG_OK;
 }
 
-int headerSize(const char* path, bool upright, int* width, int* height, int* size) {
+JpegSizeCode headerSize(const char* path, bool upright, int* width, int* height, int* size) {
   FileHandle file = fileOpen(path, "rb");
-  if (!file) return 2;
+  if (!file) return JPEG_SIZE_OPEN;
   {
     Reader r(path);  // destroyed before the file is measured
-    if (!readHeaderGuarded(&r, file.get(), upright)) return 4;
+    if (!readHeaderGuarded(&r, file.get(), upright)) return JPEG_SIZE_LIBRARY;
     int w = static_cast<int>(r.cinfo.image_width);
     int h = static_cast<int>(r.cinfo.image_height);
     if (upright && swapsSides(savedOrientation(r.cinfo))) std::swap(w, h);
     if (width) *width = w;
     if (height) *height = h;
   }
-  if (fseek(file.get(), 0, SEEK_END) != 0) return 8;
+  if (fseek(file.get(), 0, SEEK_END) != 0) return JPEG_SIZE_SEEK;
   const long position = ftell(file.get());
   if (size) *size = static_cast<int>(position);
-  return position < 0 ? 16 : 0;
+  return position < 0 ? JPEG_SIZE_POSITION : JPEG_SIZE_OK;
 }
 
 }  // namespace
@@ -300,15 +323,15 @@ void imgJpegErrorExit(j_common_ptr cinfo) {
   longjmp(reinterpret_cast<ErrorMgr*>(cinfo->err)->jump, 1);
 }
 
-int imgJpegGetSize(const char* path, int* width, int* height, int* size) {
+JpegSizeCode imgJpegGetSize(const char* path, int* width, int* height, int* size) {
   return headerSize(path, false, width, height, size);
 }
 
-int imgJpegGetUprightSize(const char* path, int* width, int* height, int* size) {
+JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height, int* size) {
   return headerSize(path, true, width, height, size);
 }
 
-int imgJpegReadFile(Img* dst, const char* path) {
+ImgStatus imgJpegReadFile(Img* dst, const char* path) {
   dst->rows = nullptr;
   FileHandle file = fileOpen(path, "rb");
   if (!file) {
@@ -319,7 +342,7 @@ int imgJpegReadFile(Img* dst, const char* path) {
   return decodeGuarded(&reader, file.get(), dst);
 }
 
-int imgJpegWriteFile(Img* src, const char* path, int quality, const char* messagePath) {
+ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality, const char* messagePath) {
   if (src->status != 0) {
     src->status |= IMG_JPEG_WRITE_SOURCE;
     return IMG_JPEG_WRITE_SOURCE;

@@ -13,24 +13,34 @@
 
 #include "img/img.h"
 
+// What the header readers return.
+enum JpegSizeCode : int {
+  JPEG_SIZE_OK = 0,
+  JPEG_SIZE_OPEN = 2,      // cannot open
+  JPEG_SIZE_LIBRARY = 4,   // libjpeg error (its message on stderr)
+  JPEG_SIZE_SEEK = 8,      // cannot seek to the end
+  JPEG_SIZE_POSITION = 16, // negative file position
+};
+
 // Width and height as the header states them (Exif orientation ignored), and
 // the file size in bytes. Null out-parameters are skipped.
-// Returns 0; 2 cannot open; 4 libjpeg error (its message on stderr);
-// 8 cannot seek to the end; 16 negative file position.
-int imgJpegGetSize(const char* path, int* width, int* height, int* size);
+[[nodiscard]] JpegSizeCode imgJpegGetSize(const char* path, int* width, int* height, int* size);
 
 // As imgJpegGetSize, but width and height are those of the upright picture
 // (swapped for Exif orientations 5 to 8), i.e. the size imgJpegReadFile gives.
-int imgJpegGetUprightSize(const char* path, int* width, int* height, int* size);
+[[nodiscard]] JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height,
+                                                 int* size);
 
 // Decodes path at full size into dst, turned upright by its Exif orientation.
 // Greyscale files give equal channels; CMYK and YCCK files are converted to
 // RGB (Adobe's inverted storage recognised by its APP14 marker).
 // Holds one raster and one scanline buffer besides libjpeg's own state.
-// Returns 0, 0x20 (cannot open), 0x40 (library error: no pixels kept) or
-// 0x80 (raster cannot be allocated; added to imgCreate's status).
+// Returns 0, 0x20 (cannot open), 0x40 (library error: no pixels kept),
+// 0x80 (raster cannot be allocated; added to imgCreate's status), 0x400
+// (the header claims more than kMaxPicturePixels: nothing allocated) or
+// 0x800 (more than kMaxJpegScans scans: no pixels kept; nothing printed).
 // REQUIRES: dst is an empty record (its rows are overwritten, not released).
-int imgJpegReadFile(Img* dst, const char* path);
+[[nodiscard]] ImgStatus imgJpegReadFile(Img* dst, const char* path);
 
 // Encodes src to path at quality (baseline tables), RGB, no Exif data.
 // Returns 0; 0x100 when src's status is not 0 (no file made); 0x200 when path
@@ -39,7 +49,8 @@ int imgJpegReadFile(Img* dst, const char* path);
 // is left incomplete for the caller to remove. Each is added to src's status.
 // Library messages name messagePath when given (the file path stands for,
 // e.g. a temporary's final name), else path.
-int imgJpegWriteFile(Img* src, const char* path, int quality, const char* messagePath = nullptr);
+[[nodiscard]] ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality,
+                                         const char* messagePath = nullptr);
 
 // libjpeg error exit: prints the message (after the path), jumps back to the
 // recovery point of the read or write in progress.

@@ -130,10 +130,10 @@ void greyIfLight(unsigned char* p) {
     p[0] = p[1] = p[2] = kBorderGrey;
 }
 
-int shadow(Img* dst, const Img* src, const Tint& tint) {
+ImgStatus shadow(Img* dst, const Img* src, const Tint& tint) {
   const int w = src->width, h = src->height;
   const int W = w + shadowWidth(), H = h + shadowHeight();
-  if (imgCreate(dst, W, H) != 0) return 1;
+  if (imgCreate(dst, W, H) != IMG_OK) return IMG_CREATE_FAILED;
   for (int i = 0; i < h; ++i) std::memcpy(dst->rows[i], src->rows[i], size_t(w) * 3);
   blit(dst, shadowCornerTop, W - 7, 0, tint);
   blit(dst, shadowCornerLeft, 0, H - 7, tint);
@@ -145,7 +145,7 @@ int shadow(Img* dst, const Img* src, const Tint& tint) {
     for (int i = 0; i < h; ++i) greyIfLight(dst->rows[i]);
   if (h > 0)
     for (int j = 0; j < w; ++j) greyIfLight(dst->rows[0] + 3 * j);
-  return 0;
+  return IMG_OK;
 }
 
 // ---------------------------------------------------------------- lens
@@ -158,13 +158,13 @@ constexpr double kLens = 1.57079632675;
 int shadowWidth() { return shadowEdgeRight.width; }
 int shadowHeight() { return shadowEdgeBottom.height; }
 
-int imgShadow(Img* dst, const Img* src) { return shadow(dst, src, Tint{}); }
+ImgStatus imgShadow(Img* dst, const Img* src) { return shadow(dst, src, Tint{}); }
 
-int imgShadowColor(Img* dst, const Img* src, int red, int green, int blue) {
+ImgStatus imgShadowColor(Img* dst, const Img* src, int red, int green, int blue) {
   return shadow(dst, src, Tint{true, red, green, blue});
 }
 
-int imgLens(Img* dst, const Img* src) {
+ImgStatus imgLens(Img* dst, const Img* src) {
   if (src->status != 0) {
     dst->status = IMG_LENS_SOURCE;
     return IMG_LENS_SOURCE;
@@ -220,5 +220,5 @@ int imgLens(Img* dst, const Img* src) {
       std::memcpy(out + 3 * j, from, 3);
     }
   }
-  return 0;
+  return IMG_OK;
 }

@@ -8,12 +8,12 @@
 // grey shadow along the right and bottom edges, and light pixels (all
 // channels above 223) of the picture's top row and left column turned grey
 // (192). Nothing is written outside dst, whatever src's size. Returns 0, or
-// 1 when dst cannot be allocated (dst.status is then 1).
+// IMG_CREATE_FAILED when dst cannot be allocated (dst.status is then that).
 // REQUIRES: src is valid (its status is not tested).
-int imgShadow(Img* dst, const Img* src);
+[[nodiscard]] ImgStatus imgShadow(Img* dst, const Img* src);
 // Same, with every shadow pixel's channels scaled by red, green and blue
 // / 255 (truncated, low 8 bits kept): level ff becomes exactly the colour.
-int imgShadowColor(Img* dst, const Img* src, int red, int green, int blue);
+[[nodiscard]] ImgStatus imgShadowColor(Img* dst, const Img* src, int red, int green, int blue);
 // Width of the right strip and height of the bottom strip: 7 and 7.
 int shadowWidth();
 int shadowHeight();
@@ -22,4 +22,4 @@ int shadowHeight();
 // magnified along rays from the centre, the edges in place. Returns 0,
 // IMG_LENS_SOURCE (src not valid; set in dst.status, nothing allocated) or
 // IMG_LENS_ALLOC (added to dst.status).
-int imgLens(Img* dst, const Img* src);
+[[nodiscard]] ImgStatus imgLens(Img* dst, const Img* src);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "album/picture_list.h"
+#include "base/fatal.h"
 #include "base/settings.h"
 #include "run/notice.h"
 #include "run/options.h"
@@ -40,6 +41,8 @@ int quorvelMain(int argc, char** argv) {
   int status = 0;
   if (argc == 2 && !asksForHelp(argv[1])) {
     albumWalk(argv[1]);
+    // Pictures left out of their album still make the run a failure.
+    if (reportedFailures() > 0) status = 1;
   } else {
     fputs(kUsageText, stdout);
     if (argc != 2) status = 2;  // a wrong command line is not a successful run

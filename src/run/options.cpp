@@ -3,11 +3,13 @@
 // ("-mp3:" before "-mp3", "-mp3" before "-mp3KoMo").
 #include "run/options.h"
 
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
 
 #include "album/picture_list.h"
+#include "base/fatal.h"
 #include "base/settings.h"
+#include "img/lens_shadow.h"
 #include "pages/templates.h"
 #include "util/paths.h"
 
@@ -64,10 +66,77 @@ bool flag(int& argc, char** argv, const char* option) {
   return argFind(argc, argv, option) != nullptr;
 }
 
-// atoi reading: no digits give 0, no range check.
-int number(int& argc, char** argv, const char* option, int absent) {
-  const char* text = argFind(argc, argv, option);
-  return text ? atoi(text) : absent;
+// Largest side of a box: a JPEG side is 16 bits, and larger boxes could only
+// make every resize fail after the first files were written.
+constexpr int kMaxBoxSide = 65535;
+
+enum class Scan { Ok, NoDigits, OutOfRange };
+
+// White space as the C locale has it: option texts are bytes, read alike
+// whatever the user's locale.
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// One integer as atoi and sscanf's %d take it: white space, an optional
+// sign, digits; p ends after the digits. Unlike them, a value past int is
+// told apart instead of being undefined.
+Scan scanInt(const char*& p, int* value) {
+  while (isBlank(*p)) ++p;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  if (*p < '0' || *p > '9') return Scan::NoDigits;
+  long long magnitude = 0;
+  bool tooLarge = false;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    magnitude = magnitude * 10 + (*p - '0');
+    if (magnitude > static_cast<long long>(INT_MAX) + 1) tooLarge = true, magnitude = 0;
+  }
+  if (tooLarge || (!negative && magnitude > INT_MAX)) return Scan::OutOfRange;
+  *value = static_cast<int>(negative ? -magnitude : magnitude);
+  return Scan::Ok;
+}
+
+[[noreturn]] void outOfRange(const char* option, const char* text) {
+  error("option %s%s: number out of range", option, text);
+}
+
+// A number option read as atoi would (no digits give 0); absent when the
+// option is not given. A value past int ends the run.
+int number(const char* option, const char* text, int absent) {
+  if (!text) return absent;
+  int value = 0;
+  const char* p = text;
+  if (scanInt(p, &value) == Scan::OutOfRange) outOfRange(option, text);
+  return value;
+}
+
+// "%d,%d,%d" as sscanf reads it: true when all three are there. Values are
+// taken as read; one past int ends the run.
+bool shadowColour(const char* text, int* red, int* green, int* blue) {
+  const char* p = text;
+  int* parts[] = {red, green, blue};
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0 && *p++ != ',') return false;
+    switch (scanInt(p, parts[i])) {
+      case Scan::Ok: break;
+      case Scan::NoDigits: return false;
+      case Scan::OutOfRange: outOfRange("-shadow:", text);
+    }
+  }
+  return true;
+}
+
+// A box side given on the command line: every resize into a side under 1,
+// or under 1 once the shadow's strip is taken off, fails, and so would one
+// past kMaxBoxSide. Such a run is refused before anything is written.
+void checkBoxSide(const char* option, const char* text, int value, int shadowStrip) {
+  if (!text) return;
+  if (value < 1 || value > kMaxBoxSide)
+    error("option %s%s: must be from 1 to %d", option, text, kMaxBoxSide);
+  if (value <= shadowStrip)
+    error("option %s%s: leaves no room for the thumbnail beside the shadow (at least %d)", option,
+          text, shadowStrip + 1);
 }
 
 }  // namespace
@@ -90,18 +159,30 @@ void optionsRead(int& argc, char** argv) {
   s.infoText = argFind(argc, argv, "-infoText:");
   if (const char* colour = argFind(argc, argv, "-shadow:")) {
     int r, g, b;
-    s.shadow = s.shadowColor = sscanf(colour, "%d,%d,%d", &r, &g, &b) == 3;
+    s.shadow = s.shadowColor = shadowColour(colour, &r, &g, &b);
     if (s.shadowColor) s.shadowRed = r, s.shadowGreen = g, s.shadowBlue = b;
   } else {
     s.shadow = flag(argc, argv, "-shadow");
   }
-  s.iw = number(argc, argv, "-iw:", 200);
-  s.ih = number(argc, argv, "-ih:", 200);
-  s.mw = number(argc, argv, "-mw:", 640);
-  s.mh = number(argc, argv, "-mh:", 480);
-  s.uw = number(argc, argv, "-uw:", 96);
-  s.uh = number(argc, argv, "-uh:", 96);
-  s.lw = number(argc, argv, "-lw:", 128);
+  // Texts kept for the messages; the box is checked once the shadow is known.
+  const char* iw = argFind(argc, argv, "-iw:");
+  const char* ih = argFind(argc, argv, "-ih:");
+  const char* mw = argFind(argc, argv, "-mw:");
+  const char* mh = argFind(argc, argv, "-mh:");
+  const char* uw = argFind(argc, argv, "-uw:");
+  const char* uh = argFind(argc, argv, "-uh:");
+  const char* lw = argFind(argc, argv, "-lw:");
+  s.iw = number("-iw:", iw, 200);
+  s.ih = number("-ih:", ih, 200);
+  s.mw = number("-mw:", mw, 640);
+  s.mh = number("-mh:", mh, 480);
+  s.uw = number("-uw:", uw, 96);
+  s.uh = number("-uh:", uh, 96);
+  s.lw = number("-lw:", lw, 128);  // any width: it is only written into the pages
+  checkBoxSide("-mw:", mw, s.mw, 0);
+  checkBoxSide("-mh:", mh, s.mh, 0);
+  checkBoxSide("-uw:", uw, s.uw, s.shadow ? shadowWidth() : 0);
+  checkBoxSide("-uh:", uh, s.uh, s.shadow ? shadowHeight() : 0);
   s.notop = flag(argc, argv, "-notop");
   s.notree = flag(argc, argv, "-notree");
 

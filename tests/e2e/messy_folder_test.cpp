@@ -1,6 +1,6 @@
 // A folder as people really have them: broken, mislabelled and unusual
-// pictures, links and odd names. A run skips what it cannot use, stops with
-// its message on what it must not guess at, and leaves only whole files.
+// pictures, links and odd names. A run skips what it cannot use, reports
+// what it could not make, and leaves only whole files.
 #include <gd.h>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
@@ -176,8 +176,9 @@ void makeBadProgressionJpeg(const std::string& path) {
   writeFile(path, bytes);
 }
 
-// What the run must do with one file of the messy folder.
-enum class Outcome { Shown, Skipped, Ignored };
+// What the run must do with one file of the messy folder. A failed picture
+// had its thumbnail's name printed before its decode failed.
+enum class Outcome { Shown, Failed, Skipped, Ignored };
 
 struct MessyFile {
   std::string name;
@@ -185,14 +186,19 @@ struct MessyFile {
   std::string stderrText;  // the library's words about it, if any, each line after the path
   Size thumbnail;          // for a shown picture: its micro and rollover size
   Size medium;             // 0 x 0: no medium picture
+  std::string report{};    // the ERROR line's message, if any
 };
 
 MessyFile shown(const std::string& name, Size thumbnail, const std::string& stderrText = "",
                 Size medium = Size{}) {
   return {name, Outcome::Shown, stderrText, thumbnail, medium};
 }
-MessyFile skipped(const std::string& name, const std::string& stderrText) {
-  return {name, Outcome::Skipped, stderrText, Size{}, Size{}};
+MessyFile skipped(const std::string& name, const std::string& stderrText,
+                  const std::string& report = "") {
+  return {name, Outcome::Skipped, stderrText, Size{}, Size{}, report};
+}
+MessyFile failed(const std::string& name, const std::string& report) {
+  return {name, Outcome::Failed, "", Size{}, Size{}, report};
 }
 MessyFile ignored(const std::string& name) { return {name, Outcome::Ignored, "", Size{}, Size{}}; }
 
@@ -226,6 +232,7 @@ TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) 
   encodeJpeg(at("exif-turned.jpg"), 320, 240, exif);
   writeFile(at("gif-bad-signature.gif"), "GIF77a" + gif_.substr(6));
   writeFile(at("gif-cut.gif"), gif_.substr(0, gif_.size() / 2));
+  writeFile(at("gif-cut-in-palette.gif"), gif_.substr(0, 20));
   makeGif(at("gif-named.jpg"), 300, 300);
   std::string hugeScreen = gif_;
   hugeScreen[6] = hugeScreen[8] = static_cast<char>(0xE8);
@@ -263,10 +270,13 @@ TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) 
       skipped("empty.jpg", "Empty input file\n"),
       shown("exif-turned.jpg", Size{72, 96}),
       skipped("gif-bad-signature.gif", "Not a JPEG file: starts with 0x47 0x49\n"),
+      failed("gif-cut-in-palette.gif",
+             "imgGifReadFile(\"messy/gif-cut-in-palette.gif\"): cannot be opened or decoded"),
       shown("gif-cut.gif", square),
       skipped("gif-named.jpg", "Not a JPEG file: starts with 0x47 0x49\n"),
-      // The medium decision trusts the screen size; gd gives the real image.
-      shown("gif-screen-65000.gif", square, "", Size{480, 480}),
+      // Its image is small, but gd would allocate what the screen claims.
+      skipped("gif-screen-65000.gif", "",
+              "picture too large \"messy/gif-screen-65000.gif\" (65000 x 65000)"),
       shown("good.jpg", fiveByFour),
       shown("grey.jpg", fourByThree),
       shown("line\nbreak.jpg", square),
@@ -294,14 +304,14 @@ TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) 
   std::string err;
   size_t shownCount = 1;  // sub/s.jpg
   for (const auto& f : files) {
-    if (f.outcome == Outcome::Shown) {
+    if (f.outcome == Outcome::Shown || f.outcome == Outcome::Failed)
       out += "messy/" + withoutExtension(f.name) + ".vi.jpg\n";
-      ++shownCount;
-    }
+    if (f.outcome == Outcome::Shown) ++shownCount;
     for (size_t from = 0, to; (to = f.stderrText.find('\n', from)) != std::string::npos; from = to + 1)
       err += "messy/" + f.name + ": " + f.stderrText.substr(from, to + 1 - from);
+    if (!f.report.empty()) err += "**** ERROR quorvel : " + f.report + "\n";
   }
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);  // the pictures left out
   EXPECT_EQ(walkOutput(r.out), out);
   EXPECT_EQ(r.err, err);
 
@@ -337,47 +347,77 @@ TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) 
   EXPECT_EQ(testsupport::describe(testsupport::findBrokenLinks(dir_ / "messy")), "");
 }
 
-struct FatalCase {
+struct DamagedCase {
   const char* label;
   std::string name;
   void (*make)(const std::string& path, const std::string& good, const std::string& gif);
   std::string stderrText;
+  bool decoded;  // the decode was tried: its thumbnail named, its list line written
 };
 
-TEST_F(MessyFolder, PicturesThatCannotBeDecodedStopTheRunWithNothingHalfWritten) {
-  const std::vector<FatalCase> cases = {
+// The picture is left out of its album; the others around it are made and the
+// run ends with status 1.
+TEST_F(MessyFolder, PicturesThatCannotBeMadeAreLeftOutAndTheWalkGoesOn) {
+  const std::vector<DamagedCase> cases = {
       {"GIF whose data is garbage", "b.gif",
        [](const std::string& p, const std::string&, const std::string& gif) {
          writeFile(p, gif.substr(0, 13) + std::string(500, '\x55'));
        },
-       "**** ERROR quorvel : imgGifReadFile(\"x/b.gif\")\n"},
+       "**** ERROR quorvel : imgGifReadFile(\"x/b.gif\"): cannot be opened or decoded\n", true},
       {"header claims 65000 x 65000", "b.jpg",
        [](const std::string& p, const std::string& good, const std::string&) {
          writeFile(p, withClaimedSize(good, 65000, 65000));
        },
-       "**** ERROR quorvel : imgJpegReadFile(\"x/b.jpg\")\n"},
+       "**** ERROR quorvel : picture too large \"x/b.jpg\" (65000 x 65000)\n", false},
       {"scan asks for impossible coefficients", "b.jpg",
        [](const std::string& p, const std::string&, const std::string&) {
          makeBadProgressionJpeg(p);
        },
        "x/b.jpg: Invalid progressive parameters Ss=1 Se=112 Ah=0 Al=2\n"
-       "**** ERROR quorvel : imgJpegReadFile(\"x/b.jpg\")\n"},
+       "**** ERROR quorvel : imgJpegReadFile(\"x/b.jpg\")\n",
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     TempDir t;
-    makeJpeg(t / "x/a.jpg", 800, 600);  // made whole before the run stops
+    makeJpeg(t / "x/a.jpg", 800, 600);
     c.make(t / ("x/" + c.name), good_, gif_);
-    RunResult r = runQuorvel({"x"}, t.path());
+    makeJpeg(t / "x/c.jpg", 300, 300);
+    RunResult r = runQuorvel({"x", "-list:l.bat"}, t.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, c.stderrText);
-    EXPECT_EQ(walkOutput(r.out), "######## x ########\n*** . ***\nx/a.vi.jpg\nx/b.vi.jpg\n");
+    EXPECT_EQ(walkOutput(r.out), std::string("######## x ########\n*** . ***\nx/a.vi.jpg\n") +
+                                     (c.decoded ? "x/b.vi.jpg\n" : "") + "x/c.vi.jpg\n");
     EXPECT_EQ(derivedSize(t / "x/a.md.jpg"), (Size{640, 480}));
-    EXPECT_EQ(derivedSize(t / "x/a.vi.jpg"), (Size{96, 72}));
+    EXPECT_EQ(derivedSize(t / "x/c.vi.jpg"), (Size{96, 96}));
     for (const char* suffix : {".md.jpg", ".vr.jpg", ".vi.jpg"})
       EXPECT_FALSE(fileExists(t / (std::string("x/b") + suffix))) << suffix;
+    const std::string left = readFile(t / "x/quorvelLeft.html");
+    EXPECT_NE(left.find("c.vi.jpg"), std::string::npos);
+    EXPECT_EQ(left.find("b.vi.jpg"), std::string::npos);
+    EXPECT_TRUE(fileExists(t / "x/quorvelTop.html"));
+    // A line written before the decode failed stays.
+    EXPECT_EQ(readFile(t / "l.bat").find("\"x/b.") != std::string::npos, c.decoded);
     expectOnlyWholeDerivedFiles(t.path());
   }
+}
+
+// Only the header is read: a picture of exactly the limit whose thumbnails
+// are up to date is shown, one pixel more is refused.
+TEST_F(MessyFolder, PixelLimitIsTheHeadersClaim) {
+  TempDir t;
+  writeFile(t / "x/a.jpg", withClaimedSize(good_, 20000, 12500));
+  writeFile(t / "x/b.jpg", withClaimedSize(good_, 20001, 12500));
+  for (const char* thumb : {"x/a.vi.jpg", "x/a.vr.jpg", "x/b.vi.jpg", "x/b.vr.jpg"}) {
+    makeJpeg(t / thumb, 96, 60);
+    testsupport::touch(t / thumb, 100);
+  }
+  RunResult r = runQuorvel({"x"}, t.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "**** ERROR quorvel : picture too large \"x/b.jpg\" (20001 x 12500)\n");
+  const std::string left = readFile(t / "x/quorvelLeft.html");
+  EXPECT_NE(left.find("a.vi.jpg"), std::string::npos);
+  EXPECT_EQ(left.find("b.vi.jpg"), std::string::npos);
 }
 
 // A JPEG under a .gif name, in any case, is measured by the JPEG reader, so

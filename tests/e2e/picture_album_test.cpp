@@ -341,12 +341,15 @@ TEST_F(PictureAlbum, UnreadablePicturesAreSkippedAfterTheLibraryMessage) {
   EXPECT_EQ(readFile(list), "copy \"./d.jpg\" \"%1\\00000.jpg\"\n");
 }
 
-TEST_F(PictureAlbum, EmptyShadowedMicroBoxEndsTheRun) {
+TEST_F(PictureAlbum, EmptyShadowedMicroBoxIsRefusedBeforeAnythingIsWritten) {
   jpeg("a.jpg", 300, 300);
   RunResult r = run({"-uw:7", "-uh:7", "-shadow"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("**** ERROR quorvel : imgResize(\"./a.jpg\")\n"), std::string::npos)
-      << r.err;
+  EXPECT_EQ(r.err,
+            "**** ERROR quorvel : option -uw:7: leaves no room for the thumbnail beside the "
+            "shadow (at least 8)\n");
+  EXPECT_FALSE(fileExists(at("a.vi.jpg")));
+  EXPECT_FALSE(fileExists(at("quorvelLeft.html")));
 }
 
 TEST_F(PictureAlbum, ExtremelyWidePictureGetsOnePixelHighThumbnails) {

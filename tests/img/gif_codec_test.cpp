@@ -2,7 +2,10 @@
 
 #include <gd.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -98,6 +101,52 @@ TEST(GifCodec, UnreadableFilesFail) {
   OwnedImg img;
   EXPECT_EQ(imgGifReadFile(&img.img, (dir / "bad.gif").c_str()), 0x10000000);
   EXPECT_EQ(img.img.status, 0x10000000);
+}
+
+// 35 bytes can claim 26000 x 26000; gd would allocate it before reading a
+// pixel. The image inside is small, so only the screen makes it a bomb.
+TEST(GifCodec, ScreenPastThePixelLimitIsRefusedBeforeDecoding) {
+  TempDir dir;
+  testsupport::makeGif(dir / "s.gif", 20, 20);
+  std::string bytes = testsupport::readFile(dir / "s.gif");
+  bytes.replace(6, 4, "\x90\x65\x90\x65");  // screen 26000 x 26000
+  testsupport::writeFile(dir / "s.gif", bytes);
+  OwnedImg img;
+  EXPECT_EQ(imgGifReadFile(&img.img, (dir / "s.gif").c_str()), IMG_GIF_TOO_LARGE);
+  EXPECT_EQ(img.img.rows, nullptr);
+}
+
+long dataKilobytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmData:", 0) == 0) return std::stol(line.substr(7));
+  return -1;
+}
+
+// In a child: with 8 MB of data left, gd's image fits and the raster not.
+[[noreturn]] void decodeShortOfMemory(const std::string& path) {
+  const rlim_t limit = static_cast<rlim_t>(dataKilobytes() + 8 * 1024) * 1024;
+  const rlimit data{limit, limit};
+  setrlimit(RLIMIT_DATA, &data);
+  OwnedImg img;
+  const bool failed = imgGifReadFile(&img.img, path.c_str()) == IMG_GIF_ALLOC &&
+                      img.img.status == (IMG_GIF_ALLOC | IMG_CREATE_FAILED);
+  _exit(failed ? 0 : 1);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+TEST(GifCodec, RasterThatCannotBeAllocatedIsAFailure) {
+  if (kAddressSanitizer) GTEST_SKIP() << "the sanitizer's allocator does not keep to a data limit";
+  TempDir dir;
+  testsupport::makeGif(dir / "big.gif", 2000, 2000);  // gd's image 4 MB, the raster 12 MB
+  EXPECT_EXIT(decodeShortOfMemory(dir / "big.gif"), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

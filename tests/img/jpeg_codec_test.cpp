@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/limits.h"
 #include "support/test_support.h"
 
 namespace {
@@ -266,18 +267,47 @@ TEST(JpegCodec, TruncatedFiles) {
   EXPECT_EQ(data.img.height, 64);
 }
 
-TEST(JpegCodec, HeaderClaimingHugeRasterIsAllocationFailure) {
+TEST(JpegCodec, HeaderClaimingMoreThanThePixelLimitIsRefusedUnallocated) {
   TempDir dir;
   testsupport::makeJpeg(dir / "small.jpg", 16, 16);
   std::string bytes = testsupport::readFile(dir / "small.jpg");
   const size_t sof = bytes.find("\xFF\xC0");
   ASSERT_NE(sof, std::string::npos);
-  bytes.replace(sof + 5, 4, "\xEA\x60\xEA\x60");  // 60000 x 60000
+  bytes.replace(sof + 5, 4, "\x65\x90\x65\x90");  // 26000 x 26000
   testsupport::writeFile(dir / "huge.jpg", bytes);
   OwnedImg img;
-  EXPECT_EQ(imgJpegReadFile(&img.img, (dir / "huge.jpg").c_str()), 0x80);
-  EXPECT_NE(img.img.status & 0x80, 0);
+  EXPECT_EQ(imgJpegReadFile(&img.img, (dir / "huge.jpg").c_str()), IMG_JPEG_TOO_LARGE);
+  EXPECT_EQ(img.img.status, IMG_JPEG_TOO_LARGE);
   EXPECT_EQ(img.img.rows, nullptr);
+}
+
+// A progressive file of `scans` scans: the last scan of a small one repeated
+// before its end marker (the decoder warns of the odd progression, once).
+std::string progressiveWithScans(const std::string& path, int scans) {
+  testsupport::JpegParams params{.width = 16, .height = 16, .components = 1};
+  params.tune = [](jpeg_compress_struct* c) { jpeg_simple_progression(c); };
+  testsupport::writeJpeg(path, params);
+  std::string bytes = testsupport::readFile(path);
+  const size_t last = bytes.rfind("\xFF\xDA");
+  const size_t end = bytes.rfind("\xFF\xD9");
+  int have = 0;
+  for (size_t at = 0; (at = bytes.find("\xFF\xDA", at)) != std::string::npos; at += 2) ++have;
+  std::string repeated;
+  for (int i = have; i < scans; ++i) repeated += bytes.substr(last, end - last);
+  bytes.insert(end, repeated);
+  testsupport::writeFile(path, bytes);
+  return path;
+}
+
+TEST(JpegCodec, ProgressiveFileOfTooManyScansFailsLikeADamagedOne) {
+  TempDir dir;
+  const std::string most = progressiveWithScans(dir / "a.jpg", kMaxJpegScans);
+  const std::string tooMany = progressiveWithScans(dir / "b.jpg", kMaxJpegScans + 1);
+  OwnedImg img;
+  EXPECT_EQ(imgJpegReadFile(&img.img, most.c_str()), IMG_OK);
+  OwnedImg over;
+  EXPECT_EQ(imgJpegReadFile(&over.img, tooMany.c_str()), IMG_JPEG_SCANS);
+  EXPECT_EQ(over.img.rows, nullptr);
 }
 
 TEST(JpegCodec, WriteRefusals) {

@@ -138,13 +138,39 @@ TEST_F(OptionsTest, ColouredShadowLeavesPlainShadowInTheArguments) {
   EXPECT_EQ(a.rest(), (std::vector<std::string>{"dir", "-shadow"}));
 }
 
-TEST_F(OptionsTest, NumbersAreReadLikeAtoi) {
-  Args a({"dir", "-mw:abc", "-lw:-5", "-uw: 12x", "-iw:+7"});
+TEST_F(OptionsTest, NumbersAreReadLikeAtoiWithinTheirLimits) {
+  Args a({"dir", "-ih:abc", "-lw:-5", "-uw: 8x", "-iw:+0", "-mh:65535", "-shadow"});
   optionsRead(a.argc, a.argv.data());
-  EXPECT_EQ(gSettings.mw, 0);
+  EXPECT_EQ(gSettings.ih, 0);
   EXPECT_EQ(gSettings.lw, -5);
-  EXPECT_EQ(gSettings.uw, 12);
-  EXPECT_EQ(gSettings.iw, 7);
+  EXPECT_EQ(gSettings.uw, 8);
+  EXPECT_EQ(gSettings.iw, 0);
+  EXPECT_EQ(gSettings.mh, 65535);
+}
+
+TEST_F(OptionsTest, ValuesThatCouldOnlyFailAreRefusedAtStartUp) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"-iw:2147483648"}, "option -iw:2147483648: number out of range"},
+      {{"-lw:-99999999999999999999"}, "option -lw:-99999999999999999999: number out of range"},
+      {{"-shadow:1,2,3000000000"}, "option -shadow:1,2,3000000000: number out of range"},
+      {{"-mw:0"}, "option -mw:0: must be from 1 to 65535"},
+      {{"-uh:65536"}, "option -uh:65536: must be from 1 to 65535"},
+      {{"-uw:7", "-shadow"},
+       "option -uw:7: leaves no room for the thumbnail beside the shadow \\(at least 8\\)"},
+      {{"-uh:7", "-shadow:1,2,3"}, "option -uh:7: leaves no room"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> words{"dir"};
+    words.insert(words.end(), c.args.begin(), c.args.end());
+    Args a(words);
+    EXPECT_EXIT(optionsRead(a.argc, a.argv.data()), testing::ExitedWithCode(1),
+                std::string("^\\*\\*\\*\\* ERROR quorvel : ") + c.message)
+        << c.args[0];
+  }
 }
 
 TEST_F(OptionsTest, TextOptionsAndFlags) {
