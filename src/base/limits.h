@@ -30,3 +30,9 @@ constexpr int kCaptionTitleSize = 150;
 // 1499, so anything past 1496 may already be cut).
 constexpr int kSectionBufferSize = 1500;
 constexpr size_t kSectionMaxLength = 1496;
+
+// Caption, title and configuration files are read up to this many bytes. A
+// caption keeps 1499 characters and a section 1496, so a larger file holds
+// nothing more to show; the cap stops a huge or endless file from filling
+// memory.
+constexpr size_t kTextFileLimit = size_t{1} << 20;

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "album/picture_list.h"
 #include "base/settings.h"
 #include "pages/templates.h"
 #include "util/paths.h"
@@ -114,7 +113,6 @@ void optionsRead(int& argc, char** argv) {
   if (s.conf) confLoad(s.conf);
 
   s.list = argFind(argc, argv, "-list:");
-  if (s.list) gPictureList.file = fileOpen(s.list, "wt");  // none when it cannot be created
 
   s.filter = argFind(argc, argv, "-filter:");
 }
