@@ -23,8 +23,9 @@ FileHandle fileOpenRead(const char* path);
 // Creates path for writing ("wb"), mode 0666 less the umask, only when
 // nothing is there: an existing file or a symbolic link, dangling or not, is
 // never written through (O_CREAT|O_EXCL|O_NOFOLLOW). While the stream is open
-// it holds an exclusive flock, which tells a live run's temporary from a
-// dead run's (fileRemoveStaleTemp). Empty, errno set, on failure.
+// it holds an exclusive flock where the file system has locks, which tells a
+// live run's temporary from a dead run's (fileRemoveStaleTemp). Empty, errno
+// set, on failure.
 FileHandle fileCreateNew(const char* path);
 
 // Opens path with mode. Read modes ("r…") go through fileOpenRead: regular

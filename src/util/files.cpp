@@ -100,8 +100,10 @@ FileHandle fileOpenRead(const char* path) {
 FileHandle fileCreateNew(const char* path) {
   const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
-  FILE* file = nullptr;
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) file = fdopen(fd, "wb");
+  // Best effort: where the file system has no locks, a leftover is simply
+  // never taken for a dead run's (fileRemoveStaleTemp needs the lock too).
+  (void)flock(fd, LOCK_EX | LOCK_NB);
+  FILE* file = fdopen(fd, "wb");
   if (!file) {
     const int failure = errno;
     close(fd);
