@@ -3,7 +3,8 @@
 # the derived pictures (.vi.jpg, .vr.jpg, .md.jpg), the picture pages
 # (name.html or name.md.html beside a picture name.jpg or name.gif), the
 # quorvel*.html pages, the play lists liste.m3u and the temporaries an
-# interrupted run may leave; and cv.html in the current directory when it is
+# interrupted run may leave (.quorvel-tmp-XXXXXXXXXX, and name.quorvel-tmp
+# from earlier versions); and cv.html in the current directory when it is
 # quorvel's. Run it where you ran quorvel.
 #
 #   clean-album.sh <album-dir>
@@ -29,10 +30,10 @@ is_picture_page() {
 doomed=()
 while IFS= read -r -d '' f; do
   case "${f##*/}" in
-    *.vi.jpg | *.vr.jpg | *.md.jpg | *.quorvel-tmp | quorvel*.html | liste.m3u) doomed+=("$f") ;;
+    *.vi.jpg | *.vr.jpg | *.md.jpg | *.quorvel-tmp | .quorvel-tmp-* | quorvel*.html | liste.m3u) doomed+=("$f") ;;
     *.html) is_picture_page "$f" && doomed+=("$f") ;;
   esac
-done < <(find "$1" -type f \( -name '*.jpg' -o -name '*.quorvel-tmp' -o -name '*.html' -o -name liste.m3u \) -print0)
+done < <(find "$1" -type f \( -name '*.jpg' -o -name '*.quorvel-tmp' -o -name '.quorvel-tmp-*' -o -name '*.html' -o -name liste.m3u \) -print0)
 
 if ((${#doomed[@]})); then rm -f -- "${doomed[@]}"; fi
 if [[ -f cv.html ]] && grep -q '<title>quorvel</title>' cv.html; then rm -f cv.html; fi

@@ -2,12 +2,13 @@
 // across the whole run.
 #pragma once
 
-#include "util/file_handle.h"
+#include "util/temp_file.h"
 
-// The list file and its run-wide line counter. The option reader opens the
-// file; the picture pipeline writes a line for each picture it shows.
+// The list file and its run-wide line counter. The entry creates the file
+// (written aside, renamed at the end of the run); the picture pipeline writes
+// a line for each picture it shows.
 struct PictureList {
-  FileHandle file;  // none when -list: is absent or could not be created
+  TempFile file;  // not open when -list: is absent
   int counter = 0;
 };
 

@@ -25,16 +25,16 @@
 #include "pages/album_pages.h"
 #include "util/files.h"
 #include "util/paths.h"
+#include "util/temp_file.h"
 #include "util/test_hook.h"
 
 namespace {
 
 constexpr int kQuality = 85;
 
-// Derived pictures are encoded under this suffix and renamed into place once
-// complete, so an interrupted run never leaves a truncated thumbnail that a
-// later run would take as up to date. The suffix is no picture extension.
-constexpr char kTempSuffix[] = ".quorvel-tmp";
+// Earlier versions wrote a derived picture aside as its name plus this
+// suffix; such leftovers are recognised as temporaries too.
+constexpr char kLegacyTempSuffix[] = ".quorvel-tmp";
 
 // Size of the picture as it will be shown: Exif-rotated photos count upright.
 // gifData tells how to decode it: only what the probe reads as GIF data goes
@@ -70,21 +70,28 @@ void makeThumbnail(OwnedImg& out, const Img& src, int boxWidth, int boxHeight,
   if (failed) error("imgShadow(\"%s\")", path);
 }
 
-// Encodes out under the temporary name and renames it into place. A failure
-// removes the temporary file and ends the run.
+// Encodes out into a new temporary beside target and renames it into place,
+// so an interrupted run never leaves a truncated picture that a later run
+// would take as up to date, and a link planted at target is replaced, not
+// written through. A failure removes the temporary and ends the run.
 void encode(OwnedImg& out, const char* target) {
-  const std::string temp = std::string(target) + kTempSuffix;
+  const std::string temp = fileTempName(target);
+  testHookNames(temp.c_str(), target);
   const int failed = imgJpegWriteFile(&out.img, temp.c_str(), kQuality, target);
+  int reason = errno;
   if (failed == IMG_JPEG_LIBRARY) {
     // The library's message is the whole report, as it always was.
     unlink(temp.c_str());
     exit(1);
   }
-  if (failed == 0) testHook("renaming", temp.c_str());
-  if (failed != 0 || rename(temp.c_str(), target) != 0) {
-    unlink(temp.c_str());
-    error("imgJpegWriteFile(\"%s\")", target);
+  if (failed == 0) {
+    testHook("renaming", temp.c_str());
+    if (rename(temp.c_str(), target) == 0) return;
+    reason = errno;
   }
+  // What a failed create left at the name is not ours to remove.
+  if (failed != IMG_JPEG_WRITE_CREATE) unlink(temp.c_str());
+  error("imgJpegWriteFile(\"%s\"): %s", target, strerror(reason));
 }
 
 // What a failed decode says after the decoder's name. A library error has
@@ -246,9 +253,11 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
 }
 
 bool albumRemoveLeftoverTemp(const char* path) {
-  if (!strEndsWith(path, kTempSuffix)) return false;
-  std::string derived(path, strlen(path) - (sizeof kTempSuffix - 1));
-  if (!isDerivedName(derived.c_str())) return false;
-  unlink(path);
-  return true;
+  bool temporary = fileIsTempName(pathBaseName(path));
+  if (!temporary && strEndsWith(path, kLegacyTempSuffix)) {
+    const std::string derived(path, strlen(path) - (sizeof kLegacyTempSuffix - 1));
+    temporary = isDerivedName(derived.c_str());
+  }
+  if (temporary) fileRemoveStaleTemp(path);
+  return temporary;
 }

@@ -24,8 +24,9 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 // that name is one of the album's own pages).
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium);
 
-// True when path is a temporary picture left by an interrupted run (a
-// derived name with the temporary suffix); such a file is removed. The walk
-// calls it on every listed file before handing files to the handlers, so a
-// leftover never counts as a file of the album.
+// True when path is named as a temporary (fileIsTempName, or a derived name
+// with the suffix earlier versions used); it is removed when stale
+// (fileRemoveStaleTemp), so a run never removes a live run's temporary. The
+// walk calls it on every listed file before handing files to the handlers,
+// so no temporary ever counts as a file of the album.
 bool albumRemoveLeftoverTemp(const char* path);

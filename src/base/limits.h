@@ -40,3 +40,9 @@ constexpr long long kMaxPicturePixels = 250'000'000;
 // Most scans decoded from one progressive JPEG. Real files have about ten;
 // thousands of empty scans only make the decode crawl.
 constexpr int kMaxJpegScans = 1000;
+
+// Caption, title and configuration files are read up to this many bytes. A
+// caption keeps 1499 characters and a section 1496, so a larger file holds
+// nothing more to show; the cap stops a huge or endless file from filling
+// memory.
+constexpr size_t kTextFileLimit = size_t{1} << 20;

@@ -348,7 +348,7 @@ ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality, const char* 
     return IMG_JPEG_WRITE_SOURCE;
   }
   Writer writer(messagePath ? messagePath : path);
-  FileHandle file = fileOpen(path, "wb");
+  FileHandle file = fileCreateNew(path);
   if (!file) {
     src->status |= IMG_JPEG_WRITE_CREATE;
     return IMG_JPEG_WRITE_CREATE;

@@ -44,7 +44,7 @@ enum JpegSizeCode : int {
 
 // Encodes src to path at quality (baseline tables), RGB, no Exif data.
 // Returns 0; 0x100 when src's status is not 0 (no file made); 0x200 when path
-// cannot be created; 0x40 after a library error while encoding (e.g. an empty
+// cannot be created (fileCreateNew: anything already there is refused); 0x40 after a library error while encoding (e.g. an empty
 // raster, or a write refused): its message is printed and the file at path
 // is left incomplete for the caller to remove. Each is added to src's status.
 // Library messages name messagePath when given (the file path stands for,

@@ -44,7 +44,7 @@ void writeImgTag(FILE* out, const char* attributes, const std::string& src,
 // The picture's own Right page: caption, info text, then the medium linked to
 // the source picture, or the picture itself.
 void writePicturePage(const PictureEntry& entry, const std::string& picName) {
-  FileHandle page = pageCreate(entry.pagePath);
+  TempFile page = pageCreate(entry.pagePath);
   FILE* out = page.get();
   templateWrite(out, entry.relPath, gTemplates.rightBegin);
   if (entry.captioned) {
@@ -63,6 +63,7 @@ void writePicturePage(const PictureEntry& entry, const std::string& picName) {
     fprintf(out, "<img src=\"%s\">", picName.c_str());
   }
   fputs(gTemplates.rightEnd, out);
+  pageFinish(page);
 }
 
 // The picture's Left entry: the micro picture, swapped for the rollover under
@@ -123,7 +124,7 @@ void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
 }
 
 void htmlWriteFrameset(const char* path, const char* relPath) {
-  FileHandle page = pageCreateBeside(path, "quorvelFrameset.html");
+  TempFile page = pageCreateBeside(path, "quorvelFrameset.html");
   const char* frameset = gTemplates.frameset;
   if (frameset == kFramesetDefault) {
     fprintf(page.get(), kFramesetDefault, gSettings.lw);
@@ -132,13 +133,15 @@ void htmlWriteFrameset(const char* path, const char* relPath) {
   } else {
     templateWrite(page.get(), pathSlashes(relPath), frameset);
   }
+  pageFinish(page);
 }
 
 void htmlWriteRightEmpty(int& rightWritten, const char* relPath, const char* path) {
   if (rightWritten) return;
   rightWritten = 1;
-  FileHandle page = pageCreateBeside(path, "quorvelRight.html");
+  TempFile page = pageCreateBeside(path, "quorvelRight.html");
   templateWrite(page.get(), relPath, gTemplates.rightEmpty);
+  pageFinish(page);
 }
 
 void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath) {

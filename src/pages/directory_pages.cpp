@@ -3,15 +3,16 @@
 
 #include <cstdio>
 
+#include "pages/page_files.h"
 #include "pages/templates.h"
 #include "util/text_encode.h"
 
 namespace {
 
-void closeWith(FileHandle& page, const char* endText) {
+void closeWith(TempFile& page, const char* endText) {
   if (!page) return;
   fputs(endText, page.get());
-  page.reset();
+  pageFinish(page);
 }
 
 }  // namespace
@@ -29,7 +30,7 @@ bool htmlFinishLeft(DirectoryPages& pages) {
     fputs("//--></script>\n", left);
   }
   fputs(gTemplates.leftEnd, left);
-  pages.left.reset();
+  pageFinish(pages.left);
   return true;
 }
 

@@ -4,14 +4,14 @@
 
 #include <cstdlib>
 
-#include "util/file_handle.h"
+#include "util/temp_file.h"
 #include "util/str_list.h"
 
 struct DirectoryPages {
-  FileHandle left;      // quorvelLeft.html, once something opened it
-  FileHandle mp3;       // the MP3 page (standing as quorvelRight.html)
-  FileHandle playlist;  // liste.m3u
-  FileHandle video;     // quorvelVideo.html
+  TempFile left;      // quorvelLeft.html, once something opened it
+  TempFile mp3;       // the MP3 page (standing as quorvelRight.html)
+  TempFile playlist;  // liste.m3u
+  TempFile video;     // quorvelVideo.html
   int rightWritten = 0;  // quorvelRight.html is written (empty or MP3 page)
   StrList preload{};     // rollover names the Left page preloads
 
@@ -21,11 +21,11 @@ struct DirectoryPages {
   DirectoryPages& operator=(const DirectoryPages&) = delete;
 };
 
-// Ends and closes the Left page: "</center>", the script preloading the
+// Ends the Left page and gives it its name (pageFinish): "</center>", the script preloading the
 // rollover pictures (when there are any), the leftEnd template. False, and
 // nothing written, when the directory has no Left page.
 bool htmlFinishLeft(DirectoryPages& pages);
 
 // Ends each open MP3 page, play list and video page with its template's end
-// and closes it.
+// and gives it its name (pageFinish).
 void htmlCloseMedia(DirectoryPages& pages);

@@ -61,8 +61,8 @@ void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset) {
   if (!strEndsWithNoCase(path, ".mp3")) return;
   const char* relPath = path + rootOffset;
   htmlOpenLeft(pages, path, relPath);
-  FileHandle& mp3Page = pages.mp3;
-  FileHandle& playlist = pages.playlist;
+  TempFile& mp3Page = pages.mp3;
+  TempFile& playlist = pages.playlist;
   if (!mp3Page) {
     // Stands in for the empty Right page htmlOpenLeft may just have written.
     mp3Page = pageCreateBeside(path, "quorvelRight.html");
@@ -89,7 +89,7 @@ void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset) {
   if (!html5 && !strEndsWithNoCase(path, ".mpg") && !strEndsWithNoCase(path, ".avi")) return;
   const char* relPath = path + rootOffset;
   htmlOpenLeft(pages, path, relPath);
-  FileHandle& videoPage = pages.video;
+  TempFile& videoPage = pages.video;
   if (!videoPage) {
     videoPage = pageCreateBeside(path, "quorvelVideo.html");
     templateWrite(videoPage.get(), relPath, gTemplates.videoBegin);

@@ -12,7 +12,6 @@
 #include "pages/album_pages.h"
 #include "pages/page_files.h"
 #include "pages/templates.h"
-#include "util/file_handle.h"
 #include "util/paths.h"
 #include "util/text_encode.h"
 
@@ -47,7 +46,7 @@ void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName,
   int n = strSplitCount(pieces);
   while (n > 1 && !pieces[n - 1][0]) --n;
 
-  FileHandle page = pageCreateBeside(dirPath, pageName);
+  TempFile page = pageCreateBeside(dirPath, pageName);
   FILE* out = page.get();
   const char* slashed = pathSlashes(relative);
   templateWrite(out, slashed, gTemplates.topBegin);
@@ -75,12 +74,13 @@ void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName,
   fputs("</pre>\n", out);
   if (titleBlock) htmlWriteTitleBlock(out, dirPath);
   fputs(gTemplates.topEnd, out);
+  pageFinish(page);
 }
 
 void htmlWriteTopLevel(char* pagePath, int dirLen, NameList subAlbums, int rootOffset,
                        const char* current, bool titleBlock) {
-  FileHandle page = fileOpen(pagePath, "wt");
-  if (!page) return;
+  TempFile page;
+  if (page.create(pagePath) != 0) return;
   FILE* out = page.get();
   pagePath[dirLen] = '\0';
   templateWrite(out, pathSlashes(relativePart(pagePath, rootOffset)), gTemplates.topBegin);
@@ -103,4 +103,5 @@ void htmlWriteTopLevel(char* pagePath, int dirLen, NameList subAlbums, int rootO
   fputs("</pre>\n", out);
   if (titleBlock) htmlWriteTitleBlock(out, pagePath);
   fputs(gTemplates.topEnd, out);
+  pageFinish(page);
 }

@@ -1,5 +1,7 @@
-// Page files: naming and creating, or ending the run.
+// Page files: naming, creating and finishing, or ending the run.
 #include "pages/page_files.h"
+
+#include <cstring>
 
 #include "base/fatal.h"
 #include "util/paths.h"
@@ -10,12 +12,18 @@ std::string pageSiblingName(const char* path, const char* name) {
   return sibling;
 }
 
-FileHandle pageCreate(const std::string& pagePath) {
-  FileHandle page = fileOpen(pagePath.c_str(), "wt");
-  if (!page) error("can't create \"%s\"", pagePath.c_str());
+TempFile pageCreate(const std::string& pagePath) {
+  TempFile page;
+  if (const int failure = page.create(pagePath))
+    error("can't create \"%s\": %s", pagePath.c_str(), strerror(failure));
   return page;
 }
 
-FileHandle pageCreateBeside(const char* path, const char* name) {
+TempFile pageCreateBeside(const char* path, const char* name) {
   return pageCreate(pageSiblingName(path, name));
+}
+
+void pageFinish(TempFile& page) {
+  if (const int failure = page.commit())
+    error("can't write \"%s\": %s", page.finalPath().c_str(), strerror(failure));
 }

@@ -1,19 +1,25 @@
-// The files of an album's pages: named beside the file that causes them and
-// created for writing. A page that cannot be named or created ends the run:
-// an album with a missing page would be broken.
+// The files of an album's pages: named beside the file that causes them,
+// written aside and renamed into place when finished. A page that cannot be
+// named, created or written ends the run: an album with a missing or cut
+// page would be broken.
 #pragma once
 
 #include <string>
 
-#include "util/file_handle.h"
+#include "util/temp_file.h"
 
 // name in the directory of path (pathSiblingName); a name that would reach
 // 400 characters ends the run with error("path too long \"<path>\"").
 std::string pageSiblingName(const char* path, const char* name);
 
-// Creates pagePath for writing, or ends the run with
-// error("can't create \"<pagePath>\"").
-FileHandle pageCreate(const std::string& pagePath);
+// Starts pagePath: an open temporary beside it (TempFile), or the run ends
+// with error("can't create \"<pagePath>\": <reason>").
+TempFile pageCreate(const std::string& pagePath);
 
 // pageCreate(pageSiblingName(path, name)).
-FileHandle pageCreateBeside(const char* path, const char* name);
+TempFile pageCreateBeside(const char* path, const char* name);
+
+// Gives a finished page its name (TempFile::commit); nothing when the page
+// is not open. A failed write, flush, close or rename ends the run with
+// error("can't write \"<pagePath>\": <reason>").
+void pageFinish(TempFile& page);

@@ -1,6 +1,10 @@
 // The program's entry.
 #include "run/entry.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -18,9 +22,35 @@ bool asksForHelp(const char* arg) {
   return !strcmp(arg, "-h") || !strcmp(arg, "--help") || !strcmp(arg, "-help");
 }
 
+// A launcher that closed standard input, output or error would hand those
+// descriptors to the first files opened, and progress text or library
+// warnings would land in a page. They are held by /dev/null instead.
+void holdStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // open gives the lowest free descriptor: fd itself.
+    const int opened = open("/dev/null", O_RDWR);
+    if (opened > 2) close(opened);
+  }
+}
+
+// The -list: file is written aside and takes its name when the run ends.
+void createPictureList() {
+  const char* path = gSettings.list;
+  if (!path) return;
+  if (const int failure = gPictureList.file.create(path))
+    error("can't create \"%s\": %s", path, strerror(failure));
+}
+
+void finishPictureList() {
+  if (const int failure = gPictureList.file.commit())
+    error("can't write \"%s\": %s", gSettings.list, strerror(failure));
+}
+
 }  // namespace
 
 int quorvelMain(int argc, char** argv) {
+  holdStandardDescriptors();
   // Asked before anything else: a version query writes nothing.
   if (argc == 2 && !strcmp(argv[1], "--version")) {
     fputs("quorvel " QUORVEL_VERSION "\n", stdout);
@@ -38,6 +68,7 @@ int quorvelMain(int argc, char** argv) {
       return 1;
   }
   optionsRead(argc, argv);
+  createPictureList();
   int status = 0;
   if (argc == 2 && !asksForHelp(argv[1])) {
     albumWalk(argv[1]);
@@ -47,6 +78,6 @@ int quorvelMain(int argc, char** argv) {
     fputs(kUsageText, stdout);
     if (argc != 2) status = 2;  // a wrong command line is not a successful run
   }
-  gPictureList.file.reset();
+  finishPictureList();
   return status;
 }

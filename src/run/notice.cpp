@@ -8,6 +8,7 @@
 
 #include "embedded_doc.inc"  // kEmbeddedDocBytes, coded at build time
 #include "util/file_handle.h"
+#include "util/temp_file.h"
 
 namespace {
 
@@ -70,8 +71,8 @@ CvOutcome docWriteCv() {
   // lstat, so that even a dangling link counts as a file that is there.
   struct stat st;
   if (lstat("cv.html", &st) == 0 && !isOwnCv("cv.html")) return CvOutcome::LeftAlone;
-  FileHandle cv = fileOpen("cv.html", "wt");
-  if (!cv) return CvOutcome::Failed;
+  TempFile cv;
+  if (cv.create("cv.html") != 0) return CvOutcome::Failed;
   docWrite(embeddedDoc(), cv.get());
-  return CvOutcome::Written;
+  return cv.commit() == 0 ? CvOutcome::Written : CvOutcome::Failed;
 }

@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstdio>
 
-#include "album/picture_list.h"
 #include "base/fatal.h"
 #include "base/settings.h"
 #include "img/lens_shadow.h"
@@ -195,7 +194,6 @@ void optionsRead(int& argc, char** argv) {
   if (s.conf) confLoad(s.conf);
 
   s.list = argFind(argc, argv, "-list:");
-  if (s.list) gPictureList.file = fileOpen(s.list, "wt");  // none when it cannot be created
 
   s.filter = argFind(argc, argv, "-filter:");
 }

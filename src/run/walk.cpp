@@ -78,9 +78,9 @@ void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums,
   }
 }
 
-// Removes the temporary pictures an interrupted run left, and their names
-// from the listing: they are no files of the album, so no handler sees them
-// and they take no index.
+// Drops temporaries from the listing (removing those an interrupted run
+// left): they are no files of the album, so no handler sees them and they
+// take no index.
 void dropLeftoverTemps(char* path, int len, char* names) {
   char* out = names;
   for (const char* name = names; *name;) {

@@ -1,9 +1,13 @@
-// Files: stat, whole-file loading and the sorted directory listing.
+// Files: stat, safe opening, text loading and the sorted directory listing.
 #include "util/files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -73,6 +77,47 @@ long long fileSize(const char* path) {
   return static_cast<long long>(st.st_size);
 }
 
+FileHandle fileOpenRead(const char* path) {
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    errno = EINVAL;
+    return nullptr;
+  }
+  // Regular files never block; the flag is cleared so reads behave as usual.
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+    close(fd);
+    return nullptr;
+  }
+  FILE* file = fdopen(fd, "rb");
+  if (!file) close(fd);
+  return FileHandle(file);
+}
+
+FileHandle fileCreateNew(const char* path) {
+  const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  // Best effort: where the file system has no locks, a leftover is simply
+  // never taken for a dead run's (fileRemoveStaleTemp needs the lock too).
+  (void)flock(fd, LOCK_EX | LOCK_NB);
+  FILE* file = fdopen(fd, "wb");
+  if (!file) {
+    const int failure = errno;
+    close(fd);
+    unlink(path);
+    errno = failure;
+  }
+  return FileHandle(file);
+}
+
+FileHandle fileOpen(const char* path, const char* mode) {
+  if (mode[0] == 'r') return fileOpenRead(path);
+  return FileHandle(fopen(path, mode));
+}
+
 FILE* fileOpenIn(const char* dir, const char* name, const char* mode) {
   if (dir == nullptr) dir = "";
   if (name == nullptr) name = "";
@@ -82,20 +127,21 @@ FILE* fileOpenIn(const char* dir, const char* name, const char* mode) {
   char path[kPathSize];
   memcpy(path, dir, dirLen);
   memcpy(path + dirLen, name, nameLen + 1);
-  return fopen(path, mode);
+  return fileOpen(path, mode).release();
 }
 
 char* fileLoadIn(AllocFn allocFn, const char* dir, const char* name) {
   FileHandle file(fileOpenIn(dir, name, "rt"));
   if (!file) return nullptr;
-  if (fseek(file.get(), 0, SEEK_END) != 0) return nullptr;
-  long size = ftell(file.get());
-  if (size <= 0) return nullptr;
-  if (fseek(file.get(), 0, SEEK_SET) != 0) return nullptr;
+  struct stat st;
+  if (fstat(fileno(file.get()), &st) != 0 || st.st_size <= 0) return nullptr;
+  const size_t size = static_cast<size_t>(st.st_size) < kTextFileLimit
+                          ? static_cast<size_t>(st.st_size)
+                          : kTextFileLimit;
 
-  char* block = static_cast<char*>(allocFn(static_cast<size_t>(size) + 1));
+  char* block = static_cast<char*>(allocFn(size + 1));
   if (block == nullptr) return nullptr;
-  size_t got = fread(block, 1, static_cast<size_t>(size), file.get());
+  size_t got = fread(block, 1, size, file.get());
   block[got] = '\0';
   // A Ctrl-Z marks the end of text in files from older editors.
   if (char* eof = static_cast<char*>(memchr(block, 0x1A, got))) *eof = '\0';

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "util/file_handle.h"
 #include "util/str_list.h"  // AllocFn, NameList
 
 // Last modification time in seconds since the epoch (stat, links followed);
@@ -19,12 +20,14 @@ time_t fileDate(const char* path, int* year = nullptr, int* month = nullptr, int
 // Size in bytes from stat (symbolic links followed); 0 when unreadable.
 long long fileSize(const char* path);
 
-// Opens dir followed directly by name (null parts count as empty); null when
-// the two lengths exceed 299 or fopen fails.
+// Opens dir followed directly by name (null parts count as empty) with
+// fileOpen; null when the two lengths exceed 299 or the open fails.
 FILE* fileOpenIn(const char* dir, const char* name, const char* mode);
 
-// Whole file as one NUL-terminated text in a block from allocFn, ended at the
-// first 0x1A byte; null when it cannot be opened or is empty.
+// The file's first bytes, up to its size or kTextFileLimit, as one
+// NUL-terminated text in a block from allocFn, ended at the first 0x1A byte;
+// null when it cannot be opened, is no regular file (a FIFO, a directory) or
+// is empty.
 char* fileLoadIn(AllocFn allocFn, const char* dir, const char* name);
 char* fileLoad(AllocFn allocFn, const char* name);
 

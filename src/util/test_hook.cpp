@@ -5,12 +5,34 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+namespace {
+
+std::string& announcedTemp() {
+  static auto* temp = new std::string;
+  return *temp;
+}
+
+std::string& announcedFinal() {
+  static auto* name = new std::string;
+  return *name;
+}
+
+}  // namespace
+
+void testHookNames(const char* temp, const char* finalPath) {
+  announcedTemp() = temp;
+  announcedFinal() = finalPath;
+}
 
 void testHook(const char* step, const char* path) {
   static const char* const target = std::getenv("QUORVEL_TEST_KILL");
   if (!target) return;
   const size_t n = strlen(step);
-  if (strncmp(target, step, n) == 0 && target[n] == ':' && strcmp(target + n + 1, path) == 0)
+  if (strncmp(target, step, n) != 0 || target[n] != ':') return;
+  const char* name = target + n + 1;
+  if (strcmp(name, path) == 0 || (announcedTemp() == path && announcedFinal() == name))
     raise(SIGKILL);
 }
 #endif

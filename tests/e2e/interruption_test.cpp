@@ -9,6 +9,7 @@
 #include <utime.h>
 
 #include <filesystem>
+#include <future>
 #include <map>
 #include <regex>
 #include <string>
@@ -29,7 +30,8 @@ using testsupport::RunResult;
 using testsupport::TempDir;
 using testsupport::writeFile;
 
-constexpr char kTemp[] = ".quorvel-tmp";
+// Every temporary's name starts so (and ends in ten random letters).
+constexpr char kTemp[] = ".quorvel-tmp-";
 
 // Sources carry one fixed old date in every copy, so that copies are judged
 // up to date or not alike.
@@ -104,11 +106,11 @@ std::string baseOf(const std::string& microLine) {
 const std::vector<std::string> kRun = {"album", "-uw:240", "-uh:240"};
 
 // Runs quorvel (kRun) in cwd with the test build's kill hook set to stop it
-// at step ("writing" half-way through a temporary, "renaming" once it is
-// whole) of the temporary file. True when the run died there, false when it
+// at step ("writing" half-way through its temporary, "renaming" once that is
+// whole) of the derived file. True when the run died there, false when it
 // never reached that point.
-bool killedAt(const std::string& cwd, const char* step, const std::string& temporary) {
-  const std::string kill = std::string(step).append(":").append(temporary);
+bool killedAt(const std::string& cwd, const char* step, const std::string& derived) {
+  const std::string kill = std::string(step).append(":").append(derived);
   pid_t pid = fork();
   if (pid == 0) {
     int devnull = open("/dev/null", O_WRONLY);
@@ -150,9 +152,22 @@ class Interruption : public testing::Test {
     return left;
   }
 
-  // Runs to the end and checks the tree against the uninterrupted one; only
-  // the pictures the killed runs did not finish are made.
+  // The size of the largest temporary in dir; -1 when there is none.
+  static long largestTemporary(const std::string& dir) {
+    long largest = -1;
+    for (const auto& e : fs::directory_iterator(dir))
+      if (e.path().filename().string().starts_with(kTemp))
+        largest = std::max(largest, static_cast<long>(e.file_size()));
+    return largest;
+  }
+
+  // Runs to the end, as a later run that finds the killed runs' temporaries
+  // old, and checks the tree against the uninterrupted one; only the
+  // pictures the killed runs did not finish are made.
   static void finishAndCompare(const TempDir& parent) {
+    for (const auto& e : fs::recursive_directory_iterator(parent.path()))
+      if (e.path().filename().string().starts_with(kTemp))
+        testsupport::touch(e.path(), -3600);
     std::vector<std::string> remaining = unfinished(parent);
     RunResult r = runQuorvel(kRun, parent.path());
     ASSERT_EQ(r.status, 0);
@@ -167,10 +182,9 @@ class Interruption : public testing::Test {
     for (const auto& [name, bytes] : expected_) EXPECT_TRUE(got[name] == bytes) << name;
   }
 
-  // The temporary of the derived file with the suffix of the index'th
-  // picture, as the run names it.
-  static std::string temporary(size_t index, const char* suffix) {
-    return baseOf(order_[index]) + suffix + kTemp;
+  // The derived file with the suffix of the index'th picture.
+  static std::string derived(size_t index, const char* suffix) {
+    return baseOf(order_[index]) + suffix;
   }
 
   static TempDir* sources_;
@@ -200,10 +214,11 @@ TEST_F(Interruption, KilledRunFinishedLaterEqualsOneUninterruptedRun) {
     SCOPED_TRACE(p.label);
     TempDir parent;
     copySources(*sources_, parent);
-    ASSERT_TRUE(killedAt(parent.path(), p.step, temporary(p.picture, p.suffix)));
+    const std::string target = derived(p.picture, p.suffix);
+    ASSERT_TRUE(killedAt(parent.path(), p.step, target));
     // Cut off or whole, the temporary holds bytes a later run must not trust.
-    ASSERT_TRUE(fileExists(parent / temporary(p.picture, p.suffix)));
-    EXPECT_GT(fs::file_size(parent / temporary(p.picture, p.suffix)), 0u);
+    EXPECT_FALSE(fileExists(parent / target));
+    EXPECT_GT(largestTemporary(fs::path(parent / target).parent_path()), 0);
     finishAndCompare(parent);
   }
 }
@@ -211,9 +226,26 @@ TEST_F(Interruption, KilledRunFinishedLaterEqualsOneUninterruptedRun) {
 TEST_F(Interruption, RunKilledAgainAndAgainStillEndsEqual) {
   TempDir parent;
   copySources(*sources_, parent);
-  ASSERT_TRUE(killedAt(parent.path(), "writing", temporary(1, ".vr.jpg")));
-  ASSERT_TRUE(killedAt(parent.path(), "renaming", temporary(4, ".md.jpg")));
+  ASSERT_TRUE(killedAt(parent.path(), "writing", derived(1, ".vr.jpg")));
+  ASSERT_TRUE(killedAt(parent.path(), "renaming", derived(4, ".md.jpg")));
   finishAndCompare(parent);
+}
+
+// Each run writes into temporaries of its own and removes no live one, so
+// two runs at once on one tree both succeed and leave what one run leaves.
+TEST_F(Interruption, TwoRunsAtOnceBothSucceedAndEqualOneRun) {
+  for (int trial = 0; trial < 4; ++trial) {
+    SCOPED_TRACE(trial);
+    TempDir parent;
+    copySources(*sources_, parent);
+    auto other = std::async(std::launch::async, [&] { return runQuorvel(kRun, parent.path()); });
+    RunResult one = runQuorvel(kRun, parent.path());
+    RunResult two = other.get();
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(two.status, 0) << two.err;
+    EXPECT_EQ(countTemporaries(parent.path()), 0);
+    EXPECT_TRUE(snapshot(parent / "album") == expected_);
+  }
 }
 
 // Why derived pictures are written aside first: the date test trusts a micro
@@ -232,7 +264,9 @@ TEST_F(Interruption, CutOffMicroPictureCountsAsUpToDateButATemporaryNeverDoes) {
   writeFile(t / "album/p.vi.jpg", cut);
   // What a run killed while writing q's micro picture leaves.
   fs::remove(t / "album/q.vi.jpg");
-  writeFile(t / ("album/q.vi.jpg" + std::string(kTemp)), cut);
+  const std::string leftover = t / ("album/" + std::string(kTemp) + "QQQQQQQQQQ");
+  writeFile(leftover, cut);
+  testsupport::touch(leftover, -3600);
 
   RunResult r = runQuorvel({"album", "-list:copy.bat"}, t.path());
   ASSERT_EQ(r.status, 0);
@@ -240,7 +274,7 @@ TEST_F(Interruption, CutOffMicroPictureCountsAsUpToDateButATemporaryNeverDoes) {
   EXPECT_EQ(microLines(r.out), std::vector<std::string>{"album/q.vi.jpg"});
   EXPECT_EQ(readFile(t / "album/p.vi.jpg"), cut);  // trusted by its date: the design
   EXPECT_EQ(readFile(t / "album/q.vi.jpg"), qMicro);
-  EXPECT_FALSE(fileExists(t / ("album/q.vi.jpg" + std::string(kTemp))));
+  EXPECT_FALSE(fileExists(leftover));
   EXPECT_EQ(readFile(t / "album/quorvelLeft.html").find(kTemp), std::string::npos);
   EXPECT_EQ(readFile(t / "copy.bat"),
             "copy \"album/p.jpg\" \"%1\\00000.jpg\"\n"

@@ -4,6 +4,7 @@
 #include <gd.h>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <sys/stat.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -259,6 +260,9 @@ TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) 
   makeJpeg(at("sub/s.jpg"), 300, 300);
   fs::create_symlink("..", at("sub/up"));
   makeJpeg(at("locked/inside.jpg"), 300, 300);
+  // Caption files that are no files: they count as absent, and never block.
+  ASSERT_EQ(mkfifo(at("good.txt").c_str(), 0644), 0);
+  testsupport::makeDirs(at("grey.txt"));
 
   // In the walk's (byte) order.
   std::vector<MessyFile> files = {
@@ -298,7 +302,7 @@ TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) 
   fs::permissions(at("locked"), fs::perms::owner_all);
 
   std::string out =
-      "######## messy ########\n*** . ***\n"
+      "######## messy ########\n*** . ***\n*** grey.txt ***\n"
       "*** locked ***\npb scandir messy/locked/.\npb scandir messy/locked/.\n"
       "*** sub ***\nmessy/sub/s.vi.jpg\n";
   std::string err;
@@ -335,6 +339,8 @@ TEST_F(MessyFolder, UnusablePicturesAreSkippedAndEveryOtherOneMakesAWholeAlbum) 
          {"quorvelFrameset.html", "quorvelTop.html", "quorvelLeft.html", "quorvelRight.html"})
       EXPECT_TRUE(fileExists(at(std::string(dir) + page))) << dir << page;
   EXPECT_FALSE(fileExists(at("locked/quorvelLeft.html")));
+  EXPECT_FALSE(fileExists(at("good.html")));  // no caption, no medium: no page
+  EXPECT_FALSE(fileExists(at("grey.html")));
 
   // Every picture shown has its entry in the Left page, and nothing else has.
   const std::string left = readFile(at("quorvelLeft.html")) + readFile(at("sub/quorvelLeft.html"));

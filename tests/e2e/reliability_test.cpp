@@ -30,20 +30,29 @@ TEST(AtomicPictures, NoTemporaryFileStaysAfterARun) {
   EXPECT_EQ(countTemporaries(t.path()), 0);
 }
 
-TEST(AtomicPictures, LeftoverTemporaryFileIsRemovedAndNeverASource) {
+// An old temporary is a dead run's and is removed; a young one may be a live
+// run's and stays. Neither is ever a source.
+TEST(AtomicPictures, LeftoverTemporaryIsRemovedOnlyWhenOldAndNeverASource) {
   TempDir t;
   testsupport::makeJpeg(t / "a/p.jpg", 800, 600);
   auto first = runQuorvel({"a"}, t.path());
   ASSERT_EQ(first.status, 0);
-  // What an interrupted run leaves: a complete-looking JPEG under the temporary name.
-  testsupport::makeJpeg(t / "a/q.vi.jpg.quorvel-tmp", 400, 300);
+  // What interrupted runs leave: complete-looking JPEGs under temporary
+  // names (the last as earlier versions named them).
+  const std::string old = t / "a/.quorvel-tmp-OLDOLDOLD0", young = t / "a/.quorvel-tmp-YOUNGYOUNG",
+                    legacy = t / "a/q.vi.jpg.quorvel-tmp";
+  for (const std::string& temp : {old, young, legacy}) testsupport::makeJpeg(temp, 400, 300);
+  testsupport::touch(old, -3600);
+  testsupport::touch(legacy, -3600);
   testsupport::writeFile(t / "a/notes.quorvel-tmp", "a user's own file");
   auto second = runQuorvel({"a"}, t.path());
   ASSERT_EQ(second.status, 0);
-  EXPECT_FALSE(fileExists(t / "a/q.vi.jpg.quorvel-tmp"));
+  EXPECT_FALSE(fileExists(old));
+  EXPECT_FALSE(fileExists(legacy));
+  EXPECT_TRUE(fileExists(young));
   EXPECT_FALSE(fileExists(t / "a/q.vi.vi.jpg"));
   EXPECT_TRUE(fileExists(t / "a/notes.quorvel-tmp"));
-  EXPECT_EQ(readFile(t / "a/quorvelLeft.html").find("q.vi"), std::string::npos);
+  EXPECT_EQ(readFile(t / "a/quorvelLeft.html").find("quorvel-tmp"), std::string::npos);
 }
 
 // Runs the binary with a small file-size limit, so that the JPEG library

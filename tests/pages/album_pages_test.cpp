@@ -37,7 +37,7 @@ class AlbumPages : public ::testing::Test {
     testsupport::makeDirs(root_);
   }
   void TearDown() override {
-    left_.reset();
+    EXPECT_EQ(left_.commit(), 0);
     resetPageState();
   }
 
@@ -54,7 +54,7 @@ class AlbumPages : public ::testing::Test {
 
   // The Left page so far (closes it).
   std::string leftPage(const std::string& sub = "") {
-    left_.reset();
+    EXPECT_EQ(left_.commit(), 0);
     return readFile(root_ + "/" + sub + "quorvelLeft.html");
   }
   std::string page(const std::string& name) { return readFile(root_ + "/" + name); }
@@ -71,7 +71,7 @@ class AlbumPages : public ::testing::Test {
   TempDir dir_;
   const std::string root_ = dir_ / "photos";
   DirectoryPages pages_;
-  FileHandle& left_ = pages_.left;
+  TempFile& left_ = pages_.left;
   int& rightWritten_ = pages_.rightWritten;
   StrList& preload_ = pages_.preload;
 };

@@ -48,10 +48,10 @@ class MediaPages : public ::testing::Test {
   }
 
   void closeAll() {
-    left_.reset();
-    mp3_.reset();
-    playlist_.reset();
-    video_.reset();
+    EXPECT_EQ(left_.commit(), 0);
+    EXPECT_EQ(mp3_.commit(), 0);
+    EXPECT_EQ(playlist_.commit(), 0);
+    EXPECT_EQ(video_.commit(), 0);
   }
 
   // htmlAddMp3 / htmlAddVideo for root + "/" + rel, creating the file.
@@ -75,10 +75,10 @@ class MediaPages : public ::testing::Test {
   TempDir dir_;
   std::string cwd_;
   DirectoryPages pages_;
-  FileHandle& left_ = pages_.left;
-  FileHandle& mp3_ = pages_.mp3;
-  FileHandle& playlist_ = pages_.playlist;
-  FileHandle& video_ = pages_.video;
+  TempFile& left_ = pages_.left;
+  TempFile& mp3_ = pages_.mp3;
+  TempFile& playlist_ = pages_.playlist;
+  TempFile& video_ = pages_.video;
   int& rightWritten_ = pages_.rightWritten;
 };
 
@@ -209,11 +209,15 @@ TEST_F(MediaPages, MpgHeaderBytesAtTheEdges) {
   }
 }
 
-TEST_F(MediaPages, UncreatableMp3PageEndsTheRun) {
+TEST_F(MediaPages, Mp3PageThatCannotTakeItsNameEndsTheRun) {
   writeFile("photos/quorvelRight.html/x", "");  // a directory in the page's place
   rightWritten_ = 1;
-  EXPECT_EXIT(mp3("a.mp3"), ::testing::ExitedWithCode(1),
-              "can't create \"photos/quorvelRight.html\"");
+  EXPECT_EXIT(
+      {
+        mp3("a.mp3");
+        htmlCloseMedia(pages_);
+      },
+      ::testing::ExitedWithCode(1), "can't write \"photos/quorvelRight.html\": Is a directory");
 }
 
 }  // namespace

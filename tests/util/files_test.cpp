@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/limits.h"
 #include "support/test_support.h"
 #include "util/file_handle.h"
 
@@ -135,6 +136,38 @@ TEST_F(FileLoad, FailedAllocationGivesNone) {
   testsupport::writeFile(dir / "a.txt", "abc");
   EXPECT_EQ(fileLoadIn(+[](size_t) -> void* { return nullptr; }, prefix().c_str(), "a.txt"),
             nullptr);
+}
+
+// A FIFO would block the open (and the run) for ever; a directory would
+// measure as LLONG_MAX bytes.
+TEST_F(FileLoad, NoRegularFileGivesNoneWithoutBlockingOrAllocating) {
+  ASSERT_EQ(mkfifo((dir / "fifo.txt").c_str(), 0644), 0);
+  makeDirs(dir / "dir.txt");
+  static size_t asked;
+  asked = 0;
+  auto counting = +[](size_t n) -> void* {
+    asked += n;
+    return malloc(n);
+  };
+  EXPECT_EQ(fileLoadIn(counting, prefix().c_str(), "fifo.txt"), nullptr);
+  EXPECT_EQ(fileLoadIn(counting, prefix().c_str(), "dir.txt"), nullptr);
+  EXPECT_EQ(asked, 0u);
+}
+
+TEST_F(FileLoad, HugeFileLoadsOnlyItsFirstMebibyte) {
+  const std::string huge = dir / "huge.txt";
+  writeFile(huge, "<t>big</t>");
+  ASSERT_EQ(truncate(huge.c_str(), 1LL << 30), 0);  // sparse: costs no disk
+  static size_t asked;
+  auto counting = +[](size_t n) -> void* {
+    asked = n;
+    return malloc(n);
+  };
+  char* text = fileLoad(counting, huge.c_str());
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(asked, kTextFileLimit + 1);
+  EXPECT_STREQ(text, "<t>big</t>");  // the zero bytes after it end the text
+  free(text);
 }
 
 TEST_F(FileLoad, OpensOnlyPathsUpTo299Characters) {

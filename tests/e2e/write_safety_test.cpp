@@ -1,0 +1,155 @@
+// What quorvel writes is whole, lands where it is named and nowhere else,
+// and every failure to write it ends the run with its reason.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+using testsupport::countTemporaries;
+using testsupport::fileExists;
+using testsupport::makeJpeg;
+using testsupport::readFile;
+using testsupport::runQuorvel;
+using testsupport::RunResult;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+constexpr char kError[] = "**** ERROR quorvel : ";
+
+// Runs the binary on root in cwd after childSetup has run in the child (a
+// limit, a closed descriptor); standard error lands in errPath.
+int runPrepared(const std::string& cwd, const std::vector<std::string>& args,
+                const std::string& errPath, const std::function<void()>& childSetup) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    int devnull = open("/dev/null", O_WRONLY);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(devnull, 1);
+    dup2(err, 2);
+    close(devnull);
+    close(err);
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    childSetup();
+    std::vector<char*> argv{const_cast<char*>(QUORVEL_BINARY)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(QUORVEL_BINARY, argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// As on a full disk: the picture's page outgrows the file-size limit while
+// the pictures and the other pages fit.
+TEST(WriteSafety, PageThatCannotBeWrittenEndsTheRunNamingItAndItsReason) {
+  TempDir t;
+  makeJpeg(t / "a/p.jpg", 300, 300);
+  writeFile(t / "a/p.txt", "caption");
+  const std::string info = "-infoText:" + std::string(20000, 'x');
+  const int status = runPrepared(t.path(), {"a", info}, t / "err", [] {
+    struct rlimit rl = {12000, 12000};
+    setrlimit(RLIMIT_FSIZE, &rl);
+    signal(SIGXFSZ, SIG_IGN);
+  });
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(readFile(t / "err"), std::string(kError) + "can't write \"a/p.html\": File too large\n");
+  EXPECT_FALSE(fileExists(t / "a/p.html"));
+  EXPECT_EQ(countTemporaries(t.path()), 0);
+}
+
+TEST(WriteSafety, PlantedLinksAreReplacedNeverWrittenThrough) {
+  TempDir t;
+  makeJpeg(t / "a/p.jpg", 300, 300);
+  writeFile(t / "page-victim", "mine");
+  writeFile(t / "picture-victim", "mine too");
+  ASSERT_EQ(symlink("../page-victim", (t / "a/quorvelLeft.html").c_str()), 0);
+  ASSERT_EQ(symlink("../picture-victim", (t / "a/p.vr.jpg").c_str()), 0);
+  RunResult r = runQuorvel({"a"}, t.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readFile(t / "page-victim"), "mine");
+  EXPECT_EQ(readFile(t / "picture-victim"), "mine too");
+  struct stat st;
+  ASSERT_EQ(lstat((t / "a/quorvelLeft.html").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
+// The temporaries' names are short: a derived name of 255 bytes, the most a
+// file system takes, still gets written.
+TEST(WriteSafety, DerivedNamesOfTheLongestLengthAreWritten) {
+  TempDir t;
+  const std::string base(248, 'n');
+  makeJpeg(t / ("a/" + base + ".jpg"), 300, 300);
+  RunResult r = runQuorvel({"a"}, t.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fileExists(t / ("a/" + base + ".vr.jpg")));
+  EXPECT_TRUE(fileExists(t / ("a/" + base + ".vi.jpg")));
+}
+
+// With standard error closed, the Left page would take descriptor 2 and the
+// decoder's warning about the cut picture would be written into it.
+TEST(WriteSafety, ClosedStandardErrorNeverPutsMessagesIntoAPage) {
+  TempDir t;
+  makeJpeg(t / "a/p1.jpg", 300, 300);
+  makeJpeg(t / "a/p2.jpg", 300, 300, 1);
+  const std::string whole = readFile(t / "a/p2.jpg");
+  writeFile(t / "a/p2.jpg", whole.substr(0, whole.size() * 2 / 3));
+  runPrepared(t.path(), {"a"}, t / "err", [] { close(2); });
+  const std::string left = readFile(t / "a/quorvelLeft.html");
+  ASSERT_NE(left, "");
+  EXPECT_EQ(left.find("JPEG"), std::string::npos);
+  EXPECT_EQ(left.find("p2.jpg:"), std::string::npos);
+}
+
+// An unwritable album ends the run with the system's reason after the
+// design's message. Run as nobody: root writes everywhere.
+TEST(WriteSafety, UnwritableAlbumEndsTheRunWithTheReason) {
+  TempDir t;
+  chmod(t.path().c_str(), 0777);  // cv.html is written here
+  makeJpeg(t / "a/p.jpg", 300, 300);
+  chmod((t / "a").c_str(), 0555);
+  RunResult picture = testsupport::runQuorvelUnprivileged({"a"}, t.path());
+  EXPECT_EQ(picture.status, 1);
+  EXPECT_EQ(picture.err, std::string(kError) + "imgJpegWriteFile(\"a/p.vr.jpg\"): Permission denied\n");
+
+  chmod((t / "a").c_str(), 0755);
+  ASSERT_EQ(runQuorvel({"a"}, t.path()).status, 0);  // pictures up to date from now on
+  chmod((t / "a").c_str(), 0555);
+  RunResult page = testsupport::runQuorvelUnprivileged({"a"}, t.path());
+  chmod((t / "a").c_str(), 0755);
+  EXPECT_EQ(page.status, 1);
+  EXPECT_EQ(page.err, std::string(kError) +
+                          "can't create \"a/quorvelFrameset.html\": Permission denied\n");
+}
+
+TEST(WriteSafety, CopyListThatCannotBeCreatedIsFatal) {
+  TempDir t;
+  makeJpeg(t / "a/p.jpg", 300, 300);
+  RunResult r = runQuorvel({"a", "-list:missing/copy.bat"}, t.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, std::string(kError) +
+                       "can't create \"missing/copy.bat\": No such file or directory\n");
+  EXPECT_FALSE(fileExists(t / "a/p.vi.jpg"));
+}
+
+TEST(WriteSafety, ConfigurationThatIsNoRegularFileIsFatal) {
+  TempDir t;
+  testsupport::makeDirs(t / "look.conf");
+  RunResult r = runQuorvel({"-conf:look.conf"}, t.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, std::string(kError) + "can't load conf file \"look.conf\"\n");
+}
+
+}  // namespace
