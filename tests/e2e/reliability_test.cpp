@@ -58,21 +58,11 @@ TEST(AtomicPictures, LeftoverTemporaryIsRemovedOnlyWhenOldAndNeverASource) {
 // Runs the binary with a small file-size limit, so that the JPEG library
 // fails while it writes (as on a full disk) and ends the process.
 int runWithFileSizeLimit(const std::string& cwd, const std::string& root, rlim_t limit) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    struct rlimit rl = {limit, limit};
-    setrlimit(RLIMIT_FSIZE, &rl);
-    signal(SIGXFSZ, SIG_IGN);
-    int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    execl(QUORVEL_BINARY, QUORVEL_BINARY, root.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return testsupport::runQuorvelPrepared({root}, cwd, [limit] {
+           struct rlimit rl = {limit, limit};
+           setrlimit(RLIMIT_FSIZE, &rl);
+           signal(SIGXFSZ, SIG_IGN);
+         }).status;
 }
 
 TEST(AtomicPictures, LibraryErrorWhileEncodingLeavesNoTemporaryFile) {

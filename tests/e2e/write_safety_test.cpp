@@ -21,36 +21,12 @@ using testsupport::fileExists;
 using testsupport::makeJpeg;
 using testsupport::readFile;
 using testsupport::runQuorvel;
+using testsupport::runQuorvelPrepared;
 using testsupport::RunResult;
 using testsupport::TempDir;
 using testsupport::writeFile;
 
 constexpr char kError[] = "**** ERROR quorvel : ";
-
-// Runs the binary on root in cwd after childSetup has run in the child (a
-// limit, a closed descriptor); standard error lands in errPath.
-int runPrepared(const std::string& cwd, const std::vector<std::string>& args,
-                const std::string& errPath, const std::function<void()>& childSetup) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    int devnull = open("/dev/null", O_WRONLY);
-    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(devnull, 1);
-    dup2(err, 2);
-    close(devnull);
-    close(err);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    childSetup();
-    std::vector<char*> argv{const_cast<char*>(QUORVEL_BINARY)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(QUORVEL_BINARY, argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // As on a full disk: the picture's page outgrows the file-size limit while
 // the pictures and the other pages fit.
@@ -59,13 +35,13 @@ TEST(WriteSafety, PageThatCannotBeWrittenEndsTheRunNamingItAndItsReason) {
   makeJpeg(t / "a/p.jpg", 300, 300);
   writeFile(t / "a/p.txt", "caption");
   const std::string info = "-infoText:" + std::string(20000, 'x');
-  const int status = runPrepared(t.path(), {"a", info}, t / "err", [] {
+  const RunResult r = runQuorvelPrepared({"a", info}, t.path(), [] {
     struct rlimit rl = {12000, 12000};
     setrlimit(RLIMIT_FSIZE, &rl);
     signal(SIGXFSZ, SIG_IGN);
   });
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(readFile(t / "err"), std::string(kError) + "can't write \"a/p.html\": File too large\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, std::string(kError) + "can't write \"a/p.html\": File too large\n");
   EXPECT_FALSE(fileExists(t / "a/p.html"));
   EXPECT_EQ(countTemporaries(t.path()), 0);
 }
@@ -106,7 +82,7 @@ TEST(WriteSafety, ClosedStandardErrorNeverPutsMessagesIntoAPage) {
   makeJpeg(t / "a/p2.jpg", 300, 300, 1);
   const std::string whole = readFile(t / "a/p2.jpg");
   writeFile(t / "a/p2.jpg", whole.substr(0, whole.size() * 2 / 3));
-  runPrepared(t.path(), {"a"}, t / "err", [] { close(2); });
+  (void)runQuorvelPrepared({"a"}, t.path(), [] { close(2); });
   const std::string left = readFile(t / "a/quorvelLeft.html");
   ASSERT_NE(left, "");
   EXPECT_EQ(left.find("JPEG"), std::string::npos);

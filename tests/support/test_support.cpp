@@ -200,16 +200,14 @@ std::string slurpFd(int fd) {
 }
 
 RunResult runBinary(const std::vector<std::string>& args, const std::string& cwd,
-                    bool unprivileged) {
+                    const std::function<void()>& childSetup) {
   FILE* outFile = tmpfile();
   FILE* errFile = tmpfile();
   pid_t pid = fork();
   if (pid == 0) {
     dup2(fileno(outFile), 1);
     dup2(fileno(errFile), 2);
-    if (unprivileged && geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(125);
+    if (childSetup) childSetup();
     if (chdir(cwd.c_str()) != 0) _exit(126);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(QUORVEL_BINARY));
@@ -231,11 +229,20 @@ RunResult runBinary(const std::vector<std::string>& args, const std::string& cwd
 }  // namespace
 
 RunResult runQuorvel(const std::vector<std::string>& args, const std::string& cwd) {
-  return runBinary(args, cwd, false);
+  return runBinary(args, cwd, nullptr);
+}
+
+RunResult runQuorvelPrepared(const std::vector<std::string>& args, const std::string& cwd,
+                             const std::function<void()>& childSetup) {
+  return runBinary(args, cwd, childSetup);
 }
 
 RunResult runQuorvelUnprivileged(const std::vector<std::string>& args, const std::string& cwd) {
-  return runBinary(args, cwd, true);
+  return runBinary(args, cwd, [] {
+    if (geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(125);
+  });
 }
 
 int countTemporaries(const std::string& root) {

@@ -86,6 +86,10 @@ RunResult runQuorvel(const std::vector<std::string>& args, const std::string& cw
 // The same as an ordinary user: run as root, the child drops to nobody, for
 // whom a directory of mode 000 is unreadable as it is for anyone else.
 RunResult runQuorvelUnprivileged(const std::vector<std::string>& args, const std::string& cwd);
+// The same after childSetup has run in the child, just before the binary
+// starts with its output captured (a resource limit, a closed descriptor).
+RunResult runQuorvelPrepared(const std::vector<std::string>& args, const std::string& cwd,
+                             const std::function<void()>& childSetup);
 
 // How many entries under root have ".quorvel-tmp" in their name: the files
 // a run writes aside before it renames them.
