@@ -5,12 +5,14 @@
 
 #include <memory>
 
+#include "img/gd_library.h"
 #include "util/file_handle.h"
 
 namespace {
 
 struct GdImageDeleter {
-  void operator()(gdImage* im) const { gdImageDestroy(im); }
+  const GdLibrary* gd;
+  void operator()(gdImage* im) const { gd->destroy(im); }
 };
 using GdImageHandle = std::unique_ptr<gdImage, GdImageDeleter>;
 
@@ -33,12 +35,13 @@ void rasterPixel(void* user, int x, int y, int red, int green, int blue) {
 }  // namespace
 
 int imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn, GifPixelFn pixelFn, void* user) {
-  GdImageHandle image;
-  {
-    FileHandle file = fileOpen(path, "rb");
-    if (!file) return 1;
-    image.reset(gdImageCreateFromGif(file.get()));
-  }  // closed as soon as gd is done with it
+  FileHandle file = fileOpen(path, "rb");
+  if (!file) return 1;
+  // Without gd no GIF can be decoded: as for a file gd refuses.
+  const GdLibrary* gd = gdLibrary();
+  if (!gd) return 2;
+  GdImageHandle image(gd->createFromGif(file.get()), GdImageDeleter{gd});
+  file.reset();  // closed as soon as gd is done with it
   if (!image) return 2;
 
   gdImage* im = image.get();
@@ -47,7 +50,7 @@ int imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn, GifPixelFn pi
   sizeFn(user, width, height);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const int c = gdImageGetPixel(im, x, y);
+      const int c = gd->getPixel(im, x, y);
       pixelFn(user, x, y, gdImageRed(im, c), gdImageGreen(im, c), gdImageBlue(im, c));
     }
   }

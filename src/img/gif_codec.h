@@ -12,7 +12,8 @@ using GifPixelFn = void (*)(void* user, int x, int y, int red, int green, int bl
 // once per pixel (rows from the top, each left to right) with its palette
 // entry's colour (transparency is not treated specially), and endFn once.
 // The file and the gd image are released before returning.
-// Returns 0; 1 cannot open; 2 gd cannot decode (no callback called).
+// Returns 0; 1 cannot open; 2 gd cannot decode, or the gd library cannot be
+// loaded (no callback called).
 int imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn, GifPixelFn pixelFn, void* user);
 
 // Decodes path into the empty record dst. Returns 0, or IMG_GIF_READ (added
