@@ -272,7 +272,7 @@ void reduceRows(const Img* src, const Axis& xs, const Axis& ys, Img* dst) {
 
 }  // namespace
 
-int imgEnlarge(Img* dst, int width, int height, const Img* src) {
+ImgResizeResult imgEnlarge(Img* dst, int width, int height, const Img* src) {
   if (src->status != 0) {
     dst->status = IMG_ENLARGE_SOURCE;
     return IMG_ENLARGE_SOURCE;
@@ -283,10 +283,10 @@ int imgEnlarge(Img* dst, int width, int height, const Img* src) {
   const bool fits = dw <= INT32_MAX && dh <= INT32_MAX;
   if (!fits || imgCreate(dst, int(dw), int(dh)) != 0) {
     dst->rows = nullptr;
-    dst->status = IMG_CREATE_FAILED | IMG_ENLARGE_ALLOC;
+    dst->status = int32_t(IMG_CREATE_FAILED) | IMG_ENLARGE_ALLOC;
     return IMG_ENLARGE_ALLOC;
   }
-  if (sw == 0 || sh == 0) return 0;
+  if (sw == 0 || sh == 0) return IMG_RESIZE_OK;
   const std::vector<Tap> cols = enlargeTaps(sw, dw, nx);
   const std::vector<Tap> rows = enlargeTaps(sh, dh, ny);
   for (int64_t y = 0; y < dh; ++y) {
@@ -306,10 +306,10 @@ int imgEnlarge(Img* dst, int width, int height, const Img* src) {
       }
     }
   }
-  return 0;
+  return IMG_RESIZE_OK;
 }
 
-int imgReduce(Img* dst, int width, int height, const Img* src) {
+ImgResizeResult imgReduce(Img* dst, int width, int height, const Img* src) {
   if (src->status != 0) {
     dst->status = IMG_REDUCE_SOURCE;
     return IMG_REDUCE_SOURCE;
@@ -322,14 +322,14 @@ int imgReduce(Img* dst, int width, int height, const Img* src) {
   // An empty source (outside the contract) has nothing to average.
   if (sw <= 0 || sh <= 0) {
     for (int y = 0; y < height; ++y) std::fill(dst->rows[y], dst->rows[y] + 3 * size_t(width), 0);
-    return 0;
+    return IMG_RESIZE_OK;
   }
   Axis xs, ys;
   if (!xs.build(sw, width) || !ys.build(sh, height)) {
     // Nothing of the destination is usable; give its block back rather than
     // leave a record that imgDestroy will not release once a status is added.
     imgDestroy(dst);
-    return 1;
+    return IMG_REDUCE_OVERFLOW;
   }
   // Every span of whole pixels a destination pixel reads totals less than
   // 2^32 in all but absurd rasters; 32-bit totals then suffice.
@@ -353,7 +353,7 @@ int imgReduce(Img* dst, int width, int height, const Img* src) {
   } else {
     reduceRows<uint64_t, uint64_t, AnyQuotients>(src, xs, ys, dst);
   }
-  return 0;
+  return IMG_RESIZE_OK;
 }
 
 void imgAreaAdd(const Img* src, int left, int top, int right, int bottom, int weight, int* red,
@@ -380,7 +380,7 @@ void imgAreaAdd(const Img* src, int left, int top, int right, int bottom, int we
     *sums[c] = int32_t(uint32_t(*sums[c]) + uint32_t(int64_t(total[c] / count) * weight));
 }
 
-int imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
+ImgResizeResult imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
   // An empty source has no proportions to fit; it is as unusable as an invalid one.
   if (src->status != 0 || src->width <= 0 || src->height <= 0) {
     dst->status = IMG_RESIZE_SOURCE;
@@ -410,7 +410,7 @@ int imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
     dst->status = IMG_RESIZE_ENLARGE;
     return IMG_RESIZE_ENLARGE;
   }
-  int result;
+  ImgResizeResult result;
   if (sw < w || sh < h) {
     Img larger{};
     if (imgEnlarge(&larger, int(w), int(h), src) != 0) {
@@ -426,5 +426,5 @@ int imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
     dst->status |= IMG_RESIZE_REDUCE;
     return IMG_RESIZE_REDUCE;
   }
-  return 0;
+  return IMG_RESIZE_OK;
 }
