@@ -1,12 +1,15 @@
 // Reduction and lens against the cost of decoding the photo they start from.
 // The reduction of a 12-megapixel raster to the medium size should cost no
-// more than a quarter of decoding that photo at full size.
+// more than a quarter of decoding that photo at full size. Real photos named
+// in QUORVEL_BENCH_PHOTOS (paths separated by ':') are each reduced into the
+// 640 x 480 medium box too (scripts/bench.sh passes a 5 and a 12 MP one).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 #include "bench_support.h"
@@ -95,6 +98,30 @@ void BM_Reduce12MPTo640x480NineRectangles(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Reduce12MPTo640x480NineRectangles)->Unit(benchmark::kMillisecond);
+
+// A real photo into the medium box; the decode is outside the timing.
+void reducePhoto(benchmark::State& state, const std::string& path) {
+  OwnedImg photo;
+  if (imgJpegReadFile(&photo.img, path.c_str()) != 0) {
+    state.SkipWithError("decoding failed");
+    return;
+  }
+  benchEachImage(state, "reduction failed", [&](Img* dst) { return imgResize(dst, 640, 480, &photo.img, false); });
+  state.SetLabel(std::to_string(photo.img.width) + "x" + std::to_string(photo.img.height));
+}
+
+const bool kPhotosRegistered = [] {
+  const char* list = std::getenv("QUORVEL_BENCH_PHOTOS");
+  std::istringstream paths(list ? list : "");
+  std::string path;
+  while (std::getline(paths, path, ':')) {
+    if (path.empty()) continue;
+    benchmark::RegisterBenchmark(("BM_ReducePhotoTo640x480/" + path.substr(path.rfind('/') + 1)).c_str(), reducePhoto,
+                                 path)
+        ->Unit(benchmark::kMillisecond);
+  }
+  return true;
+}();
 
 void BM_ResizeThumbnail12MP(benchmark::State& state) {
   Raster src(kPhotoWidth, kPhotoHeight);

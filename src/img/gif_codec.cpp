@@ -7,13 +7,15 @@
 #include <memory>
 
 #include "base/limits.h"
+#include "img/gd_library.h"
 #include "img/header_probe.h"
 #include "util/file_handle.h"
 
 namespace {
 
 struct GdImageDeleter {
-  void operator()(gdImage* im) const { gdImageDestroy(im); }
+  const GdLibrary* gd;
+  void operator()(gdImage* im) const { gd->destroy(im); }
 };
 using GdImageHandle = std::unique_ptr<gdImage, GdImageDeleter>;
 
@@ -49,12 +51,15 @@ void rasterPixel(void* user, int x, int y, int red, int green, int blue) {
 
 GifLoadCode imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn, GifPixelFn pixelFn,
                        void* user) {
-  GdImageHandle image;
+  // Without gd no GIF can be decoded: as for a file gd refuses.
+  const GdLibrary* gd = gdLibrary();
+  if (!gd) return GIF_LOAD_DECODE;
+  GdImageHandle image(nullptr, GdImageDeleter{gd});
   {
     FileHandle file = fileOpen(path, "rb");
     if (!file) return GIF_LOAD_OPEN;
     if (screenTooLarge(file.get())) return GIF_LOAD_TOO_LARGE;
-    image.reset(gdImageCreateFromGif(file.get()));
+    image.reset(gd->createFromGif(file.get()));
   }  // closed as soon as gd is done with it
   if (!image) return GIF_LOAD_DECODE;
 
@@ -64,7 +69,7 @@ GifLoadCode imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn, GifPi
   sizeFn(user, width, height);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const int c = gdImageGetPixel(im, x, y);
+      const int c = gd->getPixel(im, x, y);
       pixelFn(user, x, y, gdImageRed(im, c), gdImageGreen(im, c), gdImageBlue(im, c));
     }
   }

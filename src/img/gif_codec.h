@@ -12,7 +12,7 @@ using GifPixelFn = void (*)(void* user, int x, int y, int red, int green, int bl
 enum GifLoadCode : int {
   GIF_LOAD_OK = 0,
   GIF_LOAD_OPEN = 1,       // cannot open
-  GIF_LOAD_DECODE = 2,     // gd cannot decode
+  GIF_LOAD_DECODE = 2,     // gd cannot decode, or the gd library cannot be loaded
   GIF_LOAD_TOO_LARGE = 3,  // the logical screen claims more than kMaxPicturePixels
 };
 

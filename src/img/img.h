@@ -23,14 +23,7 @@ enum ImgStatus : int32_t {
   IMG_JPEG_WRITE_CREATE = 0x200,
   IMG_JPEG_TOO_LARGE = 0x400,  // the header claims more than kMaxPicturePixels
   IMG_JPEG_SCANS = 0x800,      // more than kMaxJpegScans scans
-  IMG_REDUCE_SOURCE = 0x4000,
-  IMG_REDUCE_ALLOC = 0x8000,
-  IMG_ENLARGE_SOURCE = 0x40000,
-  IMG_ENLARGE_ALLOC = 0x80000,
-  IMG_RESIZE_SOURCE = 0x100000,
-  IMG_RESIZE_BOX = 0x200000,
-  IMG_RESIZE_ENLARGE = 0x400000,
-  IMG_RESIZE_REDUCE = 0x800000,
+  // 0x4000 to 0x800000: the resizer's, in img/resize.h.
   IMG_LENS_SOURCE = 0x1000000,
   IMG_LENS_ALLOC = 0x2000000,
   IMG_GIF_ALLOC = 0x8000000,

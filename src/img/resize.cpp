@@ -51,10 +51,16 @@ std::vector<Tap> enlargeTaps(int s, int64_t size, int64_t steps) {
 // Division by a divisor used for many numerators. Numerators and divisors
 // below 2^32 take a multiplication by ceil(2^64 / d), which gives the exact
 // truncated quotient for all of them; larger ones divide.
+//
+// short_quotient multiplies by m = floor(2^40 / d) + 1 in 64 bits, exact
+// when n * d < 2^40 and n / d < 2^23: with m * d = 2^40 + e, 0 < e <= d, and
+// n = q * d + r, n * m / 2^40 = q + (r + n * e / 2^40) / d, where
+// n * e <= n * d < 2^40 keeps the fraction below (r + 1) / d <= 1; and
+// n * m < 2^40 * (q + 1) + n < 2^64.
 class Divisor {
  public:
   Divisor() = default;
-  explicit Divisor(uint64_t d) : d_(d) {
+  explicit Divisor(uint64_t d) : d_(d), short_((uint64_t(1) << 40) / std::max<uint64_t>(d, 1) + 1) {
 #ifdef __SIZEOF_INT128__
     if (d > 1 && d <= UINT32_MAX) m_ = UINT64_MAX / d + 1;
 #endif
@@ -66,24 +72,37 @@ class Divisor {
 #endif
     return d_ == 1 ? n : n / d_;
   }
+  // REQUIRES: n * divisor() < 2^40 and n / divisor() < 2^23.
+  uint64_t shortQuotient(uint64_t n) const { return (n * short_) >> 40; }
 
  private:
   uint64_t d_ = 1;
+  uint64_t short_ = (uint64_t(1) << 40) + 1;
   uint64_t m_ = 0;
 };
 
-// One destination column (or row) of a reduction, in 1/128 source pixel:
-// its footprint lo..hi; the source pixels holding its edges, edge0 for lo and
-// edge1 for hi (each "In" when inside the source); the whole pixels between
-// them, clipped to the source; and the covered part of the first pixel, of
-// the whole pixels and of the last pixel.
+// The quotients of a reduction whose numerators and divisors are small
+// enough for Divisor::shortQuotient, or of any reduction.
+struct ShortQuotients {
+  static uint64_t of(const Divisor& d, uint64_t n) { return d.shortQuotient(n); }
+};
+struct AnyQuotients {
+  static uint64_t of(const Divisor& d, uint64_t n) { return d.quotient(n); }
+};
+
+// One destination column (or row) of a reduction, in 1/128 source pixel: the
+// length of its footprint; the source pixel holding its near edge (the far
+// edge is the next footprint's near one); the whole pixels between the two,
+// clipped to the source; and the covered part of the near edge pixel, of the
+// whole pixels and of the far edge pixel. An edge pixel outside the source
+// covers nothing (and the last pixel is read in its place).
 struct Footprint {
-  int64_t lo, hi;
-  int64_t edge0, edge1;
-  bool edge0In, edge1In;
-  int64_t innerFrom, innerCount;
+  int64_t span = 0;
+  int64_t edge = 0;
+  int64_t innerFrom = 0, innerCount = 0;
   Divisor byInner;
-  int64_t first, inner, last;
+  int64_t first = 0, inner = 0, last = 0;
+  bool wide = false;  // span is the longer of the axis's two lengths
 };
 
 // i * size * 128 / n as 32-bit arithmetic computes it; a wrapped product
@@ -93,190 +112,167 @@ int32_t gridPoint(int64_t i, int size, int n) {
   return int32_t(product) / n;
 }
 
-// Footprints of the n destination pixels along an axis of size source
-// pixels; false when a grid point overflows.
-bool footprints(int size, int n, std::vector<Footprint>* out) {
-  out->resize(n);
-  for (int i = 0; i < n; ++i) {
-    const int32_t lo = gridPoint(i, size, n);
-    const int32_t hi = gridPoint(int64_t(i) + 1, size, n);
-    if (lo < 0 || hi < 0) return false;
-    const int64_t a = lo & ~int64_t(127), b = a + 128, c = hi & ~int64_t(127);
-    Footprint& f = (*out)[i];
-    f.lo = lo;
-    f.hi = hi;
-    f.edge0 = a >> 7;
-    f.edge1 = c >> 7;
-    f.edge0In = f.edge0 < size;
-    f.edge1In = f.edge1 < size;
-    f.innerFrom = f.edge0 + 1;
-    f.innerCount = std::max<int64_t>(0, std::min<int64_t>(f.edge1, size) - f.innerFrom);
-    f.byInner = Divisor(std::max<int64_t>(f.innerCount, 1));
-    f.first = b - lo;
-    f.inner = c - b;
-    f.last = hi - c;
-  }
-  return true;
-}
+// The footprints of a reduction along one axis: n destination pixels over
+// size source pixels, plus an entry whose edge is the last one's far edge.
+struct Axis {
+  std::vector<Footprint> at;
+  int64_t shortest = 0, longest = 0;  // the two lengths a footprint can have
 
-// Divides a pixel's weighted sums by its area, with the area's reciprocal
-// kept: a row of footprints has at most two different areas.
-class AreaDivisor {
- public:
-  unsigned char mean(int64_t sum, int64_t area) {
-    if (area <= 0 || sum < 0) return area == 0 ? 0 : clampByte(sum / area);
-    if (uint64_t(area) != recent_[0].divisor()) {
-      std::swap(recent_[0], recent_[1]);
-      if (uint64_t(area) != recent_[0].divisor()) recent_[0] = Divisor(uint64_t(area));
+  // False when a grid point overflows.
+  bool build(int size, int n) {
+    at.assign(size_t(n) + 1, Footprint{});
+    for (int i = 0; i < n; ++i) {
+      const int32_t lo = gridPoint(i, size, n);
+      const int32_t hi = gridPoint(int64_t(i) + 1, size, n);
+      if (lo < 0 || hi < 0) return false;
+      const int64_t a = lo & ~int64_t(127), b = a + 128, c = hi & ~int64_t(127);
+      Footprint& f = at[i];
+      f.span = hi - lo;
+      f.edge = a >> 7;
+      f.innerFrom = f.edge + 1;
+      f.innerCount = std::max<int64_t>(0, std::min<int64_t>(c >> 7, size) - f.innerFrom);
+      f.byInner = Divisor(uint64_t(std::max<int64_t>(f.innerCount, 1)));
+      f.first = f.edge < size ? b - lo : 0;
+      f.inner = c - b;
+      f.last = (c >> 7) < size ? hi - c : 0;
+      at[i + 1].edge = c >> 7;
     }
-    return clampByte(int64_t(recent_[0].quotient(uint64_t(sum))));
+    // Successive grid points differ by floor(128 size / n) or one more.
+    shortest = at[0].span, longest = at[0].span;
+    for (int i = 0; i < n; ++i) shortest = std::min(shortest, at[i].span), longest = std::max(longest, at[i].span);
+    for (Footprint& f : at) {
+      f.wide = f.span == longest;
+      f.edge = std::clamp<int64_t>(f.edge, 0, std::max(size - 1, 0));
+    }
+    return true;
   }
-
- private:
-  static unsigned char clampByte(int64_t v) { return static_cast<unsigned char>(std::clamp<int64_t>(v, 0, 255)); }
-  Divisor recent_[2];
+  size_t count() const { return at.size() - 1; }
 };
 
-// Running totals along a row, per channel: prefix[3 * x + c] holds channel c
-// summed over columns 0..x - 1. T may wrap around: a difference of two
-// entries is still exact while the span it covers totals less than T holds.
-template <typename T, typename L>
-void runningTotals(const L* levels, int width, std::vector<T>* prefix) {
-  T* p = prefix->data();
-  T r = 0, g = 0, b = 0;
-  p[0] = p[1] = p[2] = 0;
-  for (int x = 0; x < width; ++x) {
-    p[3 * x + 3] = r = T(r + levels[3 * x]);
-    p[3 * x + 4] = g = T(g + levels[3 * x + 1]);
-    p[3 * x + 5] = b = T(b + levels[3 * x + 2]);
-  }
-}
+unsigned char clampByte(int64_t v) { return static_cast<unsigned char>(std::clamp<int64_t>(v, 0, 255)); }
 
-// What one destination row reads: column totals of the whole source rows of
-// its footprint (the band, in B) with their running totals, and running
-// totals of the two rows holding its top and bottom edges.
-template <typename T, typename B>
-class RowSums {
- public:
-  explicit RowSums(int width)
-      : width_(width), band_(3 * size_t(width)), bandPrefix_(3 * (size_t(width) + 1)) {
-    for (Edge& e : edges_) e.prefix.resize(bandPrefix_.size());
-  }
+// A source row (or the band) as a destination row reads it: the truncated
+// mean of each column's whole pixels, means[3 * j + c], and the levels at
+// each column's near edge, at[3 * j + c], for j up to the last column's far
+// edge. T holds a span's total.
+template <typename T, typename Q>
+struct RowView {
+  std::vector<int64_t> means, at;
 
-  void load(const Img* src, const Footprint& fy) {
-    if (fy.innerCount > 0) {
-      B* acc = band_.data();
-      const size_t n = band_.size();
-      const unsigned char* first = src->rows[fy.innerFrom];
-      for (size_t k = 0; k < n; ++k) acc[k] = first[k];
-      for (int64_t y = fy.innerFrom + 1; y < fy.innerFrom + fy.innerCount; ++y) {
-        const unsigned char* row = src->rows[y];
-        for (size_t k = 0; k < n; ++k) acc[k] = B(acc[k] + row[k]);
-      }
-      runningTotals(acc, width_, &bandPrefix_);
+  template <typename L>
+  void read(const L* levels, const Axis& xs) {
+    const size_t n = xs.count();
+    means.resize(3 * n);
+    at.resize(3 * (n + 1));
+    int64_t* m = means.data();
+    int64_t* e = at.data();
+    for (size_t j = 0; j < n; ++j, m += 3, e += 3) {
+      const Footprint& fx = xs.at[j];
+      T r = 0, g = 0, b = 0;
+      const L* p = levels + 3 * fx.innerFrom;
+      for (int64_t k = 0; k < fx.innerCount; ++k, p += 3) r += p[0], g += p[1], b += p[2];
+      m[0] = int64_t(Q::of(fx.byInner, r));
+      m[1] = int64_t(Q::of(fx.byInner, g));
+      m[2] = int64_t(Q::of(fx.byInner, b));
+      const L* q = levels + 3 * fx.edge;
+      e[0] = q[0], e[1] = q[1], e[2] = q[2];
     }
-    // The top edge row is most often the previous destination row's bottom one.
-    if (edges_[1].row == fy.edge0) std::swap(edges_[0], edges_[1]);
-    top_ = fy.edge0In ? edge(0, src, fy.edge0) : nullptr;
-    bottom_ = fy.edge1In ? edge(1, src, fy.edge1) : nullptr;
+    const L* q = levels + 3 * xs.at[n].edge;
+    e[0] = q[0], e[1] = q[1], e[2] = q[2];
   }
+};
 
-  // Channel totals of the band over columns [from, from + count).
-  void band(int64_t from, int64_t count, uint64_t total[3]) const { span(bandPrefix_.data(), from, count, total); }
-  // Same for the top and bottom edge rows; false when that row is outside the source.
-  bool top(int64_t from, int64_t count, uint64_t total[3]) const { return spanOf(top_, from, count, total); }
-  bool bottom(int64_t from, int64_t count, uint64_t total[3]) const { return spanOf(bottom_, from, count, total); }
+// The reduction, one destination row after another. A row reads the band (the
+// column totals of the whole source rows of its footprint, in B) and the two
+// rows holding its top and bottom edges; consecutive rows share an edge row,
+// whose view is kept.
+template <typename T, typename B, typename Q>
+class Reducer {
+ public:
+  Reducer(const Img* src, const Axis& xs) : src_(src), xs_(xs), acc_(3 * size_t(src->width)) {}
+
+  void row(const Footprint& fy, const Footprint& below, unsigned char* out) {
+    loadBand(fy);
+    if (edges_[1].row == fy.edge) std::swap(edges_[0], edges_[1]);
+    const RowView<T, Q>& top = edge(0, fy.edge);
+    const RowView<T, Q>& bottom = edge(1, below.edge);
+    const int64_t areas[2] = {(xs_.shortest * fy.span) >> 7, (xs_.longest * fy.span) >> 7};
+    const Divisor byArea[2] = {Divisor(uint64_t(std::max<int64_t>(areas[0], 1))),
+                               Divisor(uint64_t(std::max<int64_t>(areas[1], 1)))};
+    const int64_t* inner = band_.means.data();
+    const int64_t* side = band_.at.data();
+    for (size_t j = 0; j < xs_.count(); ++j) {
+      const Footprint& fx = xs_.at[j];
+      // The nine rectangles, each adding its truncated mean times its weight >> 7.
+      const int64_t wInner = (fx.inner * fy.inner) >> 7, wLeft = (fx.first * fy.inner) >> 7,
+                    wRight = (fx.last * fy.inner) >> 7;
+      const int64_t wTop = (fx.inner * fy.first) >> 7, wTopLeft = (fx.first * fy.first) >> 7,
+                    wTopRight = (fx.last * fy.first) >> 7;
+      const int64_t wBottom = (fx.inner * fy.last) >> 7, wBottomLeft = (fx.first * fy.last) >> 7,
+                    wBottomRight = (fx.last * fy.last) >> 7;
+      const Divisor& area = byArea[fx.wide];
+      for (size_t k = 3 * j; k < 3 * j + 3; ++k) {
+        const int64_t sum = inner[k] * wInner + side[k] * wLeft + side[k + 3] * wRight +  //
+                            top.means[k] * wTop + top.at[k] * wTopLeft + top.at[k + 3] * wTopRight +
+                            bottom.means[k] * wBottom + bottom.at[k] * wBottomLeft + bottom.at[k + 3] * wBottomRight;
+        out[k] = clampByte(sum < 0 ? sum / int64_t(area.divisor()) : int64_t(Q::of(area, uint64_t(sum))));
+      }
+    }
+  }
 
  private:
   struct Edge {
     int64_t row = -1;
-    std::vector<T> prefix;
+    RowView<T, Q> view;
   };
 
-  const T* edge(int which, const Img* src, int64_t y) {
+  // The band's view, each entry divided by the footprint's whole rows: the
+  // means of the edge columns, and the means of the whole pixels inside (the
+  // mean over rows of the means over columns, floor(floor(t / a) / b) being
+  // floor(t / ab)). No whole rows: nothing inside, all zero.
+  void loadBand(const Footprint& fy) {
+    B* acc = acc_.data();
+    const size_t n = acc_.size();
+    if (fy.innerCount == 0) {
+      std::fill(acc, acc + n, B(0));
+    } else {
+      const unsigned char* first = src_->rows[fy.innerFrom];
+      for (size_t k = 0; k < n; ++k) acc[k] = first[k];
+      for (int64_t y = fy.innerFrom + 1; y < fy.innerFrom + fy.innerCount; ++y) {
+        const unsigned char* row = src_->rows[y];
+        for (size_t k = 0; k < n; ++k) acc[k] = B(acc[k] + row[k]);
+      }
+    }
+    band_.read(acc, xs_);
+    for (int64_t& m : band_.means) m = int64_t(Q::of(fy.byInner, uint64_t(m)));
+    for (int64_t& m : band_.at) m = int64_t(Q::of(fy.byInner, uint64_t(m)));
+  }
+
+  const RowView<T, Q>& edge(int which, int64_t y) {
     Edge& e = edges_[which];
     if (e.row != y) {
-      runningTotals(src->rows[y], width_, &e.prefix);
+      e.view.read(src_->rows[y], xs_);
       e.row = y;
     }
-    return e.prefix.data();
-  }
-  static void span(const T* prefix, int64_t from, int64_t count, uint64_t total[3]) {
-    for (int c = 0; c < 3; ++c) total[c] = T(prefix[3 * (from + count) + c] - prefix[3 * from + c]);
-  }
-  static bool spanOf(const T* prefix, int64_t from, int64_t count, uint64_t total[3]) {
-    if (prefix == nullptr) return false;
-    span(prefix, from, count, total);
-    return true;
+    return e.view;
   }
 
-  int width_;
-  std::vector<B> band_;
-  std::vector<T> bandPrefix_;
+  const Img* src_;
+  const Axis& xs_;
+  std::vector<B> acc_;
+  RowView<T, Q> band_;
   Edge edges_[2];
-  const T* top_ = nullptr;
-  const T* bottom_ = nullptr;
 };
 
-// One destination row: the nine rectangles of each of its pixels.
-template <typename Sums>
-void reduceRow(const Img* src, Sums* sums, const std::vector<Footprint>& xs, const Footprint& fy,
-               unsigned char* out) {
-  sums->load(src, fy);
-  const unsigned char* top = fy.edge0In ? src->rows[fy.edge0] : nullptr;
-  const unsigned char* bottom = fy.edge1In ? src->rows[fy.edge1] : nullptr;
-  AreaDivisor byArea;
-  for (size_t j = 0; j < xs.size(); ++j) {
-    const Footprint& fx = xs[j];
-    int64_t sum[3] = {0, 0, 0};
-    uint64_t total[3];
-    // Each rectangle adds its truncated mean times its weight >> 7.
-    auto add = [&sum, &total](int64_t weight, auto mean) {
-      const int64_t w = weight >> 7;
-      for (int c = 0; c < 3; ++c) sum[c] += int64_t(mean(total[c])) * w;
-    };
-    auto addPixel = [&sum](const unsigned char* p, int64_t weight) {
-      const int64_t w = weight >> 7;
-      for (int c = 0; c < 3; ++c) sum[c] += p[c] * w;
-    };
-    auto alongRow = [&fx](uint64_t t) { return fx.byInner.quotient(t); };
-    auto alongColumn = [&fy](uint64_t t) { return fy.byInner.quotient(t); };
-    // Whole pixels inside: the mean over columns, then over rows, is the
-    // mean over the block.
-    if (fx.innerCount > 0 && fy.innerCount > 0) {
-      sums->band(fx.innerFrom, fx.innerCount, total);
-      add(fx.inner * fy.inner, [&](uint64_t t) { return fy.byInner.quotient(fx.byInner.quotient(t)); });
-    }
-    // The four corner pixels.
-    if (top && fx.edge0In) addPixel(top + 3 * fx.edge0, fx.first * fy.first);
-    if (top && fx.edge1In) addPixel(top + 3 * fx.edge1, fx.last * fy.first);
-    if (bottom && fx.edge0In) addPixel(bottom + 3 * fx.edge0, fx.first * fy.last);
-    if (bottom && fx.edge1In) addPixel(bottom + 3 * fx.edge1, fx.last * fy.last);
-    // Edge rows above and below, edge columns left and right.
-    if (fx.innerCount > 0 && sums->top(fx.innerFrom, fx.innerCount, total)) add(fx.inner * fy.first, alongRow);
-    if (fx.innerCount > 0 && sums->bottom(fx.innerFrom, fx.innerCount, total)) add(fx.inner * fy.last, alongRow);
-    if (fy.innerCount > 0 && fx.edge0In) {
-      sums->band(fx.edge0, 1, total);
-      add(fx.first * fy.inner, alongColumn);
-    }
-    if (fy.innerCount > 0 && fx.edge1In) {
-      sums->band(fx.edge1, 1, total);
-      add(fx.last * fy.inner, alongColumn);
-    }
-    const int64_t area = ((fx.hi - fx.lo) * (fy.hi - fy.lo)) >> 7;
-    for (int c = 0; c < 3; ++c) out[3 * j + c] = byArea.mean(sum[c], area);
-  }
-}
-
-template <typename Sums>
-void reduceRows(const Img* src, Sums sums, const std::vector<Footprint>& xs, const std::vector<Footprint>& ys,
-                Img* dst) {
-  for (size_t i = 0; i < ys.size(); ++i) reduceRow(src, &sums, xs, ys[i], dst->rows[i]);
+template <typename T, typename B, typename Q>
+void reduceRows(const Img* src, const Axis& xs, const Axis& ys, Img* dst) {
+  Reducer<T, B, Q> reducer(src, xs);
+  for (size_t i = 0; i < ys.count(); ++i) reducer.row(ys.at[i], ys.at[i + 1], dst->rows[i]);
 }
 
 }  // namespace
 
-int imgEnlarge(Img* dst, int width, int height, const Img* src) {
+ImgResizeResult imgEnlarge(Img* dst, int width, int height, const Img* src) {
   if (src->status != 0) {
     dst->status = IMG_ENLARGE_SOURCE;
     return IMG_ENLARGE_SOURCE;
@@ -287,10 +283,10 @@ int imgEnlarge(Img* dst, int width, int height, const Img* src) {
   const bool fits = dw <= INT32_MAX && dh <= INT32_MAX;
   if (!fits || imgCreate(dst, int(dw), int(dh)) != 0) {
     dst->rows = nullptr;
-    dst->status = IMG_CREATE_FAILED | IMG_ENLARGE_ALLOC;
+    dst->status = int32_t(IMG_CREATE_FAILED) | IMG_ENLARGE_ALLOC;
     return IMG_ENLARGE_ALLOC;
   }
-  if (sw == 0 || sh == 0) return 0;
+  if (sw == 0 || sh == 0) return IMG_RESIZE_OK;
   const std::vector<Tap> cols = enlargeTaps(sw, dw, nx);
   const std::vector<Tap> rows = enlargeTaps(sh, dh, ny);
   for (int64_t y = 0; y < dh; ++y) {
@@ -310,10 +306,10 @@ int imgEnlarge(Img* dst, int width, int height, const Img* src) {
       }
     }
   }
-  return 0;
+  return IMG_RESIZE_OK;
 }
 
-int imgReduce(Img* dst, int width, int height, const Img* src) {
+ImgResizeResult imgReduce(Img* dst, int width, int height, const Img* src) {
   if (src->status != 0) {
     dst->status = IMG_REDUCE_SOURCE;
     return IMG_REDUCE_SOURCE;
@@ -323,25 +319,41 @@ int imgReduce(Img* dst, int width, int height, const Img* src) {
     return IMG_REDUCE_ALLOC;
   }
   const int sw = src->width, sh = src->height;
-  std::vector<Footprint> xs, ys;
-  if (!footprints(sw, width, &xs) || !footprints(sh, height, &ys)) {
+  // An empty source (outside the contract) has nothing to average.
+  if (sw <= 0 || sh <= 0) {
+    for (int y = 0; y < height; ++y) std::fill(dst->rows[y], dst->rows[y] + 3 * size_t(width), 0);
+    return IMG_RESIZE_OK;
+  }
+  Axis xs, ys;
+  if (!xs.build(sw, width) || !ys.build(sh, height)) {
     // Nothing of the destination is usable; give its block back rather than
     // leave a record that imgDestroy will not release once a status is added.
     imgDestroy(dst);
-    return 1;
+    return IMG_REDUCE_OVERFLOW;
   }
   // Every span of whole pixels a destination pixel reads totals less than
   // 2^32 in all but absurd rasters; 32-bit totals then suffice.
   int64_t widest = 1, tallest = 1;
-  for (const Footprint& f : xs) widest = std::max(widest, f.innerCount);
-  for (const Footprint& f : ys) tallest = std::max(tallest, f.innerCount);
-  if (tallest <= UINT16_MAX / 255 && 255 * widest <= UINT32_MAX / tallest)
-    reduceRows(src, RowSums<uint32_t, uint16_t>(sw), xs, ys, dst);
-  else if (255 * widest <= UINT32_MAX / tallest)
-    reduceRows(src, RowSums<uint32_t, uint32_t>(sw), xs, ys, dst);
-  else
-    reduceRows(src, RowSums<uint64_t, uint64_t>(sw), xs, ys, dst);
-  return 0;
+  for (const Footprint& f : xs.at) widest = std::max(widest, f.innerCount);
+  for (const Footprint& f : ys.at) tallest = std::max(tallest, f.innerCount);
+  if (tallest <= UINT16_MAX / 255 && 255 * widest <= UINT32_MAX / tallest) {
+    // The largest numerator over its divisor: a band span over its columns
+    // (255 * widest * tallest over widest), a band column over its rows, a
+    // pixel's sum over its area (the weights total at most the area).
+    const int64_t area = (xs.longest * ys.longest) >> 7;
+    const bool small = 255 * widest * widest * tallest < (int64_t(1) << 40) &&
+                       255 * tallest * tallest < (int64_t(1) << 40) && area < 65536 &&
+                       255 * area * area < (int64_t(1) << 40);
+    if (small)
+      reduceRows<uint32_t, uint16_t, ShortQuotients>(src, xs, ys, dst);
+    else
+      reduceRows<uint32_t, uint16_t, AnyQuotients>(src, xs, ys, dst);
+  } else if (255 * widest <= UINT32_MAX / tallest) {
+    reduceRows<uint32_t, uint32_t, AnyQuotients>(src, xs, ys, dst);
+  } else {
+    reduceRows<uint64_t, uint64_t, AnyQuotients>(src, xs, ys, dst);
+  }
+  return IMG_RESIZE_OK;
 }
 
 void imgAreaAdd(const Img* src, int left, int top, int right, int bottom, int weight, int* red,
@@ -368,7 +380,7 @@ void imgAreaAdd(const Img* src, int left, int top, int right, int bottom, int we
     *sums[c] = int32_t(uint32_t(*sums[c]) + uint32_t(int64_t(total[c] / count) * weight));
 }
 
-int imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
+ImgResizeResult imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
   // An empty source has no proportions to fit; it is as unusable as an invalid one.
   if (src->status != 0 || src->width <= 0 || src->height <= 0) {
     dst->status = IMG_RESIZE_SOURCE;
@@ -398,7 +410,7 @@ int imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
     dst->status = IMG_RESIZE_ENLARGE;
     return IMG_RESIZE_ENLARGE;
   }
-  int result;
+  ImgResizeResult result;
   if (sw < w || sh < h) {
     Img larger{};
     if (imgEnlarge(&larger, int(w), int(h), src) != 0) {
@@ -414,5 +426,5 @@ int imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
     dst->status |= IMG_RESIZE_REDUCE;
     return IMG_RESIZE_REDUCE;
   }
-  return 0;
+  return IMG_RESIZE_OK;
 }

@@ -2,7 +2,25 @@
 // average reduction on a 1/128-pixel grid.
 #pragma once
 
+#include <cstdint>
+
 #include "img/img.h"
+
+// What the resizer's operations return: 0, or the status bit each records in
+// its destination (set or added, as each operation says), or, from imgReduce
+// only, 1 when a grid coordinate overflows 32 bits.
+enum ImgResizeResult : int32_t {
+  IMG_RESIZE_OK = 0,
+  IMG_REDUCE_OVERFLOW = 1,
+  IMG_REDUCE_SOURCE = 0x4000,
+  IMG_REDUCE_ALLOC = 0x8000,
+  IMG_ENLARGE_SOURCE = 0x40000,
+  IMG_ENLARGE_ALLOC = 0x80000,
+  IMG_RESIZE_SOURCE = 0x100000,
+  IMG_RESIZE_BOX = 0x200000,
+  IMG_RESIZE_ENLARGE = 0x400000,
+  IMG_RESIZE_REDUCE = 0x800000,
+};
 
 // Fits src into the box width x height and writes the result into dst.
 // A side <= 0 follows from the other side and src's proportions; with exact
@@ -14,21 +32,22 @@
 // side), IMG_RESIZE_ENLARGE (both set in dst.status) or IMG_RESIZE_REDUCE
 // (added to it). On failure dst holds no block.
 // REQUIRES: dst is an empty record.
-int imgResize(Img* dst, int width, int height, const Img* src, bool exact);
+[[nodiscard]] ImgResizeResult imgResize(Img* dst, int width, int height, const Img* src, bool exact);
 
 // Bilinear enlargement onto a grid of whole steps: each source cell becomes
 // (nx + 1) x (ny + 1) pixels, the smallest whole steps that reach width x
 // height; a side of 1 pixel is repeated instead. Returns 0,
 // IMG_ENLARGE_SOURCE (set) or IMG_ENLARGE_ALLOC (added to status 1).
 // REQUIRES: dst is an empty record; width, height >= 1.
-int imgEnlarge(Img* dst, int width, int height, const Img* src);
+[[nodiscard]] ImgResizeResult imgEnlarge(Img* dst, int width, int height, const Img* src);
 
 // Area-average reduction to width x height on a grid of 1/128 source pixel.
 // Returns 0, IMG_REDUCE_SOURCE (set), IMG_REDUCE_ALLOC (added to status 1),
-// or 1 when a grid coordinate overflows 32 bits (dst then holds no block).
+// or IMG_REDUCE_OVERFLOW when a grid coordinate overflows 32 bits (dst then
+// holds no block).
 // REQUIRES: dst is an empty record; 1 <= width <= src.width and
 // 1 <= height <= src.height.
-int imgReduce(Img* dst, int width, int height, const Img* src);
+[[nodiscard]] ImgResizeResult imgReduce(Img* dst, int width, int height, const Img* src);
 
 // Adds the truncated mean of src's pixels in the rectangle left..right x
 // top..bottom (1/128 pixel units, taken as whole pixels and clipped to src

@@ -337,9 +337,14 @@ TEST(Resize, ReductionMatchesNineRectangleArithmetic) {
     const int h = std::uniform_int_distribution<int>(1, sh)(rng);
     expectReductionMatches(sw, sh, w, h, &rng);
   }
-  // Large reduction factors, tall bands, a pure column or row.
+  // The medium and thumbnail boxes the album uses; large reduction factors
+  // (footprints of thousands of pixels), tall bands, a pure column or row,
+  // a box of the source's size, single pixels.
   for (auto [sw, sh, w, h] :
-       {std::array{640, 480, 7, 5}, {300, 1, 299, 1}, {1, 300, 1, 17}, {97, 61, 96, 60}, {5, 700, 3, 1}, {9, 1400, 2, 3}}) {
+       {std::array{1600, 1200, 640, 480}, {1200, 1600, 360, 480}, {641, 480, 640, 479}, {99, 79, 96, 76},
+        {640, 480, 89, 66}, {640, 480, 7, 5}, {300, 300, 12, 12}, {300, 1, 299, 1}, {1, 300, 1, 17},
+        {97, 61, 96, 60}, {5, 700, 3, 1}, {9, 1400, 2, 3}, {13, 9, 13, 9}, {1, 1, 1, 1}, {2, 1, 1, 1},
+        {3, 1, 2, 1}}) {
     expectReductionMatches(sw, sh, w, h, &rng);
   }
 }
