@@ -43,6 +43,8 @@ expected="./usr/bin/quorvel
 [[ "$files" == "$expected" ]] || fail "the package holds"$'\n'"$files"$'\n'"instead of"$'\n'"$expected"
 
 dpkg-deb -x "$deb" "$work/root"
+# The interruption test's kill hook belongs to test builds only.
+! grep -q QUORVEL_TEST_KILL "$work/root/usr/bin/quorvel" || fail "the packaged binary holds the test hook"
 cp -r "$samples" "$work/album"
 (cd "$work" && root/usr/bin/quorvel album -mp3 -video -conf:root/usr/share/quorvel/themes/modern.conf \
   >/dev/null)
