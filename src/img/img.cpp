@@ -1,7 +1,8 @@
 // Img allocation: the row table and the rows share one heap block, so a
-// raster costs one malloc and one free.
+// raster costs one block, and blocks are kept for the next rasters.
 #include "img/img.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
@@ -10,6 +11,88 @@ namespace {
 // Largest pixel block handed out. Codecs and effects compute row and raster
 // sizes in int; a block beyond this could not be addressed by them.
 constexpr uint64_t kMaxBlockBytes = INT32_MAX;
+
+// Each block starts with its size, so that a released block can serve a
+// later raster; the record's rows point just past this header.
+struct alignas(std::max_align_t) BlockHeader {
+  size_t size;
+};
+
+// Released blocks kept for the next rasters of this thread. A photo-sized
+// block fresh from malloc is mapped anew and faulted in page by page, which
+// costs more than decoding into it; a kept block is mapped already. Small
+// blocks are left to malloc, which reuses them well. At most kSlots blocks
+// and kKeptBytes bytes are kept, so memory stays bounded by the largest
+// pictures made.
+class BlockCache {
+ public:
+  static constexpr size_t kSmallest = 64 * 1024;
+  static constexpr size_t kKeptBytes = size_t{512} << 20;
+  static constexpr int kSlots = 4;
+
+  ~BlockCache() {
+    for (BlockHeader* block : slots_) std::free(block);
+  }
+
+  // The smallest kept block of at least size bytes, taken out; else null.
+  BlockHeader* take(size_t size) {
+    int best = -1;
+    for (int i = 0; i < kSlots; ++i) {
+      if (slots_[i] && slots_[i]->size >= size && (best < 0 || slots_[i]->size < slots_[best]->size))
+        best = i;
+    }
+    if (best < 0) return nullptr;
+    BlockHeader* block = slots_[best];
+    slots_[best] = nullptr;
+    kept_ -= block->size;
+    return block;
+  }
+
+  // Keeps block in place of an empty slot or a smaller block, or frees it.
+  void give(BlockHeader* block) {
+    if (block->size >= kSmallest && block->size <= kKeptBytes) {
+      int slot = 0;
+      for (int i = 1; i < kSlots; ++i) {
+        if (!slots_[slot]) break;
+        if (!slots_[i] || slots_[i]->size < slots_[slot]->size) slot = i;
+      }
+      BlockHeader* out = slots_[slot];
+      if (!out || out->size < block->size) {
+        slots_[slot] = block;
+        kept_ += block->size;
+        if (out) kept_ -= out->size;
+        block = out;
+        while (kept_ > kKeptBytes) dropSmallest();
+      }
+    }
+    std::free(block);
+  }
+
+ private:
+  void dropSmallest() {
+    int smallest = -1;
+    for (int i = 0; i < kSlots; ++i) {
+      if (slots_[i] && (smallest < 0 || slots_[i]->size < slots_[smallest]->size)) smallest = i;
+    }
+    kept_ -= slots_[smallest]->size;
+    std::free(slots_[smallest]);
+    slots_[smallest] = nullptr;
+  }
+
+  BlockHeader* slots_[kSlots] = {};
+  size_t kept_ = 0;
+};
+
+thread_local BlockCache tBlocks;
+
+BlockHeader* newBlock(size_t size) {
+  if (size >= BlockCache::kSmallest) {
+    if (BlockHeader* kept = tBlocks.take(size)) return kept;
+  }
+  auto* block = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
+  if (block) block->size = size;
+  return block;
+}
 
 }  // namespace
 
@@ -25,13 +108,13 @@ ImgStatus imgCreate(Img* img, int width, int height) {
   const uint64_t tableBytes = uint64_t(height) * sizeof(unsigned char*);
   const uint64_t blockBytes = tableBytes + rowBytes * uint64_t(height);
   // 1 byte at least, so that an empty raster still owns a block like any other.
-  void* block = blockBytes <= kMaxBlockBytes ? std::malloc(blockBytes ? blockBytes : 1) : nullptr;
-  if (block == nullptr) {
+  BlockHeader* header = blockBytes <= kMaxBlockBytes ? newBlock(blockBytes ? blockBytes : 1) : nullptr;
+  if (header == nullptr) {
     img->status = IMG_CREATE_FAILED;
     return IMG_CREATE_FAILED;
   }
-  auto** table = static_cast<unsigned char**>(block);
-  unsigned char* pixels = static_cast<unsigned char*>(block) + tableBytes;
+  auto** table = reinterpret_cast<unsigned char**>(header + 1);
+  unsigned char* pixels = reinterpret_cast<unsigned char*>(table) + tableBytes;
   for (int y = 0; y < height; ++y) table[y] = pixels + rowBytes * uint64_t(y);
   img->rows = table;
   img->status = IMG_OK;
@@ -40,7 +123,7 @@ ImgStatus imgCreate(Img* img, int width, int height) {
 
 Img* imgDestroy(Img* img) {
   if (img->status == 0 && img->rows != nullptr) {
-    std::free(img->rows);
+    tBlocks.give(reinterpret_cast<BlockHeader*>(img->rows) - 1);
     img->rows = nullptr;
   }
   return img;

@@ -1,3 +1,13 @@
+#include <malloc.h>
+
 #include "run/entry.h"
 
-int main(int argc, char** argv) { return quorvelMain(argc, argv); }
+int main(int argc, char** argv) {
+  // Pictures come one after another and need buffers of much the same sizes
+  // (the codec's own among them): keep freed memory mapped for the next
+  // picture instead of mapping it anew and faulting it in page by page. What
+  // stays mapped is bounded by the largest picture's needs.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 512 << 20);
+  return quorvelMain(argc, argv);
+}
