@@ -5,7 +5,9 @@
 #   - a real photo of 5 MP reduced into 640 x 480: at most 3 ms;
 #   - the same photo at 12 MP: at most 6 ms;
 #   - the start of a run over an empty tree: at most 2x djpeg's start (djpeg
-#     decoding a tiny JPEG to /dev/null).
+#     decoding a tiny JPEG to /dev/null);
+#   - a cold run of the tree on two cores: at most 0.55x the wall time of
+#     djpeg decoding each photo one after another (WALL_RUNS, default 3, pairs).
 #
 #   scripts/bench.sh [PHOTO-TREE]
 #
@@ -85,4 +87,32 @@ for name, (lo, med, hi) in q.items():
 ratio = q["quorvel"][1] / q["djpeg"][1]
 verdict = "met" if ratio <= 2 else "NOT met"
 print(f"start of an empty-tree run: {ratio:.2f}x djpeg's start; target <= 2x: {verdict}")
+EOF
+
+# ---------------------------------------------------------------- two cores
+# A cold run of the whole tree (-force on a copy) with QUORVEL_JOBS=1 and 2,
+# against djpeg decoding each photo one after another: wall time, in pairs.
+cp -r "$tree" "$work/wall"
+python3 - "$root/build-bench/quorvel" "$work" "${WALL_RUNS:-3}" <<'EOF'
+import os, statistics, subprocess, sys, time
+quorvel, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+photos = sorted(os.path.join(d, f) for d, _, fs in os.walk(f"{work}/wall") for f in fs
+                if f.lower().endswith(".jpg") and not f.lower().endswith((".md.jpg", ".vi.jpg", ".vr.jpg")))
+def wall(cmds, env=None):
+    start = time.monotonic()
+    for cmd in cmds:
+        subprocess.run(cmd, cwd=f"{work}/cwd", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       env=env, check=False)
+    return time.monotonic() - start
+ratios = {1: [], 2: []}
+for _ in range(runs):
+    djpeg = wall([["djpeg", "-outfile", "/dev/null", p] for p in photos])
+    for jobs in ratios:
+        env = dict(os.environ, QUORVEL_JOBS=str(jobs))
+        ratios[jobs].append(wall([[quorvel, f"{work}/wall", "-force"]], env) / djpeg)
+for jobs, r in ratios.items():
+    print(f"cold run, QUORVEL_JOBS={jobs}: {statistics.median(r):.2f}x the wall time of djpeg on each of "
+          f"{len(photos)} photos (median of {runs}, {min(r):.2f} to {max(r):.2f})")
+verdict = "met" if statistics.median(ratios[2]) <= 0.55 else "NOT met"
+print(f"two cores: target <= 0.55x: {verdict}")
 EOF
