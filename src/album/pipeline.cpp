@@ -283,9 +283,20 @@ class PicturePool {
     return job;
   }
 
-  // Jobs planned for a directory the walk has left are no use any more.
+  // Jobs planned for a directory the walk has left (none, as the walk adds
+  // every picture it planned): those not begun are dropped, the others
+  // finish, so no worker writes beside the next directory's jobs unawaited.
   void dropPlanned() {
-    while (!planned_.empty()) take(planned_.front()->path.c_str());
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (const std::shared_ptr<Job>& job : planned_) {
+      if (!job->started)
+        std::erase(queue_, job);
+      else
+        finished_.wait(lock, [&] { return job->done; });
+    }
+    lock.unlock();
+    planned_.clear();
+    submitted_ = 0;
   }
 
   static void run(Job& job) {
