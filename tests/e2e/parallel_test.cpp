@@ -2,6 +2,7 @@
 // its streams, is what a run on one thread writes.
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -81,7 +82,9 @@ struct Outcome {
   std::map<std::string, std::string> files;
 };
 
-Outcome runWith(int jobs, const std::vector<std::string>& args) {
+// merged: standard error goes into the file of standard output, so the order
+// of the two streams' bytes in it is compared too.
+Outcome runWith(int jobs, const std::vector<std::string>& args, bool merged = false) {
   TempDir t;
   makeTree(t.path());
   // One directory made already: its pictures are up to date.
@@ -90,7 +93,9 @@ Outcome runWith(int jobs, const std::vector<std::string>& args) {
     EXPECT_EQ(testsupport::runQuorvel({"a/c/d"}, t.path()).status, 0);
   }
   Jobs n(jobs);
-  Outcome outcome{testsupport::runQuorvel(args, t.path()), {}};
+  Outcome outcome{merged ? testsupport::runQuorvelPrepared(args, t.path(), [] { dup2(1, 2); })
+                         : testsupport::runQuorvel(args, t.path()),
+                  {}};
   collect(t.path(), "", outcome.files);
   return outcome;
 }
@@ -120,6 +125,7 @@ TEST(Parallel, EveryByteWrittenIsTheSameOnOneThreadOrMany) {
   // -force makes the up-to-date directory again too.
   const std::vector<std::string> forced = {"-force", "-mp3", "-video", "a"};
   expectSame(runWith(1, forced), runWith(2, forced));
+  expectSame(runWith(1, args, true), runWith(2, args, true));
 }
 
 // A picture that can't be written ends the run where a run on one thread
