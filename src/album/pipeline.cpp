@@ -87,6 +87,9 @@ void encode(OwnedImg& out, const char* target) {
   testHookNames(temp.c_str(), target);
   const int failed = imgJpegWriteFile(&out.img, temp.c_str(), kQuality, target);
   int reason = errno;
+  // The failure bits are the write's; the raster is whole, and its owner
+  // frees it only with a clear status (a worker's failure unwinds to it).
+  out.img.status = IMG_OK;
   if (failed == IMG_JPEG_LIBRARY) {
     // The library's message is the whole report, as it always was.
     unlink(temp.c_str());
