@@ -7,7 +7,9 @@
 #   - the start of a run over an empty tree: at most 2x djpeg's start (djpeg
 #     decoding a tiny JPEG to /dev/null);
 #   - a cold run over the photo tree on one core (QUORVEL_JOBS=1, -force on a
-#     copy): at most 1.0x the CPU of djpeg decoding each photo at full size.
+#     copy): at most 1.0x the CPU of djpeg decoding each photo at full size;
+#   - a cold run of the tree on two cores: at most 0.55x the wall time of
+#     djpeg decoding each photo one after another (WALL_RUNS, default 3, pairs).
 #
 #   scripts/bench.sh [PHOTO-TREE]
 #
@@ -111,4 +113,32 @@ med = statistics.median(ratios)
 verdict = "met" if med <= 1.0 else "NOT met"
 print(f"cold run of {len(photos)} photos on one core: {med:.2f}x djpeg's CPU "
       f"(median of {reps}, {min(ratios):.2f} to {max(ratios):.2f}); target <= 1.0x: {verdict}")
+EOF
+
+# ---------------------------------------------------------------- two cores
+# A cold run of the whole tree (-force on a copy) with QUORVEL_JOBS=1 and 2,
+# against djpeg decoding each photo one after another: wall time, in pairs.
+cp -r "$tree" "$work/wall"
+python3 - "$root/build-bench/quorvel" "$work" "${WALL_RUNS:-3}" <<'EOF'
+import os, statistics, subprocess, sys, time
+quorvel, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+photos = sorted(os.path.join(d, f) for d, _, fs in os.walk(f"{work}/wall") for f in fs
+                if f.lower().endswith(".jpg") and not f.lower().endswith((".md.jpg", ".vi.jpg", ".vr.jpg")))
+def wall(cmds, env=None):
+    start = time.monotonic()
+    for cmd in cmds:
+        subprocess.run(cmd, cwd=f"{work}/cwd", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       env=env, check=False)
+    return time.monotonic() - start
+ratios = {1: [], 2: []}
+for _ in range(runs):
+    djpeg = wall([["djpeg", "-outfile", "/dev/null", p] for p in photos])
+    for jobs in ratios:
+        env = dict(os.environ, QUORVEL_JOBS=str(jobs))
+        ratios[jobs].append(wall([[quorvel, f"{work}/wall", "-force"]], env) / djpeg)
+for jobs, r in ratios.items():
+    print(f"cold run, QUORVEL_JOBS={jobs}: {statistics.median(r):.2f}x the wall time of djpeg on each of "
+          f"{len(photos)} photos (median of {runs}, {min(r):.2f} to {max(r):.2f})")
+verdict = "met" if statistics.median(ratios[2]) <= 0.55 else "NOT met"
+print(f"two cores: target <= 0.55x: {verdict}")
 EOF

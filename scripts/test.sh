@@ -23,6 +23,14 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" | tee "$logs/asan"
 
+# Pictures made on two threads, under ThreadSanitizer: the picture pipeline
+# and the end-to-end tests.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_TSAN=ON -DQUORVEL_WERROR=ON >/dev/null
+cmake --build build-tsan -j"$jobs"
+QUORVEL_JOBS=2 TSAN_OPTIONS=halt_on_error=1 \
+  ctest --test-dir build-tsan --output-on-failure -j"$jobs" -R '^(Parallel|WriteSafety|Interruption|AtomicPictures|CopyList|Run|Walk|MediaAlbum|MessyFolder|NavigationAlbum|PictureAlbum|PicturePages)\.' \
+  | tee "$logs/tsan"
+
 # The albums as a visitor sees them, in headless Chromium.
 scripts/browser-test.sh build | tee "$logs/browser"
 
@@ -38,8 +46,9 @@ scripts/fuzz.sh 5 | tee "$logs/fuzz"
 
 normal=$(ctest_count "$logs/normal")
 asan=$(ctest_count "$logs/asan")
+tsan=$(ctest_count "$logs/tsan")
 browser=$(sed -n 's/^# pass \([0-9]*\)$/\1/p' "$logs/browser" | tail -n1)
 fuzz=$(grep -c '^=== fuzz_' "$logs/fuzz" || true)
 echo
-echo "unit and end-to-end: ${normal} + ${asan} under sanitizers; browser: ${browser}; fuzz harnesses: ${fuzz}"
-echo "$((normal + asan + ${browser:-0} + fuzz)) passed, 0 failed"
+echo "unit and end-to-end: ${normal} + ${asan} under sanitizers + ${tsan} under ThreadSanitizer; browser: ${browser}; fuzz harnesses: ${fuzz}"
+echo "$((normal + asan + tsan + ${browser:-0} + fuzz)) passed, 0 failed"

@@ -9,7 +9,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "album/derived_names.h"
 #include "album/picture_list.h"
@@ -79,10 +87,13 @@ void encode(OwnedImg& out, const char* target) {
   testHookNames(temp.c_str(), target);
   const int failed = imgJpegWriteFile(&out.img, temp.c_str(), kQuality, target);
   int reason = errno;
+  // The failure bits are the write's; the raster is whole, and its owner
+  // frees it only with a clear status (a worker's failure unwinds to it).
+  out.img.status = IMG_OK;
   if (failed == IMG_JPEG_LIBRARY) {
     // The library's message is the whole report, as it always was.
     unlink(temp.c_str());
-    exit(1);
+    stopRun();
   }
   if (failed == 0) {
     testHook("renaming", temp.c_str());
@@ -176,33 +187,228 @@ PictureSize sizeOf(const std::string& path) {
   return size;
 }
 
-// Which decoder a shown picture needs: false when path is no picture to show
-// (not .gif/.jpg, unreadable header, too small, or a derived file).
-bool isShownPicture(const char* path, bool* gifData, bool* medium) {
+enum class Shown { No, TooLarge, Yes };
+
+// Whether path is a picture to show, without a word or a trace: the walk asks
+// it ahead of the pictures to plan their jobs.
+Shown classify(const char* path, bool* gifData, bool* medium, int* width, int* height) {
   bool gif;
   if (strEndsWithNoCase(path, ".gif"))
     gif = true;
   else if (strEndsWithNoCase(path, ".jpg"))
     gif = false;
   else
-    return false;
-  int width, height;
-  if (!pictureSize(path, gif, &width, &height, gifData)) return false;
-  if (height <= gSettings.ih || width <= gSettings.iw) return false;
-  if (isDerivedName(path)) return false;
+    return Shown::No;
+  if (!pictureSize(path, gif, width, height, gifData)) return Shown::No;
+  if (*height <= gSettings.ih || *width <= gSettings.iw) return Shown::No;
+  if (isDerivedName(path)) return Shown::No;
   // A few bytes can claim gigapixels; refused before anything is decoded.
-  if (static_cast<long long>(width) * height > kMaxPicturePixels) {
-    report("picture too large \"%s\" (%d x %d)", path, width, height);
-    return false;
+  if (static_cast<long long>(*width) * *height > kMaxPicturePixels) return Shown::TooLarge;
+  *medium = *width > gSettings.mw || *height > gSettings.mh;
+  return Shown::Yes;
+}
+
+// Which decoder a shown picture needs: false when path is no picture to show
+// (not .gif/.jpg, unreadable header, too small, or a derived file).
+bool isShownPicture(const char* path, bool* gifData, bool* medium) {
+  int width, height;
+  switch (classify(path, gifData, medium, &width, &height)) {
+    case Shown::No:
+      return false;
+    case Shown::TooLarge:
+      report("picture too large \"%s\" (%d x %d)", path, width, height);
+      return false;
+    case Shown::Yes:
+      break;
   }
-  pictureListAdd(path, gif);
-  *medium = width > gSettings.mw || height > gSettings.mh;
+  pictureListAdd(path, strEndsWithNoCase(path, ".gif"));
   return true;
+}
+
+// One picture's derived files, made on a worker thread. The walk thread fills
+// in the names (the name builders share buffers) and reads the results only
+// after done is set under the pool's lock.
+struct Job {
+  std::string path, mediumName, rolloverName, microName;
+  bool started = false;
+  bool done = false;
+  bool decoded = false;
+  FailureLog log;
+};
+
+// Worker threads that make the pictures the walk has planned, at most limit
+// of them submitted and not yet taken back by the walk, so memory stays
+// bounded however large the tree is. Only the walk thread plans and takes.
+class PicturePool {
+ public:
+  explicit PicturePool(int threads) : limit_(2 * static_cast<size_t>(threads)) {
+    for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
+  }
+
+  // Finishes the jobs running and drops those not started.
+  ~PicturePool() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+  PicturePool(const PicturePool&) = delete;
+  PicturePool& operator=(const PicturePool&) = delete;
+
+  void plan(std::shared_ptr<Job> job) {
+    planned_.push_back(std::move(job));
+    topUp();
+  }
+
+  // The job planned for path when it is next in walk order, finished;
+  // nullptr when none is.
+  std::shared_ptr<Job> take(const char* path) {
+    if (planned_.empty() || planned_.front()->path != path) return nullptr;
+    std::shared_ptr<Job> job = std::move(planned_.front());
+    planned_.pop_front();
+    --submitted_;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!job->started) {
+        // Not begun yet: cheaper to make it here than to wait behind others.
+        std::erase(queue_, job);
+        lock.unlock();
+        run(*job);
+        job->done = true;
+      } else {
+        finished_.wait(lock, [&] { return job->done; });
+      }
+    }
+    topUp();
+    return job;
+  }
+
+  // Jobs planned for a directory the walk has left (none, as the walk adds
+  // every picture it planned): those not begun are dropped, the others
+  // finish, so no worker writes beside the next directory's jobs unawaited.
+  void dropPlanned() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (const std::shared_ptr<Job>& job : planned_) {
+      if (!job->started)
+        std::erase(queue_, job);
+      else
+        finished_.wait(lock, [&] { return job->done; });
+    }
+    lock.unlock();
+    planned_.clear();
+    submitted_ = 0;
+  }
+
+  static void run(Job& job) {
+    setThreadFailureLog(&job.log);
+    try {
+      job.decoded = makeDerivedFiles(job.path.c_str(), false,
+                                     job.mediumName.empty() ? nullptr : job.mediumName.c_str(),
+                                     job.rolloverName.c_str(), job.microName.c_str());
+    } catch (const JobStopped&) {
+      job.decoded = false;
+    }
+    setThreadFailureLog(nullptr);
+  }
+
+ private:
+  void topUp() {
+    while (submitted_ < planned_.size() && submitted_ < limit_) {
+      {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(planned_[submitted_]);
+      }
+      ++submitted_;
+      wake_.notify_one();
+    }
+  }
+
+  void work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+      if (stopping_) return;
+      std::shared_ptr<Job> job = std::move(queue_.front());
+      queue_.pop_front();
+      job->started = true;
+      lock.unlock();
+      run(*job);
+      lock.lock();
+      job->done = true;
+      finished_.notify_all();
+    }
+  }
+
+  const size_t limit_;
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable wake_, finished_;
+  std::deque<std::shared_ptr<Job>> queue_;  // submitted, not started
+  bool stopping_ = false;
+  // Walk thread only: the directory's planned jobs in walk order, the first
+  // submitted_ of them handed to the workers.
+  std::deque<std::shared_ptr<Job>> planned_;
+  size_t submitted_ = 0;
+};
+
+PicturePool* gPool = nullptr;
+
+// Whether path's derived pictures are to be made now.
+bool outOfDate(const char* path, const std::string& microName) {
+  return gSettings.force || fileDate(path) > fileDate(microName.c_str());
 }
 
 }  // namespace
 
+void albumStartWorkers(int threads) {
+  if (threads <= 1 || gPool) return;
+  gPool = new PicturePool(threads);
+  // error() on the walk thread lets the running jobs finish before exit.
+  setBeforeExit(albumStopWorkers);
+}
+
+void albumStopWorkers() {
+  delete std::exchange(gPool, nullptr);
+  setBeforeExit(nullptr);
+}
+
+void albumPlanPictures(const std::vector<std::string>& paths) {
+  if (!gPool) return;
+  gPool->dropPlanned();
+  // Two pictures whose derived names clash are made one after the other, as
+  // the walk finds them: the second is up to date only once the first is made.
+  std::set<std::string> names;
+  for (const std::string& path : paths) {
+    auto job = std::make_shared<Job>();
+    job->path = path;
+    job->microName = pathMicroName(path.c_str());
+    job->mediumName = pathMediumName(path.c_str());
+    job->rolloverName = pathRolloverName(path.c_str());
+    bool clash = false;
+    for (const std::string* name : {&job->microName, &job->mediumName, &job->rolloverName})
+      if (!names.insert(*name).second) clash = true;
+    if (clash || isDerivedName(path.c_str()) || !outOfDate(path.c_str(), job->microName)) continue;
+    bool gifData, medium;
+    int width, height;
+    // The walk reads the header again when it gets there, and the library's
+    // messages about a damaged one come out then, once.
+    FailureLog unheard;
+    setThreadFailureLog(&unheard);
+    const Shown shown = classify(path.c_str(), &gifData, &medium, &width, &height);
+    setThreadFailureLog(nullptr);
+    // GIFs are decoded on the walk thread: their library writes its own
+    // messages, which would come out of walk order.
+    if (shown != Shown::Yes || gifData) continue;
+    if (!medium) job->mediumName.clear();
+    gPool->plan(std::move(job));
+  }
+}
+
 void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index) {
+  std::shared_ptr<Job> job = gPool ? gPool->take(path) : nullptr;
   bool gifData, medium;
   if (!isShownPicture(path, &gifData, &medium)) return;
 
@@ -210,7 +416,12 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   const std::string mediumName = medium ? pathMediumName(path) : "";
   const std::string microName = pathMicroName(path);
   const std::string rolloverName = pathRolloverName(path);
-  if (gSettings.force || fileDate(path) > fileDate(microName.c_str())) {
+  if (job) {
+    // Made ahead: its line and messages come out here, as if made now.
+    printf("%s\n", microName.c_str());
+    replayFailures(job->log);
+    if (!job->decoded) return;
+  } else if (outOfDate(path, microName)) {
     printf("%s\n", microName.c_str());
     if (!makeDerivedFiles(path, gifData, medium ? mediumName.c_str() : nullptr,
                           rolloverName.c_str(), microName.c_str()))

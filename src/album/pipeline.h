@@ -3,7 +3,19 @@
 // then its entry in the directory's pages.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "pages/album_pages.h"
+
+// Starts threads that make derived pictures ahead of the walk (none for 1:
+// every picture is made where the walk reaches it).
+void albumStartWorkers(int threads);
+// Lets the running pictures finish and ends the threads.
+void albumStopWorkers();
+// A directory's files, in walk order, before its pictures are added: those
+// that need making are handed to the workers.
+void albumPlanPictures(const std::vector<std::string>& paths);
 
 // path: directory path, separator, file name; path + rootOffset is the
 // root-relative path. Silently ignores names not ending in .gif/.jpg (any

@@ -5,17 +5,32 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
 namespace {
 
+// Only the walk thread counts; workers count in their logs.
 int gReported = 0;
+void (*gBeforeExit)() = nullptr;
+thread_local FailureLog* tLog = nullptr;
 
 // One line, the same for fatal and reported failures, so that scripts that
 // look for it find both.
 void writeLine(const char* format, va_list args) {
-  fputs("**** ERROR quorvel : ", stderr);
-  vfprintf(stderr, format, args);
-  fputc('\n', stderr);
+  va_list copy;
+  va_copy(copy, args);
+  const int length = vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string line = "**** ERROR quorvel : ";
+  if (length > 0) {
+    std::string message(static_cast<size_t>(length) + 1, '\0');
+    vsnprintf(message.data(), message.size(), format, args);
+    message.resize(static_cast<size_t>(length));
+    line += message;
+  }
+  line += '\n';
+  writeDiagnostic(line.c_str());
 }
 
 }  // namespace
@@ -25,8 +40,7 @@ void error(const char* format, ...) {
   va_start(args, format);
   writeLine(format, args);
   va_end(args);
-  // A failure must not look like success to a script that runs us.
-  exit(1);
+  stopRun();
 }
 
 void report(const char* format, ...) {
@@ -34,10 +48,40 @@ void report(const char* format, ...) {
   va_start(args, format);
   writeLine(format, args);
   va_end(args);
-  ++gReported;
+  if (tLog)
+    ++tLog->reported;
+  else
+    ++gReported;
 }
 
 int reportedFailures() { return gReported; }
+
+void setThreadFailureLog(FailureLog* log) { tLog = log; }
+
+void writeDiagnostic(const char* text) {
+  if (tLog)
+    tLog->text += text;
+  else
+    fputs(text, stderr);
+}
+
+void stopRun() {
+  if (tLog) {
+    tLog->fatal = true;
+    throw JobStopped{};
+  }
+  if (void (*hook)() = std::exchange(gBeforeExit, nullptr)) hook();
+  // A failure must not look like success to a script that runs us.
+  exit(1);
+}
+
+void setBeforeExit(void (*hook)()) { gBeforeExit = hook; }
+
+void replayFailures(const FailureLog& log) {
+  fputs(log.text.c_str(), stderr);
+  gReported += log.reported;
+  if (log.fatal) stopRun();
+}
 
 void* alloc(size_t size) {
   void* block = malloc(size);

@@ -4,8 +4,10 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
 
+#include "base/fatal.h"
 #include "base/limits.h"
 #include "util/file_handle.h"
 #include "util/test_hook.h"
@@ -31,7 +33,9 @@ struct ErrorMgr {
 void outputNamedMessage(j_common_ptr cinfo) {
   char text[JMSG_LENGTH_MAX];
   (*cinfo->err->format_message)(cinfo, text);
-  fprintf(stderr, "%s: %s\n", reinterpret_cast<const ErrorMgr*>(cinfo->err)->path, text);
+  std::string line = reinterpret_cast<const ErrorMgr*>(cinfo->err)->path;
+  line = line + ": " + text + "\n";
+  writeDiagnostic(line.c_str());
 }
 
 void initErrorMgr(ErrorMgr* err, const char* path) {

@@ -3,12 +3,16 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "album/pipeline.h"
 #include "base/fatal.h"
@@ -154,7 +158,27 @@ void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages) {
   };
   if (gSettings.mp3) pass([&](int) { htmlAddMp3(pages, path, rootOffset); });
   if (gSettings.video) pass([&](int) { htmlAddVideo(pages, path, rootOffset); });
+  std::vector<std::string> pictures;
+  for (const char* name : strListEach(files.get())) {
+    strcpy(path + len + 1, name);
+    if (!filtered(path)) pictures.emplace_back(path);
+  }
+  albumPlanPictures(pictures);
   pass([&](int i) { albumAddPicture(pages, path, rootOffset, i); });
+}
+
+// Threads that make pictures: QUORVEL_JOBS when it is a number from 1 up,
+// else one per online CPU.
+int pictureThreads() {
+  constexpr long kMaxThreads = 64;
+  if (const char* text = getenv("QUORVEL_JOBS")) {
+    char* end;
+    errno = 0;
+    const long n = strtol(text, &end, 10);
+    if (errno == 0 && end != text && !*end && n >= 1) return static_cast<int>(std::min(n, kMaxThreads));
+  }
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return static_cast<int>(std::clamp(online, 1L, kMaxThreads));
 }
 
 }  // namespace
@@ -207,5 +231,7 @@ void albumWalk(const char* root) {
   refuseUnusableRoot(root);
   memcpy(path, root, rootLength + 1);
   printf("######## %s ########\n", root);
+  albumStartWorkers(pictureThreads());
   walkDirectory(path, static_cast<int>(rootLength), static_cast<int>(rootLength) + 1);
+  albumStopWorkers();
 }

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <atomic>
+#include <mutex>
 #include <set>
 
 #include "util/file_handle.h"
@@ -27,12 +29,16 @@ constexpr int kCreateTries = 100;
 // The temporaries this process has open, removed when the run ends through
 // exit() (error(), a library failure) without reaching their destructors.
 // Never freed: it must outlive every destructor that runs at exit.
+// Pictures are written on worker threads too: every use holds this lock.
+std::mutex gLiveTempsLock;
+
 std::set<std::string>& liveTemps() {
   static auto* temps = new std::set<std::string>;
   return *temps;
 }
 
 void removeLiveTemps() {
+  const std::lock_guard<std::mutex> lock(gLiveTempsLock);
   for (const std::string& temp : liveTemps()) unlink(temp.c_str());
   liveTemps().clear();
 }
@@ -40,6 +46,7 @@ void removeLiveTemps() {
 void track(const std::string& temp) {
   static const bool registered = atexit(removeLiveTemps) == 0;
   (void)registered;
+  const std::lock_guard<std::mutex> lock(gLiveTempsLock);
   liveTemps().insert(temp);
 }
 
@@ -47,7 +54,7 @@ void track(const std::string& temp) {
 // so a clock-and-counter fallback is enough when getrandom is unavailable.
 void randomBytes(unsigned char* out, size_t n) {
   if (getrandom(out, n, GRND_NONBLOCK) == static_cast<ssize_t>(n)) return;
-  static unsigned long counter = 0;
+  static std::atomic<unsigned long> counter{0};
   struct timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
   unsigned long seed = static_cast<unsigned long>(now.tv_nsec) ^
@@ -137,7 +144,10 @@ int TempFile::commit() {
   file_ = nullptr;
   if (failure == 0 && rename(temp_.c_str(), final_.c_str()) != 0) failure = errno;
   if (failure != 0) unlink(temp_.c_str());
-  liveTemps().erase(temp_);
+  {
+    const std::lock_guard<std::mutex> lock(gLiveTempsLock);
+    liveTemps().erase(temp_);
+  }
   temp_.clear();
   return failure;
 }
@@ -147,6 +157,9 @@ void TempFile::discard() {
   fclose(file_);
   file_ = nullptr;
   unlink(temp_.c_str());
-  liveTemps().erase(temp_);
+  {
+    const std::lock_guard<std::mutex> lock(gLiveTempsLock);
+    liveTemps().erase(temp_);
+  }
   temp_.clear();
 }

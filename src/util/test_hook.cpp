@@ -9,14 +9,15 @@
 
 namespace {
 
+// Per thread: each worker announces the file it is writing.
 std::string& announcedTemp() {
-  static auto* temp = new std::string;
-  return *temp;
+  thread_local std::string temp;
+  return temp;
 }
 
 std::string& announcedFinal() {
-  static auto* name = new std::string;
-  return *name;
+  thread_local std::string name;
+  return name;
 }
 
 }  // namespace
