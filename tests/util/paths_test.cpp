@@ -28,11 +28,11 @@ TEST(PathWithoutExt, CutsAtLastDotOfFileNameOnly) {
 
 TEST(PathWithoutExt, OverlongPathIsReturnedItself) {
   std::string longest(299, 'a');
-  longest.replace(295, 1, ".");
+  longest[295] = '.';
   EXPECT_EQ(std::string(pathWithoutExt(longest.c_str())), std::string(295, 'a'));
 
   std::string overlong(300, 'a');
-  overlong.replace(296, 1, ".");
+  overlong[296] = '.';
   EXPECT_EQ(pathWithoutExt(overlong.c_str()), overlong.c_str());
 }
 
