@@ -122,17 +122,45 @@ std::string decodeReason(int status, int openErrno) {
   return reason.empty() ? reason : ": " + reason;
 }
 
-// Decodes path into working. A picture that fails here (damaged after a good
-// header, or gone or replaced since its header was read) costs its own place
-// in the album only: it is reported and the walk goes on.
+// The failure of a decode, reported: a picture that fails here (damaged
+// after a good header, or gone or replaced since its header was read) costs
+// its own place in the album only, and the walk goes on.
+void reportDecode(const char* path, bool gif, int status, int openErrno) {
+  report("%s(\"%s\")%s", gif ? "imgGifReadFile" : "imgJpegReadFile", path,
+         decodeReason(status, openErrno).c_str());
+}
+
+// Decodes path into working; false when it cannot be decoded (reported).
 bool decodePicture(OwnedImg& working, const char* path, bool gif) {
   errno = 0;
   const int status =
       gif ? imgGifReadFile(&working.img, path) : imgJpegReadFile(&working.img, path);
   if (status == IMG_OK) return true;
-  const int openErrno = errno;
-  report("%s(\"%s\")%s", gif ? "imgGifReadFile" : "imgJpegReadFile", path,
-         decodeReason(status, openErrno).c_str());
+  reportDecode(path, gif, status, errno);
+  return false;
+}
+
+// The medium picture of path in out, fitted to the -mw: x -mh: box. A JPEG
+// is reduced as it is decoded, never held at full size; a GIF is decoded
+// whole first. False when path cannot be decoded (reported).
+bool decodeMedium(OwnedImg& out, const char* path, bool gif) {
+  if (gif) {
+    OwnedImg whole;
+    if (!decodePicture(whole, path, gif)) return false;
+    if (imgResize(&out.img, gSettings.mw, gSettings.mh, &whole.img, false) != 0)
+      error("imgResize(\"%s\")", path);
+    return true;
+  }
+  errno = 0;
+  const int status = imgJpegReadFitted(&out.img, path, gSettings.mw, gSettings.mh);
+  if (status == IMG_OK) return true;
+  constexpr int kResizeBits = IMG_REDUCE_OVERFLOW | IMG_REDUCE_SOURCE | IMG_REDUCE_ALLOC | IMG_ENLARGE_SOURCE |
+                              IMG_ENLARGE_ALLOC | IMG_RESIZE_SOURCE | IMG_RESIZE_BOX | IMG_RESIZE_ENLARGE |
+                              IMG_RESIZE_REDUCE;
+  if (status & kResizeBits) {
+    error("imgResize(\"%s\")", path);
+  }
+  reportDecode(path, gif, status, errno);
   return false;
 }
 
@@ -142,14 +170,13 @@ bool decodePicture(OwnedImg& working, const char* path, bool gif) {
 bool makeDerivedFiles(const char* path, bool gif, const char* mediumName,
                       const char* rolloverName, const char* microName) {
   OwnedImg working, lens, out;
-  if (!decodePicture(working, path, gif)) return false;
-
   if (mediumName) {
-    if (imgResize(&out.img, gSettings.mw, gSettings.mh, &working.img, false) != 0)
-      error("imgResize(\"%s\")", path);
+    if (!decodeMedium(out, path, gif)) return false;
     encode(out, mediumName);
     // Thumbnails come from the smaller picture from here on.
     working.takeFrom(out);
+  } else if (!decodePicture(working, path, gif)) {
+    return false;
   }
 
   if (imgLens(&lens.img, &working.img) != 0) error("imgLens(\"%s\")", path);

@@ -9,6 +9,7 @@
 
 #include "base/fatal.h"
 #include "base/limits.h"
+#include "img/resize.h"
 #include "util/file_handle.h"
 #include "util/test_hook.h"
 
@@ -190,10 +191,54 @@ bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif) {
   return true;
 }
 
+// Where a decode puts its lines: in a raster, each pixel at its upright
+// place, or, when stream is set, into the reduction of the upright picture
+// to fitWidth x fitHeight (a side <= 0 follows from the other) whenever that
+// reduces it, so the full-size picture is never held; line is then the
+// library's buffer of one upright line. Lives above the recovery point.
+struct Target {
+  ImgReduceStream* stream = nullptr;
+  int fitWidth = 0, fitHeight = 0;
+  bool streamed = false;  // the decode went into the stream, else into a raster
+};
+
+// How a stored row reaches the upright picture: which line of it it is, in
+// which order the lines come, and whether its pixels run backward.
+struct LineWalk {
+  ImgLineOrder order;
+  bool reversed;
+};
+
+LineWalk lineWalk(int orientation) {
+  switch (orientation) {
+    case 2: return {{false, false}, true};
+    case 3: return {{false, true}, true};
+    case 4: return {{false, true}, false};
+    case 5: return {{true, false}, false};
+    case 6: return {{true, true}, false};
+    case 7: return {{true, true}, true};
+    case 8: return {{true, false}, true};
+    default: return {{false, false}, false};
+  }
+}
+
+// Starts the reduction of the upright picture when the target asks for one
+// that reduces it. Returns 0 with target->streamed set or left false, or the
+// reduction's failure.
+ImgResizeResult startStream(Target* target, Img* dst, int uprightWidth, int uprightHeight, ImgLineOrder order) {
+  if (!target->stream) return IMG_RESIZE_OK;
+  int w, h;
+  if (imgFitSize(uprightWidth, uprightHeight, target->fitWidth, target->fitHeight, false, &w, &h) != 0 ||
+      w > uprightWidth || h > uprightHeight)
+    return IMG_RESIZE_OK;  // the whole picture goes through imgResize
+  target->streamed = true;
+  return target->stream->begin(dst, w, h, uprightWidth, uprightHeight, order);
+}
+
 // The whole decode, below the recovery point of decodeGuarded: trivially
 // destructible locals only. Writes each scanline straight to its upright
-// place, so no second raster is ever needed.
-[[gnu::noinline]] ImgStatus decode(Reader* r, FILE* file, Img* dst) {
+// place, or into the stream, so no second raster is ever needed.
+[[gnu::noinline]] ImgStatus decode(Reader* r, FILE* file, Img* dst, Target* target) {
   readHeader(r, file, true);
   jpeg_decompress_struct* c = &r->cinfo;
   if (claimsTooManyPixels(c->image_width, c->image_height)) {
@@ -206,7 +251,13 @@ bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif) {
   const int w = static_cast<int>(c->image_width);
   const int h = static_cast<int>(c->image_height);
   const bool swap = swapsSides(orientation);
-  if (imgCreate(dst, swap ? h : w, swap ? w : h) != 0) {
+  const LineWalk walk = lineWalk(orientation);
+  const ImgResizeResult started = startStream(target, dst, swap ? h : w, swap ? w : h, walk.order);
+  if (started != IMG_RESIZE_OK) {
+    dst->status |= started;
+    return static_cast<ImgStatus>(started);
+  }
+  if (!target->streamed && imgCreate(dst, swap ? h : w, swap ? w : h) != 0) {
     dst->status |= IMG_JPEG_ALLOC;
     return IMG_JPEG_ALLOC;
   }
@@ -217,10 +268,28 @@ bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif) {
   JSAMPARRAY buffer = (*c->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE, stride, 1);
   const int columns = static_cast<int>(c->output_width) < w ? static_cast<int>(c->output_width) : w;
   const bool adobeInverted = c->saw_Adobe_marker;
+  // A streamed line that is not the library's own RGB row in upright order
+  // is converted here first.
+  const bool direct = components == 3 && !walk.reversed;
+  JSAMPARRAY line = target->streamed && !direct
+                        ? (*c->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE,
+                                                  static_cast<JDIMENSION>(w) * 3, 1)
+                        : nullptr;
   int y = 0;
   while (c->output_scanline < c->output_height) {
     jpeg_read_scanlines(c, buffer, 1);
-    if (y < h) storeRow(dst, orientation, w, h, y, buffer[0], components, adobeInverted, columns);
+    if (y < h) {
+      if (!target->streamed) {
+        storeRow(dst, orientation, w, h, y, buffer[0], components, adobeInverted, columns);
+      } else if (direct) {
+        target->stream->feed(buffer[0]);
+      } else {
+        for (int x = 0; x < columns; ++x)
+          pixelToRgb(buffer[0] + static_cast<size_t>(x) * components, components, adobeInverted,
+                     line[0] + 3 * (walk.reversed ? w - 1 - x : x));
+        target->stream->feed(line[0]);
+      }
+    }
     ++y;
   }
   jpeg_finish_decompress(c);
@@ -231,14 +300,14 @@ bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif) {
 // Recovery point of a decode. Nothing with a destructor lives in this frame
 // or in decode's; the parameters are never modified after setjmp, so they
 // keep their values when the library jumps back.
-ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst) {
+ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst, Target* target) {
   if (setjmp(r->err.jump)) {
     imgDestroy(dst);  // the raster, if the error came after it was made
     dst->rows = nullptr;
     dst->status = r->err.tooManyScans ? IMG_JPEG_SCANS : IMG_JPEG_LIBRARY;
     return static_cast<ImgStatus>(dst->status);
   }
-  return decode(r, file, dst);
+  return decode(r, file, dst, target);
 }
 
 // The library calls of an encode, below the recovery point of encodeGuarded:
@@ -335,7 +404,9 @@ JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height, in
   return headerSize(path, true, width, height, size);
 }
 
-ImgStatus imgJpegReadFile(Img* dst, const char* path) {
+namespace {
+
+ImgStatus readFile(Img* dst, const char* path, Target* target) {
   dst->rows = nullptr;
   FileHandle file = fileOpen(path, "rb");
   if (!file) {
@@ -343,7 +414,27 @@ ImgStatus imgJpegReadFile(Img* dst, const char* path) {
     return IMG_JPEG_OPEN;
   }
   Reader reader(path);  // declared after the file: destroyed before it is closed
-  return decodeGuarded(&reader, file.get(), dst);
+  return decodeGuarded(&reader, file.get(), dst, target);
+}
+
+}  // namespace
+
+ImgStatus imgJpegReadFile(Img* dst, const char* path) {
+  Target whole;
+  return readFile(dst, path, &whole);
+}
+
+ImgStatus imgJpegReadFitted(Img* dst, const char* path, int width, int height) {
+  ImgReduceStream stream;
+  Target target{&stream, width, height};
+  const ImgStatus status = readFile(dst, path, &target);
+  if (status != IMG_OK || target.streamed) return status;
+  // Fitting enlarges it: through the whole raster, as imgResize does it.
+  OwnedImg whole;
+  whole.img = *dst;
+  *dst = Img{};
+  const ImgResizeResult resized = imgResize(dst, width, height, &whole.img, false);
+  return static_cast<ImgStatus>(resized);
 }
 
 ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality, const char* messagePath) {

@@ -42,6 +42,15 @@ enum JpegSizeCode : int {
 // REQUIRES: dst is an empty record (its rows are overwritten, not released).
 [[nodiscard]] ImgStatus imgJpegReadFile(Img* dst, const char* path);
 
+// imgJpegReadFile then imgResize(dst, width, height, picture, false), with
+// the same bytes in dst, but a picture that the box reduces is never held at
+// full size: each scanline, in the file's order, goes straight into the
+// reduction (img/resize.h's stream) of the upright picture. A picture that
+// the box enlarges is decoded whole first. Returns what imgJpegReadFile
+// returns, or imgResize's failure (an ImgResizeResult bit, also in status).
+// REQUIRES: dst is an empty record.
+[[nodiscard]] ImgStatus imgJpegReadFitted(Img* dst, const char* path, int width, int height);
+
 // Encodes src to path at quality (baseline tables), RGB, no Exif data.
 // Returns 0; 0x100 when src's status is not 0 (no file made); 0x200 when path
 // cannot be created (fileCreateNew: anything already there is refused); 0x40 after a library error while encoding (e.g. an empty

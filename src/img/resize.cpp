@@ -6,7 +6,15 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
+
+struct ImgReduceStream::Reducer {
+  virtual ~Reducer() = default;
+  virtual void feed(const unsigned char* line) = 0;
+};
 
 namespace {
 
@@ -116,10 +124,13 @@ int32_t gridPoint(int64_t i, int size, int n) {
 // size source pixels, plus an entry whose edge is the last one's far edge.
 struct Axis {
   std::vector<Footprint> at;
+  int64_t size = 0;                   // source pixels
   int64_t shortest = 0, longest = 0;  // the two lengths a footprint can have
 
   // False when a grid point overflows.
-  bool build(int size, int n) {
+  bool build(int sourceSize, int n) {
+    const int size = sourceSize;
+    this->size = size;
     at.assign(size_t(n) + 1, Footprint{});
     for (int i = 0; i < n; ++i) {
       const int32_t lo = gridPoint(i, size, n);
@@ -182,20 +193,83 @@ struct RowView {
   }
 };
 
-// The reduction, one destination row after another. A row reads the band (the
-// column totals of the whole source rows of its footprint, in B) and the two
-// rows holding its top and bottom edges; consecutive rows share an edge row,
-// whose view is kept.
+// The reduction fed one source line at a time, in the frame where lines are
+// rows (for lines that are columns, xs runs along the lines and ys across
+// them, and the output goes to dst transposed). A destination row reads the
+// band (the column totals of the whole source rows of its footprint, in B)
+// and the views of the two rows holding its near and far edges; consecutive
+// destination rows share an edge row, whose view is kept. Lines may come in
+// either direction: the sums are the same, whichever row arrives first, so
+// the bytes are those of the whole-raster reduction.
 template <typename T, typename B, typename Q>
-class Reducer {
+class Reducer : public ImgReduceStream::Reducer {
  public:
-  Reducer(const Img* src, const Axis& xs) : src_(src), xs_(xs), acc_(3 * size_t(src->width)) {}
+  Reducer(Axis xs, Axis ys, int lines, bool backward, bool transposed, Img* dst)
+      : xs_(std::move(xs)), ys_(std::move(ys)), lines_(lines), backward_(backward), transposed_(transposed),
+        dst_(dst), acc_(3 * size_t(xs_.size)), out_(3 * xs_.count()) {
+    next_ = backward ? lines - 1 : 0;
+    row_ = backward ? int64_t(ys_.count()) - 1 : 0;
+  }
 
-  void row(const Footprint& fy, const Footprint& below, unsigned char* out) {
+  void feed(const unsigned char* line) override {
+    const int64_t y = next_;
+    next_ += backward_ ? -1 : 1;
+    if (y < 0 || y >= lines_) return;
+    // A line can close more than one destination row: a last footprint of
+    // one pixel has the same row at both edges.
+    while (row_ >= 0 && size_t(row_) < ys_.count()) {
+      const Footprint& fy = ys_.at[row_];
+      const Footprint& below = ys_.at[row_ + 1];
+      const int64_t nearEdge = backward_ ? below.edge : fy.edge;
+      const int64_t farEdge = backward_ ? fy.edge : below.edge;
+      if (y == nearEdge && near_.row != y) near_.load(line, y, xs_);
+      if (y >= fy.innerFrom && y < fy.innerFrom + fy.innerCount) add(line);
+      if (y != farEdge) return;
+      far_.load(line, y, xs_);
+      if (backward_)
+        emit(fy, far_.view, near_.view);
+      else
+        emit(fy, near_.view, far_.view);
+      std::swap(near_, far_);
+      bandRows_ = 0;
+      row_ += backward_ ? -1 : 1;
+    }
+  }
+
+ private:
+  struct Edge {
+    int64_t row = -1;
+    RowView<T, Q> view;
+    void load(const unsigned char* line, int64_t y, const Axis& xs) {
+      view.read(line, xs);
+      row = y;
+    }
+  };
+
+  void add(const unsigned char* line) {
+    B* acc = acc_.data();
+    const size_t n = acc_.size();
+    if (bandRows_++ == 0) {
+      for (size_t k = 0; k < n; ++k) acc[k] = line[k];
+    } else {
+      for (size_t k = 0; k < n; ++k) acc[k] = B(acc[k] + line[k]);
+    }
+  }
+
+  // The band's view, each entry divided by the footprint's whole rows: the
+  // means of the edge columns, and the means of the whole pixels inside (the
+  // mean over rows of the means over columns, floor(floor(t / a) / b) being
+  // floor(t / ab)). No whole rows: nothing inside, all zero.
+  void loadBand(const Footprint& fy) {
+    if (bandRows_ == 0) std::fill(acc_.begin(), acc_.end(), B(0));
+    band_.read(acc_.data(), xs_);
+    for (int64_t& m : band_.means) m = int64_t(Q::of(fy.byInner, uint64_t(m)));
+    for (int64_t& m : band_.at) m = int64_t(Q::of(fy.byInner, uint64_t(m)));
+  }
+
+  void emit(const Footprint& fy, const RowView<T, Q>& top, const RowView<T, Q>& bottom) {
     loadBand(fy);
-    if (edges_[1].row == fy.edge) std::swap(edges_[0], edges_[1]);
-    const RowView<T, Q>& top = edge(0, fy.edge);
-    const RowView<T, Q>& bottom = edge(1, below.edge);
+    unsigned char* out = transposed_ ? out_.data() : dst_->rows[row_];
     const int64_t areas[2] = {(xs_.shortest * fy.span) >> 7, (xs_.longest * fy.span) >> 7};
     const Divisor byArea[2] = {Divisor(uint64_t(std::max<int64_t>(areas[0], 1))),
                                Divisor(uint64_t(std::max<int64_t>(areas[1], 1)))};
@@ -218,56 +292,52 @@ class Reducer {
         out[k] = clampByte(sum < 0 ? sum / int64_t(area.divisor()) : int64_t(Q::of(area, uint64_t(sum))));
       }
     }
-  }
-
- private:
-  struct Edge {
-    int64_t row = -1;
-    RowView<T, Q> view;
-  };
-
-  // The band's view, each entry divided by the footprint's whole rows: the
-  // means of the edge columns, and the means of the whole pixels inside (the
-  // mean over rows of the means over columns, floor(floor(t / a) / b) being
-  // floor(t / ab)). No whole rows: nothing inside, all zero.
-  void loadBand(const Footprint& fy) {
-    B* acc = acc_.data();
-    const size_t n = acc_.size();
-    if (fy.innerCount == 0) {
-      std::fill(acc, acc + n, B(0));
-    } else {
-      const unsigned char* first = src_->rows[fy.innerFrom];
-      for (size_t k = 0; k < n; ++k) acc[k] = first[k];
-      for (int64_t y = fy.innerFrom + 1; y < fy.innerFrom + fy.innerCount; ++y) {
-        const unsigned char* row = src_->rows[y];
-        for (size_t k = 0; k < n; ++k) acc[k] = B(acc[k] + row[k]);
-      }
+    if (!transposed_) return;
+    // The reduction is the same along either axis, so the frame's row is the
+    // destination's column.
+    for (size_t j = 0; j < xs_.count(); ++j) {
+      unsigned char* p = dst_->rows[j] + 3 * row_;
+      p[0] = out[3 * j], p[1] = out[3 * j + 1], p[2] = out[3 * j + 2];
     }
-    band_.read(acc, xs_);
-    for (int64_t& m : band_.means) m = int64_t(Q::of(fy.byInner, uint64_t(m)));
-    for (int64_t& m : band_.at) m = int64_t(Q::of(fy.byInner, uint64_t(m)));
   }
 
-  const RowView<T, Q>& edge(int which, int64_t y) {
-    Edge& e = edges_[which];
-    if (e.row != y) {
-      e.view.read(src_->rows[y], xs_);
-      e.row = y;
-    }
-    return e.view;
-  }
-
-  const Img* src_;
-  const Axis& xs_;
+  const Axis xs_, ys_;
+  const int64_t lines_;
+  const bool backward_, transposed_;
+  Img* const dst_;
   std::vector<B> acc_;
+  std::vector<unsigned char> out_;
   RowView<T, Q> band_;
-  Edge edges_[2];
+  Edge near_, far_;
+  int64_t next_ = 0, row_ = 0, bandRows_ = 0;
 };
 
-template <typename T, typename B, typename Q>
-void reduceRows(const Img* src, const Axis& xs, const Axis& ys, Img* dst) {
-  Reducer<T, B, Q> reducer(src, xs);
-  for (size_t i = 0; i < ys.count(); ++i) reducer.row(ys.at[i], ys.at[i + 1], dst->rows[i]);
+// The reducer whose sums fit the footprints of xs and ys.
+std::unique_ptr<ImgReduceStream::Reducer> makeReducer(Axis xs, Axis ys, int lines, bool backward, bool transposed, Img* dst) {
+  // Every span of whole pixels a destination pixel reads totals less than
+  // 2^32 in all but absurd rasters; 32-bit totals then suffice.
+  int64_t widest = 1, tallest = 1;
+  for (const Footprint& f : xs.at) widest = std::max(widest, f.innerCount);
+  for (const Footprint& f : ys.at) tallest = std::max(tallest, f.innerCount);
+  if (tallest <= UINT16_MAX / 255 && 255 * widest <= UINT32_MAX / tallest) {
+    // The largest numerator over its divisor: a band span over its columns
+    // (255 * widest * tallest over widest), a band column over its rows, a
+    // pixel's sum over its area (the weights total at most the area).
+    const int64_t area = (xs.longest * ys.longest) >> 7;
+    const bool small = 255 * widest * widest * tallest < (int64_t(1) << 40) &&
+                       255 * tallest * tallest < (int64_t(1) << 40) && area < 65536 &&
+                       255 * area * area < (int64_t(1) << 40);
+    if (small)
+      return std::make_unique<Reducer<uint32_t, uint16_t, ShortQuotients>>(std::move(xs), std::move(ys), lines,
+                                                                           backward, transposed, dst);
+    return std::make_unique<Reducer<uint32_t, uint16_t, AnyQuotients>>(std::move(xs), std::move(ys), lines,
+                                                                       backward, transposed, dst);
+  }
+  if (255 * widest <= UINT32_MAX / tallest)
+    return std::make_unique<Reducer<uint32_t, uint32_t, AnyQuotients>>(std::move(xs), std::move(ys), lines,
+                                                                       backward, transposed, dst);
+  return std::make_unique<Reducer<uint64_t, uint64_t, AnyQuotients>>(std::move(xs), std::move(ys), lines,
+                                                                     backward, transposed, dst);
 }
 
 }  // namespace
@@ -309,50 +379,59 @@ ImgResizeResult imgEnlarge(Img* dst, int width, int height, const Img* src) {
   return IMG_RESIZE_OK;
 }
 
-ImgResizeResult imgReduce(Img* dst, int width, int height, const Img* src) {
-  if (src->status != 0) {
-    dst->status = IMG_REDUCE_SOURCE;
-    return IMG_REDUCE_SOURCE;
-  }
+ImgReduceStream::ImgReduceStream() = default;
+ImgReduceStream::~ImgReduceStream() = default;
+
+ImgResizeResult ImgReduceStream::begin(Img* dst, int width, int height, int sourceWidth, int sourceHeight,
+                                       ImgLineOrder order) {
+  reducer_.reset();
   if (imgCreate(dst, width, height) != 0) {
     dst->status |= IMG_REDUCE_ALLOC;
     return IMG_REDUCE_ALLOC;
   }
-  const int sw = src->width, sh = src->height;
-  // An empty source (outside the contract) has nothing to average.
-  if (sw <= 0 || sh <= 0) {
-    for (int y = 0; y < height; ++y) std::fill(dst->rows[y], dst->rows[y] + 3 * size_t(width), 0);
-    return IMG_RESIZE_OK;
-  }
+  // The frame where lines are rows: columns swap the axes.
+  const int lineLength = order.columns ? sourceHeight : sourceWidth;
+  const int lines = order.columns ? sourceWidth : sourceHeight;
+  const int across = order.columns ? height : width, along = order.columns ? width : height;
   Axis xs, ys;
-  if (!xs.build(sw, width) || !ys.build(sh, height)) {
+  if (!xs.build(lineLength, across) || !ys.build(lines, along)) {
     // Nothing of the destination is usable; give its block back rather than
     // leave a record that imgDestroy will not release once a status is added.
     imgDestroy(dst);
     return IMG_REDUCE_OVERFLOW;
   }
-  // Every span of whole pixels a destination pixel reads totals less than
-  // 2^32 in all but absurd rasters; 32-bit totals then suffice.
-  int64_t widest = 1, tallest = 1;
-  for (const Footprint& f : xs.at) widest = std::max(widest, f.innerCount);
-  for (const Footprint& f : ys.at) tallest = std::max(tallest, f.innerCount);
-  if (tallest <= UINT16_MAX / 255 && 255 * widest <= UINT32_MAX / tallest) {
-    // The largest numerator over its divisor: a band span over its columns
-    // (255 * widest * tallest over widest), a band column over its rows, a
-    // pixel's sum over its area (the weights total at most the area).
-    const int64_t area = (xs.longest * ys.longest) >> 7;
-    const bool small = 255 * widest * widest * tallest < (int64_t(1) << 40) &&
-                       255 * tallest * tallest < (int64_t(1) << 40) && area < 65536 &&
-                       255 * area * area < (int64_t(1) << 40);
-    if (small)
-      reduceRows<uint32_t, uint16_t, ShortQuotients>(src, xs, ys, dst);
-    else
-      reduceRows<uint32_t, uint16_t, AnyQuotients>(src, xs, ys, dst);
-  } else if (255 * widest <= UINT32_MAX / tallest) {
-    reduceRows<uint32_t, uint32_t, AnyQuotients>(src, xs, ys, dst);
-  } else {
-    reduceRows<uint64_t, uint64_t, AnyQuotients>(src, xs, ys, dst);
+  try {
+    reducer_ = makeReducer(std::move(xs), std::move(ys), lines, order.backward, order.columns, dst);
+  } catch (const std::bad_alloc&) {
+    imgDestroy(dst);
+    dst->rows = nullptr;
+    dst->status = int32_t(IMG_CREATE_FAILED) | IMG_REDUCE_ALLOC;
+    return IMG_REDUCE_ALLOC;
   }
+  return IMG_RESIZE_OK;
+}
+
+void ImgReduceStream::feed(const unsigned char* line) { reducer_->feed(line); }
+
+ImgResizeResult imgReduce(Img* dst, int width, int height, const Img* src) {
+  if (src->status != 0) {
+    dst->status = IMG_REDUCE_SOURCE;
+    return IMG_REDUCE_SOURCE;
+  }
+  const int sw = src->width, sh = src->height;
+  // An empty source (outside the contract) has nothing to average.
+  if (sw <= 0 || sh <= 0) {
+    if (imgCreate(dst, width, height) != 0) {
+      dst->status |= IMG_REDUCE_ALLOC;
+      return IMG_REDUCE_ALLOC;
+    }
+    for (int y = 0; y < height; ++y) std::fill(dst->rows[y], dst->rows[y] + 3 * size_t(width), 0);
+    return IMG_RESIZE_OK;
+  }
+  ImgReduceStream stream;
+  const ImgResizeResult result = stream.begin(dst, width, height, sw, sh, ImgLineOrder{});
+  if (result != IMG_RESIZE_OK) return result;
+  for (int y = 0; y < sh; ++y) stream.feed(src->rows[y]);
   return IMG_RESIZE_OK;
 }
 
@@ -380,17 +459,10 @@ void imgAreaAdd(const Img* src, int left, int top, int right, int bottom, int we
     *sums[c] = int32_t(uint32_t(*sums[c]) + uint32_t(int64_t(total[c] / count) * weight));
 }
 
-ImgResizeResult imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
-  // An empty source has no proportions to fit; it is as unusable as an invalid one.
-  if (src->status != 0 || src->width <= 0 || src->height <= 0) {
-    dst->status = IMG_RESIZE_SOURCE;
-    return IMG_RESIZE_SOURCE;
-  }
-  if (width <= 0 && height <= 0) {
-    dst->status = IMG_RESIZE_BOX;
-    return IMG_RESIZE_BOX;
-  }
-  const int64_t sw = src->width, sh = src->height;
+ImgResizeResult imgFitSize(int sourceWidth, int sourceHeight, int width, int height, bool exact, int* fitWidth,
+                           int* fitHeight) {
+  if (width <= 0 && height <= 0) return IMG_RESIZE_BOX;
+  const int64_t sw = sourceWidth, sh = sourceHeight;
   int64_t w = width, h = height;
   if (w <= 0)
     w = h * sw / sh;
@@ -405,22 +477,35 @@ ImgResizeResult imgResize(Img* dst, int width, int height, const Img* src, bool 
   // A picture far thinner than the box keeps a 1-pixel line rather than vanish.
   w = std::max<int64_t>(w, 1);
   h = std::max<int64_t>(h, 1);
-  if (w > INT32_MAX || h > INT32_MAX) {
-    // No enlargement to that size can be allocated.
-    dst->status = IMG_RESIZE_ENLARGE;
-    return IMG_RESIZE_ENLARGE;
+  // No enlargement to a larger size can be allocated.
+  if (w > INT32_MAX || h > INT32_MAX) return IMG_RESIZE_ENLARGE;
+  *fitWidth = int(w);
+  *fitHeight = int(h);
+  return IMG_RESIZE_OK;
+}
+
+ImgResizeResult imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
+  // An empty source has no proportions to fit; it is as unusable as an invalid one.
+  if (src->status != 0 || src->width <= 0 || src->height <= 0) {
+    dst->status = IMG_RESIZE_SOURCE;
+    return IMG_RESIZE_SOURCE;
+  }
+  int w, h;
+  if (const ImgResizeResult fit = imgFitSize(src->width, src->height, width, height, exact, &w, &h); fit != 0) {
+    dst->status = fit;
+    return fit;
   }
   ImgResizeResult result;
-  if (sw < w || sh < h) {
+  if (src->width < w || src->height < h) {
     Img larger{};
-    if (imgEnlarge(&larger, int(w), int(h), src) != 0) {
+    if (imgEnlarge(&larger, w, h, src) != 0) {
       dst->status = IMG_RESIZE_ENLARGE;
       return IMG_RESIZE_ENLARGE;
     }
-    result = imgReduce(dst, int(w), int(h), &larger);
+    result = imgReduce(dst, w, h, &larger);
     imgDestroy(&larger);
   } else {
-    result = imgReduce(dst, int(w), int(h), src);
+    result = imgReduce(dst, w, h, src);
   }
   if (result != 0) {
     dst->status |= IMG_RESIZE_REDUCE;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "img/img.h"
 
@@ -33,6 +34,50 @@ enum ImgResizeResult : int32_t {
 // (added to it). On failure dst holds no block.
 // REQUIRES: dst is an empty record.
 [[nodiscard]] ImgResizeResult imgResize(Img* dst, int width, int height, const Img* src, bool exact);
+
+// The size imgResize fits a sourceWidth x sourceHeight picture into for the
+// box: 0 with the size in the out-parameters, IMG_RESIZE_BOX (no positive
+// side) or IMG_RESIZE_ENLARGE (a side beyond int).
+// REQUIRES: sourceWidth, sourceHeight >= 1.
+[[nodiscard]] ImgResizeResult imgFitSize(int sourceWidth, int sourceHeight, int width, int height, bool exact,
+                                         int* fitWidth, int* fitHeight);
+
+// How a streamed source arrives: as its rows (columns false) from top to
+// bottom, or as its columns from left to right; backward reverses that
+// order. The pixels of a row always run left to right, those of a column top
+// to bottom.
+struct ImgLineOrder {
+  bool columns = false;
+  bool backward = false;
+};
+
+// imgReduce of a source that arrives one line at a time, so that it is never
+// held whole: the same bytes, whatever the order of the lines. Holds the
+// destination, column totals of one line's length and a few views of a line.
+class ImgReduceStream {
+ public:
+  ImgReduceStream();
+  ~ImgReduceStream();
+  ImgReduceStream(const ImgReduceStream&) = delete;
+  ImgReduceStream& operator=(const ImgReduceStream&) = delete;
+
+  // Creates dst (width x height) for a sourceWidth x sourceHeight source
+  // arriving in order. Returns 0, IMG_REDUCE_ALLOC (added to status 1) or
+  // IMG_REDUCE_OVERFLOW (dst then holds no block).
+  // REQUIRES: dst is an empty record; 1 <= width <= sourceWidth and
+  // 1 <= height <= sourceHeight.
+  [[nodiscard]] ImgResizeResult begin(Img* dst, int width, int height, int sourceWidth, int sourceHeight,
+                                      ImgLineOrder order);
+  // The next line: 3 bytes per pixel, as many pixels as a line has. dst is
+  // complete once every line has come; lines beyond those are ignored.
+  // REQUIRES: begin returned 0.
+  void feed(const unsigned char* line);
+
+  struct Reducer;  // the arithmetic, chosen by the sums' sizes
+
+ private:
+  std::unique_ptr<Reducer> reducer_;
+};
 
 // Bilinear enlargement onto a grid of whole steps: each source cell becomes
 // (nx + 1) x (ny + 1) pixels, the smallest whole steps that reach width x

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "base/limits.h"
+#include "img/resize.h"
 #include "support/test_support.h"
 
 namespace {
@@ -175,6 +177,18 @@ TEST(JpegCodec, ExifOrientationTurnsPictureUpright) {
       // Corner pixels land exactly: the transform is a permutation.
       EXPECT_TRUE(near(pixel(img.img, 0, 0), upright[o][0], 40));
       EXPECT_TRUE(near(pixel(img.img, uw - 1, uh - 1), upright[o][3], 40));
+      // Reduced as it is decoded, in the file's order of lines: the bytes of
+      // the whole upright picture resized, whichever box.
+      for (auto [bw, bh] : {std::array{20, 20}, {63, 31}, {7, 50}, {64, 64}, {0, 9}}) {
+        OwnedImg fitted, resized;
+        ASSERT_EQ(imgJpegReadFitted(&fitted.img, path.c_str(), bw, bh), 0);
+        ASSERT_EQ(imgResize(&resized.img, bw, bh, &img.img, false), 0);
+        ASSERT_EQ(fitted.img.width, resized.img.width);
+        ASSERT_EQ(fitted.img.height, resized.img.height);
+        for (int y = 0; y < fitted.img.height; ++y)
+          ASSERT_TRUE(std::equal(fitted.img.rows[y], fitted.img.rows[y] + 3 * fitted.img.width, resized.img.rows[y]))
+              << bw << "x" << bh << " row " << y;
+      }
     }
   }
 }
@@ -308,6 +322,10 @@ TEST(JpegCodec, ProgressiveFileOfTooManyScansFailsLikeADamagedOne) {
   OwnedImg over;
   EXPECT_EQ(imgJpegReadFile(&over.img, tooMany.c_str()), IMG_JPEG_SCANS);
   EXPECT_EQ(over.img.rows, nullptr);
+  // Also once the reduction it streams into has begun.
+  OwnedImg reduced;
+  EXPECT_EQ(imgJpegReadFitted(&reduced.img, tooMany.c_str(), 4, 4), IMG_JPEG_SCANS);
+  EXPECT_EQ(reduced.img.rows, nullptr);
 }
 
 TEST(JpegCodec, WriteRefusals) {

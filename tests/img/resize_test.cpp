@@ -318,7 +318,26 @@ TEST(Resize, GridPointOverflowFailsTheReduction) {
   EXPECT_EQ(dst.rows, nullptr);
 }
 
-// A random sw x sh raster reduced to w x h gives the reference's pixels.
+// src reduced to w x h from its lines fed in the given order.
+void reduceStreamed(Raster* dst, int w, int h, Raster& src, ImgLineOrder order) {
+  ImgReduceStream stream;
+  ASSERT_EQ(stream.begin(&dst->img, w, h, src.img.width, src.img.height, order), 0);
+  const int lines = order.columns ? src.img.width : src.img.height;
+  std::vector<unsigned char> line;
+  for (int n = 0; n < lines; ++n) {
+    const int k = order.backward ? lines - 1 - n : n;
+    if (!order.columns) {
+      stream.feed(src.img.rows[k]);
+      continue;
+    }
+    line.clear();
+    for (int y = 0; y < src.img.height; ++y) line.insert(line.end(), src.at(k, y), src.at(k, y) + 3);
+    stream.feed(line.data());
+  }
+}
+
+// A random sw x sh raster reduced to w x h gives the reference's pixels,
+// whole or streamed in any order of its rows or columns.
 void expectReductionMatches(int sw, int sh, int w, int h, std::mt19937* rng) {
   Raster src(sw, sh);
   fillRandom(&src, rng);
@@ -326,6 +345,13 @@ void expectReductionMatches(int sw, int sh, int w, int h, std::mt19937* rng) {
   ASSERT_EQ(imgReduce(&fast.img, w, h, &src.img), 0);
   refReduce(&slow.img, w, h, &src.img);
   EXPECT_TRUE(samePixels(fast.img, slow.img)) << sw << "x" << sh << " -> " << w << "x" << h;
+  for (const ImgLineOrder order : {ImgLineOrder{false, true}, ImgLineOrder{true, false}, ImgLineOrder{true, true}}) {
+    Raster streamed;
+    reduceStreamed(&streamed, w, h, src, order);
+    EXPECT_TRUE(samePixels(streamed.img, slow.img))
+        << sw << "x" << sh << " -> " << w << "x" << h << (order.columns ? " by columns" : " by rows")
+        << (order.backward ? " backward" : "");
+  }
 }
 
 TEST(Resize, ReductionMatchesNineRectangleArithmetic) {
