@@ -382,6 +382,9 @@ class PicturePool {
 };
 
 PicturePool* gPool = nullptr;
+// Threads the pool is to have, started with the first picture to make: a
+// run with nothing to make (an empty or up-to-date tree) starts none.
+int gPoolThreads = 0;
 
 // Whether path's derived pictures are to be made now.
 bool outOfDate(const char* path, const std::string& microName) {
@@ -390,21 +393,17 @@ bool outOfDate(const char* path, const std::string& microName) {
 
 }  // namespace
 
-void albumStartWorkers(int threads) {
-  if (threads <= 1 || gPool) return;
-  gPool = new PicturePool(threads);
-  // error() on the walk thread lets the running jobs finish before exit.
-  setBeforeExit(albumStopWorkers);
-}
+void albumStartWorkers(int threads) { gPoolThreads = threads > 1 ? threads : 0; }
 
 void albumStopWorkers() {
   delete std::exchange(gPool, nullptr);
+  gPoolThreads = 0;
   setBeforeExit(nullptr);
 }
 
 void albumPlanPictures(const std::vector<std::string>& paths) {
-  if (!gPool) return;
-  gPool->dropPlanned();
+  if (gPoolThreads == 0) return;
+  if (gPool) gPool->dropPlanned();
   // Two pictures whose derived names clash are made one after the other, as
   // the walk finds them: the second is up to date only once the first is made.
   std::set<std::string> names;
@@ -430,6 +429,11 @@ void albumPlanPictures(const std::vector<std::string>& paths) {
     // messages, which would come out of walk order.
     if (shown != Shown::Yes || gifData) continue;
     if (!medium) job->mediumName.clear();
+    if (!gPool) {
+      gPool = new PicturePool(gPoolThreads);
+      // error() on the walk thread lets the running jobs finish before exit.
+      setBeforeExit(albumStopWorkers);
+    }
     gPool->plan(std::move(job));
   }
 }

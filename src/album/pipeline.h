@@ -8,8 +8,9 @@
 
 #include "pages/album_pages.h"
 
-// Starts threads that make derived pictures ahead of the walk (none for 1:
-// every picture is made where the walk reaches it).
+// Sets the threads that make derived pictures ahead of the walk (none for 1:
+// every picture is made where the walk reaches it); they start with the
+// first picture that needs making.
 void albumStartWorkers(int threads);
 // Lets the running pictures finish and ends the threads.
 void albumStopWorkers();

@@ -5,9 +5,11 @@
 #include "img/resize.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -126,6 +128,7 @@ struct Axis {
   std::vector<Footprint> at;
   int64_t size = 0;                   // source pixels
   int64_t shortest = 0, longest = 0;  // the two lengths a footprint can have
+  int64_t fewestInner = 0, mostInner = 0;  // whole pixels in a footprint
 
   // False when a grid point overflows.
   bool build(int sourceSize, int n) {
@@ -151,6 +154,9 @@ struct Axis {
     // Successive grid points differ by floor(128 size / n) or one more.
     shortest = at[0].span, longest = at[0].span;
     for (int i = 0; i < n; ++i) shortest = std::min(shortest, at[i].span), longest = std::max(longest, at[i].span);
+    fewestInner = mostInner = at[0].innerCount;
+    for (int i = 0; i < n; ++i)
+      fewestInner = std::min(fewestInner, at[i].innerCount), mostInner = std::max(mostInner, at[i].innerCount);
     for (Footprint& f : at) {
       f.wide = f.span == longest;
       f.edge = std::clamp<int64_t>(f.edge, 0, std::max(size - 1, 0));
@@ -166,32 +172,101 @@ unsigned char clampByte(int64_t v) { return static_cast<unsigned char>(std::clam
 // mean of each column's whole pixels, means[3 * j + c], and the levels at
 // each column's near edge, at[3 * j + c], for j up to the last column's far
 // edge. T holds a span's total.
-template <typename T, typename Q>
+template <typename T, typename Q, typename S>
 struct RowView {
-  std::vector<int64_t> means, at;
+  std::vector<S> means, at;
 
   template <typename L>
   void read(const L* levels, const Axis& xs) {
     const size_t n = xs.count();
     means.resize(3 * n);
     at.resize(3 * (n + 1));
-    int64_t* m = means.data();
-    int64_t* e = at.data();
+    S* m = means.data();
+    S* e = at.data();
+    const Footprint* f = xs.at.data();
+    // Footprints hold between fewest and most whole pixels, most - fewest
+    // being 2 at most: loops of the same trip counts for every footprint,
+    // the pixels beyond fewest added under a mask (and read at a clamped
+    // place, never beyond the line), keep the branches predictable.
+    const int64_t fewest = xs.fewestInner, most = xs.mostInner, lastPixel = xs.size - 1;
     for (size_t j = 0; j < n; ++j, m += 3, e += 3) {
-      const Footprint& fx = xs.at[j];
+      const int64_t from = f[j].innerFrom, count = f[j].innerCount;
+      const L* p = levels + 3 * from;
       T r = 0, g = 0, b = 0;
-      const L* p = levels + 3 * fx.innerFrom;
-      for (int64_t k = 0; k < fx.innerCount; ++k, p += 3) r += p[0], g += p[1], b += p[2];
-      m[0] = int64_t(Q::of(fx.byInner, r));
-      m[1] = int64_t(Q::of(fx.byInner, g));
-      m[2] = int64_t(Q::of(fx.byInner, b));
-      const L* q = levels + 3 * fx.edge;
+      for (int64_t k = 0; k < fewest; ++k, p += 3) r += p[0], g += p[1], b += p[2];
+      for (int64_t k = fewest; k < most; ++k) {
+        const T more = count > k ? ~T(0) : T(0);
+        const L* x = levels + 3 * std::min(from + k, lastPixel);
+        r += T(x[0]) & more, g += T(x[1]) & more, b += T(x[2]) & more;
+      }
+      const Divisor by = f[j].byInner;
+      m[0] = S(Q::of(by, r));
+      m[1] = S(Q::of(by, g));
+      m[2] = S(Q::of(by, b));
+      const L* q = levels + 3 * f[j].edge;
       e[0] = q[0], e[1] = q[1], e[2] = q[2];
     }
-    const L* q = levels + 3 * xs.at[n].edge;
+    const L* q = levels + 3 * f[n].edge;
     e[0] = q[0], e[1] = q[1], e[2] = q[2];
   }
 };
+
+// One destination row of a reduction whose every sum fits 32 bits, as
+// lanes: view entries (all means of levels, so at most 255) times weights
+// (xs' parts per entry times the row's parts, >> 7), nine rectangles to a
+// sum of at most 255 times the area, divided by the area through an exact
+// reciprocal (see FastDivisors).
+struct FastRow {
+  const uint32_t *inner, *side, *topMeans, *topSide, *bottomMeans, *bottomSide;
+  const uint32_t *xFirst, *xInner, *xLast, *xWide;
+  uint32_t yFirst, yInner, yLast;
+  uint32_t byShort, byLong;  // reciprocals of the two areas
+  unsigned shift;
+};
+
+[[gnu::target_clones("avx2", "default")]] void combineFastRow(const FastRow& row, size_t count,
+                                                              unsigned char* __restrict out) {
+  const uint32_t* __restrict inner = row.inner;
+  const uint32_t* __restrict side = row.side;
+  const uint32_t* __restrict topMeans = row.topMeans;
+  const uint32_t* __restrict topSide = row.topSide;
+  const uint32_t* __restrict bottomMeans = row.bottomMeans;
+  const uint32_t* __restrict bottomSide = row.bottomSide;
+  const uint32_t* __restrict xFirst = row.xFirst;
+  const uint32_t* __restrict xInner = row.xInner;
+  const uint32_t* __restrict xLast = row.xLast;
+  const uint32_t* __restrict xWide = row.xWide;
+  const uint32_t yFirst = row.yFirst, yInner = row.yInner, yLast = row.yLast;
+  const uint32_t byShort = row.byShort, byLong = row.byLong;
+  const unsigned shift = row.shift;
+  for (size_t k = 0; k < count; ++k) {
+    const uint32_t sum = inner[k] * ((xInner[k] * yInner) >> 7) + side[k] * ((xFirst[k] * yInner) >> 7) +
+                         side[k + 3] * ((xLast[k] * yInner) >> 7) + topMeans[k] * ((xInner[k] * yFirst) >> 7) +
+                         topSide[k] * ((xFirst[k] * yFirst) >> 7) + topSide[k + 3] * ((xLast[k] * yFirst) >> 7) +
+                         bottomMeans[k] * ((xInner[k] * yLast) >> 7) + bottomSide[k] * ((xFirst[k] * yLast) >> 7) +
+                         bottomSide[k + 3] * ((xLast[k] * yLast) >> 7);
+    const uint64_t by = xWide[k] ? byLong : byShort;
+    const uint32_t quotient = uint32_t((uint64_t(sum) * by) >> shift);
+    out[k] = static_cast<unsigned char>(quotient < 255 ? quotient : 255);
+  }
+}
+
+// Reciprocals m = floor(2^s / d) + 1 of a row's two areas, with 2^s above
+// the largest sum times the larger area: for every sum n, n * m >> s is then
+// floor(n / d) (m d = 2^s + e with 0 < e <= d, so n m / 2^s = n / d +
+// n e / (d 2^s) and n e < 2^s). False when a reciprocal needs more than
+// 32 bits.
+bool fastDivisors(int64_t shortArea, int64_t longArea, FastRow* row) {
+  const uint64_t dShort = uint64_t(std::max<int64_t>(shortArea, 1)), dLong = uint64_t(std::max<int64_t>(longArea, 1));
+  const uint64_t dMax = std::max(dShort, dLong), dMin = std::min(dShort, dLong);
+  if (dMax >= 65536) return false;
+  const unsigned shift = unsigned(std::bit_width(255 * dMax * dMax));
+  if ((uint64_t(1) << shift) / dMin + 1 > UINT32_MAX) return false;
+  row->shift = shift;
+  row->byShort = uint32_t((uint64_t(1) << shift) / dShort + 1);
+  row->byLong = uint32_t((uint64_t(1) << shift) / dLong + 1);
+  return true;
+}
 
 // The reduction fed one source line at a time, in the frame where lines are
 // rows (for lines that are columns, xs runs along the lines and ys across
@@ -201,14 +276,28 @@ struct RowView {
 // destination rows share an edge row, whose view is kept. Lines may come in
 // either direction: the sums are the same, whichever row arrives first, so
 // the bytes are those of the whole-raster reduction.
-template <typename T, typename B, typename Q>
+template <typename T, typename B, typename Q, typename S = int64_t>
 class Reducer : public ImgReduceStream::Reducer {
+  // 32-bit views go with sums small enough for FastRow's lanes.
+  static constexpr bool kFast = std::is_same_v<S, uint32_t>;
+
  public:
   Reducer(Axis xs, Axis ys, int lines, bool backward, bool transposed, Img* dst)
       : xs_(std::move(xs)), ys_(std::move(ys)), lines_(lines), backward_(backward), transposed_(transposed),
         dst_(dst), acc_(3 * size_t(xs_.size)), out_(3 * xs_.count()) {
     next_ = backward ? lines - 1 : 0;
     row_ = backward ? int64_t(ys_.count()) - 1 : 0;
+    if constexpr (kFast) {
+      for (size_t j = 0; j < xs_.count(); ++j) {
+        const Footprint& fx = xs_.at[j];
+        for (int c = 0; c < 3; ++c) {
+          xFirst_.push_back(uint32_t(fx.first));
+          xInner_.push_back(uint32_t(fx.inner));
+          xLast_.push_back(uint32_t(fx.last));
+          xWide_.push_back(fx.wide ? 1u : 0u);
+        }
+      }
+    }
   }
 
   void feed(const unsigned char* line) override {
@@ -239,7 +328,7 @@ class Reducer : public ImgReduceStream::Reducer {
  private:
   struct Edge {
     int64_t row = -1;
-    RowView<T, Q> view;
+    RowView<T, Q, S> view;
     void load(const unsigned char* line, int64_t y, const Axis& xs) {
       view.read(line, xs);
       row = y;
@@ -263,20 +352,36 @@ class Reducer : public ImgReduceStream::Reducer {
   void loadBand(const Footprint& fy) {
     if (bandRows_ == 0) std::fill(acc_.begin(), acc_.end(), B(0));
     band_.read(acc_.data(), xs_);
-    for (int64_t& m : band_.means) m = int64_t(Q::of(fy.byInner, uint64_t(m)));
-    for (int64_t& m : band_.at) m = int64_t(Q::of(fy.byInner, uint64_t(m)));
+    for (S& m : band_.means) m = S(Q::of(fy.byInner, uint64_t(m)));
+    for (S& m : band_.at) m = S(Q::of(fy.byInner, uint64_t(m)));
   }
 
-  void emit(const Footprint& fy, const RowView<T, Q>& top, const RowView<T, Q>& bottom) {
+  void emit(const Footprint& fy, const RowView<T, Q, S>& top, const RowView<T, Q, S>& bottom) {
     loadBand(fy);
     unsigned char* out = transposed_ ? out_.data() : dst_->rows[row_];
     const int64_t areas[2] = {(xs_.shortest * fy.span) >> 7, (xs_.longest * fy.span) >> 7};
+    if constexpr (kFast) {
+      FastRow row{band_.means.data(), band_.at.data(), top.means.data(), top.at.data(), bottom.means.data(),
+                  bottom.at.data(), xFirst_.data(), xInner_.data(), xLast_.data(), xWide_.data(),
+                  uint32_t(fy.first), uint32_t(fy.inner), uint32_t(fy.last), 0, 0, 0};
+      if (fastDivisors(areas[0], areas[1], &row)) {
+        combineFastRow(row, 3 * xs_.count(), out);
+        scatter(out);
+        return;
+      }
+    }
     const Divisor byArea[2] = {Divisor(uint64_t(std::max<int64_t>(areas[0], 1))),
                                Divisor(uint64_t(std::max<int64_t>(areas[1], 1)))};
-    const int64_t* inner = band_.means.data();
-    const int64_t* side = band_.at.data();
-    for (size_t j = 0; j < xs_.count(); ++j) {
-      const Footprint& fx = xs_.at[j];
+    // Plain pointers: a byte stored through out could alias any vector's
+    // insides, which would be read again after every store.
+    const S* inner = band_.means.data();
+    const S* side = band_.at.data();
+    const S *topMeans = top.means.data(), *topAt = top.at.data();
+    const S *bottomMeans = bottom.means.data(), *bottomAt = bottom.at.data();
+    const Footprint* footprints = xs_.at.data();
+    const size_t n = xs_.count();
+    for (size_t j = 0; j < n; ++j) {
+      const Footprint& fx = footprints[j];
       // The nine rectangles, each adding its truncated mean times its weight >> 7.
       const int64_t wInner = (fx.inner * fy.inner) >> 7, wLeft = (fx.first * fy.inner) >> 7,
                     wRight = (fx.last * fy.inner) >> 7;
@@ -286,15 +391,20 @@ class Reducer : public ImgReduceStream::Reducer {
                     wBottomRight = (fx.last * fy.last) >> 7;
       const Divisor& area = byArea[fx.wide];
       for (size_t k = 3 * j; k < 3 * j + 3; ++k) {
-        const int64_t sum = inner[k] * wInner + side[k] * wLeft + side[k + 3] * wRight +  //
-                            top.means[k] * wTop + top.at[k] * wTopLeft + top.at[k + 3] * wTopRight +
-                            bottom.means[k] * wBottom + bottom.at[k] * wBottomLeft + bottom.at[k + 3] * wBottomRight;
+        const int64_t sum = int64_t(inner[k]) * wInner + int64_t(side[k]) * wLeft + int64_t(side[k + 3]) * wRight +
+                            int64_t(topMeans[k]) * wTop + int64_t(topAt[k]) * wTopLeft +
+                            int64_t(topAt[k + 3]) * wTopRight + int64_t(bottomMeans[k]) * wBottom +
+                            int64_t(bottomAt[k]) * wBottomLeft + int64_t(bottomAt[k + 3]) * wBottomRight;
         out[k] = clampByte(sum < 0 ? sum / int64_t(area.divisor()) : int64_t(Q::of(area, uint64_t(sum))));
       }
     }
+    scatter(out);
+  }
+
+  // The reduction is the same along either axis, so with transposed lines
+  // the frame's row is the destination's column.
+  void scatter(const unsigned char* out) {
     if (!transposed_) return;
-    // The reduction is the same along either axis, so the frame's row is the
-    // destination's column.
     for (size_t j = 0; j < xs_.count(); ++j) {
       unsigned char* p = dst_->rows[j] + 3 * row_;
       p[0] = out[3 * j], p[1] = out[3 * j + 1], p[2] = out[3 * j + 2];
@@ -307,7 +417,8 @@ class Reducer : public ImgReduceStream::Reducer {
   Img* const dst_;
   std::vector<B> acc_;
   std::vector<unsigned char> out_;
-  RowView<T, Q> band_;
+  std::vector<uint32_t> xFirst_, xInner_, xLast_, xWide_;  // per view entry, for FastRow
+  RowView<T, Q, S> band_;
   Edge near_, far_;
   int64_t next_ = 0, row_ = 0, bandRows_ = 0;
 };
@@ -328,7 +439,7 @@ std::unique_ptr<ImgReduceStream::Reducer> makeReducer(Axis xs, Axis ys, int line
                        255 * tallest * tallest < (int64_t(1) << 40) && area < 65536 &&
                        255 * area * area < (int64_t(1) << 40);
     if (small)
-      return std::make_unique<Reducer<uint32_t, uint16_t, ShortQuotients>>(std::move(xs), std::move(ys), lines,
+      return std::make_unique<Reducer<uint32_t, uint16_t, ShortQuotients, uint32_t>>(std::move(xs), std::move(ys), lines,
                                                                            backward, transposed, dst);
     return std::make_unique<Reducer<uint32_t, uint16_t, AnyQuotients>>(std::move(xs), std::move(ys), lines,
                                                                        backward, transposed, dst);
