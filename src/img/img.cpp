@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include <sys/mman.h>
+
 namespace {
 
 // Largest pixel block handed out. Codecs and effects compute row and raster
@@ -17,6 +19,9 @@ constexpr uint64_t kMaxBlockBytes = INT32_MAX;
 struct alignas(std::max_align_t) BlockHeader {
   size_t size;
 };
+
+// Blocks of kSmallest bytes or more are mapped (newBlock), smaller ones come from malloc.
+void releaseBlock(BlockHeader* block);
 
 // Released blocks kept for the next rasters of this thread. A photo-sized
 // block fresh from malloc is mapped anew and faulted in page by page, which
@@ -31,7 +36,7 @@ class BlockCache {
   static constexpr int kSlots = 4;
 
   ~BlockCache() {
-    for (BlockHeader* block : slots_) std::free(block);
+    for (BlockHeader* block : slots_) releaseBlock(block);
   }
 
   // The smallest kept block of at least size bytes, taken out; else null.
@@ -65,7 +70,7 @@ class BlockCache {
         while (kept_ > kKeptBytes) dropSmallest();
       }
     }
-    std::free(block);
+    releaseBlock(block);
   }
 
  private:
@@ -75,7 +80,7 @@ class BlockCache {
       if (slots_[i] && (smallest < 0 || slots_[i]->size < slots_[smallest]->size)) smallest = i;
     }
     kept_ -= slots_[smallest]->size;
-    std::free(slots_[smallest]);
+    releaseBlock(slots_[smallest]);
     slots_[smallest] = nullptr;
   }
 
@@ -85,9 +90,25 @@ class BlockCache {
 
 thread_local BlockCache tBlocks;
 
+void releaseBlock(BlockHeader* block) {
+  if (!block) return;
+  if (block->size >= BlockCache::kSmallest)
+    munmap(block, sizeof(BlockHeader) + block->size);
+  else
+    std::free(block);
+}
+
 BlockHeader* newBlock(size_t size) {
   if (size >= BlockCache::kSmallest) {
     if (BlockHeader* kept = tBlocks.take(size)) return kept;
+    // Mapped with its pages in one call: faulting them in one at a time, on
+    // first touch, costs more than filling them.
+    void* mapped = mmap(nullptr, sizeof(BlockHeader) + size, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    auto* block = static_cast<BlockHeader*>(mapped);
+    block->size = size;
+    return block;
   }
   auto* block = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
   if (block) block->size = size;
