@@ -288,7 +288,7 @@ convert "$work/12mp.jpg" -resize 320x240 -quality 85 "$work/seed/p.jpg"
 touch -d '-1 hour' "$work/seed/p.jpg"
 "$quorvel" "$work/seed" >/dev/null
 python3 - "$quorvel" "$work" "$warm" "${WARM_REPS:-3}" <<'EOF'
-import os, sys
+import errno, os, shutil, sys
 from child import run, spread
 quorvel, work, total, reps = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
 seed = [f[1:] for f in os.listdir(f"{work}/seed") if f.startswith("p.")]  # ".jpg", ".vi.jpg", ...
@@ -297,7 +297,11 @@ def make(name, pictures, dirs):
         d = f"{work}/{name}/d{i % dirs:02d}" if dirs > 1 else f"{work}/{name}"
         os.makedirs(d, exist_ok=True)
         for suffix in seed:
-            os.link(f"{work}/seed/p{suffix}", f"{d}/p{i:06d}{suffix}")
+            try:
+                os.link(f"{work}/seed/p{suffix}", f"{d}/p{i:06d}{suffix}")
+            except OSError as e:  # a file takes some 65,000 links
+                if e.errno != errno.EMLINK: raise
+                shutil.copy2(f"{work}/seed/p{suffix}", f"{d}/p{i:06d}{suffix}")
     with open(f"{work}/{name}.out", "w") as out:
         run([quorvel, name], work, out=out)
     if ".vi.jpg" in open(f"{work}/{name}.out").read():
