@@ -10,7 +10,8 @@
 # 3d13691 when missing. The binary under test is NEW (environment), else
 # build-release/quorvel built from this tree. TREE is a tree of real photos;
 # by default make-photo-tree.sh (shared/bench/) makes one of 40. MP3 files and
-# videos from samples/music are added to a few of its directories.
+# videos from samples/music are added to a few of its directories, and copies
+# of some photos under each Exif orientation to one more.
 # The runs use two sets of options; each run starts in a directory of its own
 # and names the tree by the same relative path, so pages that embed paths
 # compare. cv.html is compared with the reference apart: it may name a version.
@@ -18,6 +19,9 @@
 # (environment) keeps the runs for a look at what differs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+for tool in identify jpegtran exiftool; do
+  command -v "$tool" >/dev/null || { echo "identity-check: $tool is missing (imagemagick, libjpeg-turbo-progs, libimage-exiftool-perl)" >&2; exit 1; }
+done
 root="$(pwd)"
 ref="${1:-/tmp/qv-ref-3d13691/quorvel}"
 work="$(mktemp -d)"
@@ -56,6 +60,23 @@ cp samples/music/*.mp3 "${dirs[1]}/"
 cp samples/music/mire.mpg "${dirs[1]}/clip.avi"
 mkdir -p "$album/musique"
 cp samples/music/* "$album/musique/"
+# Photos under every Exif orientation (the tag only: the scans are the same
+# bytes): the smallest of each sampling and scan kind in the tree, and one cut
+# to a size that ends inside a block.
+mkdir -p "$album/orientations"
+find "$album" -iname '*.jpg' -print0 |
+  xargs -0 identify -format '%[fx:w*h] %[jpeg:sampling-factor]/%[interlace] %d/%f\n' 2>/dev/null |
+  LC_ALL=C sort -n | LC_ALL=C awk '!seen[$2]++ { sub(/^[^ ]+ [^ ]+ /, ""); print }' >"$work/kinds"
+i=0
+while IFS= read -r photo; do
+  i=$((i + 1))
+  cp "$photo" "$work/kind$i.jpg"
+done <"$work/kinds"
+jpegtran -copy all -crop 1283x967+0+0 -outfile "$work/kind0.jpg" "$work/kind1.jpg"
+for k in 1 2 3 4 5 6 7 8; do
+  for f in "$work"/kind*.jpg; do cp "$f" "$album/orientations/$(basename "$f" .jpg)-$k.jpg"; done
+  exiftool -q -q -n -Orientation="$k" -overwrite_original "$album"/orientations/kind*-"$k".jpg
+done
 echo "tree: $(find "$album" -iname '*.jpg' | wc -l) photos, $(find "$album" -type d | wc -l) directories; reference $ref; new $new"
 
 fail=0
