@@ -287,7 +287,7 @@ warm="${WARM_PICTURES:-20000}"
 mkdir -p "$work/seed"
 convert "$work/12mp.jpg" -resize 320x240 -quality 85 "$work/seed/p.jpg"
 touch -d '-1 hour' "$work/seed/p.jpg"
-"$quorvel" "$work/seed" >/dev/null
+(cd "$work/cwd" && "$quorvel" "$work/seed" >/dev/null)
 python3 - "$quorvel" "$work" "$warm" "${WARM_REPS:-3}" <<'EOF'
 import errno, os, shutil, sys
 from child import run, spread
