@@ -9,7 +9,17 @@
 #   - a cold run over the photo tree on one core (QUORVEL_JOBS=1, -force on a
 #     copy): at most 1.0x the CPU of djpeg decoding each photo at full size;
 #   - a cold run of the tree on two cores: at most 0.55x the wall time of
-#     djpeg decoding each photo one after another (WALL_RUNS, default 3, pairs).
+#     djpeg decoding each photo one after another (WALL_RUNS, default 3, pairs);
+#   - a cold run over the 12 MP photo alone on one core: at most 1.15x the CPU
+#     of djpeg decoding it;
+#   - the peak resident set of that run, less that of an empty-tree run: at
+#     most a quarter of the photo's RGB raster (and for a progressive copy, a
+#     quarter plus the coefficient buffer the JPEG library keeps for it);
+#   - that run on the photo tagged with each Exif orientation 5 to 8: at most
+#     1.10x the CPU of orientation 1;
+#   - a warm run (nothing to make) over WARM_PICTURES (default 20000) small
+#     pictures in one directory, a quarter of them, and all of them in 50
+#     directories: at most 0.1 ms CPU per picture (WARM_REPS, default 3, runs).
 #
 #   scripts/bench.sh [PHOTO-TREE]
 #
@@ -19,6 +29,9 @@
 # ImageMagick to 2592 x 1944 (5 MP) and 4000 x 3000 (12 MP).
 # REPS (environment, default 15) repetitions of each reduction, RUNS (default
 # 200) starts of each program; the figures are medians, with the spread.
+# REPS also counts the paired runs on the 12 MP photo and its orientations.
+# SECTIONS (environment) picks some of: reduction start cold wall one12 memory
+# orient warm (default all).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -27,9 +40,10 @@ reps="${REPS:-15}"
 runs="${RUNS:-200}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+want() { [[ -z "${SECTIONS:-}" || " $SECTIONS " == *" $1 "* ]]; }
 
-for tool in convert identify djpeg python3; do
-  command -v "$tool" >/dev/null || { echo "bench: $tool is missing (imagemagick, libjpeg-turbo-progs)" >&2; exit 1; }
+for tool in convert identify djpeg jpegtran exiftool python3 /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "bench: $tool is missing (imagemagick, libjpeg-turbo-progs, libimage-exiftool-perl, time)" >&2; exit 1; }
 done
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCH=ON -DQUORVEL_TESTS=OFF >/dev/null
@@ -44,8 +58,10 @@ largest="$(find "$tree" -iname '*.jpg' ! -iname '*.md.jpg' ! -iname '*.v?.jpg' -
 echo "photo: $largest ($(identify -format '%w x %h' "$largest"))"
 convert "$largest" -resize 2592x1944^ -gravity center -extent 2592x1944 -quality 92 "$work/5mp.jpg"
 convert "$largest" -resize 4000x3000^ -gravity center -extent 4000x3000 -quality 92 "$work/12mp.jpg"
+mkdir -p "$work/empty" "$work/cwd"
 
 # ---------------------------------------------------------------- reduction
+if want reduction; then
 QUORVEL_BENCH_PHOTOS="$work/5mp.jpg:$work/12mp.jpg" build-bench/resize_bench \
   --benchmark_filter='ReducePhoto' --benchmark_repetitions="$reps" \
   --benchmark_format=json >"$work/reduce.json" 2>/dev/null
@@ -61,9 +77,10 @@ for label, name, target in (("5 MP -> 640 x 480", "BM_ReducePhotoTo640x480/5mp.j
     verdict = "met" if med <= target else "NOT met"
     print(f"reduction {label}: {med:.2f} ms CPU (median of {n}, {lo:.2f} to {hi:.2f}); target <= {target:g} ms: {verdict}")
 EOF
+fi
 
 # ---------------------------------------------------------------- start-up
-mkdir -p "$work/empty" "$work/cwd"
+if want start; then
 convert -size 8x8 xc:gray "$work/tiny.jpg"
 python3 - "$runs" "$root/build-bench/quorvel" "$work" <<'EOF'
 import os, resource, statistics, subprocess, sys
@@ -90,8 +107,10 @@ ratio = q["quorvel"][1] / q["djpeg"][1]
 verdict = "met" if ratio <= 2 else "NOT met"
 print(f"start of an empty-tree run: {ratio:.2f}x djpeg's start; target <= 2x: {verdict}")
 EOF
+fi
 
 # ---------------------------------------------------------------- cold run
+if want cold; then
 cp -r "$tree" "$work/cold"
 python3 - "${COLD_REPS:-5}" "$root/build-bench/quorvel" "$work/cold" <<'EOF'
 import glob, os, resource, statistics, subprocess, sys
@@ -114,10 +133,12 @@ verdict = "met" if med <= 1.0 else "NOT met"
 print(f"cold run of {len(photos)} photos on one core: {med:.2f}x djpeg's CPU "
       f"(median of {reps}, {min(ratios):.2f} to {max(ratios):.2f}); target <= 1.0x: {verdict}")
 EOF
+fi
 
 # ---------------------------------------------------------------- two cores
 # A cold run of the whole tree (-force on a copy) with QUORVEL_JOBS=1 and 2,
 # against djpeg decoding each photo one after another: wall time, in pairs.
+if want wall; then
 cp -r "$tree" "$work/wall"
 python3 - "$root/build-bench/quorvel" "$work" "${WALL_RUNS:-3}" <<'EOF'
 import os, statistics, subprocess, sys, time
@@ -142,3 +163,157 @@ for jobs, r in ratios.items():
 verdict = "met" if statistics.median(ratios[2]) <= 0.55 else "NOT met"
 print(f"two cores: target <= 0.55x: {verdict}")
 EOF
+fi
+
+# ---------------------------------------------------------------- one child's figures
+# CPU of one child alone, from its own rusage; its peak resident set through
+# GNU time, since a child of Python starts with Python's own peak (the kernel
+# keeps the peak across exec, and the children's total keeps the largest).
+cat >"$work/child.py" <<'EOF'
+import os, statistics, subprocess, tempfile
+def run(cmd, cwd, jobs=None, out=subprocess.DEVNULL):
+    """Returns the CPU seconds of one run of cmd."""
+    env = dict(os.environ)
+    env.pop("QUORVEL_JOBS", None)
+    if jobs: env["QUORVEL_JOBS"] = str(jobs)
+    p = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=out, stderr=subprocess.DEVNULL)
+    _, status, ru = os.wait4(p.pid, 0)
+    p.returncode = os.waitstatus_to_exitcode(status)
+    if p.returncode: raise SystemExit(f"bench: {cmd} ended with status {p.returncode}")
+    return ru.ru_utime + ru.ru_stime
+def peak(cmd, cwd, jobs=None):
+    """Returns the peak resident bytes of one run of cmd."""
+    with tempfile.NamedTemporaryFile("r") as f:
+        run(["/usr/bin/time", "-f", "%M", "-o", f.name] + cmd, cwd, jobs)
+        return int(f.read().split()[-1]) * 1024
+def spread(xs, fmt="{:.2f}"):
+    return (statistics.median(xs),
+            f"median of {len(xs)}, {fmt.format(min(xs))} to {fmt.format(max(xs))}")
+EOF
+export PYTHONPATH="$work"
+quorvel="$root/build-bench/quorvel"
+mkdir -p "$work/one12"
+cp "$work/12mp.jpg" "$work/one12/"
+
+# ---------------------------------------------------------------- one 12 MP photo
+if want one12; then
+python3 - "$reps" "$quorvel" "$work" <<'EOF'
+import sys
+from child import run, spread
+reps, quorvel, work = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+ratios = []
+for _ in range(reps):  # paired, so that both see the same load; 5 runs a side
+    djpeg = sum(run(["djpeg", "-outfile", "/dev/null", f"{work}/12mp.jpg"], work) for _ in range(5))
+    ours = sum(run([quorvel, "one12", "-force"], work, jobs=1) for _ in range(5))
+    ratios.append(ours / djpeg)
+med, how = spread(ratios)
+print(f"cold run of the 12 MP photo on one core: {med:.2f}x djpeg's CPU ({how}); "
+      f"target <= 1.15x: {'met' if med <= 1.15 else 'NOT met'}")
+EOF
+fi
+
+# ---------------------------------------------------------------- peak memory
+# The peak over an empty-tree run's, against the photo's RGB raster. A
+# progressive photo (a lossless copy) makes the JPEG library keep every DCT
+# coefficient, 2 bytes a sample of each component at its sampling: its target
+# is a quarter of the raster plus that buffer.
+if want memory; then
+mkdir -p "$work/prog12"
+jpegtran -progressive -copy all -outfile "$work/prog12/12mp.jpg" "$work/12mp.jpg"
+python3 - "$quorvel" "$work" "$(identify -format '%w %h %[jpeg:sampling-factor]' "$work/12mp.jpg")" <<'EOF'
+import statistics, sys
+from child import peak
+quorvel, work, (w, h, sampling) = sys.argv[1], sys.argv[2], sys.argv[3].split()
+w, h = int(w), int(h)
+factors = [tuple(map(int, f.split("x"))) for f in sampling.split(",")]
+hmax, vmax = max(f[0] for f in factors), max(f[1] for f in factors)
+raster = w * h * 3
+coefficients = sum(2 * w * h * fh * fv // (hmax * vmax) for fh, fv in factors)
+def median_peak(tree):
+    return statistics.median(peak([quorvel, tree, "-force"], work, jobs=1) for _ in range(3))
+start = median_peak("empty")
+for label, tree, allowed in (("baseline", "one12", raster / 4),
+                             ("progressive", "prog12", raster / 4 + coefficients)):
+    extra = median_peak(tree) - start
+    print(f"peak memory, 12 MP {label} photo ({sampling}): {extra / 2**20:.1f} MiB over the start's "
+          f"{start / 2**20:.1f} MiB, {100 * extra / raster:.0f}% of the {raster / 2**20:.1f} MiB raster; "
+          + ("" if label == "baseline" else
+             f"with the library's {coefficients / 2**20:.1f} MiB coefficient buffer, ")
+          + f"target <= {allowed / 2**20:.1f} MiB: {'met' if extra <= allowed else 'NOT met'}")
+EOF
+fi
+
+# ---------------------------------------------------------------- orientations
+# The 12 MP photo tagged with each Exif orientation (metadata only: the scan
+# is the same bytes), one tree each; every repetition runs all eight, each 5
+# times, since one run lasts only tens of milliseconds.
+if want orient; then
+plain="$(djpeg "$work/12mp.jpg" | md5sum)"
+for k in 1 2 3 4 5 6 7 8; do
+  mkdir -p "$work/orient$k"
+  cp "$work/12mp.jpg" "$work/orient$k/12mp.jpg"
+  exiftool -q -n -Orientation="$k" -overwrite_original "$work/orient$k/12mp.jpg"
+  [[ "$(exiftool -n -s3 -Orientation "$work/orient$k/12mp.jpg")" == "$k" &&
+     "$(djpeg "$work/orient$k/12mp.jpg" | md5sum)" == "$plain" ]] ||
+    { echo "bench: tagging orientation $k changed the photo or lost its tag" >&2; exit 1; }
+done
+python3 - "$reps" "$quorvel" "$work" <<'EOF'
+import sys
+from child import run, spread
+reps, quorvel, work = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+ratios = {k: [] for k in range(2, 9)}
+for rep in range(reps):
+    order = list(range(1, 9))
+    order = order[rep % 8:] + order[:rep % 8]  # no orientation always runs first
+    cpu = {k: sum(run([quorvel, f"orient{k}", "-force"], work, jobs=1) for _ in range(5)) for k in order}
+    for k in ratios:
+        ratios[k].append(cpu[k] / cpu[1])
+print("orientations 2 to 4 against 1: " +
+      ", ".join(f"{k}: {spread(ratios[k])[0]:.2f}x" for k in (2, 3, 4)))
+for k in range(5, 9):
+    med, how = spread(ratios[k])
+    print(f"12 MP photo with Exif orientation {k} on one core: {med:.2f}x the CPU of orientation 1 "
+          f"({how}); target <= 1.10x: {'met' if med <= 1.10 else 'NOT met'}")
+EOF
+fi
+
+# ---------------------------------------------------------------- warm run
+# Small pictures (over the 200 x 200 that counts, under the medium box), all
+# hard links of one made an hour ago, with the files of a real run beside
+# each linked from one run over one picture: a tree of any size in seconds.
+# An untimed run writes the pages first; then every run finds nothing to make.
+if want warm; then
+warm="${WARM_PICTURES:-20000}"
+mkdir -p "$work/seed"
+convert "$work/12mp.jpg" -resize 320x240 -quality 85 "$work/seed/p.jpg"
+touch -d '-1 hour' "$work/seed/p.jpg"
+(cd "$work/cwd" && "$quorvel" "$work/seed" >/dev/null)
+python3 - "$quorvel" "$work" "$warm" "${WARM_REPS:-3}" <<'EOF'
+import errno, os, shutil, sys
+from child import run, spread
+quorvel, work, total, reps = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+seed = [f[1:] for f in os.listdir(f"{work}/seed") if f.startswith("p.")]  # ".jpg", ".vi.jpg", ...
+def make(name, pictures, dirs):
+    for i in range(pictures):
+        d = f"{work}/{name}/d{i % dirs:02d}" if dirs > 1 else f"{work}/{name}"
+        os.makedirs(d, exist_ok=True)
+        for suffix in seed:
+            try:
+                os.link(f"{work}/seed/p{suffix}", f"{d}/p{i:06d}{suffix}")
+            except OSError as e:  # a file takes some 65,000 links
+                if e.errno != errno.EMLINK: raise
+                shutil.copy2(f"{work}/seed/p{suffix}", f"{d}/p{i:06d}{suffix}")
+    with open(f"{work}/{name}.out", "w") as out:
+        run([quorvel, name], work, out=out)
+    if ".vi.jpg" in open(f"{work}/{name}.out").read():
+        raise SystemExit(f"bench: the run over {name} made pictures: not a warm tree")
+for label, name, pictures, dirs in (("in one directory", "warm-quarter", total // 4, 1),
+                                    ("in one directory", "warm-flat", total, 1),
+                                    ("in 50 directories", "warm-dirs", total, 50)):
+    make(name, pictures, dirs)
+    ms = [run([quorvel, name], work) * 1000 / pictures for _ in range(reps)]
+    med, how = spread(ms, "{:.4f}")
+    print(f"warm run over {pictures} pictures {label}: {med:.4f} ms CPU a picture ({how}); "
+          f"target <= 0.1 ms: {'met' if med <= 0.1 else 'NOT met'}")
+EOF
+fi

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Checks that a change to quorvel's internals changed nothing it writes or
+# prints: runs a reference binary (with no QUORVEL_JOBS) and the binary under
+# test (QUORVEL_JOBS=1 and 2) on copies of one album tree, and compares every
+# file byte for byte, standard output, standard error and the exit status.
+#
+#   scripts/identity-check.sh [REF-BINARY] [TREE]
+#
+# REF-BINARY (or "") defaults to /tmp/qv-ref-3d13691/quorvel, built there from commit
+# 3d13691 when missing. The binary under test is NEW (environment), else
+# build-release/quorvel built from this tree. TREE is a tree of real photos;
+# by default make-photo-tree.sh (shared/bench/) makes one of 40. MP3 files and
+# videos from samples/music are added to a few of its directories, and copies
+# of some photos under each Exif orientation to one more.
+# The runs use two sets of options; each run starts in a directory of its own
+# and names the tree by the same relative path, so pages that embed paths
+# compare. cv.html is compared with the reference apart: it may name a version.
+# Ends with status 0 when everything else is the same, 1 otherwise; KEEP=1
+# (environment) keeps the runs for a look at what differs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+for tool in identify jpegtran exiftool; do
+  command -v "$tool" >/dev/null || { echo "identity-check: $tool is missing (imagemagick, libjpeg-turbo-progs, libimage-exiftool-perl)" >&2; exit 1; }
+done
+root="$(pwd)"
+ref="${1:-/tmp/qv-ref-3d13691/quorvel}"
+work="$(mktemp -d)"
+trap '[[ -n "${KEEP:-}" ]] && echo "runs kept in $work" || rm -rf "$work"' EXIT
+
+if [[ ! -x "$ref" ]]; then
+  [[ -n "${1:-}" ]] && { echo "identity-check: no binary $ref" >&2; exit 2; }
+  echo "building the reference from 3d13691 into $ref"
+  mkdir -p "$work/ref-src" "$(dirname "$ref")"
+  git archive 3d13691 | tar -x -C "$work/ref-src"
+  cmake -S "$work/ref-src" -B "$work/ref-src/build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF >/dev/null
+  cmake --build "$work/ref-src/build" -j2 --target quorvel >/dev/null
+  cp "$work/ref-src/build/quorvel" "$ref"
+  rm -rf "$work/ref-src"
+fi
+new="${NEW:-}"
+if [[ -z "$new" ]]; then
+  cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF >/dev/null
+  cmake --build build-release -j2 --target quorvel >/dev/null
+  new="$root/build-release/quorvel"
+fi
+
+album="$work/album"
+if [[ -n "${2:-}" ]]; then
+  cp -a "$2" "$album"
+else
+  /work/shared/bench/make-photo-tree.sh -n 40 "$album" >"$work/photo-tree.log" 2>&1 ||
+    { cat "$work/photo-tree.log" >&2; exit 1; }
+fi
+# Music and videos beside the photos of two albums (one also with an .avi,
+# which is only linked), and in a directory of their own with no pictures.
+mapfile -t dirs < <(find "$album" -iname '*.jpg' -printf '%h\n' | sort -u | head -2)
+(( ${#dirs[@]} == 2 )) || { echo "identity-check: the tree needs photos in two directories" >&2; exit 1; }
+cp samples/music/*.mp3 samples/music/*.mp4 samples/music/*.mpg "${dirs[0]}/"
+cp samples/music/*.mp3 "${dirs[1]}/"
+cp samples/music/mire.mpg "${dirs[1]}/clip.avi"
+mkdir -p "$album/musique"
+cp samples/music/* "$album/musique/"
+# Photos under every Exif orientation (the tag only: the scans are the same
+# bytes): the smallest of each sampling and scan kind in the tree, and one cut
+# to a size that ends inside a block.
+mkdir -p "$album/orientations"
+find "$album" -iname '*.jpg' -print0 |
+  xargs -0 identify -format '%[fx:w*h] %[jpeg:sampling-factor]/%[interlace] %d/%f\n' 2>/dev/null |
+  LC_ALL=C sort -n | LC_ALL=C awk '!seen[$2]++ { sub(/^[^ ]+ [^ ]+ /, ""); print }' >"$work/kinds"
+i=0
+while IFS= read -r photo; do
+  i=$((i + 1))
+  cp "$photo" "$work/kind$i.jpg"
+done <"$work/kinds"
+jpegtran -copy all -crop 1283x967+0+0 -outfile "$work/kind0.jpg" "$work/kind1.jpg"
+for k in 1 2 3 4 5 6 7 8; do
+  for f in "$work"/kind*.jpg; do cp "$f" "$album/orientations/$(basename "$f" .jpg)-$k.jpg"; done
+  exiftool -q -q -n -Orientation="$k" -overwrite_original "$album"/orientations/kind*-"$k".jpg
+done
+echo "tree: $(find "$album" -iname '*.jpg' | wc -l) photos, $(find "$album" -type d | wc -l) directories; reference $ref; new $new"
+
+fail=0
+check() {  # check LABEL A B [cv]: compares the runs A and B
+  local label="$1" a="$2" b="$3" what=()
+  cd "$work"
+  if [[ "${4:-}" == cv ]]; then
+    diff -rq -x cv.html "$a" "$b" >diff || what+=("files")
+    cmp -s "$a/cv.html" "$b/cv.html" || echo "  note: cv.html differs between $a and $b ($(cmp "$a/cv.html" "$b/cv.html" | head -1))"
+  else
+    diff -rq "$a" "$b" >diff || what+=("files")
+  fi
+  for s in out err status; do cmp -s "$a.$s" "$b.$s" || what+=("std$s"); done
+  if (( ${#what[@]} )); then
+    fail=1
+    echo "  FAIL $label: ${what[*]} differ"
+    sed 's/^/    /' diff | head -20
+    for s in out err status; do cmp -s "$a.$s" "$b.$s" || diff "$a.$s" "$b.$s" | sed 's/^/    /' | head -10; done
+  else
+    echo "  same $label: every file, stdout ($(wc -l <"$a.out") lines), stderr ($(wc -l <"$a.err") lines), status $(cat "$a.status")"
+  fi
+  cd "$root"
+}
+n=0
+for opts in "-mp3 -video -shadow" "-notree -date -mp3 -mp3KoMo -video"; do
+  n=$((n + 1)); set_="set$n"
+  echo "options $opts:"
+  for run in ref j1 j2; do
+    mkdir -p "$work/$set_-$run"
+    cp -a "$album" "$work/$set_-$run/album"
+    case "$run" in
+      ref) bin="$ref"; jobs= ;;
+      j1) bin="$new"; jobs=1 ;;
+      j2) bin="$new"; jobs=2 ;;
+    esac
+    status=0
+    # shellcheck disable=SC2086 # the options are words
+    (cd "$work/$set_-$run" && env -u QUORVEL_JOBS ${jobs:+QUORVEL_JOBS=$jobs} "$bin" album $opts \
+      >"$work/$set_-$run.out" 2>"$work/$set_-$run.err") || status=$?
+    echo "$status" >"$work/$set_-$run.status"
+  done
+  check "new with QUORVEL_JOBS=1 against the reference" "$set_-ref" "$set_-j1" cv
+  check "new with QUORVEL_JOBS=2 against QUORVEL_JOBS=1" "$set_-j1" "$set_-j2"
+done
+if (( fail )); then echo "identity check: FAIL"; exit 1; fi
+echo "identity check: PASS"
