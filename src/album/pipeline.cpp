@@ -408,6 +408,8 @@ void albumPlanPictures(const std::vector<std::string>& paths) {
   // the walk finds them: the second is up to date only once the first is made.
   std::set<std::string> names;
   for (const std::string& path : paths) {
+    // Only pictures are planned; other files cost no look at their dates.
+    if (!strEndsWithNoCase(path.c_str(), ".jpg") && !strEndsWithNoCase(path.c_str(), ".gif")) continue;
     auto job = std::make_shared<Job>();
     job->path = path;
     job->microName = pathMicroName(path.c_str());

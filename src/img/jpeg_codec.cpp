@@ -1,6 +1,8 @@
 // JPEG adapter: libjpeg driven at full size, one scanline at a time.
 #include "img/jpeg_codec.h"
 
+#include <sys/stat.h>
+
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
@@ -353,10 +355,12 @@ JpegSizeCode headerSize(const char* path, bool upright, int* width, int* height,
     if (width) *width = w;
     if (height) *height = h;
   }
-  if (fseek(file.get(), 0, SEEK_END) != 0) return JPEG_SIZE_SEEK;
-  const long position = ftell(file.get());
-  if (size) *size = static_cast<int>(position);
-  return position < 0 ? JPEG_SIZE_POSITION : JPEG_SIZE_OK;
+  // The file is a regular one (fileOpen): its end is its size, read without
+  // the seek that would make stdio read it again.
+  struct stat st;
+  if (fstat(fileno(file.get()), &st) != 0) return JPEG_SIZE_SEEK;
+  if (size) *size = static_cast<int>(st.st_size);
+  return JPEG_SIZE_OK;
 }
 
 }  // namespace

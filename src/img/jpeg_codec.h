@@ -18,8 +18,7 @@ enum JpegSizeCode : int {
   JPEG_SIZE_OK = 0,
   JPEG_SIZE_OPEN = 2,      // cannot open
   JPEG_SIZE_LIBRARY = 4,   // libjpeg error (its message on stderr)
-  JPEG_SIZE_SEEK = 8,      // cannot seek to the end
-  JPEG_SIZE_POSITION = 16, // negative file position
+  JPEG_SIZE_SEEK = 8,      // cannot read the file's size
 };
 
 // Width and height as the header states them (Exif orientation ignored), and

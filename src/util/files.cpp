@@ -26,6 +26,12 @@ int selectEntry(const struct dirent* entry) {
   size_t nameLen = strlen(name);
   // Room for the NUL and the "/." the walk appends to a subdirectory.
   if (nameLen + dirLen + 3 > kPathSize) return 0;
+  // The listing's own type spares a stat per entry; only file systems that
+  // do not give it need one.
+  if (entry->d_type != DT_UNKNOWN) {
+    if (listedMode == DirListMode::Subdirectories) return entry->d_type == DT_DIR ? 1 : 0;
+    return entry->d_type == DT_REG ? 1 : 0;
+  }
 
   char path[kPathSize];
   memcpy(path, listedDir, dirLen);
@@ -86,12 +92,7 @@ FileHandle fileOpenRead(const char* path) {
     errno = EINVAL;
     return nullptr;
   }
-  // Regular files never block; the flag is cleared so reads behave as usual.
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
-    close(fd);
-    return nullptr;
-  }
+  // The flag stays: reads of a regular file never block, with it or without.
   FILE* file = fdopen(fd, "rb");
   if (!file) close(fd);
   return FileHandle(file);
