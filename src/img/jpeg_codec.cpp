@@ -204,23 +204,18 @@ struct Target {
   bool streamed = false;  // the decode went into the stream, else into a raster
 };
 
-// How a stored row reaches the upright picture: which line of it it is, in
-// which order the lines come, and whether its pixels run backward.
-struct LineWalk {
-  ImgLineOrder order;
-  bool reversed;
-};
-
-LineWalk lineWalk(int orientation) {
+// How the stored rows reach the upright picture: as its rows or columns, in
+// which order, and whether each one's pixels run backward.
+ImgLineOrder lineOrder(int orientation) {
   switch (orientation) {
-    case 2: return {{false, false}, true};
-    case 3: return {{false, true}, true};
-    case 4: return {{false, true}, false};
-    case 5: return {{true, false}, false};
-    case 6: return {{true, true}, false};
-    case 7: return {{true, true}, true};
-    case 8: return {{true, false}, true};
-    default: return {{false, false}, false};
+    case 2: return {false, false, true};
+    case 3: return {false, true, true};
+    case 4: return {false, true, false};
+    case 5: return {true, false, false};
+    case 6: return {true, true, false};
+    case 7: return {true, true, true};
+    case 8: return {true, false, true};
+    default: return {false, false, false};
   }
 }
 
@@ -253,8 +248,7 @@ ImgResizeResult startStream(Target* target, Img* dst, int uprightWidth, int upri
   const int w = static_cast<int>(c->image_width);
   const int h = static_cast<int>(c->image_height);
   const bool swap = swapsSides(orientation);
-  const LineWalk walk = lineWalk(orientation);
-  const ImgResizeResult started = startStream(target, dst, swap ? h : w, swap ? w : h, walk.order);
+  const ImgResizeResult started = startStream(target, dst, swap ? h : w, swap ? w : h, lineOrder(orientation));
   if (started != IMG_RESIZE_OK) {
     dst->status |= started;
     return static_cast<ImgStatus>(started);
@@ -270,9 +264,9 @@ ImgResizeResult startStream(Target* target, Img* dst, int uprightWidth, int upri
   JSAMPARRAY buffer = (*c->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE, stride, 1);
   const int columns = static_cast<int>(c->output_width) < w ? static_cast<int>(c->output_width) : w;
   const bool adobeInverted = c->saw_Adobe_marker;
-  // A streamed line that is not the library's own RGB row in upright order
-  // is converted here first.
-  const bool direct = components == 3 && !walk.reversed;
+  // A streamed line that is not the library's own RGB row is converted here
+  // first; the stream takes lines in their stored order either way.
+  const bool direct = components == 3;
   JSAMPARRAY line = target->streamed && !direct
                         ? (*c->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE,
                                                   static_cast<JDIMENSION>(w) * 3, 1)
@@ -287,8 +281,7 @@ ImgResizeResult startStream(Target* target, Img* dst, int uprightWidth, int upri
         target->stream->feed(buffer[0]);
       } else {
         for (int x = 0; x < columns; ++x)
-          pixelToRgb(buffer[0] + static_cast<size_t>(x) * components, components, adobeInverted,
-                     line[0] + 3 * (walk.reversed ? w - 1 - x : x));
+          pixelToRgb(buffer[0] + static_cast<size_t>(x) * components, components, adobeInverted, line[0] + 3 * x);
         target->stream->feed(line[0]);
       }
     }

@@ -164,6 +164,15 @@ struct Axis {
     return true;
   }
   size_t count() const { return at.size() - 1; }
+
+  // The same footprints over a line whose pixels come last to first: each
+  // reads the same pixels, so its sums, and the bytes, are unchanged.
+  void mirror() {
+    for (Footprint& f : at) {
+      f.edge = size - 1 - f.edge;
+      f.innerFrom = size - f.innerFrom - f.innerCount;
+    }
+  }
 };
 
 unsigned char clampByte(int64_t v) { return static_cast<unsigned char>(std::clamp<int64_t>(v, 0, 255)); }
@@ -511,6 +520,7 @@ ImgResizeResult ImgReduceStream::begin(Img* dst, int width, int height, int sour
     imgDestroy(dst);
     return IMG_REDUCE_OVERFLOW;
   }
+  if (order.reversed) xs.mirror();
   try {
     reducer_ = makeReducer(std::move(xs), std::move(ys), lines, order.backward, order.columns, dst);
   } catch (const std::bad_alloc&) {

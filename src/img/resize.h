@@ -44,11 +44,12 @@ enum ImgResizeResult : int32_t {
 
 // How a streamed source arrives: as its rows (columns false) from top to
 // bottom, or as its columns from left to right; backward reverses that
-// order. The pixels of a row always run left to right, those of a column top
-// to bottom.
+// order. The pixels of a row run left to right, those of a column top to
+// bottom, or the other way round when reversed.
 struct ImgLineOrder {
   bool columns = false;
   bool backward = false;
+  bool reversed = false;
 };
 
 // imgReduce of a source that arrives one line at a time, so that it is never

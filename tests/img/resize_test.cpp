@@ -323,15 +323,16 @@ void reduceStreamed(Raster* dst, int w, int h, Raster& src, ImgLineOrder order) 
   ImgReduceStream stream;
   ASSERT_EQ(stream.begin(&dst->img, w, h, src.img.width, src.img.height, order), 0);
   const int lines = order.columns ? src.img.width : src.img.height;
+  const int length = order.columns ? src.img.height : src.img.width;
   std::vector<unsigned char> line;
   for (int n = 0; n < lines; ++n) {
     const int k = order.backward ? lines - 1 - n : n;
-    if (!order.columns) {
-      stream.feed(src.img.rows[k]);
-      continue;
-    }
     line.clear();
-    for (int y = 0; y < src.img.height; ++y) line.insert(line.end(), src.at(k, y), src.at(k, y) + 3);
+    for (int i = 0; i < length; ++i) {
+      const int at = order.reversed ? length - 1 - i : i;
+      const unsigned char* p = order.columns ? src.at(k, at) : src.at(at, k);
+      line.insert(line.end(), p, p + 3);
+    }
     stream.feed(line.data());
   }
 }
@@ -345,12 +346,13 @@ void expectReductionMatches(int sw, int sh, int w, int h, std::mt19937* rng) {
   ASSERT_EQ(imgReduce(&fast.img, w, h, &src.img), 0);
   refReduce(&slow.img, w, h, &src.img);
   EXPECT_TRUE(samePixels(fast.img, slow.img)) << sw << "x" << sh << " -> " << w << "x" << h;
-  for (const ImgLineOrder order : {ImgLineOrder{false, true}, ImgLineOrder{true, false}, ImgLineOrder{true, true}}) {
+  for (int bits = 0; bits < 8; ++bits) {
+    const ImgLineOrder order{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0};
     Raster streamed;
     reduceStreamed(&streamed, w, h, src, order);
     EXPECT_TRUE(samePixels(streamed.img, slow.img))
         << sw << "x" << sh << " -> " << w << "x" << h << (order.columns ? " by columns" : " by rows")
-        << (order.backward ? " backward" : "");
+        << (order.backward ? " backward" : "") << (order.reversed ? " reversed" : "");
   }
 }
 
