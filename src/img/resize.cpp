@@ -84,6 +84,7 @@ class Divisor {
   }
   // REQUIRES: n * divisor() < 2^40 and n / divisor() < 2^23.
   uint64_t shortQuotient(uint64_t n) const { return (n * short_) >> 40; }
+  uint64_t shortMultiplier() const { return short_; }
 
  private:
   uint64_t d_ = 1;
@@ -114,6 +115,69 @@ struct Footprint {
   int64_t first = 0, inner = 0, last = 0;
   bool wide = false;  // span is the longer of the axis's two lengths
 };
+
+// A footprint as a view of 32-bit sums reads it: its whole pixels, its near
+// edge pixel, and the short reciprocal of its pixel count.
+struct Column {
+  int32_t from, count, edge;
+  uint64_t byCount;
+};
+
+// The view of a line (levels L) over columns of F to F + E whole pixels each,
+// with loop counts fixed at compile time: the entries as RowView::read makes
+// them, for sums that Divisor::shortQuotient divides exactly.
+template <int F, int E, typename L>
+void readColumns(const L* levels, const Column* columns, size_t n, int64_t lastPixel, uint64_t byRows,
+                 uint32_t* means, uint32_t* at) {
+  for (size_t j = 0; j < n; ++j, means += 3, at += 3) {
+    const Column c = columns[j];
+    const L* p = levels + 3 * int64_t(c.from);
+    uint32_t r = 0, g = 0, b = 0;
+    for (int k = 0; k < F; ++k) r += p[3 * k], g += p[3 * k + 1], b += p[3 * k + 2];
+    for (int k = F; k < F + E; ++k) {
+      const uint32_t more = c.count > k ? ~0u : 0u;
+      const L* x = levels + 3 * std::min<int64_t>(int64_t(c.from) + k, lastPixel);
+      r += uint32_t(x[0]) & more, g += uint32_t(x[1]) & more, b += uint32_t(x[2]) & more;
+    }
+    means[0] = uint32_t((((r * c.byCount) >> 40) * byRows) >> 40);
+    means[1] = uint32_t((((g * c.byCount) >> 40) * byRows) >> 40);
+    means[2] = uint32_t((((b * c.byCount) >> 40) * byRows) >> 40);
+    const L* q = levels + 3 * int64_t(c.edge);
+    at[0] = uint32_t((q[0] * byRows) >> 40), at[1] = uint32_t((q[1] * byRows) >> 40),
+    at[2] = uint32_t((q[2] * byRows) >> 40);
+  }
+}
+
+template <typename L>
+using ColumnReader = void (*)(const L*, const Column*, size_t, int64_t, uint64_t, uint32_t*, uint32_t*);
+
+template <int F, typename L>
+ColumnReader<L> columnReaderWithExtra(int64_t extra) {
+  switch (extra) {
+    case 0: return readColumns<F, 0, L>;
+    case 1: return readColumns<F, 1, L>;
+    case 2: return readColumns<F, 2, L>;
+    default: return nullptr;
+  }
+}
+
+// The reader for footprints of fewest to fewest + extra whole pixels; null
+// when none is made for them.
+template <typename L>
+ColumnReader<L> columnReader(int64_t fewest, int64_t extra) {
+  switch (fewest) {
+    case 0: return columnReaderWithExtra<0, L>(extra);
+    case 1: return columnReaderWithExtra<1, L>(extra);
+    case 2: return columnReaderWithExtra<2, L>(extra);
+    case 3: return columnReaderWithExtra<3, L>(extra);
+    case 4: return columnReaderWithExtra<4, L>(extra);
+    case 5: return columnReaderWithExtra<5, L>(extra);
+    case 6: return columnReaderWithExtra<6, L>(extra);
+    case 7: return columnReaderWithExtra<7, L>(extra);
+    case 8: return columnReaderWithExtra<8, L>(extra);
+    default: return nullptr;
+  }
+}
 
 // i * size * 128 / n as 32-bit arithmetic computes it; a wrapped product
 // shows as a negative result.
@@ -165,6 +229,23 @@ struct Axis {
   }
   size_t count() const { return at.size() - 1; }
 
+  // Compact columns and fixed-count readers for 32-bit views with short
+  // quotients; readers stay null when the counts are beyond those made.
+  std::vector<Column> columns;
+  ColumnReader<unsigned char> readBytes = nullptr;
+  ColumnReader<uint16_t> readWords = nullptr;
+
+  void prepareColumns() {
+    columns.clear();
+    for (size_t j = 0; j < count(); ++j) {
+      const Footprint& f = at[j];
+      columns.push_back({int32_t(f.innerFrom), int32_t(f.innerCount), int32_t(f.edge),
+                         (uint64_t(1) << 40) / uint64_t(std::max<int64_t>(f.innerCount, 1)) + 1});
+    }
+    readBytes = columnReader<unsigned char>(fewestInner, mostInner - fewestInner);
+    readWords = columnReader<uint16_t>(fewestInner, mostInner - fewestInner);
+  }
+
   // The same footprints over a line whose pixels come last to first: each
   // reads the same pixels, so its sums, and the bytes, are unchanged.
   void mirror() {
@@ -185,14 +266,28 @@ template <typename T, typename Q, typename S>
 struct RowView {
   std::vector<S> means, at;
 
+  // rows, when given, divides every entry once more (the band's rows).
   template <typename L>
-  void read(const L* levels, const Axis& xs) {
+  void read(const L* levels, const Axis& xs, const Divisor* rows = nullptr) {
     const size_t n = xs.count();
     means.resize(3 * n);
     at.resize(3 * (n + 1));
     S* m = means.data();
     S* e = at.data();
     const Footprint* f = xs.at.data();
+    if constexpr (std::is_same_v<S, uint32_t> && std::is_same_v<Q, ShortQuotients>) {
+      ColumnReader<L> reader = nullptr;
+      if constexpr (std::is_same_v<L, unsigned char>) reader = xs.readBytes;
+      if constexpr (std::is_same_v<L, uint16_t>) reader = xs.readWords;
+      if (reader) {
+        // Without rows, a multiplier that divides by 1.
+        const uint64_t byRows = rows ? rows->shortMultiplier() : (uint64_t(1) << 40) + 1;
+        reader(levels, xs.columns.data(), n, xs.size - 1, byRows, m, e);
+        const L* q = levels + 3 * f[n].edge;
+        for (int c = 0; c < 3; ++c) e[3 * n + c] = uint32_t((q[c] * byRows) >> 40);
+        return;
+      }
+    }
     // Footprints hold between fewest and most whole pixels, most - fewest
     // being 2 at most: loops of the same trip counts for every footprint,
     // the pixels beyond fewest added under a mask (and read at a clamped
@@ -217,6 +312,9 @@ struct RowView {
     }
     const L* q = levels + 3 * f[n].edge;
     e[0] = q[0], e[1] = q[1], e[2] = q[2];
+    if (!rows) return;
+    for (S& v : means) v = S(Q::of(*rows, uint64_t(v)));
+    for (S& v : at) v = S(Q::of(*rows, uint64_t(v)));
   }
 };
 
@@ -297,6 +395,7 @@ class Reducer : public ImgReduceStream::Reducer {
     next_ = backward ? lines - 1 : 0;
     row_ = backward ? int64_t(ys_.count()) - 1 : 0;
     if constexpr (kFast) {
+      xs_.prepareColumns();
       for (size_t j = 0; j < xs_.count(); ++j) {
         const Footprint& fx = xs_.at[j];
         for (int c = 0; c < 3; ++c) {
@@ -360,9 +459,7 @@ class Reducer : public ImgReduceStream::Reducer {
   // floor(t / ab)). No whole rows: nothing inside, all zero.
   void loadBand(const Footprint& fy) {
     if (bandRows_ == 0) std::fill(acc_.begin(), acc_.end(), B(0));
-    band_.read(acc_.data(), xs_);
-    for (S& m : band_.means) m = S(Q::of(fy.byInner, uint64_t(m)));
-    for (S& m : band_.at) m = S(Q::of(fy.byInner, uint64_t(m)));
+    band_.read(acc_.data(), xs_, &fy.byInner);
   }
 
   void emit(const Footprint& fy, const RowView<T, Q, S>& top, const RowView<T, Q, S>& bottom) {
@@ -420,7 +517,8 @@ class Reducer : public ImgReduceStream::Reducer {
     }
   }
 
-  const Axis xs_, ys_;
+  Axis xs_;
+  const Axis ys_;
   const int64_t lines_;
   const bool backward_, transposed_;
   Img* const dst_;
