@@ -127,7 +127,7 @@ struct Column {
 // with loop counts fixed at compile time: the entries as RowView::read makes
 // them, for sums that Divisor::shortQuotient divides exactly.
 template <int F, int E, typename L>
-void readColumns(const L* levels, const Column* columns, size_t n, int64_t lastPixel, uint64_t byRows,
+[[gnu::target_clones("avx2", "default")]] void readColumns(const L* levels, const Column* columns, size_t n, int64_t lastPixel, uint64_t byRows,
                  uint32_t* means, uint32_t* at) {
   for (size_t j = 0; j < n; ++j, means += 3, at += 3) {
     const Column c = columns[j];
@@ -375,6 +375,18 @@ bool fastDivisors(int64_t shortArea, int64_t longArea, FastRow* row) {
   return true;
 }
 
+// The band's column totals: a first line, then each further one.
+template <typename B>
+[[gnu::target_clones("avx2", "default")]] void startBand(B* __restrict acc, const unsigned char* __restrict line,
+                                                         size_t n) {
+  for (size_t k = 0; k < n; ++k) acc[k] = line[k];
+}
+template <typename B>
+[[gnu::target_clones("avx2", "default")]] void addToBand(B* __restrict acc, const unsigned char* __restrict line,
+                                                         size_t n) {
+  for (size_t k = 0; k < n; ++k) acc[k] = B(acc[k] + line[k]);
+}
+
 // The reduction fed one source line at a time, in the frame where lines are
 // rows (for lines that are columns, xs runs along the lines and ys across
 // them, and the output goes to dst transposed). A destination row reads the
@@ -444,13 +456,10 @@ class Reducer : public ImgReduceStream::Reducer {
   };
 
   void add(const unsigned char* line) {
-    B* acc = acc_.data();
-    const size_t n = acc_.size();
-    if (bandRows_++ == 0) {
-      for (size_t k = 0; k < n; ++k) acc[k] = line[k];
-    } else {
-      for (size_t k = 0; k < n; ++k) acc[k] = B(acc[k] + line[k]);
-    }
+    if (bandRows_++ == 0)
+      startBand(acc_.data(), line, acc_.size());
+    else
+      addToBand(acc_.data(), line, acc_.size());
   }
 
   // The band's view, each entry divided by the footprint's whole rows: the
