@@ -257,6 +257,8 @@ bool isShownPicture(const char* path, bool* gifData, bool* medium) {
 // after done is set under the pool's lock.
 struct Job {
   std::string path, mediumName, rolloverName, microName;
+  bool medium = false;  // the header's verdict, read once while planning
+  FailureLog header;    // what the library said while reading it
   bool started = false;
   bool done = false;
   bool decoded = false;
@@ -421,15 +423,16 @@ void albumPlanPictures(const std::vector<std::string>& paths) {
     if (clash || isDerivedName(path.c_str()) || !outOfDate(path.c_str(), job->microName)) continue;
     bool gifData, medium;
     int width, height;
-    // The walk reads the header again when it gets there, and the library's
-    // messages about a damaged one come out then, once.
-    FailureLog unheard;
-    setThreadFailureLog(&unheard);
+    // The library's words on the header come out where the walk reaches the
+    // picture: replayed for a planned one, said again by a second reading
+    // for any other.
+    setThreadFailureLog(&job->header);
     const Shown shown = classify(path.c_str(), &gifData, &medium, &width, &height);
     setThreadFailureLog(nullptr);
     // GIFs are decoded on the walk thread: their library writes its own
     // messages, which would come out of walk order.
     if (shown != Shown::Yes || gifData) continue;
+    job->medium = medium;
     if (!medium) job->mediumName.clear();
     if (!gPool) {
       gPool = new PicturePool(gPoolThreads);
@@ -442,8 +445,15 @@ void albumPlanPictures(const std::vector<std::string>& paths) {
 
 void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index) {
   std::shared_ptr<Job> job = gPool ? gPool->take(path) : nullptr;
-  bool gifData, medium;
-  if (!isShownPicture(path, &gifData, &medium)) return;
+  bool gifData = false, medium;
+  if (job) {
+    // Planned, so shown: its header was read then, and read well.
+    replayFailures(job->header);
+    medium = job->medium;
+    pictureListAdd(path, strEndsWithNoCase(path, ".gif"));
+  } else if (!isShownPicture(path, &gifData, &medium)) {
+    return;
+  }
 
   // Copies: the builders' buffers are reused by the next picture.
   const std::string mediumName = medium ? pathMediumName(path) : "";

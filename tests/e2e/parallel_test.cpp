@@ -71,6 +71,10 @@ void makeTree(const std::string& root) {
   const size_t second = bad.find("\xFF\xDA", bad.find("\xFF\xDA") + 2);
   bad[second + 5 + 2 * static_cast<unsigned char>(bad[second + 4]) + 1] = static_cast<char>(112);
   writeFile(root + "/a/b/p4.jpg", bad);
+  // Stray bytes in the header: the library warns while reading it.
+  std::string stray = testsupport::readFile(root + "/a/p1.jpg");
+  stray.insert(stray.find("\xFF\xDB"), 2, '\0');
+  writeFile(root + "/a/p1.jpg", stray);
   makeJpeg(root + "/a/c/Same.jpg", 300, 300, 3);
   makeJpeg(root + "/a/c/Same.JPG", 320, 300, 4);
   writeFile(root + "/a/song.mp3", std::string(4000, 'm'));
