@@ -13,6 +13,16 @@
 #include <utility>
 #include <vector>
 
+// Hot loops come in an AVX2 build too, picked at load time where the
+// processor has it; the bytes are the same either way (integer arithmetic).
+// ThreadSanitizer's runtime is not up yet when the pickers run, so its
+// builds keep the one plain version.
+#if defined(__SANITIZE_THREAD__)
+#define QUORVEL_AVX2_CLONES
+#else
+#define QUORVEL_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
+#endif
+
 struct ImgReduceStream::Reducer {
   virtual ~Reducer() = default;
   virtual void feed(const unsigned char* line) = 0;
@@ -127,7 +137,7 @@ struct Column {
 // with loop counts fixed at compile time: the entries as RowView::read makes
 // them, for sums that Divisor::shortQuotient divides exactly.
 template <int F, int E, typename L>
-[[gnu::target_clones("avx2", "default")]] void readColumns(const L* levels, const Column* columns, size_t n, int64_t lastPixel, uint64_t byRows,
+QUORVEL_AVX2_CLONES void readColumns(const L* levels, const Column* columns, size_t n, int64_t lastPixel, uint64_t byRows,
                  uint32_t* means, uint32_t* at) {
   for (size_t j = 0; j < n; ++j, means += 3, at += 3) {
     const Column c = columns[j];
@@ -331,7 +341,7 @@ struct FastRow {
   unsigned shift;
 };
 
-[[gnu::target_clones("avx2", "default")]] void combineFastRow(const FastRow& row, size_t count,
+QUORVEL_AVX2_CLONES void combineFastRow(const FastRow& row, size_t count,
                                                               unsigned char* __restrict out) {
   const uint32_t* __restrict inner = row.inner;
   const uint32_t* __restrict side = row.side;
@@ -377,12 +387,12 @@ bool fastDivisors(int64_t shortArea, int64_t longArea, FastRow* row) {
 
 // The band's column totals: a first line, then each further one.
 template <typename B>
-[[gnu::target_clones("avx2", "default")]] void startBand(B* __restrict acc, const unsigned char* __restrict line,
+QUORVEL_AVX2_CLONES void startBand(B* __restrict acc, const unsigned char* __restrict line,
                                                          size_t n) {
   for (size_t k = 0; k < n; ++k) acc[k] = line[k];
 }
 template <typename B>
-[[gnu::target_clones("avx2", "default")]] void addToBand(B* __restrict acc, const unsigned char* __restrict line,
+QUORVEL_AVX2_CLONES void addToBand(B* __restrict acc, const unsigned char* __restrict line,
                                                          size_t n) {
   for (size_t k = 0; k < n; ++k) acc[k] = B(acc[k] + line[k]);
 }
