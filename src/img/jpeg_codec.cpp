@@ -11,6 +11,7 @@
 
 #include "base/fatal.h"
 #include "base/limits.h"
+#include "img/reduce.h"
 #include "img/resize.h"
 #include "util/file_handle.h"
 #include "util/test_hook.h"
