@@ -403,9 +403,11 @@ void albumStopWorkers() {
   setBeforeExit(nullptr);
 }
 
-void albumPlanPictures(const std::vector<std::string>& paths) {
+bool albumPlansAhead() { return gPoolThreads > 0; }
+
+void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
   if (gPoolThreads == 0) return;
-  if (gPool) gPool->dropPlanned();
+  if (gPool && !ahead) gPool->dropPlanned();
   // Two pictures whose derived names clash are made one after the other, as
   // the walk finds them: the second is up to date only once the first is made.
   std::set<std::string> names;

@@ -15,8 +15,12 @@ void albumStartWorkers(int threads);
 // Lets the running pictures finish and ends the threads.
 void albumStopWorkers();
 // A directory's files, in walk order, before its pictures are added: those
-// that need making are handed to the workers.
-void albumPlanPictures(const std::vector<std::string>& paths);
+// that need making are handed to the workers. With ahead, they are the files
+// of the directory the walk adds pictures to next, planned behind those
+// planned already, so no thread idles at the turn.
+void albumPlanPictures(const std::vector<std::string>& paths, bool ahead = false);
+// Whether planning a directory ahead can help: the workers are on.
+bool albumPlansAhead();
 
 // path: directory path, separator, file name; path + rootOffset is the
 // root-relative path. Silently ignores names not ending in .gif/.jpg (any

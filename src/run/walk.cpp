@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "album/pipeline.h"
@@ -124,13 +125,85 @@ bool announce(const char* path, int rootOffset) {
   return true;
 }
 
+// ---------------------------------------------------------------- ahead
+// With workers on, the walk plans the pictures of the directory it reaches
+// next while it adds those of the current one, so that no thread idles at the
+// turn. The walk takes files after subdirectories, so the next directory is
+// the first one, in walk order, of the next sibling's subtree that the filter
+// lets through, else the parent. Only listings are taken ahead: the walk
+// writes nothing into a directory before adding its files (but under
+// -notree, which is never planned ahead), and the files listed ahead are the
+// ones it walks there.
+
+bool gLookAhead = false;
+// The directory whose files come after those of the directory being entered
+// ("" when unknown), set by the parent before it walks each subdirectory.
+std::string gNext;
+// The files listed ahead, and whose they are.
+std::string gAheadDir;
+NameBlock gAheadFiles;
+
+bool isDotName(const char* name) { return !strcmp(name, ".") || !strcmp(name, ".."); }
+
+std::string childPath(const std::string& dir, const char* name) { return dir + "/" + name; }
+
+// The first directory of dir's subtree that the walk adds pictures to:
+// down its first walked subdirectory until there is none. "" when a listing
+// fails (the walk prints why when it gets there).
+std::string firstInWalkOrder(std::string dir) {
+  for (;;) {
+    NameBlock dirs(dirListQuiet((dir + "/.").c_str(), DirListMode::Subdirectories));
+    if (!dirs) return "";
+    const char* first = nullptr;
+    for (const char* name : strListEach(dirs.get())) {
+      if (!isDotName(name) && !filtered(childPath(dir, name).c_str())) {
+        first = name;
+        break;
+      }
+    }
+    if (!first) return dir;
+    dir = childPath(dir, first);
+  }
+}
+
+// The directory walked after subdirectory names[i] of dir.
+std::string nextAfter(const std::string& dir, const std::vector<const char*>& names, size_t i) {
+  for (size_t j = i + 1; j < names.size(); ++j) {
+    const std::string sibling = childPath(dir, names[j]);
+    if (!filtered(sibling.c_str())) return firstInWalkOrder(sibling);
+  }
+  return dir;
+}
+
+// Lists next's files and plans its pictures behind those planned already.
+void planAhead(const std::string& next) {
+  if (next.empty()) return;
+  NameBlock files(dirListQuiet((next + "/.").c_str(), DirListMode::RegularFiles));
+  if (!files) return;
+  std::vector<std::string> pictures;
+  for (const char* name : strListEach(files.get())) {
+    std::string path = childPath(next, name);
+    if (!filtered(path.c_str())) pictures.push_back(std::move(path));
+  }
+  albumPlanPictures(pictures, true);
+  gAheadDir = next;
+  gAheadFiles = std::move(files);
+}
+
+// ---------------------------------------------------------------- walk
+
 // Walks each subdirectory; the names of those that count go into subAlbums.
 // True when any counts.
 bool walkSubdirectories(char* path, int len, int rootOffset, StrList* subAlbums) {
   bool counts = false;
   NameBlock dirs = listIn(path, len, DirListMode::Subdirectories);
-  for (const char* name : strListEach(dirs.get())) {
-    if (!strcmp(name, ".") || !strcmp(name, "..")) continue;
+  std::vector<const char*> names;
+  for (const char* name : strListEach(dirs.get()))
+    if (!isDotName(name)) names.push_back(name);
+  const std::string dir(path, static_cast<size_t>(len));
+  for (size_t i = 0; i < names.size(); ++i) {
+    const char* name = names[i];
+    gNext = gLookAhead ? nextAfter(dir, names, i) : "";
     strcpy(path + len + 1, name);
     if (walkDirectory(path, len + 1 + static_cast<int>(strlen(name)), rootOffset)) {
       counts = true;
@@ -141,9 +214,13 @@ bool walkSubdirectories(char* path, int len, int rootOffset, StrList* subAlbums)
 }
 
 // Hands the directory's files to the MP3, video and picture writers, one
-// pass each, skipping what the filter leaves out.
-void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages) {
-  NameBlock files = listIn(path, len, DirListMode::RegularFiles);
+// pass each, skipping what the filter leaves out. next is the directory
+// walked after this one, planned ahead ("" for none).
+void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, const std::string& next) {
+  const bool listedAhead = gAheadFiles && gAheadDir == std::string(path, static_cast<size_t>(len));
+  NameBlock files = listedAhead ? std::move(gAheadFiles) : listIn(path, len, DirListMode::RegularFiles);
+  gAheadFiles.reset();
+  gAheadDir.clear();
   dropLeftoverTemps(path, len, files.get());
   int index = 1;
   // The index keeps counting across passes: it only has to be unique
@@ -163,7 +240,8 @@ void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages) {
     strcpy(path + len + 1, name);
     if (!filtered(path)) pictures.emplace_back(path);
   }
-  albumPlanPictures(pictures);
+  if (!listedAhead) albumPlanPictures(pictures);
+  if (gLookAhead) planAhead(next);
   pass([&](int i) { albumAddPicture(pages, path, rootOffset, i); });
 }
 
@@ -184,6 +262,7 @@ int pictureThreads() {
 }  // namespace
 
 bool walkDirectory(char* path, int len, int rootOffset) {
+  const std::string next = std::exchange(gNext, "");
   if (!announce(path, rootOffset)) return false;
 
   ListHandle subAlbums(strListNew(malloc));
@@ -198,7 +277,7 @@ bool walkDirectory(char* path, int len, int rootOffset) {
   if (gSettings.notree && (isRoot || counts)) writeOneLevelPages(path, len, rootOffset, subNames, isRoot);
 
   DirectoryPages pages;
-  walkFiles(path, len, rootOffset, pages);
+  walkFiles(path, len, rootOffset, pages, next);
   if (htmlFinishLeft(pages)) {
     counts = true;
     path[len + 1] = '\0';
@@ -232,6 +311,9 @@ void albumWalk(const char* root) {
   memcpy(path, root, rootLength + 1);
   printf("######## %s ########\n", root);
   albumStartWorkers(pictureThreads());
+  gLookAhead = albumPlansAhead() && !gSettings.notree;
   walkDirectory(path, static_cast<int>(rootLength), static_cast<int>(rootLength) + 1);
   albumStopWorkers();
+  gLookAhead = false;
+  gAheadFiles.reset();
 }

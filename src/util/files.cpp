@@ -151,16 +151,18 @@ char* fileLoadIn(AllocFn allocFn, const char* dir, const char* name) {
 
 char* fileLoad(AllocFn allocFn, const char* name) { return fileLoadIn(allocFn, "", name); }
 
-char* dirList(const char* dir, DirListMode mode) {
+namespace {
+
+// The listing, or null with *unreadable set when the directory can't be read.
+char* listDirectory(const char* dir, DirListMode mode, bool* unreadable) {
+  *unreadable = false;
   listedDir = dir;
   listedMode = mode;
   struct dirent** entries = nullptr;
   int count = scandir(dir, &entries, selectEntry, byteOrder);
   if (count < 0) {
-    printf("pb scandir %s\n", dir);
-    char* empty = static_cast<char*>(malloc(2));
-    if (empty) empty[0] = empty[1] = '\0';
-    return empty;
+    *unreadable = true;
+    return nullptr;
   }
 
   size_t total = 0;
@@ -178,4 +180,21 @@ char* dirList(const char* dir, DirListMode mode) {
   for (int i = 0; i < count; ++i) free(entries[i]);
   free(entries);
   return block;
+}
+
+}  // namespace
+
+char* dirList(const char* dir, DirListMode mode) {
+  bool unreadable;
+  char* names = listDirectory(dir, mode, &unreadable);
+  if (!unreadable) return names;
+  printf("pb scandir %s\n", dir);
+  char* empty = static_cast<char*>(malloc(2));
+  if (empty) empty[0] = empty[1] = '\0';
+  return empty;
+}
+
+char* dirListQuiet(const char* dir, DirListMode mode) {
+  bool unreadable;
+  return listDirectory(dir, mode, &unreadable);
 }

@@ -40,3 +40,5 @@ enum class DirListMode { Subdirectories, RegularFiles };
 // Entries whose joined path would not fit a 300-byte buffer with "/." are
 // left out. Not re-entrant.
 char* dirList(const char* dir, DirListMode mode);
+// As dirList, but an unreadable directory gives null, and nothing is printed.
+char* dirListQuiet(const char* dir, DirListMode mode);

@@ -130,6 +130,9 @@ TEST(Parallel, EveryByteWrittenIsTheSameOnOneThreadOrMany) {
   const std::vector<std::string> forced = {"-force", "-mp3", "-video", "a"};
   expectSame(runWith(1, forced), runWith(2, forced));
   expectSame(runWith(1, args, true), runWith(2, args, true));
+  // A directory the filter leaves out is never planned ahead.
+  const std::vector<std::string> filtered = {"-filter:!a/c", "a"};
+  expectSame(runWith(1, filtered), runWith(2, filtered));
 }
 
 // A picture that can't be written ends the run where a run on one thread
