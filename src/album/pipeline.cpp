@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -258,6 +259,7 @@ bool isShownPicture(const char* path, bool* gifData, bool* medium) {
 struct Job {
   std::string path, mediumName, rolloverName, microName;
   bool medium = false;  // the header's verdict, read once while planning
+  long long pixels = 0;  // the picture's size, for the order the workers take jobs in
   FailureLog header;    // what the library said while reading it
   bool started = false;
   bool done = false;
@@ -360,8 +362,12 @@ class PicturePool {
     for (;;) {
       wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
       if (stopping_) return;
-      std::shared_ptr<Job> job = std::move(queue_.front());
-      queue_.pop_front();
+      // The largest first: the last pictures of a run then end together
+      // rather than one thread finishing a large one alone.
+      auto largest = std::max_element(queue_.begin(), queue_.end(),
+                                      [](const auto& a, const auto& b) { return a->pixels < b->pixels; });
+      std::shared_ptr<Job> job = std::move(*largest);
+      queue_.erase(largest);
       job->started = true;
       lock.unlock();
       run(*job);
@@ -435,6 +441,7 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
     // messages, which would come out of walk order.
     if (shown != Shown::Yes || gifData) continue;
     job->medium = medium;
+    job->pixels = static_cast<long long>(width) * height;
     if (!medium) job->mediumName.clear();
     if (!gPool) {
       gPool = new PicturePool(gPoolThreads);
