@@ -249,7 +249,6 @@ bool isShownPicture(const char* path, bool* gifData, bool* medium) {
     case Shown::Yes:
       break;
   }
-  pictureListAdd(path, strEndsWithNoCase(path, ".gif"));
   return true;
 }
 
@@ -459,10 +458,10 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     // Planned, so shown: its header was read then, and read well.
     replayFailures(job->header);
     medium = job->medium;
-    pictureListAdd(path, strEndsWithNoCase(path, ".gif"));
   } else if (!isShownPicture(path, &gifData, &medium)) {
     return;
   }
+  pictureListAdd(path, strEndsWithNoCase(path, ".gif"));
 
   // Copies: the builders' buffers are reused by the next picture.
   const std::string mediumName = medium ? pathMediumName(path) : "";

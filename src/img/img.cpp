@@ -20,18 +20,24 @@ struct alignas(std::max_align_t) BlockHeader {
   size_t size;
 };
 
-// Blocks of kSmallest bytes or more are mapped (newBlock), smaller ones come from malloc.
-void releaseBlock(BlockHeader* block);
+// Blocks from this size up are mapped (newBlock) and kept for later rasters;
+// smaller ones come from malloc, which reuses them well.
+constexpr size_t kMappedBytes = 64 * 1024;
 
-// Released blocks kept for the next rasters of this thread. A photo-sized
-// block fresh from malloc is mapped anew and faulted in page by page, which
-// costs more than decoding into it; a kept block is mapped already. Small
-// blocks are left to malloc, which reuses them well. At most kSlots blocks
-// and kKeptBytes bytes are kept, so memory stays bounded by the largest
-// pictures made.
+void releaseBlock(BlockHeader* block) {
+  if (!block) return;
+  if (block->size >= kMappedBytes)
+    munmap(block, sizeof(BlockHeader) + block->size);
+  else
+    std::free(block);
+}
+
+// Released blocks kept for the next rasters of this thread: a new block's
+// pages cost more to have than to fill, a kept block has them already. At
+// most kSlots blocks and kKeptBytes bytes are kept, so memory stays bounded
+// by the largest pictures made.
 class BlockCache {
  public:
-  static constexpr size_t kSmallest = 64 * 1024;
   static constexpr size_t kKeptBytes = size_t{512} << 20;
   static constexpr int kSlots = 4;
 
@@ -55,7 +61,7 @@ class BlockCache {
 
   // Keeps block in place of an empty slot or a smaller block, or frees it.
   void give(BlockHeader* block) {
-    if (block->size >= kSmallest && block->size <= kKeptBytes) {
+    if (block->size >= kMappedBytes && block->size <= kKeptBytes) {
       int slot = 0;
       for (int i = 1; i < kSlots; ++i) {
         if (!slots_[slot]) break;
@@ -90,16 +96,8 @@ class BlockCache {
 
 thread_local BlockCache tBlocks;
 
-void releaseBlock(BlockHeader* block) {
-  if (!block) return;
-  if (block->size >= BlockCache::kSmallest)
-    munmap(block, sizeof(BlockHeader) + block->size);
-  else
-    std::free(block);
-}
-
 BlockHeader* newBlock(size_t size) {
-  if (size >= BlockCache::kSmallest) {
+  if (size >= kMappedBytes) {
     if (BlockHeader* kept = tBlocks.take(size)) return kept;
     // Mapped with its pages in one call: faulting them in one at a time, on
     // first touch, costs more than filling them.

@@ -197,8 +197,9 @@ bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif) {
 // Where a decode puts its lines: in a raster, each pixel at its upright
 // place, or, when stream is set, into the reduction of the upright picture
 // to fitWidth x fitHeight (a side <= 0 follows from the other) whenever that
-// reduces it, so the full-size picture is never held; line is then the
-// library's buffer of one upright line. Lives above the recovery point.
+// reduces it, so the full-size picture is never held; the lines then go in
+// as stored, and the stream is told how they lie upright. Lives above the
+// recovery point.
 struct Target {
   ImgReduceStream* stream = nullptr;
   int fitWidth = 0, fitHeight = 0;

@@ -147,6 +147,16 @@ bool isDotName(const char* name) { return !strcmp(name, ".") || !strcmp(name, ".
 
 std::string childPath(const std::string& dir, const char* name) { return dir + "/" + name; }
 
+// The paths of the listed files in dir that the filter lets in.
+std::vector<std::string> walkedFiles(const std::string& dir, const char* names) {
+  std::vector<std::string> paths;
+  for (const char* name : strListEach(names)) {
+    std::string path = childPath(dir, name);
+    if (!filtered(path.c_str())) paths.push_back(std::move(path));
+  }
+  return paths;
+}
+
 // The first directory of dir's subtree that the walk adds pictures to:
 // down its first walked subdirectory until there is none. "" when a listing
 // fails (the walk prints why when it gets there).
@@ -180,12 +190,7 @@ void planAhead(const std::string& next) {
   if (next.empty()) return;
   NameBlock files(dirListQuiet((next + "/.").c_str(), DirListMode::RegularFiles));
   if (!files) return;
-  std::vector<std::string> pictures;
-  for (const char* name : strListEach(files.get())) {
-    std::string path = childPath(next, name);
-    if (!filtered(path.c_str())) pictures.push_back(std::move(path));
-  }
-  albumPlanPictures(pictures, true);
+  albumPlanPictures(walkedFiles(next, files.get()), true);
   gAheadDir = next;
   gAheadFiles = std::move(files);
 }
@@ -203,8 +208,9 @@ bool walkSubdirectories(char* path, int len, int rootOffset, StrList* subAlbums)
   const std::string dir(path, static_cast<size_t>(len));
   for (size_t i = 0; i < names.size(); ++i) {
     const char* name = names[i];
-    gNext = gLookAhead ? nextAfter(dir, names, i) : "";
     strcpy(path + len + 1, name);
+    // A subdirectory the filter leaves out is not walked: nothing comes after it.
+    gNext = gLookAhead && !filtered(path) ? nextAfter(dir, names, i) : "";
     if (walkDirectory(path, len + 1 + static_cast<int>(strlen(name)), rootOffset)) {
       counts = true;
       strListAdd(subAlbums, name);
@@ -217,7 +223,8 @@ bool walkSubdirectories(char* path, int len, int rootOffset, StrList* subAlbums)
 // pass each, skipping what the filter leaves out. next is the directory
 // walked after this one, planned ahead ("" for none).
 void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, const std::string& next) {
-  const bool listedAhead = gAheadFiles && gAheadDir == std::string(path, static_cast<size_t>(len));
+  const std::string dir(path, static_cast<size_t>(len));
+  const bool listedAhead = gAheadFiles && gAheadDir == dir;
   NameBlock files = listedAhead ? std::move(gAheadFiles) : listIn(path, len, DirListMode::RegularFiles);
   gAheadFiles.reset();
   gAheadDir.clear();
@@ -235,12 +242,7 @@ void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, const
   };
   if (gSettings.mp3) pass([&](int) { htmlAddMp3(pages, path, rootOffset); });
   if (gSettings.video) pass([&](int) { htmlAddVideo(pages, path, rootOffset); });
-  std::vector<std::string> pictures;
-  for (const char* name : strListEach(files.get())) {
-    strcpy(path + len + 1, name);
-    if (!filtered(path)) pictures.emplace_back(path);
-  }
-  if (!listedAhead) albumPlanPictures(pictures);
+  if (!listedAhead) albumPlanPictures(walkedFiles(dir, files.get()));
   if (gLookAhead) planAhead(next);
   pass([&](int i) { albumAddPicture(pages, path, rootOffset, i); });
 }
