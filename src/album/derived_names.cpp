@@ -7,32 +7,39 @@
 
 namespace {
 
-// head + tail into the builder's own buffer; a name that would not fit ends
-// the run rather than hand out a truncated (and wrong) file name.
-const char* joinOrDie(char* buf, const char* head, const char* tail, const char* path) {
-  const char* joined = strConcatBounded(buf, head, tail);
-  if (!*joined) error("path too long \"%s\"", path);
-  return joined;
+constexpr const char* kMicroSuffix = ".vi.jpg";
+constexpr const char* kRolloverSuffix = ".vr.jpg";
+constexpr const char* kMediumSuffix = ".md.jpg";
+
+// base + suffix, or "" when that would reach kNameSize characters.
+std::string joined(const char* base, const char* suffix) {
+  char buf[kNameSize];
+  return strConcatBounded(buf, base, suffix);
 }
 
 }  // namespace
 
-const char* pathMicroName(const char* path) {
-  static char buf[kNameSize];
-  return joinOrDie(buf, pathWithoutExt(path), ".vi.jpg", path);
+bool pictureNamesBuild(const char* path, PictureNames* names) {
+  const char* base = pathWithoutExt(path);
+  PictureNames built{joined(base, kMicroSuffix), joined(base, kRolloverSuffix), joined(base, kMediumSuffix)};
+  // The suffixes are of one length: all fit or none does.
+  if (built.micro.empty()) return false;
+  *names = std::move(built);
+  return true;
 }
 
-const char* pathRolloverName(const char* path) {
-  static char buf[kNameSize];
-  return joinOrDie(buf, pathWithoutExt(path), ".vr.jpg", path);
+PictureNames pictureNames(const char* path) {
+  PictureNames names;
+  if (!pictureNamesBuild(path, &names)) error("path too long \"%s\"", path);
+  return names;
 }
 
-const char* pathMediumName(const char* path) {
-  static char buf[kNameSize];
-  return joinOrDie(buf, pathWithoutExt(path), ".md.jpg", path);
+std::string picturePageName(const char* source) {
+  std::string name = joined(pathWithoutExt(source), ".html");
+  if (name.empty()) error("path too long \"%s\"", source);
+  return name;
 }
 
-const char* pathHtmlName(const char* path) {
-  static char buf[kNameSize];
-  return joinOrDie(buf, pathWithoutExt(path), ".html", path);
+bool isDerivedName(const char* path) {
+  return strEndsWith(path, kMediumSuffix) || strEndsWith(path, kMicroSuffix) || strEndsWith(path, kRolloverSuffix);
 }

@@ -1,11 +1,15 @@
-// Picture pipeline: one source picture to its derived JPEG files (pic.md.jpg
-// when larger than the -mw: x -mh: box, pic.vr.jpg with the lens, pic.vi.jpg),
-// then its entry in the directory's pages.
+// Picture pipeline, on the walk thread only: which files are pictures to
+// show, whether their derived files are up to date, the -list: line, and the
+// picture's entry in its directory's pages. The files themselves are made by
+// album/derived_pictures.h, here or ahead on the workers of
+// album/picture_pool.h; their failures are reported here, where a run on one
+// thread reports them.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "album/derived_names.h"
 #include "pages/album_pages.h"
 
 // Sets the threads that make derived pictures ahead of the walk (none for 1:
@@ -14,13 +18,16 @@
 void albumStartWorkers(int threads);
 // Lets the running pictures finish and ends the threads.
 void albumStopWorkers();
-// A directory's files, in walk order, before its pictures are added: those
-// that need making are handed to the workers. With ahead, they are the files
-// of the directory the walk adds pictures to next, planned behind those
-// planned already, so no thread idles at the turn.
-void albumPlanPictures(const std::vector<std::string>& paths, bool ahead = false);
 // Whether planning a directory ahead can help: the workers are on.
 bool albumPlansAhead();
+
+// A directory's files, in walk order, before its pictures are added: the
+// JPEG pictures that need making are handed to the workers. With ahead, they
+// are the files of the directory the walk adds pictures to next, planned
+// behind those planned already, so no thread idles at the turn. Reads
+// headers without a word: what the library says comes out when the walk
+// reaches the picture.
+void albumPlanPictures(const std::vector<std::string>& paths, bool ahead = false);
 
 // path: directory path, separator, file name; path + rootOffset is the
 // root-relative path. Silently ignores names not ending in .gif/.jpg (any
@@ -35,11 +42,12 @@ bool albumPlansAhead();
 // through error().
 void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index);
 
-// The page entry of a picture whose derived files exist: their names and
-// sizes as read back, the caption of pic.txt, and the picture's own page
+// The page entry of a picture whose derived files (names) exist: their sizes
+// as read back, the caption of pic.txt, and the picture's own page
 // (pic.md.html with a medium, else pic.html when it is captioned; none when
 // that name is one of the album's own pages).
-PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium);
+PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
+                          const PictureNames& names);
 
 // True when path is named as a temporary (fileIsTempName, or a derived name
 // with the suffix earlier versions used); it is removed when stale

@@ -6,14 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <utility>
 
 namespace {
 
-// Only the walk thread counts; workers count in their logs.
 int gReported = 0;
-void (*gBeforeExit)() = nullptr;
-thread_local FailureLog* tLog = nullptr;
 
 // One line, the same for fatal and reported failures, so that scripts that
 // look for it find both.
@@ -30,7 +26,7 @@ void writeLine(const char* format, va_list args) {
     line += message;
   }
   line += '\n';
-  writeDiagnostic(line.c_str());
+  fputs(line.c_str(), stderr);
 }
 
 }  // namespace
@@ -48,39 +44,16 @@ void report(const char* format, ...) {
   va_start(args, format);
   writeLine(format, args);
   va_end(args);
-  if (tLog)
-    ++tLog->reported;
-  else
-    ++gReported;
+  ++gReported;
 }
 
 int reportedFailures() { return gReported; }
 
-void setThreadFailureLog(FailureLog* log) { tLog = log; }
-
-void writeDiagnostic(const char* text) {
-  if (tLog)
-    tLog->text += text;
-  else
-    fputs(text, stderr);
-}
-
 void stopRun() {
-  if (tLog) {
-    tLog->fatal = true;
-    throw JobStopped{};
-  }
-  if (void (*hook)() = std::exchange(gBeforeExit, nullptr)) hook();
-  // A failure must not look like success to a script that runs us.
+  // A failure must not look like success to a script that runs us. exit()
+  // runs what the picture pool and the temporaries registered with atexit:
+  // the running pictures finish, the temporaries go.
   exit(1);
-}
-
-void setBeforeExit(void (*hook)()) { gBeforeExit = hook; }
-
-void replayFailures(const FailureLog& log) {
-  fputs(log.text.c_str(), stderr);
-  gReported += log.reported;
-  if (log.fatal) stopRun();
 }
 
 void* alloc(size_t size) {

@@ -1,9 +1,10 @@
 // Fatal errors, reported failures and memory: the services every module
-// above the pure layers may call.
+// above the pure layers may call. Walk thread only: a worker thread returns
+// its failure as a value (album/derived_pictures.h), and the walk thread
+// reports it where a run on one thread would.
 #pragma once
 
 #include <cstddef>
-#include <string>
 
 // Writes "**** ERROR quorvel : ", the formatted message and a line feed on
 // standard error and ends the process with exit status 1. Files already
@@ -25,34 +26,6 @@ void* alloc(size_t size);
 // Copy of a NUL-terminated text in a block from alloc(); the caller frees it.
 char* dup(const char* text);
 
-// What a job on a worker thread would have written on standard error, and
-// whether it would have ended the run, kept for the walk to play back when it
-// reaches the job's picture: the user sees the lines where a run on one
-// thread prints them.
-struct FailureLog {
-  std::string text;
-  int reported = 0;
-  bool fatal = false;
-};
-
-// Thrown by error() and stopRun() on a thread that has a log: a worker never
-// ends the process itself.
-struct JobStopped {};
-
-// Sends this thread's messages to log (nullptr: standard error again).
-void setThreadFailureLog(FailureLog* log);
-
-// Writes text on standard error, or into this thread's log.
-void writeDiagnostic(const char* text);
-
 // Ends the run with status 1 after a message already written (a library's
-// own report); throws JobStopped on a thread with a log.
+// own report). Never returns.
 [[noreturn]] void stopRun();
-
-// Called once before error() or stopRun() end the process, so that worker
-// threads are stopped before exit() tears down what they use.
-void setBeforeExit(void (*hook)());
-
-// Writes the log on standard error and counts its failures, as if its job had
-// run here; ends the run when the job would have.
-void replayFailures(const FailureLog& log);

@@ -23,13 +23,27 @@ enum ImgStatus : int32_t {
   IMG_JPEG_WRITE_CREATE = 0x200,
   IMG_JPEG_TOO_LARGE = 0x400,  // the header claims more than kMaxPicturePixels
   IMG_JPEG_SCANS = 0x800,      // more than kMaxJpegScans scans
-  // 0x4000 to 0x800000: the resizer's, in img/resize.h.
+  // The resizer's (img/resize.h, img/reduce.h).
+  IMG_REDUCE_SOURCE = 0x4000,
+  IMG_REDUCE_ALLOC = 0x8000,
+  IMG_REDUCE_OVERFLOW = 0x10000,  // a grid coordinate overflows 32 bits
+  IMG_ENLARGE_SOURCE = 0x40000,
+  IMG_ENLARGE_ALLOC = 0x80000,
+  IMG_RESIZE_SOURCE = 0x100000,
+  IMG_RESIZE_BOX = 0x200000,
+  IMG_RESIZE_ENLARGE = 0x400000,
+  IMG_RESIZE_REDUCE = 0x800000,
   IMG_LENS_SOURCE = 0x1000000,
   IMG_LENS_ALLOC = 0x2000000,
   IMG_GIF_ALLOC = 0x8000000,
   IMG_GIF_READ = 0x10000000,
   IMG_GIF_TOO_LARGE = 0x20000000,  // the screen claims more than kMaxPicturePixels
 };
+
+// Every bit a resize can return: a failure of the resizer, not of a decoder.
+inline constexpr int32_t kImgResizeFailures = IMG_REDUCE_SOURCE | IMG_REDUCE_ALLOC | IMG_REDUCE_OVERFLOW |
+                                              IMG_ENLARGE_SOURCE | IMG_ENLARGE_ALLOC | IMG_RESIZE_SOURCE |
+                                              IMG_RESIZE_BOX | IMG_RESIZE_ENLARGE | IMG_RESIZE_REDUCE;
 
 // Allocates width x height pixels (uninitialised) into an empty record:
 // stores the size, sets status 0 and rows to the block. Returns 0, or 1 with

@@ -9,7 +9,6 @@
 #include <string>
 #include <utility>
 
-#include "base/fatal.h"
 #include "base/limits.h"
 #include "img/reduce.h"
 #include "img/resize.h"
@@ -22,11 +21,13 @@ constexpr int kExifMarker = JPEG_APP0 + 1;
 constexpr unsigned char kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 
 // Begins with the standard manager so that libjpeg sees one. path is what
-// every library message is prefixed with; the jump context is the recovery
-// point of the read or write in progress.
+// every library message is prefixed with, and messages where it goes (null:
+// standard error); the jump context is the recovery point of the read or
+// write in progress.
 struct ErrorMgr {
   jpeg_error_mgr pub;
   const char* path;
+  std::string* messages;
   jmp_buf jump;
   bool tooManyScans;  // the jump came from the scan limit, not the library
 };
@@ -39,14 +40,18 @@ void outputNamedMessage(j_common_ptr cinfo) {
   (*cinfo->err->format_message)(cinfo, text);
   std::string line = reinterpret_cast<const ErrorMgr*>(cinfo->err)->path;
   line = line + ": " + text + "\n";
-  writeDiagnostic(line.c_str());
+  if (std::string* messages = reinterpret_cast<const ErrorMgr*>(cinfo->err)->messages)
+    *messages += line;
+  else
+    fputs(line.c_str(), stderr);
 }
 
-void initErrorMgr(ErrorMgr* err, const char* path) {
+void initErrorMgr(ErrorMgr* err, const char* path, std::string* messages) {
   jpeg_std_error(&err->pub);
   err->pub.output_message = outputNamedMessage;
   err->pub.error_exit = imgJpegErrorExit;
   err->path = path;
+  err->messages = messages;
 }
 
 // A decompression object with its error record. Zero-initialised, so that
@@ -57,8 +62,8 @@ struct Reader {
   jpeg_decompress_struct cinfo{};
   jpeg_progress_mgr progress{};
 
-  explicit Reader(const char* path) {
-    initErrorMgr(&err, path);
+  Reader(const char* path, std::string* messages) {
+    initErrorMgr(&err, path, messages);
     cinfo.err = &err.pub;
   }
   ~Reader() { jpeg_destroy_decompress(&cinfo); }
@@ -72,8 +77,8 @@ struct Writer {
   ErrorMgr err{};
   jpeg_compress_struct cinfo{};
 
-  explicit Writer(const char* path) {
-    initErrorMgr(&err, path);
+  Writer(const char* path, std::string* messages) {
+    initErrorMgr(&err, path, messages);
     cinfo.err = &err.pub;
     jpeg_create_compress(&cinfo);
   }
@@ -224,12 +229,12 @@ ImgLineOrder lineOrder(int orientation) {
 // Starts the reduction of the upright picture when the target asks for one
 // that reduces it. Returns 0 with target->streamed set or left false, or the
 // reduction's failure.
-ImgResizeResult startStream(Target* target, Img* dst, int uprightWidth, int uprightHeight, ImgLineOrder order) {
-  if (!target->stream) return IMG_RESIZE_OK;
+ImgStatus startStream(Target* target, Img* dst, int uprightWidth, int uprightHeight, ImgLineOrder order) {
+  if (!target->stream) return IMG_OK;
   int w, h;
   if (imgFitSize(uprightWidth, uprightHeight, target->fitWidth, target->fitHeight, false, &w, &h) != 0 ||
       w > uprightWidth || h > uprightHeight)
-    return IMG_RESIZE_OK;  // the whole picture goes through imgResize
+    return IMG_OK;  // the whole picture goes through imgResize
   target->streamed = true;
   return target->stream->begin(dst, w, h, uprightWidth, uprightHeight, order);
 }
@@ -250,10 +255,10 @@ ImgResizeResult startStream(Target* target, Img* dst, int uprightWidth, int upri
   const int w = static_cast<int>(c->image_width);
   const int h = static_cast<int>(c->image_height);
   const bool swap = swapsSides(orientation);
-  const ImgResizeResult started = startStream(target, dst, swap ? h : w, swap ? w : h, lineOrder(orientation));
-  if (started != IMG_RESIZE_OK) {
+  const ImgStatus started = startStream(target, dst, swap ? h : w, swap ? w : h, lineOrder(orientation));
+  if (started != IMG_OK) {
     dst->status |= started;
-    return static_cast<ImgStatus>(started);
+    return started;
   }
   if (!target->streamed && imgCreate(dst, swap ? h : w, swap ? w : h) != 0) {
     dst->status |= IMG_JPEG_ALLOC;
@@ -301,8 +306,9 @@ ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst, Target* target) {
   if (setjmp(r->err.jump)) {
     imgDestroy(dst);  // the raster, if the error came after it was made
     dst->rows = nullptr;
-    dst->status = r->err.tooManyScans ? IMG_JPEG_SCANS : IMG_JPEG_LIBRARY;
-    return static_cast<ImgStatus>(dst->status);
+    const ImgStatus failure = r->err.tooManyScans ? IMG_JPEG_SCANS : IMG_JPEG_LIBRARY;
+    dst->status = failure;
+    return failure;
   }
   return decode(r, file, dst, target);
 }
@@ -338,11 +344,12 @@ ImgStatus encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char
   return IMG_OK;
 }
 
-JpegSizeCode headerSize(const char* path, bool upright, int* width, int* height, int* size) {
+JpegSizeCode headerSize(const char* path, bool upright, int* width, int* height, int* size,
+                        std::string* messages) {
   FileHandle file = fileOpen(path, "rb");
   if (!file) return JPEG_SIZE_OPEN;
   {
-    Reader r(path);  // destroyed before the file is measured
+    Reader r(path, messages);  // destroyed before the file is measured
     if (!readHeaderGuarded(&r, file.get(), upright)) return JPEG_SIZE_LIBRARY;
     int w = static_cast<int>(r.cinfo.image_width);
     int h = static_cast<int>(r.cinfo.image_height);
@@ -395,57 +402,65 @@ void imgJpegErrorExit(j_common_ptr cinfo) {
   longjmp(reinterpret_cast<ErrorMgr*>(cinfo->err)->jump, 1);
 }
 
-JpegSizeCode imgJpegGetSize(const char* path, int* width, int* height, int* size) {
-  return headerSize(path, false, width, height, size);
+JpegSizeCode imgJpegGetSize(const char* path, int* width, int* height, int* size, std::string* messages) {
+  return headerSize(path, false, width, height, size, messages);
 }
 
-JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height, int* size) {
-  return headerSize(path, true, width, height, size);
+JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height, int* size,
+                                   std::string* messages) {
+  return headerSize(path, true, width, height, size, messages);
 }
 
 namespace {
 
-ImgStatus readFile(Img* dst, const char* path, Target* target) {
+ImgStatus readFile(Img* dst, const char* path, Target* target, std::string* messages) {
   dst->rows = nullptr;
   FileHandle file = fileOpen(path, "rb");
   if (!file) {
     dst->status = IMG_JPEG_OPEN;
     return IMG_JPEG_OPEN;
   }
-  Reader reader(path);  // declared after the file: destroyed before it is closed
+  Reader reader(path, messages);  // declared after the file: destroyed before it is closed
   return decodeGuarded(&reader, file.get(), dst, target);
 }
 
 }  // namespace
 
-ImgStatus imgJpegReadFile(Img* dst, const char* path) {
+ImgStatus imgJpegReadFile(Img* dst, const char* path, std::string* messages) {
   Target whole;
-  return readFile(dst, path, &whole);
+  return readFile(dst, path, &whole, messages);
 }
 
-ImgStatus imgJpegReadFitted(Img* dst, const char* path, int width, int height) {
+ImgStatus imgJpegReadFitted(Img* dst, const char* path, int width, int height, std::string* messages) {
   ImgReduceStream stream;
   Target target{&stream, width, height};
-  const ImgStatus status = readFile(dst, path, &target);
+  const ImgStatus status = readFile(dst, path, &target, messages);
   if (status != IMG_OK || target.streamed) return status;
   // Fitting enlarges it: through the whole raster, as imgResize does it.
   OwnedImg whole;
   whole.img = *dst;
   *dst = Img{};
-  const ImgResizeResult resized = imgResize(dst, width, height, &whole.img, false);
-  return static_cast<ImgStatus>(resized);
+  return imgResize(dst, width, height, &whole.img, false);
 }
 
-ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality, const char* messagePath) {
+ImgStatus imgJpegWrite(Img* src, FILE* file, int quality, const char* name, std::string* messages) {
   if (src->status != 0) {
     src->status |= IMG_JPEG_WRITE_SOURCE;
     return IMG_JPEG_WRITE_SOURCE;
   }
-  Writer writer(messagePath ? messagePath : path);
+  Writer writer(name, messages);
+  return encodeGuarded(&writer, file, src, quality, name);
+}
+
+ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality) {
+  if (src->status != 0) {
+    src->status |= IMG_JPEG_WRITE_SOURCE;
+    return IMG_JPEG_WRITE_SOURCE;
+  }
   FileHandle file = fileCreateNew(path);
   if (!file) {
     src->status |= IMG_JPEG_WRITE_CREATE;
     return IMG_JPEG_WRITE_CREATE;
   }
-  return encodeGuarded(&writer, file.get(), src, quality, path);
+  return imgJpegWrite(src, file.get(), quality, path);
 }

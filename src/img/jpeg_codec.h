@@ -1,13 +1,16 @@
 // JPEG adapter over libjpeg (6b interface): header size, decoding into an
 // Img (turned upright by its Exif orientation), encoding an Img.
 //
-// Every message the library prints (on stderr) starts with the file's path
-// and ": ". Library errors come back as a code; warnings (corrupt data) print
-// once and decoding goes on.
+// Every message the library gives starts with the file's path and ": ", and
+// ends with a line feed. It goes to standard error, or, when the call is
+// given a messages string, is appended there instead (a worker thread's
+// caller writes it out later, in walk order). Library errors come back as a
+// code; warnings (corrupt data) are given once and decoding goes on.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include <jpeglib.h>
 
@@ -23,12 +26,13 @@ enum JpegSizeCode : int {
 
 // Width and height as the header states them (Exif orientation ignored), and
 // the file size in bytes. Null out-parameters are skipped.
-[[nodiscard]] JpegSizeCode imgJpegGetSize(const char* path, int* width, int* height, int* size);
+[[nodiscard]] JpegSizeCode imgJpegGetSize(const char* path, int* width, int* height, int* size,
+                                          std::string* messages = nullptr);
 
 // As imgJpegGetSize, but width and height are those of the upright picture
 // (swapped for Exif orientations 5 to 8), i.e. the size imgJpegReadFile gives.
-[[nodiscard]] JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height,
-                                                 int* size);
+[[nodiscard]] JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height, int* size,
+                                                 std::string* messages = nullptr);
 
 // Decodes path at full size into dst, turned upright by its Exif orientation.
 // Greyscale files give equal channels; CMYK and YCCK files are converted to
@@ -39,26 +43,31 @@ enum JpegSizeCode : int {
 // (the header claims more than kMaxPicturePixels: nothing allocated) or
 // 0x800 (more than kMaxJpegScans scans: no pixels kept; nothing printed).
 // REQUIRES: dst is an empty record (its rows are overwritten, not released).
-[[nodiscard]] ImgStatus imgJpegReadFile(Img* dst, const char* path);
+[[nodiscard]] ImgStatus imgJpegReadFile(Img* dst, const char* path, std::string* messages = nullptr);
 
 // imgJpegReadFile then imgResize(dst, width, height, picture, false), with
 // the same bytes in dst, but a picture that the box reduces is never held at
 // full size: each scanline, in the file's order, goes straight into the
-// reduction (img/resize.h's stream) of the upright picture. A picture that
+// reduction (img/reduce.h's stream) of the upright picture. A picture that
 // the box enlarges is decoded whole first. Returns what imgJpegReadFile
-// returns, or imgResize's failure (an ImgResizeResult bit, also in status).
+// returns, or imgResize's failure (an ImgStatus bit, also in status).
 // REQUIRES: dst is an empty record.
-[[nodiscard]] ImgStatus imgJpegReadFitted(Img* dst, const char* path, int width, int height);
+[[nodiscard]] ImgStatus imgJpegReadFitted(Img* dst, const char* path, int width, int height,
+                                          std::string* messages = nullptr);
 
-// Encodes src to path at quality (baseline tables), RGB, no Exif data.
-// Returns 0; 0x100 when src's status is not 0 (no file made); 0x200 when path
-// cannot be created (fileCreateNew: anything already there is refused); 0x40 after a library error while encoding (e.g. an empty
-// raster, or a write refused): its message is printed and the file at path
-// is left incomplete for the caller to remove. Each is added to src's status.
-// Library messages name messagePath when given (the file path stands for,
-// e.g. a temporary's final name), else path.
-[[nodiscard]] ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality,
-                                         const char* messagePath = nullptr);
+// Encodes src into file at quality (baseline tables), RGB, no Exif data; the
+// library's messages name name (the file's final name). Returns 0; 0x100
+// when src's status is not 0 (nothing written); 0x40 after a library error
+// while encoding (e.g. an empty raster, or a write refused): its message is
+// given and file is left incomplete for the caller to discard. Each is added
+// to src's status. The caller owns file and closes it.
+[[nodiscard]] ImgStatus imgJpegWrite(Img* src, FILE* file, int quality, const char* name,
+                                     std::string* messages = nullptr);
+
+// imgJpegWrite into a new file at path (fileCreateNew: anything already there
+// is refused, 0x200 added to src's status). For tools and tests: the album's
+// files are written aside (util/temp_file.h).
+[[nodiscard]] ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality);
 
 // libjpeg error exit: prints the message (after the path), jumps back to the
 // recovery point of the read or write in progress.

@@ -544,7 +544,7 @@ std::unique_ptr<ImgReduceStream::Reducer> makeReducer(Axis xs, Axis ys, int line
 ImgReduceStream::ImgReduceStream() = default;
 ImgReduceStream::~ImgReduceStream() = default;
 
-ImgResizeResult ImgReduceStream::begin(Img* dst, int width, int height, int sourceWidth, int sourceHeight,
+ImgStatus ImgReduceStream::begin(Img* dst, int width, int height, int sourceWidth, int sourceHeight,
                                        ImgLineOrder order) {
   reducer_.reset();
   if (imgCreate(dst, width, height) != 0) {
@@ -571,12 +571,12 @@ ImgResizeResult ImgReduceStream::begin(Img* dst, int width, int height, int sour
     dst->status = int32_t(IMG_CREATE_FAILED) | IMG_REDUCE_ALLOC;
     return IMG_REDUCE_ALLOC;
   }
-  return IMG_RESIZE_OK;
+  return IMG_OK;
 }
 
 void ImgReduceStream::feed(const unsigned char* line) { reducer_->feed(line); }
 
-ImgResizeResult imgReduce(Img* dst, int width, int height, const Img* src) {
+ImgStatus imgReduce(Img* dst, int width, int height, const Img* src) {
   if (src->status != 0) {
     dst->status = IMG_REDUCE_SOURCE;
     return IMG_REDUCE_SOURCE;
@@ -589,13 +589,13 @@ ImgResizeResult imgReduce(Img* dst, int width, int height, const Img* src) {
       return IMG_REDUCE_ALLOC;
     }
     for (int y = 0; y < height; ++y) std::fill(dst->rows[y], dst->rows[y] + 3 * size_t(width), 0);
-    return IMG_RESIZE_OK;
+    return IMG_OK;
   }
   ImgReduceStream stream;
-  const ImgResizeResult result = stream.begin(dst, width, height, sw, sh, ImgLineOrder{});
-  if (result != IMG_RESIZE_OK) return result;
+  const ImgStatus result = stream.begin(dst, width, height, sw, sh, ImgLineOrder{});
+  if (result != IMG_OK) return result;
   for (int y = 0; y < sh; ++y) stream.feed(src->rows[y]);
-  return IMG_RESIZE_OK;
+  return IMG_OK;
 }
 
 void imgAreaAdd(const Img* src, int left, int top, int right, int bottom, int weight, int* red,

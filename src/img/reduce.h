@@ -13,7 +13,7 @@
 // holds no block).
 // REQUIRES: dst is an empty record; 1 <= width <= src.width and
 // 1 <= height <= src.height.
-[[nodiscard]] ImgResizeResult imgReduce(Img* dst, int width, int height, const Img* src);
+[[nodiscard]] ImgStatus imgReduce(Img* dst, int width, int height, const Img* src);
 
 // How a streamed source arrives: as its rows (columns false) from top to
 // bottom, or as its columns from left to right; backward reverses that
@@ -40,7 +40,7 @@ class ImgReduceStream {
   // IMG_REDUCE_OVERFLOW (dst then holds no block).
   // REQUIRES: dst is an empty record; 1 <= width <= sourceWidth and
   // 1 <= height <= sourceHeight.
-  [[nodiscard]] ImgResizeResult begin(Img* dst, int width, int height, int sourceWidth, int sourceHeight,
+  [[nodiscard]] ImgStatus begin(Img* dst, int width, int height, int sourceWidth, int sourceHeight,
                                       ImgLineOrder order);
   // The next line: 3 bytes per pixel, as many pixels as a line has. dst is
   // complete once every line has come; lines beyond those are ignored.

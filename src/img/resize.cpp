@@ -48,7 +48,7 @@ std::vector<Tap> enlargeTaps(int s, int64_t size, int64_t steps) {
 
 }  // namespace
 
-ImgResizeResult imgEnlarge(Img* dst, int width, int height, const Img* src) {
+ImgStatus imgEnlarge(Img* dst, int width, int height, const Img* src) {
   if (src->status != 0) {
     dst->status = IMG_ENLARGE_SOURCE;
     return IMG_ENLARGE_SOURCE;
@@ -62,7 +62,7 @@ ImgResizeResult imgEnlarge(Img* dst, int width, int height, const Img* src) {
     dst->status = int32_t(IMG_CREATE_FAILED) | IMG_ENLARGE_ALLOC;
     return IMG_ENLARGE_ALLOC;
   }
-  if (sw == 0 || sh == 0) return IMG_RESIZE_OK;
+  if (sw == 0 || sh == 0) return IMG_OK;
   const std::vector<Tap> cols = enlargeTaps(sw, dw, nx);
   const std::vector<Tap> rows = enlargeTaps(sh, dh, ny);
   for (int64_t y = 0; y < dh; ++y) {
@@ -82,10 +82,10 @@ ImgResizeResult imgEnlarge(Img* dst, int width, int height, const Img* src) {
       }
     }
   }
-  return IMG_RESIZE_OK;
+  return IMG_OK;
 }
 
-ImgResizeResult imgFitSize(int sourceWidth, int sourceHeight, int width, int height, bool exact, int* fitWidth,
+ImgStatus imgFitSize(int sourceWidth, int sourceHeight, int width, int height, bool exact, int* fitWidth,
                            int* fitHeight) {
   if (width <= 0 && height <= 0) return IMG_RESIZE_BOX;
   const int64_t sw = sourceWidth, sh = sourceHeight;
@@ -107,21 +107,21 @@ ImgResizeResult imgFitSize(int sourceWidth, int sourceHeight, int width, int hei
   if (w > INT32_MAX || h > INT32_MAX) return IMG_RESIZE_ENLARGE;
   *fitWidth = int(w);
   *fitHeight = int(h);
-  return IMG_RESIZE_OK;
+  return IMG_OK;
 }
 
-ImgResizeResult imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
+ImgStatus imgResize(Img* dst, int width, int height, const Img* src, bool exact) {
   // An empty source has no proportions to fit; it is as unusable as an invalid one.
   if (src->status != 0 || src->width <= 0 || src->height <= 0) {
     dst->status = IMG_RESIZE_SOURCE;
     return IMG_RESIZE_SOURCE;
   }
   int w, h;
-  if (const ImgResizeResult fit = imgFitSize(src->width, src->height, width, height, exact, &w, &h); fit != 0) {
+  if (const ImgStatus fit = imgFitSize(src->width, src->height, width, height, exact, &w, &h); fit != 0) {
     dst->status = fit;
     return fit;
   }
-  ImgResizeResult result;
+  ImgStatus result;
   if (src->width < w || src->height < h) {
     Img larger{};
     if (imgEnlarge(&larger, w, h, src) != 0) {
@@ -137,5 +137,5 @@ ImgResizeResult imgResize(Img* dst, int width, int height, const Img* src, bool 
     dst->status |= IMG_RESIZE_REDUCE;
     return IMG_RESIZE_REDUCE;
   }
-  return IMG_RESIZE_OK;
+  return IMG_OK;
 }

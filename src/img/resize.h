@@ -6,22 +6,6 @@
 
 #include "img/img.h"
 
-// What the resizer's operations return: 0, or the status bit each records in
-// its destination (set or added, as each operation says), or, from imgReduce
-// only, 1 when a grid coordinate overflows 32 bits.
-enum ImgResizeResult : int32_t {
-  IMG_RESIZE_OK = 0,
-  IMG_REDUCE_OVERFLOW = 1,
-  IMG_REDUCE_SOURCE = 0x4000,
-  IMG_REDUCE_ALLOC = 0x8000,
-  IMG_ENLARGE_SOURCE = 0x40000,
-  IMG_ENLARGE_ALLOC = 0x80000,
-  IMG_RESIZE_SOURCE = 0x100000,
-  IMG_RESIZE_BOX = 0x200000,
-  IMG_RESIZE_ENLARGE = 0x400000,
-  IMG_RESIZE_REDUCE = 0x800000,
-};
-
 // Fits src into the box width x height and writes the result into dst.
 // A side <= 0 follows from the other side and src's proportions; with exact
 // false a two-sided box is shrunk on one side to keep them, with exact true
@@ -32,13 +16,13 @@ enum ImgResizeResult : int32_t {
 // side), IMG_RESIZE_ENLARGE (both set in dst.status) or IMG_RESIZE_REDUCE
 // (added to it). On failure dst holds no block.
 // REQUIRES: dst is an empty record.
-[[nodiscard]] ImgResizeResult imgResize(Img* dst, int width, int height, const Img* src, bool exact);
+[[nodiscard]] ImgStatus imgResize(Img* dst, int width, int height, const Img* src, bool exact);
 
 // The size imgResize fits a sourceWidth x sourceHeight picture into for the
 // box: 0 with the size in the out-parameters, IMG_RESIZE_BOX (no positive
 // side) or IMG_RESIZE_ENLARGE (a side beyond int).
 // REQUIRES: sourceWidth, sourceHeight >= 1.
-[[nodiscard]] ImgResizeResult imgFitSize(int sourceWidth, int sourceHeight, int width, int height, bool exact,
+[[nodiscard]] ImgStatus imgFitSize(int sourceWidth, int sourceHeight, int width, int height, bool exact,
                                          int* fitWidth, int* fitHeight);
 
 // Bilinear enlargement onto a grid of whole steps: each source cell becomes
@@ -46,4 +30,4 @@ enum ImgResizeResult : int32_t {
 // height; a side of 1 pixel is repeated instead. Returns 0,
 // IMG_ENLARGE_SOURCE (set) or IMG_ENLARGE_ALLOC (added to status 1).
 // REQUIRES: dst is an empty record; width, height >= 1.
-[[nodiscard]] ImgResizeResult imgEnlarge(Img* dst, int width, int height, const Img* src);
+[[nodiscard]] ImgStatus imgEnlarge(Img* dst, int width, int height, const Img* src);

@@ -1,4 +1,4 @@
-// Frameset, Left and Right pages of one directory's album, and captions.
+// Frameset, Left and Right pages of one directory's album.
 #include "pages/album_pages.h"
 
 #include <cstdlib>
@@ -10,12 +10,10 @@
 #include "base/settings.h"
 #include "pages/page_files.h"
 #include "pages/templates.h"
-#include "util/files.h"
+#include "util/caption_file.h"
 #include "util/html_text.h"
 #include "util/paths.h"
-#include "util/section_reader.h"
 #include "util/text_encode.h"
-#include "util/utf8.h"
 
 namespace {
 
@@ -85,25 +83,7 @@ void writeLeftEntry(FILE* out, const PictureEntry& entry, const std::string& tar
   }
 }
 
-// A UTF-8 character that a full buffer cut in two would make the whole text
-// read as ISO-8859-1.
-void dropCutCharacter(char* text, int size) {
-  if (size > 0 && strlen(text) == static_cast<size_t>(size - 1)) utf8DropCutSequence(text);
-}
-
 }  // namespace
-
-bool captionRead(char* text, int textSize, char* title, int titleSize, const char* path) {
-  char* whole = fileLoad(alloc, path);
-  if (!whole) return false;
-  UxmlCursor cursor;
-  uxmlJoin(&cursor, text, textSize, whole, "", " - ", true);
-  uxmlJoin(&cursor, title, titleSize, whole, "t", " - ", true);
-  free(whole);
-  dropCutCharacter(text, textSize);
-  dropCutCharacter(title, titleSize);
-  return true;
-}
 
 void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
   char text[kCaptionTextSize];
@@ -124,7 +104,7 @@ void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
 }
 
 void htmlWriteFrameset(const char* path, const char* relPath) {
-  TempFile page = pageCreateBeside(path, "quorvelFrameset.html");
+  TempFile page = pageCreateBeside(path, kFramesetPage);
   const char* frameset = gTemplates.frameset;
   if (frameset == kFramesetDefault) {
     fprintf(page.get(), kFramesetDefault, gSettings.lw);
@@ -139,7 +119,7 @@ void htmlWriteFrameset(const char* path, const char* relPath) {
 void htmlWriteRightEmpty(int& rightWritten, const char* relPath, const char* path) {
   if (rightWritten) return;
   rightWritten = 1;
-  TempFile page = pageCreateBeside(path, "quorvelRight.html");
+  TempFile page = pageCreateBeside(path, kRightPage);
   templateWrite(page.get(), relPath, gTemplates.rightEmpty);
   pageFinish(page);
 }
@@ -148,7 +128,7 @@ void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath) 
   if (pages.left) return;
   htmlWriteFrameset(path, relPath);
   htmlWriteRightEmpty(pages.rightWritten, relPath, path);
-  pages.left = pageCreateBeside(path, "quorvelLeft.html");
+  pages.left = pageCreateBeside(path, kLeftPage);
   FILE* left = pages.left.get();
   templateWrite(left, relPath, gTemplates.leftBegin);
   htmlWriteTitleBlock(left, path);
@@ -165,4 +145,21 @@ void htmlAddPicture(DirectoryPages& pages, const PictureEntry& entry) {
     writePicturePage(entry, picName);
   }
   writeLeftEntry(pages.left.get(), entry, target);
+}
+
+bool htmlFinishLeft(DirectoryPages& pages) {
+  if (!pages.left) return false;
+  FILE* left = pages.left.get();
+  StrList* preload = &pages.preload;
+  fputs("</center>\n", left);
+  if (strListData(preload)) {
+    strListPack(preload);
+    fputs("<script language=\"JavaScript\"><!--\n", left);
+    for (const char* name : strListEach(strListNames(preload)))
+      fprintf(left, "(new Image()).src=\"%s\";", linkForm(name).c_str());
+    fputs("//--></script>\n", left);
+  }
+  fputs(gTemplates.leftEnd, left);
+  pageFinish(pages.left);
+  return true;
 }

@@ -1,5 +1,5 @@
-// The Frameset, Left and Right pages of a directory's album, and the caption
-// reader behind its titles.
+// The Frameset, Left and Right pages of a directory's album: the Left page
+// opened, filled with picture entries and finished here.
 //
 // Pages are written beside the file that causes them (path: that file's path
 // as the walk holds it; relPath: its root-relative part, which sets the
@@ -38,12 +38,6 @@ struct PictureEntry {
   std::string captionTitle;
 };
 
-// Loads a caption file: the whole text as plain text into text (textSize) and
-// its "t" sections joined by " - " into title (titleSize). A UTF-8 text cut
-// inside a character by its buffer ends before that character. False,
-// buffers untouched, when the file is missing or empty.
-bool captionRead(char* text, int textSize, char* title, int titleSize, const char* path);
-
 // The title block of the title.txt in dirPath's directory (nothing when it
 // does not load). dirPath is any path in that directory (directory part used).
 void htmlWriteTitleBlock(FILE* out, const char* dirPath);
@@ -61,3 +55,8 @@ void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath);
 // -infoText: above). Opens the Left page when needed and adds the rollover's
 // bare file name, unescaped, to pages.preload.
 void htmlAddPicture(DirectoryPages& pages, const PictureEntry& entry);
+
+// Ends the Left page and gives it its name (pageFinish): "</center>", the
+// script preloading the rollover pictures (when there are any), the leftEnd
+// template. False, and nothing written, when the directory has no Left page.
+bool htmlFinishLeft(DirectoryPages& pages);

@@ -1,5 +1,6 @@
 // The pages of one directory that stay open while the walk hands its files to
-// the MP3, video and picture writers, and their finishing.
+// the MP3, video and picture writers; album_pages.h finishes the Left page,
+// media_pages.h the others.
 #pragma once
 
 #include <cstdlib>
@@ -20,12 +21,3 @@ struct DirectoryPages {
   DirectoryPages(const DirectoryPages&) = delete;
   DirectoryPages& operator=(const DirectoryPages&) = delete;
 };
-
-// Ends the Left page and gives it its name (pageFinish): "</center>", the script preloading the
-// rollover pictures (when there are any), the leftEnd template. False, and
-// nothing written, when the directory has no Left page.
-bool htmlFinishLeft(DirectoryPages& pages);
-
-// Ends each open MP3 page, play list and video page with its template's end
-// and gives it its name (pageFinish).
-void htmlCloseMedia(DirectoryPages& pages);

@@ -65,7 +65,7 @@ void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset) {
   TempFile& playlist = pages.playlist;
   if (!mp3Page) {
     // Stands in for the empty Right page htmlOpenLeft may just have written.
-    mp3Page = pageCreateBeside(path, "quorvelRight.html");
+    mp3Page = pageCreateBeside(path, kRightPage);
     templateWrite(mp3Page.get(), relPath, gTemplates.mp3Begin);
     fputs("<li> <a href=\"liste.m3u\"><b>liste.m3u</b></a>\n", mp3Page.get());
     pages.rightWritten = 1;
@@ -77,7 +77,7 @@ void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset) {
   if (gSettings.mp3KoMo) fprintf(mp3Page.get(), "(%s)\n", sizeText(fileSize(path)));
 
   if (!playlist) {
-    playlist = pageCreateBeside(path, "liste.m3u");
+    playlist = pageCreateBeside(path, kPlaylistFile);
     templateWrite(playlist.get(), relPath, gTemplates.m3uBegin);
   }
   urlEncodeM3u(playlist.get(), playlistEntry(path).c_str());
@@ -91,7 +91,7 @@ void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset) {
   htmlOpenLeft(pages, path, relPath);
   TempFile& videoPage = pages.video;
   if (!videoPage) {
-    videoPage = pageCreateBeside(path, "quorvelVideo.html");
+    videoPage = pageCreateBeside(path, kVideoPage);
     templateWrite(videoPage.get(), relPath, gTemplates.videoBegin);
     fputs("<a href=\"quorvelVideo.html\" target=\"right\"><b>VIDEO</b></a><p>\n", pages.left.get());
   }
@@ -124,4 +124,20 @@ MpgHeader mpgHeaderBytes(const char* path) {
   header.byte10 = fgetc(in.get());
   header.byte11 = fgetc(in.get());
   return header;
+}
+
+namespace {
+
+void closeWith(TempFile& page, const char* endText) {
+  if (!page) return;
+  fputs(endText, page.get());
+  pageFinish(page);
+}
+
+}  // namespace
+
+void htmlCloseMedia(DirectoryPages& pages) {
+  closeWith(pages.mp3, gTemplates.mp3End);
+  closeWith(pages.playlist, gTemplates.m3uEnd);
+  closeWith(pages.video, gTemplates.videoEnd);
 }

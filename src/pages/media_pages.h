@@ -12,6 +12,10 @@ void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset);
 // ending in ".mp4", ".m4v", ".webm", ".ogv" or ".mov": one HTML5 video block.
 void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset);
 
+// Ends each open MP3 page, play list and video page with its template's end
+// and gives it its name (pageFinish).
+void htmlCloseMedia(DirectoryPages& pages);
+
 struct MpgHeader {
   int byte10;
   int byte11;

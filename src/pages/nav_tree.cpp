@@ -29,8 +29,6 @@ const char* relativePart(const char* path, int rootOffset) {
   return strlen(path) > static_cast<size_t>(rootOffset) ? path + rootOffset : "";
 }
 
-bool isDotName(const char* name) { return !strcmp(name, ".") || !strcmp(name, ".."); }
-
 }  // namespace
 
 void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName, int rootOffset,
@@ -57,8 +55,7 @@ void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName,
     if (i < n - 1) {
       fprintf(out, "%*s<a href=\"", i, "");
       for (int up = 0; up < n - 1 - i; ++up) fputs("../", out);
-      fprintf(out, "quorvelFrameset.html\" target=\"%s\"%s>%s</a>\n", gSettings.top, linkClass(),
-              text.c_str());
+      fprintf(out, "%s\" target=\"%s\"%s>%s</a>\n", kFramesetPage, gSettings.top, linkClass(), text.c_str());
     } else {
       fprintf(out, "%*s<font color=\"#ff0000\">%s%s%s</font>\n", i, "", hereOpening(),
               text.c_str(), hereClosing());
@@ -67,9 +64,9 @@ void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName,
   free(pieces);
 
   for (const char* name : strListEach(subAlbums)) {
-    if (isDotName(name)) continue;
-    fprintf(out, "%*s<a href=\"%s/quorvelFrameset.html\" target=\"%s\"%s>%s</a>\n", n, "",
-            linkForm(name).c_str(), gSettings.top, linkClass(), label(name).c_str());
+    if (pathIsDotName(name)) continue;
+    fprintf(out, "%*s<a href=\"%s/%s\" target=\"%s\"%s>%s</a>\n", n, "", linkForm(name).c_str(), kFramesetPage,
+            gSettings.top, linkClass(), label(name).c_str());
   }
   fputs("</pre>\n", out);
   if (titleBlock) htmlWriteTitleBlock(out, dirPath);
@@ -96,8 +93,8 @@ void htmlWriteTopLevel(char* pagePath, int dirLen, NameList subAlbums, int rootO
       continue;
     }
     const bool mark = here && !gSettings.css;
-    fprintf(out, " <a href=\"%s%s/quorvelFrameset.html\" target=\"%s\"%s%s>%s%s%s</a>\n", prefix,
-            linkForm(name).c_str(), gSettings.top, mark ? " name=\"ici\"" : "", linkClass(),
+    fprintf(out, " <a href=\"%s%s/%s\" target=\"%s\"%s%s>%s%s%s</a>\n", prefix,
+            linkForm(name).c_str(), kFramesetPage, gSettings.top, mark ? " name=\"ici\"" : "", linkClass(),
             mark ? "<font color=\"#ff0000\">" : "", text.c_str(), mark ? "</font>" : "");
   }
   fputs("</pre>\n", out);

@@ -27,3 +27,9 @@ void pageFinish(TempFile& page) {
   if (const int failure = page.commit())
     error("can't write \"%s\": %s", page.finalPath().c_str(), strerror(failure));
 }
+
+bool pageIsAlbumPage(const char* name) {
+  for (const char* page : kAlbumPages)
+    if (!strcmp(name, page)) return true;
+  return false;
+}

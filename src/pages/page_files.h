@@ -8,6 +8,18 @@
 
 #include "util/temp_file.h"
 
+// The names of the files an album directory holds besides its pictures' own.
+inline constexpr char kFramesetPage[] = "quorvelFrameset.html";
+inline constexpr char kTopPage[] = "quorvelTop.html";
+inline constexpr char kLeftPage[] = "quorvelLeft.html";
+inline constexpr char kRightPage[] = "quorvelRight.html";
+inline constexpr char kVideoPage[] = "quorvelVideo.html";
+inline constexpr char kPlaylistFile[] = "liste.m3u";
+inline constexpr const char* kAlbumPages[] = {kFramesetPage, kTopPage, kLeftPage, kRightPage, kVideoPage};
+
+// True when name (no directory part) is one of kAlbumPages.
+bool pageIsAlbumPage(const char* name);
+
 // name in the directory of path (pathSiblingName); a name that would reach
 // 400 characters ends the run with error("path too long \"<path>\"").
 std::string pageSiblingName(const char* path, const char* name);

@@ -19,9 +19,11 @@
 #include "base/fatal.h"
 #include "base/limits.h"
 #include "base/settings.h"
+#include "pages/album_pages.h"
 #include "pages/directory_pages.h"
 #include "pages/media_pages.h"
 #include "pages/nav_tree.h"
+#include "pages/page_files.h"
 #include "pages/templates.h"
 #include "util/file_handle.h"
 #include "util/files.h"
@@ -71,7 +73,7 @@ bool placeFileName(char* path, int len, const char* name, const char* tail) {
 void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums, bool isRoot) {
   path[len + 1] = '\0';
   printf("path \"%s\" :\n", path);
-  if (isRoot && placeFileName(path, len, "", "quorvelTop.html")) {
+  if (isRoot && placeFileName(path, len, "", kTopPage)) {
     printf("%s\n", path);
     htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr, false);
   }
@@ -125,109 +127,123 @@ bool announce(const char* path, int rootOffset) {
   return true;
 }
 
+// ---------------------------------------------------------------- order
+// The walk takes a directory's files after all its subdirectories, so it
+// runs down a stack of levels: each a directory and the subdirectories it
+// has left to walk. walkDescend is the one rule of that order; the walk
+// follows it, and so does the look-ahead, on a copy, to learn which
+// directory's files come next.
+
+struct WalkLevel {
+  std::string dir;                   // as the walk's path buffer holds it
+  std::vector<std::string> subdirs;  // listed, "." and ".." left out
+  size_t next = 0;                   // the first one not walked yet
+};
+using WalkLevels = std::vector<WalkLevel>;
+
+// How the walk meets a directory: whether it goes in (the walk prints its
+// heading), and its subdirectories.
+struct WalkLister {
+  virtual bool enter(const std::string& dir) = 0;
+  virtual std::vector<std::string> subdirectories(const std::string& dir) = 0;
+
+ protected:
+  ~WalkLister() = default;
+};
+
+std::vector<std::string> namesOf(const char* list) {
+  std::vector<std::string> names;
+  for (const char* name : strListEach(list))
+    if (!pathIsDotName(name)) names.push_back(name);
+  return names;
+}
+
+// Goes down from the deepest level into the next subdirectory to walk, and
+// on down its first ones, until the deepest level has none left: its files
+// are the next the walk takes.
+// REQUIRES: levels is not empty.
+void walkDescend(WalkLevels& levels, WalkLister& lister) {
+  for (;;) {
+    WalkLevel& deepest = levels.back();
+    if (deepest.next == deepest.subdirs.size()) return;
+    std::string child = deepest.dir + "/" + deepest.subdirs[deepest.next++];
+    if (!lister.enter(child)) continue;
+    std::vector<std::string> subdirs = lister.subdirectories(child);
+    levels.push_back({std::move(child), std::move(subdirs)});
+  }
+}
+
+// The look-ahead's lister: the filter's verdict and a listing, without a word.
+// A listing that fails gives no subdirectories: the walk lists it again when
+// it gets there, and says why.
+struct QuietLister final : WalkLister {
+  bool enter(const std::string& dir) override { return !filtered(dir.c_str()); }
+  std::vector<std::string> subdirectories(const std::string& dir) override {
+    NameBlock dirs(dirListQuiet((dir + "/.").c_str(), DirListMode::Subdirectories));
+    return dirs ? namesOf(dirs.get()) : std::vector<std::string>{};
+  }
+};
+
+// The directory whose files the walk takes after those of the deepest level
+// ("" when the walk ends there).
+std::string nextInWalk(const WalkLevels& levels) {
+  WalkLevels ahead(levels.begin(), levels.end() - 1);
+  if (ahead.empty()) return "";
+  QuietLister quiet;
+  walkDescend(ahead, quiet);
+  return ahead.back().dir;
+}
+
 // ---------------------------------------------------------------- ahead
 // With workers on, the walk plans the pictures of the directory it reaches
 // next while it adds those of the current one, so that no thread idles at the
-// turn. The walk takes files after subdirectories, so the next directory is
-// the first one, in walk order, of the next sibling's subtree that the filter
-// lets through, else the parent. Only listings are taken ahead: the walk
-// writes nothing into a directory before adding its files (but under
-// -notree, which is never planned ahead), and the files listed ahead are the
-// ones it walks there.
-
-bool gLookAhead = false;
-// The directory whose files come after those of the directory being entered
-// ("" when unknown), set by the parent before it walks each subdirectory.
-std::string gNext;
-// The files listed ahead, and whose they are.
-std::string gAheadDir;
-NameBlock gAheadFiles;
-
-bool isDotName(const char* name) { return !strcmp(name, ".") || !strcmp(name, ".."); }
-
-std::string childPath(const std::string& dir, const char* name) { return dir + "/" + name; }
+// turn. Only listings are taken ahead: the walk writes nothing into a
+// directory before adding its files (but under -notree, which is never
+// planned ahead), and the files listed ahead are the ones it walks there.
+struct LookAhead {
+  bool on = false;
+  std::string dir;  // whose files are listed ahead
+  NameBlock files;
+};
 
 // The paths of the listed files in dir that the filter lets in.
 std::vector<std::string> walkedFiles(const std::string& dir, const char* names) {
   std::vector<std::string> paths;
   for (const char* name : strListEach(names)) {
-    std::string path = childPath(dir, name);
+    std::string path = dir + "/" + name;
     if (!filtered(path.c_str())) paths.push_back(std::move(path));
   }
   return paths;
 }
 
-// The first directory of dir's subtree that the walk adds pictures to:
-// down its first walked subdirectory until there is none. "" when a listing
-// fails (the walk prints why when it gets there).
-std::string firstInWalkOrder(std::string dir) {
-  for (;;) {
-    NameBlock dirs(dirListQuiet((dir + "/.").c_str(), DirListMode::Subdirectories));
-    if (!dirs) return "";
-    const char* first = nullptr;
-    for (const char* name : strListEach(dirs.get())) {
-      if (!isDotName(name) && !filtered(childPath(dir, name).c_str())) {
-        first = name;
-        break;
-      }
-    }
-    if (!first) return dir;
-    dir = childPath(dir, first);
-  }
-}
-
-// The directory walked after subdirectory names[i] of dir.
-std::string nextAfter(const std::string& dir, const std::vector<const char*>& names, size_t i) {
-  for (size_t j = i + 1; j < names.size(); ++j) {
-    const std::string sibling = childPath(dir, names[j]);
-    if (!filtered(sibling.c_str())) return firstInWalkOrder(sibling);
-  }
-  return dir;
-}
-
 // Lists next's files and plans its pictures behind those planned already.
-void planAhead(const std::string& next) {
+void planAhead(LookAhead& ahead, const std::string& next) {
   if (next.empty()) return;
   NameBlock files(dirListQuiet((next + "/.").c_str(), DirListMode::RegularFiles));
   if (!files) return;
   albumPlanPictures(walkedFiles(next, files.get()), true);
-  gAheadDir = next;
-  gAheadFiles = std::move(files);
+  ahead.dir = next;
+  ahead.files = std::move(files);
 }
 
 // ---------------------------------------------------------------- walk
 
-// Walks each subdirectory; the names of those that count go into subAlbums.
-// True when any counts.
-bool walkSubdirectories(char* path, int len, int rootOffset, StrList* subAlbums) {
-  bool counts = false;
-  NameBlock dirs = listIn(path, len, DirListMode::Subdirectories);
-  std::vector<const char*> names;
-  for (const char* name : strListEach(dirs.get()))
-    if (!isDotName(name)) names.push_back(name);
-  const std::string dir(path, static_cast<size_t>(len));
-  for (size_t i = 0; i < names.size(); ++i) {
-    const char* name = names[i];
-    strcpy(path + len + 1, name);
-    // A subdirectory the filter leaves out is not walked: nothing comes after it.
-    gNext = gLookAhead && !filtered(path) ? nextAfter(dir, names, i) : "";
-    if (walkDirectory(path, len + 1 + static_cast<int>(strlen(name)), rootOffset)) {
-      counts = true;
-      strListAdd(subAlbums, name);
-    }
-  }
-  return counts;
+// The files listed for dir: those listed ahead, when they are dir's.
+NameBlock takeFiles(LookAhead& ahead, char* path, int len, bool* listedAhead) {
+  *listedAhead = ahead.files && ahead.dir == std::string(path, static_cast<size_t>(len));
+  NameBlock files = *listedAhead ? std::move(ahead.files) : listIn(path, len, DirListMode::RegularFiles);
+  ahead.files.reset();
+  ahead.dir.clear();
+  return files;
 }
 
 // Hands the directory's files to the MP3, video and picture writers, one
-// pass each, skipping what the filter leaves out. next is the directory
-// walked after this one, planned ahead ("" for none).
-void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, const std::string& next) {
-  const std::string dir(path, static_cast<size_t>(len));
-  const bool listedAhead = gAheadFiles && gAheadDir == dir;
-  NameBlock files = listedAhead ? std::move(gAheadFiles) : listIn(path, len, DirListMode::RegularFiles);
-  gAheadFiles.reset();
-  gAheadDir.clear();
+// pass each, skipping what the filter leaves out, and plans the pictures of
+// next, the directory walked after this one, when looking ahead.
+void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, LookAhead& ahead,
+               const std::string& next) {
+  bool listedAhead;
+  NameBlock files = takeFiles(ahead, path, len, &listedAhead);
   dropLeftoverTemps(path, len, files.get());
   int index = 1;
   // The index keeps counting across passes: it only has to be unique
@@ -242,10 +258,79 @@ void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, const
   };
   if (gSettings.mp3) pass([&](int) { htmlAddMp3(pages, path, rootOffset); });
   if (gSettings.video) pass([&](int) { htmlAddVideo(pages, path, rootOffset); });
-  if (!listedAhead) albumPlanPictures(walkedFiles(dir, files.get()));
-  if (gLookAhead) planAhead(next);
+  if (!listedAhead) albumPlanPictures(walkedFiles(std::string(path, static_cast<size_t>(len)), files.get()));
+  if (ahead.on) planAhead(ahead, next);
   pass([&](int i) { albumAddPicture(pages, path, rootOffset, i); });
 }
+
+// One directory's part of the walk beyond its subdirectories: the sub-albums
+// that count, and whether any does.
+struct DirectoryState {
+  ListHandle subAlbums;
+  bool counts = false;
+};
+
+DirectoryState newDirectoryState() {
+  DirectoryState state{ListHandle(strListNew(malloc))};
+  if (!state.subAlbums) error("memory...");
+  strListInit(state.subAlbums.get());
+  return state;
+}
+
+// Writes the pages of the directory in path (length len), all its
+// subdirectories walked. Returns whether it counts: it has a Left page of its
+// own or a subdirectory that counts. path is restored before return.
+bool finishDirectory(char* path, int len, int rootOffset, DirectoryState& state, LookAhead& ahead,
+                     const std::string& next) {
+  // As the subdirectories' listing leaves it: the separator after the directory.
+  strcpy(path + len, "/.");
+  strListPack(state.subAlbums.get());
+  if (!strListData(state.subAlbums.get())) error("szz mem");
+  const NameList subNames = strListNames(state.subAlbums.get());
+  bool counts = state.counts;
+
+  const bool isRoot = len + 1 == rootOffset;
+  if (gSettings.notree && (isRoot || counts)) writeOneLevelPages(path, len, rootOffset, subNames, isRoot);
+
+  DirectoryPages pages;
+  walkFiles(path, len, rootOffset, pages, ahead, next);
+  if (htmlFinishLeft(pages)) {
+    counts = true;
+    path[len + 1] = '\0';
+    htmlWriteTop(path, subNames, kTopPage, rootOffset, false);
+  } else if (counts) {
+    path[len] = '/';
+    path[len + 1] = '\0';
+    htmlWriteTop(path, subNames, kFramesetPage, rootOffset, true);
+    // -notree writes no tree: the one-level page of the sub-albums stands in
+    // the frameset's place, so the parent's link and the album's entry exist.
+    if (gSettings.notree && placeFileName(path, len, "", kFramesetPage)) {
+      printf("%s\n", path);
+      htmlWriteTopLevel(path, len + 1, subNames, rootOffset, nullptr, true);
+    }
+  }
+  htmlCloseMedia(pages);
+
+  path[len] = '\0';
+  return counts;
+}
+
+// The walk's own lister: it prints each heading and lists aloud, on the
+// 300-byte path buffer, and keeps a directory state for each level entered.
+struct Walk final : WalkLister {
+  char* path;
+  int rootOffset;
+  std::vector<DirectoryState> states;
+
+  bool enter(const std::string& dir) override {
+    memcpy(path, dir.c_str(), dir.size() + 1);
+    return announce(path, rootOffset);
+  }
+  std::vector<std::string> subdirectories(const std::string& dir) override {
+    states.push_back(newDirectoryState());
+    return namesOf(listIn(path, static_cast<int>(dir.size()), DirListMode::Subdirectories).get());
+  }
+};
 
 // Threads that make pictures: QUORVEL_JOBS when it is a number from 1 up,
 // else one per online CPU.
@@ -263,44 +348,6 @@ int pictureThreads() {
 
 }  // namespace
 
-bool walkDirectory(char* path, int len, int rootOffset) {
-  const std::string next = std::exchange(gNext, "");
-  if (!announce(path, rootOffset)) return false;
-
-  ListHandle subAlbums(strListNew(malloc));
-  if (!subAlbums) error("memory...");
-  strListInit(subAlbums.get());
-  bool counts = walkSubdirectories(path, len, rootOffset, subAlbums.get());
-  strListPack(subAlbums.get());
-  if (!strListData(subAlbums.get())) error("szz mem");
-  const NameList subNames = strListNames(subAlbums.get());
-
-  const bool isRoot = len + 1 == rootOffset;
-  if (gSettings.notree && (isRoot || counts)) writeOneLevelPages(path, len, rootOffset, subNames, isRoot);
-
-  DirectoryPages pages;
-  walkFiles(path, len, rootOffset, pages, next);
-  if (htmlFinishLeft(pages)) {
-    counts = true;
-    path[len + 1] = '\0';
-    htmlWriteTop(path, subNames, "quorvelTop.html", rootOffset, false);
-  } else if (counts) {
-    path[len] = '/';
-    path[len + 1] = '\0';
-    htmlWriteTop(path, subNames, "quorvelFrameset.html", rootOffset, true);
-    // -notree writes no tree: the one-level page of the sub-albums stands in
-    // the frameset's place, so the parent's link and the album's entry exist.
-    if (gSettings.notree && placeFileName(path, len, "", "quorvelFrameset.html")) {
-      printf("%s\n", path);
-      htmlWriteTopLevel(path, len + 1, subNames, rootOffset, nullptr, true);
-    }
-  }
-  htmlCloseMedia(pages);
-
-  path[len] = '\0';
-  return counts;
-}
-
 void albumWalk(const char* root) {
   // "" would walk "/" (a script's unset variable); the whole disk is not an
   // album anyone asked for. "/" given as such stays allowed.
@@ -310,12 +357,30 @@ void albumWalk(const char* root) {
   // Room for the separator, a one-character name, "/." and the NUL.
   if (rootLength + 5 > sizeof path) error("path too long \"%s\"", root);
   refuseUnusableRoot(root);
-  memcpy(path, root, rootLength + 1);
   printf("######## %s ########\n", root);
   albumStartWorkers(pictureThreads());
-  gLookAhead = albumPlansAhead() && !gSettings.notree;
-  walkDirectory(path, static_cast<int>(rootLength), static_cast<int>(rootLength) + 1);
+  LookAhead ahead;
+  ahead.on = albumPlansAhead() && !gSettings.notree;
+
+  Walk walk{};
+  walk.path = path;
+  walk.rootOffset = static_cast<int>(rootLength) + 1;
+  WalkLevels levels;
+  if (walk.enter(root)) levels.push_back({root, walk.subdirectories(root)});
+  while (!levels.empty()) {
+    walkDescend(levels, walk);
+    const std::string dir = levels.back().dir;
+    memcpy(path, dir.c_str(), dir.size() + 1);
+    const std::string next = ahead.on ? nextInWalk(levels) : "";
+    const bool counts =
+        finishDirectory(path, static_cast<int>(dir.size()), walk.rootOffset, walk.states.back(), ahead, next);
+    levels.pop_back();
+    walk.states.pop_back();
+    if (counts && !levels.empty()) {
+      DirectoryState& parent = walk.states.back();
+      parent.counts = true;
+      strListAdd(parent.subAlbums.get(), levels.back().subdirs[levels.back().next - 1].c_str());
+    }
+  }
   albumStopWorkers();
-  gLookAhead = false;
-  gAheadFiles.reset();
 }

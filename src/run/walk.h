@@ -8,8 +8,3 @@
 // missing, not a directory or not readable ends the run before anything is
 // printed or written.
 void albumWalk(const char* root);
-
-// Walks the directory held in path (length len; its root-relative part starts
-// at rootOffset). Returns whether the directory counts: it has a Left page
-// of its own or a subdirectory that counts. path is restored before return.
-bool walkDirectory(char* path, int len, int rootOffset);

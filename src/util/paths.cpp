@@ -154,3 +154,5 @@ const char* pathSlashes(const char* path) {
   for (size_t i = 0; i <= length; ++i) buffer[i] = path[i] == '\\' ? '/' : path[i];
   return buffer;
 }
+
+bool pathIsDotName(const char* name) { return !strcmp(name, ".") || !strcmp(name, ".."); }

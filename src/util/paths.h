@@ -1,7 +1,8 @@
 // Path utilities: file-name and directory parts, extension tests, wildcard
 // matching. Separators for the file-name part are '/', '\' and ':'.
 // Results that are new strings live in one static buffer per operation, valid
-// until the next call of the same operation (not re-entrant).
+// until the next call of the same operation (not re-entrant): walk thread
+// only. The derived pictures that workers make call none of them.
 #pragma once
 
 // Pointer into path just after its last '/', '\' or ':'; path itself when it
@@ -47,6 +48,9 @@ const char* pathSiblingName(const char* path, const char* name);
 // Copy of path with '\' turned into '/' and bytes 1..31 into '*' (300-byte
 // static buffer); a path of 300 characters or more is returned itself.
 const char* pathFilterForm(const char* path);
+
+// True for the listing's own entries "." and "..".
+bool pathIsDotName(const char* name);
 
 // Number of '/' and '\' in path.
 int pathDepth(const char* path);

@@ -16,6 +16,7 @@
 #include <set>
 
 #include "util/file_handle.h"
+#include "util/test_hook.h"
 
 namespace {
 
@@ -26,10 +27,11 @@ constexpr unsigned kAlphabetSize = sizeof kAlphabet - 1;
 // or someone planting names faster than we pick them.
 constexpr int kCreateTries = 100;
 
-// The temporaries this process has open, removed when the run ends through
-// exit() (error(), a library failure) without reaching their destructors.
-// Never freed: it must outlive every destructor that runs at exit.
-// Pictures are written on worker threads too: every use holds this lock.
+// Every temporary this process has open (pages, lists, cv.html and derived
+// pictures alike), removed when the run ends through exit() (error(), a
+// library failure) without reaching their destructors. Never freed: it must
+// outlive every destructor that runs at exit. Derived pictures are written
+// on worker threads too: every use holds this lock.
 std::mutex gLiveTempsLock;
 
 std::set<std::string>& liveTemps() {
@@ -142,6 +144,7 @@ int TempFile::commit() {
     failure = EIO;
   if (fclose(file_) != 0 && failure == 0) failure = errno;
   file_ = nullptr;
+  if (failure == 0) testHook("renaming", final_.c_str());
   if (failure == 0 && rename(temp_.c_str(), final_.c_str()) != 0) failure = errno;
   if (failure != 0) unlink(temp_.c_str());
   {

@@ -117,7 +117,7 @@ bool killedAt(const std::string& cwd, const char* step, const std::string& deriv
     dup2(devnull, 1);
     dup2(devnull, 2);
     if (chdir(cwd.c_str()) != 0 || setenv("QUORVEL_TEST_KILL", kill.c_str(), 1) != 0) _exit(126);
-    execl(QUORVEL_BINARY, QUORVEL_BINARY, kRun[0].c_str(), kRun[1].c_str(), kRun[2].c_str(),
+    execl(QUORVEL_KILL_BINARY, QUORVEL_KILL_BINARY, kRun[0].c_str(), kRun[1].c_str(), kRun[2].c_str(),
           static_cast<char*>(nullptr));
     _exit(127);
   }

@@ -1,4 +1,5 @@
 #include "img/jpeg_codec.h"
+#include "util/file_handle.h"
 
 #include <gtest/gtest.h>
 #include <jpeglib.h>
@@ -342,15 +343,19 @@ TEST(JpegCodec, WriteRefusals) {
   src.img.status = 0;  // so that the raster is released
 }
 
-// The message names the file the written one stands for, when given.
+// The message names the file the written one stands for, and goes to the
+// caller's messages when it gives them, not to standard error.
 TEST(JpegCodec, LibraryErrorWhileEncodingComesBackAsACode) {
   TempDir dir;
   OwnedImg empty;
   ASSERT_EQ(imgCreate(&empty.img, 0, 5), 0);
+  FileHandle file = fileCreateNew((dir / "empty.jpg.part").c_str());
+  ASSERT_TRUE(file);
+  std::string messages;
   testing::internal::CaptureStderr();
-  EXPECT_EQ(imgJpegWriteFile(&empty.img, (dir / "empty.jpg.part").c_str(), 85, "shown/empty.jpg"),
-            IMG_JPEG_LIBRARY);
-  EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("shown/empty.jpg: Empty JPEG image", 0), 0u);
+  EXPECT_EQ(imgJpegWrite(&empty.img, file.get(), 85, "shown/empty.jpg", &messages), IMG_JPEG_LIBRARY);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(messages.rfind("shown/empty.jpg: Empty JPEG image", 0), 0u);
   EXPECT_EQ(empty.img.status, IMG_JPEG_LIBRARY);
   empty.img.status = 0;  // so that the raster is released
 }

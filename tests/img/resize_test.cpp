@@ -312,7 +312,7 @@ TEST(Resize, GridPointOverflowFailsTheReduction) {
   // 839 * 20000 * 128 no longer fits 32 bits.
   Raster src(20000, 1);
   Img dst{};
-  EXPECT_EQ(imgReduce(&dst, 1000, 1, &src.img), 1);
+  EXPECT_EQ(imgReduce(&dst, 1000, 1, &src.img), IMG_REDUCE_OVERFLOW);
   EXPECT_EQ(dst.rows, nullptr);
   EXPECT_EQ(imgResize(&dst, 1000, 1, &src.img, true), 0x800000);
   EXPECT_EQ(dst.status, 0x800000);

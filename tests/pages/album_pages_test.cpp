@@ -8,6 +8,7 @@
 
 #include "album/pipeline.h"
 #include "base/settings.h"
+#include "util/caption_file.h"
 #include "pages/expected_pages.h"
 #include "pages/templates.h"
 #include "support/test_support.h"
@@ -49,7 +50,7 @@ class AlbumPages : public ::testing::Test {
     const std::string dir = root_ + "/" + sub;
     const std::string pic = dir + base + ext;
     testsupport::makeDirs(dir);
-    htmlAddPicture(pages_, pictureEntry(pic.c_str(), rel.c_str(), index, medium));
+    htmlAddPicture(pages_, pictureEntry(pic.c_str(), rel.c_str(), index, medium, pictureNames(pic.c_str())));
   }
 
   // The Left page so far (closes it).

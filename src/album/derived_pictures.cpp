@@ -1,0 +1,143 @@
+// Derived pictures: decode, medium view, lens, thumbnails, encode.
+#include "album/derived_pictures.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "base/limits.h"
+#include "base/settings.h"
+#include "img/gif_codec.h"
+#include "img/img.h"
+#include "img/jpeg_codec.h"
+#include "img/lens_shadow.h"
+#include "img/resize.h"
+#include "util/temp_file.h"
+
+namespace {
+
+constexpr int kQuality = 85;
+
+// One picture's making: the source, where its words go, and how it ends.
+struct Making {
+  const char* path;
+  bool gif;
+  DerivedResult result;
+
+  // Ends the making with outcome and the message; false, for returning.
+  bool fail(DerivedOutcome outcome, std::string message) {
+    result.outcome = outcome;
+    result.failure = std::move(message);
+    return false;
+  }
+  bool failCall(const char* call) { return fail(DerivedOutcome::Failed, std::string(call) + "(\"" + path + "\")"); }
+};
+
+// What a failed decode says after the decoder's name. A library error has
+// already given its own reason on the line before.
+std::string decodeReason(int status, int openErrno) {
+  std::string reason;
+  if (status & (IMG_JPEG_TOO_LARGE | IMG_GIF_TOO_LARGE))
+    reason = "picture too large";
+  else if (status & IMG_JPEG_SCANS)
+    reason = "more than " + std::to_string(kMaxJpegScans) + " scans";
+  else if (status & (IMG_JPEG_ALLOC | IMG_GIF_ALLOC))
+    reason = "out of memory";
+  else if (status & IMG_JPEG_OPEN)
+    reason = openErrno ? strerror(openErrno) : "cannot be opened";
+  else if (status & IMG_GIF_READ)
+    reason = "cannot be opened or decoded";
+  return reason.empty() ? reason : ": " + reason;
+}
+
+// A picture that fails to decode (damaged after a good header, or gone or
+// replaced since its header was read) costs its own place in the album only.
+bool leaveOut(Making& m, int status, int openErrno) {
+  return m.fail(DerivedOutcome::LeftOut, std::string(m.gif ? "imgGifReadFile" : "imgJpegReadFile") + "(\"" +
+                                             m.path + "\")" + decodeReason(status, openErrno));
+}
+
+// Decodes the picture at full size into working.
+bool decodeWhole(Making& m, OwnedImg& working) {
+  errno = 0;
+  const int status = m.gif ? imgGifReadFile(&working.img, m.path)
+                           : imgJpegReadFile(&working.img, m.path, &m.result.libraryText);
+  return status == IMG_OK || leaveOut(m, status, errno);
+}
+
+// The medium view in out, fitted to the -mw: x -mh: box. A JPEG is reduced
+// as it is decoded, never held at full size; a GIF is decoded whole first.
+bool decodeMedium(Making& m, OwnedImg& out) {
+  if (m.gif) {
+    OwnedImg whole;
+    if (!decodeWhole(m, whole)) return false;
+    return imgResize(&out.img, gSettings.mw, gSettings.mh, &whole.img, false) == IMG_OK ||
+           m.failCall("imgResize");
+  }
+  errno = 0;
+  const int status = imgJpegReadFitted(&out.img, m.path, gSettings.mw, gSettings.mh, &m.result.libraryText);
+  if (status == IMG_OK) return true;
+  if (status & kImgResizeFailures) return m.failCall("imgResize");
+  return leaveOut(m, status, errno);
+}
+
+// Fits src into the thumbnail box into out (empty), shadowed when a shadow is on.
+bool makeThumbnail(Making& m, OwnedImg& out, const Img& src) {
+  int boxWidth = gSettings.uw;
+  int boxHeight = gSettings.uh;
+  if (gSettings.shadow) {
+    boxWidth -= shadowWidth();
+    boxHeight -= shadowHeight();
+  }
+  if (imgResize(&out.img, boxWidth, boxHeight, &src, false) != IMG_OK) return m.failCall("imgResize");
+  if (!gSettings.shadow) return true;
+  OwnedImg spare;
+  spare.takeFrom(out);
+  const int failed = gSettings.shadowColor ? imgShadowColor(&out.img, &spare.img, gSettings.shadowRed,
+                                                            gSettings.shadowGreen, gSettings.shadowBlue)
+                                           : imgShadow(&out.img, &spare.img);
+  return failed == IMG_OK || m.failCall("imgShadow");
+}
+
+// Encodes out aside and renames it to target, so an interrupted run never
+// leaves a truncated picture that a later run would take as up to date, and a
+// link planted at target is replaced, not written through.
+bool encode(Making& m, OwnedImg& out, const std::string& target) {
+  const char* name = target.c_str();
+  TempFile file;
+  int failure = file.create(target);
+  if (failure == 0) {
+    const ImgStatus written = imgJpegWrite(&out.img, file.get(), kQuality, name, &m.result.libraryText);
+    // The failure bits are the write's; the raster is whole and is freed
+    // only with a clear status.
+    out.img.status = IMG_OK;
+    // The library's message is the whole report.
+    if (written == IMG_JPEG_LIBRARY) return m.fail(DerivedOutcome::Failed, "");
+    failure = file.commit();
+  }
+  if (failure == 0) return true;
+  return m.fail(DerivedOutcome::Failed, std::string("imgJpegWriteFile(\"") + name + "\"): " + strerror(failure));
+}
+
+bool makeAll(Making& m, bool medium, const PictureNames& names) {
+  OwnedImg working, lens, out;
+  if (medium) {
+    if (!decodeMedium(m, out) || !encode(m, out, names.medium)) return false;
+    // Thumbnails come from the smaller picture from here on.
+    working.takeFrom(out);
+  } else if (!decodeWhole(m, working)) {
+    return false;
+  }
+  if (imgLens(&lens.img, &working.img) != IMG_OK) return m.failCall("imgLens");
+  if (!makeThumbnail(m, out, lens.img) || !encode(m, out, names.rollover)) return false;
+  out.release();
+  return makeThumbnail(m, out, working.img) && encode(m, out, names.micro);
+}
+
+}  // namespace
+
+DerivedResult derivedMake(const char* path, bool gif, bool medium, const PictureNames& names) {
+  Making m{path, gif, {}};
+  makeAll(m, medium, names);
+  return std::move(m.result);
+}

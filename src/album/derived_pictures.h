@@ -1,0 +1,37 @@
+// Derived pictures: one source picture decoded and made into its medium view
+// (when it gets one), its rollover thumbnail with the lens and its thumbnail,
+// each written aside and renamed into place. Runs on any thread: it reads the
+// settings (fixed before the walk), calls no function that returns a static
+// buffer, and never ends the process or writes on standard error. What it
+// has to say comes back in its result, for the walk thread to write out
+// where a run on one thread would.
+#pragma once
+
+#include <string>
+
+#include "album/derived_names.h"
+
+// What making a picture's derived files came to.
+enum class DerivedOutcome {
+  Made,     // every file written
+  LeftOut,  // the picture cannot be decoded: nothing written, the run goes on
+  Failed,   // a file could not be made: the run is to end
+};
+
+struct DerivedResult {
+  DerivedOutcome outcome = DerivedOutcome::Made;
+  // The libraries' own lines, in the order they came, each ending in a line
+  // feed: written on standard error before the failure's line.
+  std::string libraryText;
+  // The message of the failure's line (report() for LeftOut, error() for
+  // Failed, without the "**** ERROR quorvel : " prefix); empty for Failed
+  // when the library's own line is the whole report.
+  std::string failure;
+};
+
+// Makes the derived files of the picture at path: names.medium first when
+// medium, then names.rollover, then names.micro, which stands for the whole
+// set being complete. gif: the file holds GIF data (decoded with gd, whose
+// messages go straight to standard error: call it for a GIF on the walk
+// thread only); otherwise it is decoded as a JPEG.
+DerivedResult derivedMake(const char* path, bool gif, bool medium, const PictureNames& names);

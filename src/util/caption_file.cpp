@@ -1,0 +1,32 @@
+// Caption files.
+#include "util/caption_file.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "base/fatal.h"
+#include "util/files.h"
+#include "util/section_reader.h"
+#include "util/utf8.h"
+
+namespace {
+
+// A UTF-8 character that a full buffer cut in two would make the whole text
+// read as ISO-8859-1.
+void dropCutCharacter(char* text, int size) {
+  if (size > 0 && strlen(text) == static_cast<size_t>(size - 1)) utf8DropCutSequence(text);
+}
+
+}  // namespace
+
+bool captionRead(char* text, int textSize, char* title, int titleSize, const char* path) {
+  char* whole = fileLoad(alloc, path);
+  if (!whole) return false;
+  UxmlCursor cursor;
+  uxmlJoin(&cursor, text, textSize, whole, "", " - ", true);
+  uxmlJoin(&cursor, title, titleSize, whole, "t", " - ", true);
+  free(whole);
+  dropCutCharacter(text, textSize);
+  dropCutCharacter(title, titleSize);
+  return true;
+}

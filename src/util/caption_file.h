@@ -1,0 +1,10 @@
+// Caption files: a picture's pic.txt and a directory's title.txt, read into
+// the fixed buffers whose sizes the pages show (kCaptionTextSize,
+// kCaptionTitleSize).
+#pragma once
+
+// Loads a caption file: the whole text as plain text into text (textSize) and
+// its "t" sections joined by " - " into title (titleSize). A UTF-8 text cut
+// inside a character by its buffer ends before that character. False,
+// buffers untouched, when the file is missing or empty.
+bool captionRead(char* text, int textSize, char* title, int titleSize, const char* path);
