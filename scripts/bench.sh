@@ -24,7 +24,7 @@
 #   scripts/bench.sh [PHOTO-TREE]
 #
 # PHOTO-TREE (default /tmp/qv-photos) is a tree of real photos, as made by
-# make-photo-tree.sh (shared/bench/); when it holds no JPEG, that script is
+# scripts/make-photo-tree.sh; when it holds no JPEG, that script is
 # run into a scratch directory. Its largest photo is scaled and cropped with
 # ImageMagick to 2592 x 1944 (5 MP) and 4000 x 3000 (12 MP).
 # REPS (environment, default 15) repetitions of each reduction, RUNS (default
@@ -51,7 +51,7 @@ cmake --build build-bench -j2 --target resize_bench quorvel >/dev/null
 
 if [[ -z "$(find "$tree" -iname '*.jpg' -print -quit 2>/dev/null)" ]]; then
   tree="$work/photos"
-  /work/shared/bench/make-photo-tree.sh -n 20 "$tree" >"$work/photo-tree.log"
+  scripts/make-photo-tree.sh -n 20 "$tree" >"$work/photo-tree.log"
 fi
 largest="$(find "$tree" -iname '*.jpg' ! -iname '*.md.jpg' ! -iname '*.v?.jpg' -print0 |
   xargs -0 identify -format '%[fx:w*h] %d/%f\n' 2>/dev/null | sort -n | tail -1 | cut -d' ' -f2-)"

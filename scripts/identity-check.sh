@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks that a change to quorvel's internals changed nothing it writes or
 # prints: runs a reference binary (with no QUORVEL_JOBS) and the binary under
-# test (QUORVEL_JOBS=1 and 2) on copies of one album tree, and compares every
+# test (QUORVEL_JOBS=1, 2 and 3) on copies of one album tree, and compares every
 # file byte for byte, standard output, standard error and the exit status.
 #
 #   scripts/identity-check.sh [REF-BINARY] [TREE]
@@ -9,7 +9,7 @@
 # REF-BINARY (or "") defaults to /tmp/qv-ref-3d13691/quorvel, built there from commit
 # 3d13691 when missing. The binary under test is NEW (environment), else
 # build-release/quorvel built from this tree. TREE is a tree of real photos;
-# by default make-photo-tree.sh (shared/bench/) makes one of 40. MP3 files and
+# by default scripts/make-photo-tree.sh makes one of 40. MP3 files and
 # videos from samples/music are added to a few of its directories, and copies
 # of some photos under each Exif orientation to one more.
 # The runs use two sets of options; each run starts in a directory of its own
@@ -48,7 +48,7 @@ album="$work/album"
 if [[ -n "${2:-}" ]]; then
   cp -a "$2" "$album"
 else
-  /work/shared/bench/make-photo-tree.sh -n 40 "$album" >"$work/photo-tree.log" 2>&1 ||
+  scripts/make-photo-tree.sh -n 40 "$album" >"$work/photo-tree.log" 2>&1 ||
     { cat "$work/photo-tree.log" >&2; exit 1; }
 fi
 # Music and videos beside the photos of two albums (one also with an .avi,
@@ -77,6 +77,29 @@ for k in 1 2 3 4 5 6 7 8; do
   for f in "$work"/kind*.jpg; do cp "$f" "$album/orientations/$(basename "$f" .jpg)-$k.jpg"; done
   exiftool -q -q -n -Orientation="$k" -overwrite_original "$album"/orientations/kind*-"$k".jpg
 done
+# Pictures the libraries have words for, so that both streams and the status
+# are compared on failures too: one cut short (warnings, then made), one with
+# a second frame header in its scan (a library error: left out, status 1),
+# and one whose header claims 30000 x 30000 (refused before decoding).
+mkdir -p "$album/damaged"
+python3 - "$work/kind1.jpg" "$album/damaged" <<'EOF'
+import sys
+data = open(sys.argv[1], 'rb').read()
+out = sys.argv[2]
+# The file's own segments, walked by their lengths (an Exif thumbnail
+# holds markers of its own): the frame header, then the first scan.
+at, frame = 2, None
+while data[at + 1] != 0xDA:
+    if data[at + 1] in (0xC0, 0xC1, 0xC2):
+        frame = at
+    at += 2 + int.from_bytes(data[at + 2:at + 4], 'big')
+sof = bytes.fromhex('ffc00011080010001003012200021101031101')
+open(out + '/broken.jpg', 'wb').write(data[:at + 400] + sof + data[at + 400:])
+huge = bytearray(data)
+huge[frame + 5:frame + 9] = bytes([0x75, 0x30, 0x75, 0x30])
+open(out + '/huge.jpg', 'wb').write(bytes(huge))
+open(out + '/cut.jpg', 'wb').write(data[:len(data) * 2 // 3])
+EOF
 echo "tree: $(find "$album" -iname '*.jpg' | wc -l) photos, $(find "$album" -type d | wc -l) directories; reference $ref; new $new"
 
 fail=0
@@ -104,13 +127,14 @@ n=0
 for opts in "-mp3 -video -shadow" "-notree -date -mp3 -mp3KoMo -video"; do
   n=$((n + 1)); set_="set$n"
   echo "options $opts:"
-  for run in ref j1 j2; do
+  for run in ref j1 j2 j3; do
     mkdir -p "$work/$set_-$run"
     cp -a "$album" "$work/$set_-$run/album"
     case "$run" in
       ref) bin="$ref"; jobs= ;;
       j1) bin="$new"; jobs=1 ;;
       j2) bin="$new"; jobs=2 ;;
+      j3) bin="$new"; jobs=3 ;;
     esac
     status=0
     # shellcheck disable=SC2086 # the options are words
@@ -120,6 +144,7 @@ for opts in "-mp3 -video -shadow" "-notree -date -mp3 -mp3KoMo -video"; do
   done
   check "new with QUORVEL_JOBS=1 against the reference" "$set_-ref" "$set_-j1" cv
   check "new with QUORVEL_JOBS=2 against QUORVEL_JOBS=1" "$set_-j1" "$set_-j2"
+  check "new with QUORVEL_JOBS=3 against QUORVEL_JOBS=1" "$set_-j1" "$set_-j3"
 done
 if (( fail )); then echo "identity check: FAIL"; exit 1; fi
 echo "identity check: PASS"

@@ -23,14 +23,14 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" | tee "$logs/asan"
 
-# Pictures made on two threads, under ThreadSanitizer: the picture pipeline
-# and the end-to-end tests.
+# Pictures made on two threads, under ThreadSanitizer: the suites labelled
+# "threads" (the end-to-end tests, and the codecs and reduction the workers run).
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_TSAN=ON -DQUORVEL_WERROR=ON >/dev/null
 cmake --build build-tsan -j"$jobs"
 # Its build has no AVX2 clones of the reduction's loops, so the resizer's and
 # codec's tests there check the plain ones against the same reference.
 QUORVEL_JOBS=2 TSAN_OPTIONS=halt_on_error=1 \
-  ctest --test-dir build-tsan --output-on-failure -j"$jobs" -R '^(Parallel|WriteSafety|Interruption|AtomicPictures|CopyList|Run|Walk|MediaAlbum|MessyFolder|NavigationAlbum|PictureAlbum|PicturePages|Resize|JpegCodec)\.' \
+  ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L '^threads$' \
   | tee "$logs/tsan"
 
 # The albums as a visitor sees them, in headless Chromium.
@@ -38,7 +38,8 @@ scripts/browser-test.sh build | tee "$logs/browser"
 
 # The Debian package, from a release build without the tests (and so without
 # their kill hook): its Depends and files, the sample album made with the
-# binary and a theme taken out of it, and the album cleaner.
+# binary and a theme taken out of it, the album cleaner, and that the
+# installed binary has no kill points.
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF -DQUORVEL_WERROR=ON >/dev/null
 cmake --build build-release -j"$jobs"
 scripts/package-test.sh build-release

@@ -20,3 +20,12 @@ foreach(word "EXIT STATUS" "-notree" "-filter:" "quorvelFrameset.html")
     message(FATAL_ERROR "the manual page does not mention ${word}")
   endif()
 endforeach()
+# A build with the tests installs the clean binary: the kill points live only
+# in quorvel-kill, which is never installed.
+file(STRINGS "${prefix}/bin/quorvel" switch REGEX "QUORVEL_TEST_KILL")
+if(switch)
+  message(FATAL_ERROR "the installed binary reads QUORVEL_TEST_KILL")
+endif()
+if(EXISTS "${prefix}/bin/quorvel-kill")
+  message(FATAL_ERROR "quorvel-kill is installed")
+endif()
