@@ -16,6 +16,7 @@
 #include "img/img.h"
 #include "img/jpeg_codec.h"
 #include "img/lens_shadow.h"
+#include "img/area_reference.h"
 #include "img/reduce.h"
 #include "img/resize.h"
 

@@ -52,11 +52,3 @@ class ImgReduceStream {
  private:
   std::unique_ptr<Reducer> reducer_;
 };
-
-// Adds the truncated mean of src's pixels in the rectangle left..right x
-// top..bottom (1/128 pixel units, taken as whole pixels and clipped to src
-// on the right and bottom), times weight >> 7, to the three sums. Adds
-// nothing for an empty rectangle.
-// REQUIRES: left, top >= 0.
-void imgAreaAdd(const Img* src, int left, int top, int right, int bottom, int weight, int* red,
-                int* green, int* blue);

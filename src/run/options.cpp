@@ -100,8 +100,8 @@ Scan scanInt(const char*& p, int* value) {
   error("option %s%s: number out of range", option, text);
 }
 
-// A number option read as atoi would (no digits give 0); absent when the
-// option is not given. A value past int ends the run.
+// A number option read as atoi would (no digits give 0); the setting's
+// default when the option is not given. A value past int ends the run.
 int number(const char* option, const char* text, int absent) {
   if (!text) return absent;
   int value = 0;
@@ -171,13 +171,14 @@ void optionsRead(int& argc, char** argv) {
   const char* uw = argFind(argc, argv, "-uw:");
   const char* uh = argFind(argc, argv, "-uh:");
   const char* lw = argFind(argc, argv, "-lw:");
-  s.iw = number("-iw:", iw, 200);
-  s.ih = number("-ih:", ih, 200);
-  s.mw = number("-mw:", mw, 640);
-  s.mh = number("-mh:", mh, 480);
-  s.uw = number("-uw:", uw, 96);
-  s.uh = number("-uh:", uh, 96);
-  s.lw = number("-lw:", lw, 128);  // any width: it is only written into the pages
+  const Settings defaults;
+  s.iw = number("-iw:", iw, defaults.iw);
+  s.ih = number("-ih:", ih, defaults.ih);
+  s.mw = number("-mw:", mw, defaults.mw);
+  s.mh = number("-mh:", mh, defaults.mh);
+  s.uw = number("-uw:", uw, defaults.uw);
+  s.uh = number("-uh:", uh, defaults.uh);
+  s.lw = number("-lw:", lw, defaults.lw);  // any width: it is only written into the pages
   checkBoxSide("-mw:", mw, s.mw, 0);
   checkBoxSide("-mh:", mh, s.mh, 0);
   checkBoxSide("-uw:", uw, s.uw, s.shadow ? shadowWidth() : 0);

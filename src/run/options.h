@@ -8,7 +8,8 @@
 const char* argFind(int& argc, char** argv, const char* option);
 
 // Reads every option into gSettings (and the frameset choice into the
-// template set), loads -conf:, opens -list:, stores -filter:. What remains in
+// template set), loads -conf:, stores -list: (the entry creates that file)
+// and -filter:. An option not given keeps Settings' default. What remains in
 // argv afterwards are the program's name and the non-option arguments.
 void optionsRead(int& argc, char** argv);
 

@@ -1,5 +1,6 @@
 // Text encoders: names, paths and numbers in the forms the pages show.
-// Results are static buffers, valid until the next call of the same operation.
+// dateLabel and sizeText return static buffers, valid until their next call:
+// walk thread only. The others return or write their result.
 #pragma once
 
 #include <cstdio>

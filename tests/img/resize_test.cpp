@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "img/img.h"
+#include "img/area_reference.h"
 #include "img/reduce.h"
 
 namespace {

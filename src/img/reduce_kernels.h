@@ -1,0 +1,225 @@
+// The reduction's row kernels: the views of a line or of the band, the
+// band's totals and the nine-rectangle sums of a destination row in 32-bit
+// lanes. For img/reduce.cpp only.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <type_traits>
+#include <vector>
+
+#include "img/reduce_footprints.h"
+
+namespace imgreduce {
+
+// Hot loops come in an AVX2 build too, picked at load time where the
+// processor has it; the bytes are the same either way (integer arithmetic).
+// ThreadSanitizer's runtime is not up yet when the pickers run, and clang
+// takes no address of a cloned template, so those builds keep the one plain
+// version.
+#if defined(__SANITIZE_THREAD__) || defined(__clang__)
+#define QUORVEL_AVX2_CLONES
+#else
+#define QUORVEL_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
+#endif
+
+// The view of a line (of Level samples) over columns of Fewest to Fewest +
+// Extra whole pixels each,
+// with loop counts fixed at compile time: the entries as RowView::read makes
+// them, for sums that Divisor::shortQuotient divides exactly.
+template <int Fewest, int Extra, typename Level>
+QUORVEL_AVX2_CLONES void readColumns(const Level* levels, const Column* columns, size_t n, int64_t lastPixel, uint64_t byRows,
+                 uint32_t* means, uint32_t* edges) {
+  for (size_t j = 0; j < n; ++j, means += 3, edges += 3) {
+    const Column c = columns[j];
+    const Level* p = levels + 3 * int64_t(c.from);
+    uint32_t r = 0, g = 0, b = 0;
+    for (int k = 0; k < Fewest; ++k) r += p[3 * k], g += p[3 * k + 1], b += p[3 * k + 2];
+    for (int k = Fewest; k < Fewest + Extra; ++k) {
+      const uint32_t more = c.count > k ? ~0u : 0u;
+      const Level* x = levels + 3 * std::min<int64_t>(int64_t(c.from) + k, lastPixel);
+      r += uint32_t(x[0]) & more, g += uint32_t(x[1]) & more, b += uint32_t(x[2]) & more;
+    }
+    means[0] = uint32_t((((r * c.byCount) >> 40) * byRows) >> 40);
+    means[1] = uint32_t((((g * c.byCount) >> 40) * byRows) >> 40);
+    means[2] = uint32_t((((b * c.byCount) >> 40) * byRows) >> 40);
+    const Level* q = levels + 3 * int64_t(c.edge);
+    edges[0] = uint32_t((q[0] * byRows) >> 40), edges[1] = uint32_t((q[1] * byRows) >> 40),
+    edges[2] = uint32_t((q[2] * byRows) >> 40);
+  }
+}
+
+template <int Fewest, typename Level>
+ColumnReader<Level> columnReaderWithExtra(int64_t extra) {
+  switch (extra) {
+    case 0: return readColumns<Fewest, 0, Level>;
+    case 1: return readColumns<Fewest, 1, Level>;
+    case 2: return readColumns<Fewest, 2, Level>;
+    default: return nullptr;
+  }
+}
+
+// The reader for footprints of fewest to fewest + extra whole pixels; null
+// when none is made for them.
+template <typename Level>
+ColumnReader<Level> columnReader(int64_t fewest, int64_t extra) {
+  switch (fewest) {
+    case 0: return columnReaderWithExtra<0, Level>(extra);
+    case 1: return columnReaderWithExtra<1, Level>(extra);
+    case 2: return columnReaderWithExtra<2, Level>(extra);
+    case 3: return columnReaderWithExtra<3, Level>(extra);
+    case 4: return columnReaderWithExtra<4, Level>(extra);
+    case 5: return columnReaderWithExtra<5, Level>(extra);
+    case 6: return columnReaderWithExtra<6, Level>(extra);
+    case 7: return columnReaderWithExtra<7, Level>(extra);
+    case 8: return columnReaderWithExtra<8, Level>(extra);
+    default: return nullptr;
+  }
+}
+
+// Fills xs' compact columns and picks its fixed-count readers.
+inline void axisPrepareColumns(Axis& xs) {
+  xs.columns.clear();
+  for (size_t j = 0; j < xs.count(); ++j) {
+    const Footprint& f = xs.footprints[j];
+    xs.columns.push_back({int32_t(f.innerFrom), int32_t(f.innerCount), int32_t(f.edge),
+                          (uint64_t(1) << 40) / uint64_t(std::max<int64_t>(f.innerCount, 1)) + 1});
+  }
+  xs.readBytes = columnReader<unsigned char>(xs.fewestInner, xs.mostInner - xs.fewestInner);
+  xs.readWords = columnReader<uint16_t>(xs.fewestInner, xs.mostInner - xs.fewestInner);
+}
+
+unsigned char clampByte(int64_t v) { return static_cast<unsigned char>(std::clamp<int64_t>(v, 0, 255)); }
+
+// A source row (or the band) as a destination row reads it: the truncated
+// mean of each column's whole pixels, means[3 * j + c], and the levels at
+// each column's near edge, edges[3 * j + c], for j up to the last column's
+// far edge. SpanTotal holds a span's total, Quotients divides it (one of
+// ShortQuotients, AnyQuotients), Entry holds an entry.
+template <typename SpanTotal, typename Quotients, typename Entry>
+struct RowView {
+  std::vector<Entry> means, edges;
+
+  // rows, when given, divides every entry once more (the band's rows).
+  template <typename Level>
+  void read(const Level* levels, const Axis& xs, const Divisor* rows = nullptr) {
+    const size_t n = xs.count();
+    means.resize(3 * n);
+    edges.resize(3 * (n + 1));
+    Entry* m = means.data();
+    Entry* e = edges.data();
+    const Footprint* f = xs.footprints.data();
+    if constexpr (std::is_same_v<Entry, uint32_t> && std::is_same_v<Quotients, ShortQuotients>) {
+      ColumnReader<Level> reader = nullptr;
+      if constexpr (std::is_same_v<Level, unsigned char>) reader = xs.readBytes;
+      if constexpr (std::is_same_v<Level, uint16_t>) reader = xs.readWords;
+      if (reader) {
+        // Without rows, a multiplier that divides by 1.
+        const uint64_t byRows = rows ? rows->shortMultiplier() : (uint64_t(1) << 40) + 1;
+        reader(levels, xs.columns.data(), n, xs.size - 1, byRows, m, e);
+        const Level* q = levels + 3 * f[n].edge;
+        for (int c = 0; c < 3; ++c) e[3 * n + c] = uint32_t((q[c] * byRows) >> 40);
+        return;
+      }
+    }
+    // Footprints hold between fewest and most whole pixels, most - fewest
+    // being 2 at most: loops of the same trip counts for every footprint,
+    // the pixels beyond fewest added under a mask (and read at a clamped
+    // place, never beyond the line), keep the branches predictable.
+    const int64_t fewest = xs.fewestInner, most = xs.mostInner, lastPixel = xs.size - 1;
+    for (size_t j = 0; j < n; ++j, m += 3, e += 3) {
+      const int64_t from = f[j].innerFrom, count = f[j].innerCount;
+      const Level* p = levels + 3 * from;
+      SpanTotal r = 0, g = 0, b = 0;
+      for (int64_t k = 0; k < fewest; ++k, p += 3) r += p[0], g += p[1], b += p[2];
+      for (int64_t k = fewest; k < most; ++k) {
+        const SpanTotal more = count > k ? ~SpanTotal(0) : SpanTotal(0);
+        const Level* x = levels + 3 * std::min(from + k, lastPixel);
+        r += SpanTotal(x[0]) & more, g += SpanTotal(x[1]) & more, b += SpanTotal(x[2]) & more;
+      }
+      const Divisor by = f[j].byInner;
+      m[0] = Entry(Quotients::of(by, r));
+      m[1] = Entry(Quotients::of(by, g));
+      m[2] = Entry(Quotients::of(by, b));
+      const Level* q = levels + 3 * f[j].edge;
+      e[0] = q[0], e[1] = q[1], e[2] = q[2];
+    }
+    const Level* q = levels + 3 * f[n].edge;
+    e[0] = q[0], e[1] = q[1], e[2] = q[2];
+    if (!rows) return;
+    for (Entry& v : means) v = Entry(Quotients::of(*rows, uint64_t(v)));
+    for (Entry& v : edges) v = Entry(Quotients::of(*rows, uint64_t(v)));
+  }
+};
+
+// One destination row of a reduction whose every sum fits 32 bits, as
+// lanes: view entries (all means of levels, so at most 255) times weights
+// (xs' parts per entry times the row's parts, >> 7), nine rectangles to a
+// sum of at most 255 times the area, divided by the area through an exact
+// reciprocal (see FastDivisors).
+struct FastRow {
+  const uint32_t *inner, *side, *topMeans, *topSide, *bottomMeans, *bottomSide;
+  const uint32_t *xFirst, *xInner, *xLast, *xWide;
+  uint32_t yFirst, yInner, yLast;
+  uint32_t byShort = 0, byLong = 0;  // reciprocals of the two areas (fastDivisors)
+  unsigned shift = 0;
+};
+
+QUORVEL_AVX2_CLONES void combineFastRow(const FastRow& row, size_t count,
+                                                              unsigned char* __restrict out) {
+  const uint32_t* __restrict inner = row.inner;
+  const uint32_t* __restrict side = row.side;
+  const uint32_t* __restrict topMeans = row.topMeans;
+  const uint32_t* __restrict topSide = row.topSide;
+  const uint32_t* __restrict bottomMeans = row.bottomMeans;
+  const uint32_t* __restrict bottomSide = row.bottomSide;
+  const uint32_t* __restrict xFirst = row.xFirst;
+  const uint32_t* __restrict xInner = row.xInner;
+  const uint32_t* __restrict xLast = row.xLast;
+  const uint32_t* __restrict xWide = row.xWide;
+  const uint32_t yFirst = row.yFirst, yInner = row.yInner, yLast = row.yLast;
+  const uint32_t byShort = row.byShort, byLong = row.byLong;
+  const unsigned shift = row.shift;
+  for (size_t k = 0; k < count; ++k) {
+    const uint32_t sum = inner[k] * ((xInner[k] * yInner) >> 7) + side[k] * ((xFirst[k] * yInner) >> 7) +
+                         side[k + 3] * ((xLast[k] * yInner) >> 7) + topMeans[k] * ((xInner[k] * yFirst) >> 7) +
+                         topSide[k] * ((xFirst[k] * yFirst) >> 7) + topSide[k + 3] * ((xLast[k] * yFirst) >> 7) +
+                         bottomMeans[k] * ((xInner[k] * yLast) >> 7) + bottomSide[k] * ((xFirst[k] * yLast) >> 7) +
+                         bottomSide[k + 3] * ((xLast[k] * yLast) >> 7);
+    const uint64_t by = xWide[k] ? byLong : byShort;
+    const uint32_t quotient = uint32_t((uint64_t(sum) * by) >> shift);
+    out[k] = static_cast<unsigned char>(quotient < 255 ? quotient : 255);
+  }
+}
+
+// Reciprocals m = floor(2^s / d) + 1 of a row's two areas, with 2^s above
+// the largest sum times the larger area: for every sum n, n * m >> s is then
+// floor(n / d) (m d = 2^s + e with 0 < e <= d, so n m / 2^s = n / d +
+// n e / (d 2^s) and n e < 2^s). False when a reciprocal needs more than
+// 32 bits.
+bool fastDivisors(int64_t shortArea, int64_t longArea, FastRow* row) {
+  const uint64_t dShort = uint64_t(std::max<int64_t>(shortArea, 1)), dLong = uint64_t(std::max<int64_t>(longArea, 1));
+  const uint64_t dMax = std::max(dShort, dLong), dMin = std::min(dShort, dLong);
+  if (dMax >= 65536) return false;
+  const unsigned shift = unsigned(std::bit_width(255 * dMax * dMax));
+  if ((uint64_t(1) << shift) / dMin + 1 > UINT32_MAX) return false;
+  row->shift = shift;
+  row->byShort = uint32_t((uint64_t(1) << shift) / dShort + 1);
+  row->byLong = uint32_t((uint64_t(1) << shift) / dLong + 1);
+  return true;
+}
+
+// The band's column totals: a first line, then each further one.
+template <typename BandTotal>
+QUORVEL_AVX2_CLONES void startBand(BandTotal* __restrict acc, const unsigned char* __restrict line,
+                                                         size_t n) {
+  for (size_t k = 0; k < n; ++k) acc[k] = line[k];
+}
+template <typename BandTotal>
+QUORVEL_AVX2_CLONES void addToBand(BandTotal* __restrict acc, const unsigned char* __restrict line,
+                                                         size_t n) {
+  for (size_t k = 0; k < n; ++k) acc[k] = BandTotal(acc[k] + line[k]);
+}
+
+}  // namespace imgreduce
