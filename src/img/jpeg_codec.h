@@ -74,8 +74,3 @@ enum JpegSizeCode : int {
 // REQUIRES: cinfo->err is the error record of one of this module's readers
 // or writers.
 [[noreturn]] void imgJpegErrorExit(j_common_ptr cinfo);
-
-// Exif orientation (1..8) read from a JPEG's APP1 segment payload starting at
-// "Exif\0\0" (either TIFF byte order). 1 when the tag is absent, its type or
-// count is wrong, its value is out of range, or any offset leaves the data.
-int imgExifOrientation(const unsigned char* data, unsigned length);

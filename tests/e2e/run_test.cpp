@@ -137,16 +137,22 @@ TEST(Run, CvHtmlThatCannotBeWrittenStopsEverything) {
   EXPECT_FALSE(testsupport::fileExists(t / "l.bat"));
 }
 
-// quorvel's own page (1.0.0's had no marker yet) is rewritten; anyone else's is kept.
-TEST(Run, CvHtmlIsRewrittenOnlyWhenQuorvelWroteIt) {
+// quorvel's own page (1.0.0's had no marker yet) is rewritten; anyone else's
+// is kept, also ours once its marker line is removed. The album cleaner
+// follows the same rule: it removes exactly the pages quorvel rewrites.
+TEST(Run, CvHtmlIsRewrittenAndCleanedOnlyWhenQuorvelWroteIt) {
   const std::string ours = readFile(QUORVEL_SOURCE_DIR "/src/run/cv.html");
   const std::string mine = "<html><title>My CV</title></html>\n";
+  std::string unmarked = ours;
+  const size_t marker = unmarked.find("<!-- quorvel-about-page:");
+  unmarked.erase(marker, unmarked.find('\n', marker) + 1 - marker);
   const std::string leftAlone = "*** quorvel: cv.html is not quorvel's about page, left as it is\n";
   const struct {
     std::string before, after, err;
   } cases[] = {{readFile(QUORVEL_SOURCE_DIR "/tests/data/cv-1.0.0.html"), ours, ""},
                {ours + "<p>edited</p>\n", ours, ""},
-               {mine, mine, leftAlone}};
+               {mine, mine, leftAlone},
+               {unmarked, unmarked, leftAlone}};
   for (const auto& c : cases) {
     TempDir t;
     writeFile(t / "cv.html", c.before);
@@ -154,6 +160,12 @@ TEST(Run, CvHtmlIsRewrittenOnlyWhenQuorvelWroteIt) {
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(readFile(t / "cv.html"), c.after);
+
+    writeFile(t / "cv.html", c.before);
+    testsupport::makeDirs(t / "album");
+    const std::string clean = "cd '" + t.path() + "' && " QUORVEL_SOURCE_DIR "/scripts/clean-album.sh album";
+    ASSERT_EQ(system(clean.c_str()), 0);
+    EXPECT_EQ(testsupport::fileExists(t / "cv.html"), !c.err.empty()) << c.before.substr(0, 80);
   }
 }
 

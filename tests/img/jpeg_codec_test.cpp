@@ -1,3 +1,4 @@
+#include "img/exif.h"
 #include "img/jpeg_codec.h"
 #include "util/file_handle.h"
 
