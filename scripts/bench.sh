@@ -31,7 +31,9 @@
 # 200) starts of each program; the figures are medians, with the spread.
 # REPS also counts the paired runs on the 12 MP photo and its orientations.
 # SECTIONS (environment) picks some of: reduction start cold wall one12 memory
-# orient warm (default all).
+# orient warm (default all). REF (environment) names a reference binary (an
+# earlier build): the cold, wall and warm sections then run it too, paired
+# with this build, and print this build's figure against it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -59,6 +61,8 @@ echo "photo: $largest ($(identify -format '%w x %h' "$largest"))"
 convert "$largest" -resize 2592x1944^ -gravity center -extent 2592x1944 -quality 92 "$work/5mp.jpg"
 convert "$largest" -resize 4000x3000^ -gravity center -extent 4000x3000 -quality 92 "$work/12mp.jpg"
 mkdir -p "$work/empty" "$work/cwd"
+ref="${REF:-}"
+[[ -z "$ref" || -x "$ref" ]] || { echo "bench: REF $ref is no program" >&2; exit 2; }
 
 # ---------------------------------------------------------------- reduction
 if want reduction; then
@@ -112,9 +116,9 @@ fi
 # ---------------------------------------------------------------- cold run
 if want cold; then
 cp -r "$tree" "$work/cold"
-python3 - "${COLD_REPS:-5}" "$root/build-bench/quorvel" "$work/cold" <<'EOF'
+python3 - "${COLD_REPS:-5}" "$root/build-bench/quorvel" "$work/cold" "$ref" <<'EOF'
 import glob, os, resource, statistics, subprocess, sys
-reps, quorvel, tree = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+reps, quorvel, tree, ref = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
 photos = sorted(f for f in glob.glob(tree + "/**/*", recursive=True)
                 if f.lower().endswith(".jpg") and not any(t in f for t in (".vi.", ".vr.", ".md.")))
 env = dict(os.environ, QUORVEL_JOBS="1")
@@ -123,15 +127,20 @@ def cpu_of(cmd, cwd=None):
     subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     return after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime
-ratios = []
+ratios, against = [], []
 for _ in range(reps):  # paired, so that both see the same load
     djpeg = sum(cpu_of(["djpeg", "-outfile", "/dev/null", p]) for p in photos)
     run = cpu_of([quorvel, os.path.basename(tree), "-force"], cwd=os.path.dirname(tree))
     ratios.append(run / djpeg)
+    if ref:
+        against.append(run / cpu_of([ref, os.path.basename(tree), "-force"], cwd=os.path.dirname(tree)))
 med = statistics.median(ratios)
 verdict = "met" if med <= 1.0 else "NOT met"
 print(f"cold run of {len(photos)} photos on one core: {med:.2f}x djpeg's CPU "
       f"(median of {reps}, {min(ratios):.2f} to {max(ratios):.2f}); target <= 1.0x: {verdict}")
+if ref:
+    print(f"cold run on one core against REF: {statistics.median(against):.3f}x its CPU "
+          f"(median of {reps}, {min(against):.3f} to {max(against):.3f})")
 EOF
 fi
 
@@ -140,9 +149,9 @@ fi
 # against djpeg decoding each photo one after another: wall time, in pairs.
 if want wall; then
 cp -r "$tree" "$work/wall"
-python3 - "$root/build-bench/quorvel" "$work" "${WALL_RUNS:-3}" <<'EOF'
+python3 - "$root/build-bench/quorvel" "$work" "${WALL_RUNS:-3}" "$ref" <<'EOF'
 import os, statistics, subprocess, sys, time
-quorvel, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+quorvel, work, runs, ref = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
 photos = sorted(os.path.join(d, f) for d, _, fs in os.walk(f"{work}/wall") for f in fs
                 if f.lower().endswith(".jpg") and not f.lower().endswith((".md.jpg", ".vi.jpg", ".vr.jpg")))
 def wall(cmds, env=None):
@@ -152,14 +161,22 @@ def wall(cmds, env=None):
                        env=env, check=False)
     return time.monotonic() - start
 ratios = {1: [], 2: []}
+against = {1: [], 2: []}
 for _ in range(runs):
     djpeg = wall([["djpeg", "-outfile", "/dev/null", p] for p in photos])
     for jobs in ratios:
         env = dict(os.environ, QUORVEL_JOBS=str(jobs))
-        ratios[jobs].append(wall([[quorvel, f"{work}/wall", "-force"]], env) / djpeg)
+        mine = wall([[quorvel, f"{work}/wall", "-force"]], env)
+        ratios[jobs].append(mine / djpeg)
+        if ref:
+            against[jobs].append(mine / wall([[ref, f"{work}/wall", "-force"]], env))
 for jobs, r in ratios.items():
     print(f"cold run, QUORVEL_JOBS={jobs}: {statistics.median(r):.2f}x the wall time of djpeg on each of "
           f"{len(photos)} photos (median of {runs}, {min(r):.2f} to {max(r):.2f})")
+    if ref:
+        a = against[jobs]
+        print(f"cold run, QUORVEL_JOBS={jobs}, against REF: {statistics.median(a):.3f}x its wall time "
+              f"(median of {runs}, {min(a):.3f} to {max(a):.3f})")
 verdict = "met" if statistics.median(ratios[2]) <= 0.55 else "NOT met"
 print(f"two cores: target <= 0.55x: {verdict}")
 EOF
@@ -288,10 +305,10 @@ mkdir -p "$work/seed"
 convert "$work/12mp.jpg" -resize 320x240 -quality 85 "$work/seed/p.jpg"
 touch -d '-1 hour' "$work/seed/p.jpg"
 (cd "$work/cwd" && "$quorvel" "$work/seed" >/dev/null)
-python3 - "$quorvel" "$work" "$warm" "${WARM_REPS:-3}" <<'EOF'
-import errno, os, shutil, sys
+python3 - "$quorvel" "$work" "$warm" "${WARM_REPS:-3}" "$ref" <<'EOF'
+import errno, os, shutil, statistics, sys
 from child import run, spread
-quorvel, work, total, reps = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+quorvel, work, total, reps, ref = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
 seed = [f[1:] for f in os.listdir(f"{work}/seed") if f.startswith("p.")]  # ".jpg", ".vi.jpg", ...
 def make(name, pictures, dirs):
     for i in range(pictures):
@@ -311,9 +328,17 @@ for label, name, pictures, dirs in (("in one directory", "warm-quarter", total /
                                     ("in one directory", "warm-flat", total, 1),
                                     ("in 50 directories", "warm-dirs", total, 50)):
     make(name, pictures, dirs)
-    ms = [run([quorvel, name], work) * 1000 / pictures for _ in range(reps)]
+    ms, against = [], []
+    for _ in range(reps):  # paired with the reference, when there is one
+        mine = run([quorvel, name], work)
+        ms.append(mine * 1000 / pictures)
+        if ref:
+            against.append(mine / run([ref, name], work))
     med, how = spread(ms, "{:.4f}")
     print(f"warm run over {pictures} pictures {label}: {med:.4f} ms CPU a picture ({how}); "
           f"target <= 0.1 ms: {'met' if med <= 0.1 else 'NOT met'}")
+    if ref:
+        print(f"warm run over {pictures} pictures {label} against REF: {statistics.median(against):.3f}x its CPU "
+              f"({spread(against, '{:.3f}')[1]})")
 EOF
 fi

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "fuzz_scratch.h"
+#include "pages/album_pages.h"
 #include "util/caption_file.h"
 
 namespace {

@@ -50,24 +50,8 @@ bool samePixels(const Img& a, const Img& b) {
 
 // ------------------------------------------------------------------------
 // Straightforward versions of the resampler's arithmetic: nine rectangle
-// passes per destination pixel and one cell at a time for enlargement.
-
-void refAreaAdd(const Img* src, int left, int top, int right, int bottom, int weight, int* sums) {
-  left >>= 7;
-  top >>= 7;
-  right >>= 7;
-  bottom >>= 7;
-  if (right <= left || bottom <= top) return;
-  weight >>= 7;
-  right = std::min(right, src->width);
-  bottom = std::min(bottom, src->height);
-  int total[3] = {0, 0, 0}, count = 0;
-  for (int y = top; y < bottom; ++y)
-    for (int x = left; x < right; ++x, ++count)
-      for (int c = 0; c < 3; ++c) total[c] += src->rows[y][3 * x + c];
-  if (count == 0) return;
-  for (int c = 0; c < 3; ++c) sums[c] += total[c] / count * weight;
-}
+// passes per destination pixel (imgAreaAdd, img/area_reference.h) and one
+// cell at a time for enlargement.
 
 void refReduce(Img* dst, int W, int H, const Img* src) {
   ASSERT_EQ(imgCreate(dst, W, H), 0);
@@ -79,15 +63,15 @@ void refReduce(Img* dst, int W, int H, const Img* src) {
       const int xa = x0 & ~127, xb = xa + 128, xc = x1 & ~127, xd = xc + 128;
       const int ya = y0 & ~127, yb = ya + 128, yc = y1 & ~127, yd = yc + 128;
       int s[3] = {0, 0, 0};
-      refAreaAdd(src, xb, yb, xc, yc, (xc - xb) * (yc - yb), s);
-      refAreaAdd(src, xa, ya, xb, yb, (xb - x0) * (yb - y0), s);
-      refAreaAdd(src, xc, ya, xd, yb, (x1 - xc) * (yb - y0), s);
-      refAreaAdd(src, xa, yc, xb, yd, (xb - x0) * (y1 - yc), s);
-      refAreaAdd(src, xc, yc, xd, yd, (x1 - xc) * (y1 - yc), s);
-      refAreaAdd(src, xb, ya, xc, yb, (xc - xb) * (yb - y0), s);
-      refAreaAdd(src, xb, yc, xc, yd, (xc - xb) * (y1 - yc), s);
-      refAreaAdd(src, xa, yb, xb, yc, (xb - x0) * (yc - yb), s);
-      refAreaAdd(src, xc, yb, xd, yc, (x1 - xc) * (yc - yb), s);
+      imgAreaAdd(src, xb, yb, xc, yc, (xc - xb) * (yc - yb), &s[0], &s[1], &s[2]);
+      imgAreaAdd(src, xa, ya, xb, yb, (xb - x0) * (yb - y0), &s[0], &s[1], &s[2]);
+      imgAreaAdd(src, xc, ya, xd, yb, (x1 - xc) * (yb - y0), &s[0], &s[1], &s[2]);
+      imgAreaAdd(src, xa, yc, xb, yd, (xb - x0) * (y1 - yc), &s[0], &s[1], &s[2]);
+      imgAreaAdd(src, xc, yc, xd, yd, (x1 - xc) * (y1 - yc), &s[0], &s[1], &s[2]);
+      imgAreaAdd(src, xb, ya, xc, yb, (xc - xb) * (yb - y0), &s[0], &s[1], &s[2]);
+      imgAreaAdd(src, xb, yc, xc, yd, (xc - xb) * (y1 - yc), &s[0], &s[1], &s[2]);
+      imgAreaAdd(src, xa, yb, xb, yc, (xb - x0) * (yc - yb), &s[0], &s[1], &s[2]);
+      imgAreaAdd(src, xc, yb, xd, yc, (x1 - xc) * (yc - yb), &s[0], &s[1], &s[2]);
       const int area = ((x1 - x0) * (y1 - y0)) >> 7;
       for (int c = 0; c < 3; ++c) dst->rows[i][3 * j + c] = static_cast<unsigned char>(std::clamp(s[c] / area, 0, 255));
     }
