@@ -150,8 +150,8 @@ void picturePoolPlan(PoolJob job) {
   if (!s.pool) {
     s.pool = std::make_unique<PicturePool>(s.threads);
     // error() on the walk thread ends the process through exit(): the running
-    // jobs finish first, and the temporaries registry (registered earlier,
-    // so run later) then finds none of theirs open.
+    // jobs finish first, and the temporaries registry (registered before
+    // main, so run later) then removes whatever is left open.
     static const bool registered = atexit(picturePoolStop) == 0;
     (void)registered;
   }

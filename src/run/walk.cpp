@@ -78,7 +78,7 @@ void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums,
     htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr, false);
   }
   for (const char* name : strListEach(subAlbums)) {
-    if (!placeFileName(path, len, name, "/quorvelTop.html")) continue;
+    if (!placeFileName(path, len, name, (std::string("/") + kTopPage).c_str())) continue;
     printf("   %s\n", path);
     htmlWriteTopLevel(path, len + static_cast<int>(strlen(name)) + 2, subAlbums, rootOffset, name,
                       false);

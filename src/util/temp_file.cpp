@@ -45,9 +45,12 @@ void removeLiveTemps() {
   liveTemps().clear();
 }
 
+// Registered before main, so that it runs after every exit handler that a
+// run registers later: the picture pool's, which lets the workers finish
+// their pictures (and their temporaries) first.
+[[maybe_unused]] const bool gRemovesAtExit = atexit(removeLiveTemps) == 0;
+
 void track(const std::string& temp) {
-  static const bool registered = atexit(removeLiveTemps) == 0;
-  (void)registered;
   const std::lock_guard<std::mutex> lock(gLiveTempsLock);
   liveTemps().insert(temp);
 }
