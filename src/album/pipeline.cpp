@@ -12,12 +12,14 @@
 
 #include "album/derived_pictures.h"
 #include "album/picture_list.h"
+#include "album/photo_facts.h"
 #include "album/picture_pool.h"
 #include "base/fatal.h"
 #include "base/limits.h"
 #include "base/settings.h"
 #include "img/header_probe.h"
 #include "img/jpeg_codec.h"
+#include "img/photo_meta.h"
 #include "pages/album_pages.h"
 #include "pages/page_files.h"
 #include "util/caption_file.h"
@@ -105,6 +107,18 @@ bool reportMaking(const DerivedResult& made) {
       error("%s", made.failure.c_str());
   }
   return false;
+}
+
+// -exif: the picture's facts line, and its own caption when it has no .txt
+// one (a .txt caption wins whole). Read on the walk thread, from the
+// segments before the pixels, so pages come out alike with any threads.
+void addPhotoFacts(const char* path, PictureEntry* entry) {
+  PhotoFacts facts = photoFacts(imgPhotoMetaRead(path));
+  entry->factsLine = std::move(facts.line);
+  if (entry->captioned || facts.text.empty()) return;
+  entry->captioned = true;
+  entry->captionText = std::move(facts.text);
+  entry->captionTitle = std::move(facts.title);
 }
 
 PictureSize sizeOf(const std::string& path) {
@@ -195,9 +209,10 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
     entry.captionText = text;
     entry.captionTitle = title;
   }
+  if (gSettings.exif) addPhotoFacts(path, &entry);
 
   if (medium) entry.mediumPath = names.medium;
-  if (medium || entry.captioned) {
+  if (medium || entry.captioned || !entry.factsLine.empty()) {
     entry.pagePath = picturePageName(medium ? entry.mediumPath.c_str() : path);
     // A captioned picture named like one of the album's own pages (a
     // "quorvelLeft.jpg") would write its page over that page, the Left page

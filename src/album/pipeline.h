@@ -43,9 +43,10 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead = false
 void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index);
 
 // The page entry of a picture whose derived files (names) exist: their sizes
-// as read back, the caption of pic.txt, and the picture's own page
-// (pic.md.html with a medium, else pic.html when it is captioned; none when
-// that name is one of the album's own pages).
+// as read back, the caption of pic.txt (with -exif, else the picture's own),
+// with -exif the picture's facts line, and the picture's own page
+// (pic.md.html with a medium, else pic.html when it is captioned or has a
+// facts line; none when that name is one of the album's own pages).
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
                           const PictureNames& names);
 

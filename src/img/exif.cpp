@@ -1,10 +1,16 @@
-// Exif data: the orientation tag.
+// Exif data: the orientation tag and the photo's facts.
 #include "img/exif.h"
 
-#include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 namespace {
+
+constexpr unsigned kOrientation = 0x0112;
+constexpr unsigned kDescription = 0x010E, kMake = 0x010F, kModel = 0x0110, kExifIfd = 0x8769;
+constexpr unsigned kExposure = 0x829A, kFNumber = 0x829D, kIso = 0x8827, kDateTaken = 0x9003;
+constexpr unsigned kFocalLength = 0x920A, kLens = 0xA434;
+constexpr unsigned kAscii = 2, kShort = 3, kLong = 4, kRationalType = 5;
 
 unsigned read16(const unsigned char* p, bool bigEndian) {
   return bigEndian ? (p[0] << 8) | p[1] : (p[1] << 8) | p[0];
@@ -15,34 +21,115 @@ uint32_t read32(const unsigned char* p, bool bigEndian) {
                    : (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
 }
 
+// The TIFF structure after "Exif\0\0": its bytes and byte order.
+struct Tiff {
+  const unsigned char* data = nullptr;
+  uint64_t size = 0;
+  bool bigEndian = false;
+
+  // The entries of the IFD at offset: its count, or -1 when the IFD is cut off.
+  int64_t entries(uint64_t offset) const {
+    if (offset + 2 > size) return -1;
+    const uint64_t count = read16(data + offset, bigEndian);
+    return offset + 2 + count * 12 > size ? -1 : int64_t(count);  // a cut-off IFD is not trusted
+  }
+  const unsigned char* entry(uint64_t ifd, int64_t i) const { return data + ifd + 2 + i * 12; }
+  unsigned tag(const unsigned char* e) const { return read16(e, bigEndian); }
+  unsigned type(const unsigned char* e) const { return read16(e + 2, bigEndian); }
+  uint32_t count(const unsigned char* e) const { return read32(e + 4, bigEndian); }
+  uint32_t value32(const unsigned char* e) const { return read32(e + 8, bigEndian); }
+
+  // The bytes of an entry's value: in the entry when they fit 4, else at its
+  // offset; null when they leave the data.
+  const unsigned char* valueBytes(const unsigned char* e, uint64_t bytes) const {
+    if (bytes <= 4) return e + 8;
+    const uint64_t at = value32(e);
+    return at + bytes <= size ? data + at : nullptr;
+  }
+};
+
+bool openTiff(const unsigned char* data, uint64_t length, Tiff* tiff) {
+  // "Exif\0\0", then a TIFF header: byte order, 42, offset of the first IFD.
+  if (!data || length < sizeof kImgExifHeader + 8 || memcmp(data, kImgExifHeader, sizeof kImgExifHeader) != 0)
+    return false;
+  tiff->data = data + sizeof kImgExifHeader;
+  tiff->size = length - sizeof kImgExifHeader;
+  if (tiff->data[0] == 'I' && tiff->data[1] == 'I')
+    tiff->bigEndian = false;
+  else if (tiff->data[0] == 'M' && tiff->data[1] == 'M')
+    tiff->bigEndian = true;
+  else
+    return false;
+  return read16(tiff->data + 2, tiff->bigEndian) == 42;
+}
+
+std::string asciiValue(const Tiff& t, const unsigned char* e) {
+  if (t.type(e) != kAscii) return "";
+  const uint64_t n = std::min<uint64_t>(t.count(e), kImgExifTextLimit);
+  const unsigned char* p = t.valueBytes(e, n);
+  if (!p) return "";
+  const unsigned char* end = static_cast<const unsigned char*>(memchr(p, 0, n));
+  return std::string(reinterpret_cast<const char*>(p), end ? size_t(end - p) : size_t(n));
+}
+
+ImgRational rationalValue(const Tiff& t, const unsigned char* e) {
+  if (t.type(e) != kRationalType || t.count(e) < 1) return {};
+  const unsigned char* p = t.valueBytes(e, 8);
+  return p ? ImgRational{read32(p, t.bigEndian), read32(p + 4, t.bigEndian)} : ImgRational{};
+}
+
+uint32_t integerValue(const Tiff& t, const unsigned char* e) {
+  if (t.count(e) < 1) return 0;
+  if (t.type(e) == kShort) return read16(e + 8, t.bigEndian);
+  if (t.type(e) == kLong) return t.value32(e);
+  return 0;
+}
+
+void readIfd(const Tiff& t, uint64_t ifd, ImgExifFacts* facts, uint64_t* exifIfd) {
+  const int64_t n = t.entries(ifd);
+  for (int64_t i = 0; i < n; ++i) {
+    const unsigned char* e = t.entry(ifd, i);
+    switch (t.tag(e)) {
+      case kDescription: facts->description = asciiValue(t, e); break;
+      case kMake: facts->make = asciiValue(t, e); break;
+      case kModel: facts->model = asciiValue(t, e); break;
+      case kLens: facts->lens = asciiValue(t, e); break;
+      case kDateTaken: facts->dateTaken = asciiValue(t, e); break;
+      case kExposure: facts->exposure = rationalValue(t, e); break;
+      case kFNumber: facts->fNumber = rationalValue(t, e); break;
+      case kFocalLength: facts->focalLength = rationalValue(t, e); break;
+      case kIso: facts->iso = integerValue(t, e); break;
+      case kExifIfd:
+        if (exifIfd && t.type(e) == kLong) *exifIfd = t.value32(e);
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 int imgExifOrientation(const unsigned char* data, unsigned length) {
-  // "Exif\0\0", then a TIFF header: byte order, 42, offset of the first IFD.
-  if (!data || length < sizeof kImgExifHeader + 8 || memcmp(data, kImgExifHeader, sizeof kImgExifHeader) != 0)
-    return 1;
-  const unsigned char* tiff = data + sizeof kImgExifHeader;
-  const uint64_t n = length - sizeof kImgExifHeader;
-  bool bigEndian;
-  if (tiff[0] == 'I' && tiff[1] == 'I')
-    bigEndian = false;
-  else if (tiff[0] == 'M' && tiff[1] == 'M')
-    bigEndian = true;
-  else
-    return 1;
-  if (read16(tiff + 2, bigEndian) != 42) return 1;
-
-  const uint64_t ifd = read32(tiff + 4, bigEndian);
-  if (ifd + 2 > n) return 1;
-  const uint64_t entries = read16(tiff + ifd, bigEndian);
-  if (ifd + 2 + entries * 12 > n) return 1;  // a cut-off IFD is not trusted
-  for (uint64_t i = 0; i < entries; ++i) {
-    const unsigned char* entry = tiff + ifd + 2 + i * 12;
-    if (read16(entry, bigEndian) != 0x0112) continue;
+  Tiff t;
+  if (!openTiff(data, length, &t)) return 1;
+  const uint64_t ifd = read32(t.data + 4, t.bigEndian);
+  const int64_t n = t.entries(ifd);
+  for (int64_t i = 0; i < n; ++i) {
+    const unsigned char* e = t.entry(ifd, i);
+    if (t.tag(e) != kOrientation) continue;
     // One SHORT, stored at the start of the value field.
-    if (read16(entry + 2, bigEndian) != 3 || read32(entry + 4, bigEndian) != 1) return 1;
-    const unsigned value = read16(entry + 8, bigEndian);
+    if (t.type(e) != kShort || t.count(e) != 1) return 1;
+    const unsigned value = read16(e + 8, t.bigEndian);
     return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
   }
   return 1;
+}
+
+ImgExifFacts imgExifReadFacts(const unsigned char* data, size_t length) {
+  ImgExifFacts facts;
+  Tiff t;
+  if (!openTiff(data, length, &t)) return facts;
+  uint64_t exifIfd = 0;
+  readIfd(t, read32(t.data + 4, t.bigEndian), &facts, &exifIfd);
+  if (exifIfd) readIfd(t, exifIfd, &facts, nullptr);
+  return facts;
 }

@@ -2,6 +2,9 @@
 // it: a TIFF structure after "Exif\0\0", read with every offset checked.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 // The six bytes an Exif payload starts with.
 inline constexpr unsigned char kImgExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 
@@ -9,3 +12,30 @@ inline constexpr unsigned char kImgExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 // "Exif\0\0" (either TIFF byte order). 1 when the tag is absent, its type or
 // count is wrong, its value is out of range, or any offset leaves the data.
 int imgExifOrientation(const unsigned char* data, unsigned length);
+
+// An unsigned fraction as Exif stores it; den 0 when absent.
+struct ImgRational {
+  uint32_t num = 0, den = 0;
+};
+
+// What an Exif block says of a photo beyond its orientation, each text as
+// stored (bytes, up to its first NUL, at most kImgExifTextLimit of them),
+// empty when absent. GPS data is never read.
+struct ImgExifFacts {
+  std::string dateTaken;    // DateTimeOriginal, "YYYY:MM:DD HH:MM:SS"
+  std::string make, model;  // Make, Model
+  std::string lens;         // LensModel
+  std::string description;  // ImageDescription
+  ImgRational exposure;     // ExposureTime, seconds
+  ImgRational fNumber;      // FNumber
+  ImgRational focalLength;  // FocalLength, millimetres
+  uint32_t iso = 0;         // ISOSpeedRatings (PhotographicSensitivity); 0 when absent
+};
+
+inline constexpr size_t kImgExifTextLimit = 2000;
+
+// Reads the facts of the first IFD and of its Exif sub-IFD (the one pointer
+// followed, so no loop between IFDs can hold the reader) from a payload as
+// imgExifOrientation takes it. Anything malformed is left out; never reads
+// outside data.
+ImgExifFacts imgExifReadFacts(const unsigned char* data, size_t length);

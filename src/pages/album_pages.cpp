@@ -49,6 +49,11 @@ void writePicturePage(const PictureEntry& entry, const std::string& picName) {
     htmlWriteText(out, entry.captionText.c_str());
     fputs("<br>\n", out);
   }
+  if (!entry.factsLine.empty()) {
+    fputs("<font size=\"-1\">", out);
+    htmlWriteText(out, entry.factsLine.c_str());
+    fputs("</font><br>\n", out);
+  }
   if (gSettings.infoText) {
     htmlWriteText(out, gSettings.infoText);
     fputs("<br>\n", out);

@@ -33,9 +33,10 @@ struct PictureEntry {
   std::string mediumPath;         // pic.md.jpg; empty when there is no medium
   PictureSize mediumSize;
   std::string pagePath;           // its own Right page; empty when it has none
-  bool captioned = false;         // pic.txt loaded: text and title below
-  std::string captionText;
+  bool captioned = false;         // pic.txt loaded, or a caption from the picture: text and title below
+  std::string captionText;        // the user's HTML (pic.txt), or page text
   std::string captionTitle;
+  std::string factsLine;          // -exif: the picture's facts as page text; "" for none
 };
 
 // The title block of the title.txt in dirPath's directory (nothing when it
@@ -51,8 +52,8 @@ void htmlWriteRightEmpty(int& rightWritten, const char* relPath, const char* pat
 void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath);
 
 // One picture's Left entry, and its own Right page when entry.pagePath is set
-// (the medium when there is one, else the picture; the caption's text and the
-// -infoText: above). Opens the Left page when needed and adds the rollover's
+// (the medium when there is one, else the picture; the caption's text, the
+// facts line and the -infoText: above). Opens the Left page when needed and adds the rollover's
 // bare file name, unescaped, to pages.preload.
 void htmlAddPicture(DirectoryPages& pages, const PictureEntry& entry);
 

@@ -45,7 +45,8 @@ const char* const kUsageText =
     "   -notop    no navig top left frame\n"
     "   -notree   no tree in navig top left frame, only one level\n"
     "   -date     20051225-A --> 25.12.2005 A\n"
-    "   -css:file.css   (lnk_other, lnk_here)\n";
+    "   -css:file.css   (lnk_other, lnk_here)\n"
+    "   -exif     date taken, camera and caption from the picture itself\n";
 
 const char* argFind(int& argc, char** argv, const char* option) {
   for (int i = 1; i < argc; ++i) {
@@ -185,6 +186,7 @@ void optionsRead(int& argc, char** argv) {
   checkBoxSide("-uh:", uh, s.uh, s.shadow ? shadowHeight() : 0);
   s.notop = flag(argc, argv, "-notop");
   s.notree = flag(argc, argv, "-notree");
+  s.exif = flag(argc, argv, "-exif");
 
   templatesReset();
   gTemplates.frameset = kFramesetDefault;
