@@ -31,6 +31,7 @@ struct MemorySource final : Source {
   MemorySource(const unsigned char* d, size_t n) : data(d), size(n) {}
   bool read(unsigned char* out, size_t n) override {
     if (n > size - at) return false;
+    if (n == 0) return true;  // an empty segment's buffer may be null
     memcpy(out, data + at, n);
     at += n;
     return true;
@@ -45,7 +46,7 @@ struct MemorySource final : Source {
 struct FileSource final : Source {
   FILE* file;
   explicit FileSource(FILE* f) : file(f) {}
-  bool read(unsigned char* out, size_t n) override { return fread(out, 1, n, file) == n; }
+  bool read(unsigned char* out, size_t n) override { return n == 0 || fread(out, 1, n, file) == n; }
   bool skip(size_t n) override { return fseek(file, static_cast<long>(n), SEEK_CUR) == 0; }
 };
 
