@@ -39,11 +39,14 @@ void writeImgTag(FILE* out, const char* attributes, const std::string& src,
   }
 }
 
-// The picture's own Right page: caption, info text, then the medium linked to
-// the source picture, or the picture itself.
+// The picture's own Right page: caption, facts line, info text, then the
+// medium linked to the source picture, or the picture itself. Made in memory
+// first: a warm run finds most pages as they were and leaves them so.
 void writePicturePage(const PictureEntry& entry, const std::string& picName) {
-  TempFile page = pageCreate(entry.pagePath);
-  FILE* out = page.get();
+  char* bytes = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&bytes, &size);
+  if (!out) error("mem");
   templateWrite(out, entry.relPath, gTemplates.rightBegin);
   if (entry.captioned) {
     htmlWriteText(out, entry.captionText.c_str());
@@ -66,7 +69,11 @@ void writePicturePage(const PictureEntry& entry, const std::string& picName) {
     fprintf(out, "<img src=\"%s\">", picName.c_str());
   }
   fputs(gTemplates.rightEnd, out);
-  pageFinish(page);
+  const bool made = fclose(out) == 0;
+  const std::string page = made ? std::string(bytes, size) : "";
+  free(bytes);
+  if (!made) error("mem");
+  pageWriteUnlessSame(entry.pagePath, page);
 }
 
 // The picture's Left entry: the micro picture, swapped for the rollover under

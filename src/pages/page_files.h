@@ -31,6 +31,11 @@ TempFile pageCreate(const std::string& pagePath);
 // pageCreate(pageSiblingName(path, name)).
 TempFile pageCreateBeside(const char* path, const char* name);
 
+// Writes bytes as the page at pagePath (pageCreate, then pageFinish), unless
+// a regular file there, not a link, already holds exactly these bytes: that
+// one is left as it is, so an unchanged album costs no writes.
+void pageWriteUnlessSame(const std::string& pagePath, const std::string& bytes);
+
 // Gives a finished page its name (TempFile::commit); nothing when the page
 // is not open. A failed write, flush, close or rename ends the run with
 // error("can't write \"<pagePath>\": <reason>").
