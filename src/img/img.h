@@ -26,7 +26,7 @@ enum ImgStatus : int32_t {
   // The resizer's (img/resize.h, img/reduce.h).
   IMG_REDUCE_SOURCE = 0x4000,
   IMG_REDUCE_ALLOC = 0x8000,
-  IMG_REDUCE_OVERFLOW = 0x10000,  // a grid coordinate overflows 32 bits
+  IMG_REDUCE_OVERFLOW = 0x10000,  // a grid coordinate passes 2^31 (a side beyond 2^24 pixels)
   IMG_ENLARGE_SOURCE = 0x40000,
   IMG_ENLARGE_ALLOC = 0x80000,
   IMG_RESIZE_SOURCE = 0x100000,

@@ -9,7 +9,7 @@
 
 // Area-average reduction to width x height on a grid of 1/128 source pixel.
 // Returns 0, IMG_REDUCE_SOURCE (set), IMG_REDUCE_ALLOC (added to status 1),
-// or IMG_REDUCE_OVERFLOW when a grid coordinate overflows 32 bits (dst then
+// or IMG_REDUCE_OVERFLOW when a grid coordinate passes 2^31 (dst then
 // holds no block).
 // REQUIRES: dst is an empty record; 1 <= width <= src.width and
 // 1 <= height <= src.height.

@@ -80,12 +80,10 @@ struct Column {
 template <typename Level>
 using ColumnReader = void (*)(const Level*, const Column*, size_t, int64_t, uint64_t, uint32_t*, uint32_t*);
 
-// i * size * 128 / n as 32-bit arithmetic computes it; a wrapped product
-// shows as a negative result.
-int32_t gridPoint(int64_t i, int size, int n) {
-  const uint32_t product = uint32_t(i) * uint32_t(size) * 128u;
-  return int32_t(product) / n;
-}
+// i * size * 128 / n, exactly: the 32-bit formula's value wherever its
+// product fits, and the true one where it does not (a 4000-pixel box over a
+// 4480-pixel enlargement), instead of a wrapped product.
+int64_t gridPoint(int64_t i, int size, int n) { return i * int64_t(size) * 128 / n; }
 
 // The footprints of a reduction along one axis: n destination pixels over
 // size source pixels, plus an entry whose edge is the last one's far edge.
@@ -95,15 +93,16 @@ struct Axis {
   int64_t shortest = 0, longest = 0;  // the two lengths a footprint can have
   int64_t fewestInner = 0, mostInner = 0;  // whole pixels in a footprint
 
-  // False when a grid point overflows.
+  // False when a grid point passes what the footprints hold (a side beyond
+  // 2^24 pixels, which no picture within the pixel limit has).
   bool build(int sourceSize, int n) {
     const int size = sourceSize;
     this->size = size;
     footprints.assign(size_t(n) + 1, Footprint{});
     for (int i = 0; i < n; ++i) {
-      const int32_t lo = gridPoint(i, size, n);
-      const int32_t hi = gridPoint(int64_t(i) + 1, size, n);
-      if (lo < 0 || hi < 0) return false;
+      const int64_t lo = gridPoint(i, size, n);
+      const int64_t hi = gridPoint(int64_t(i) + 1, size, n);
+      if (hi > INT32_MAX) return false;
       const int64_t a = lo & ~int64_t(127), b = a + 128, c = hi & ~int64_t(127);
       Footprint& f = footprints[i];
       f.span = hi - lo;

@@ -140,6 +140,20 @@ class PictureAlbum : public testing::Test {
   TempDir album_;
 };
 
+// Boxes that pass the start-up checks work on every picture, also where the
+// reduction's grid runs past 32-bit products: a 4000-pixel thumbnail from a
+// 4480-pixel enlargement, a 3000 x 2000 medium view of a 6000 x 4000 photo.
+TEST_F(PictureAlbum, LargeBoxesMakeTheirPictures) {
+  jpeg("small.jpg", 640, 480);
+  RunResult r = run({"-uw:4000", "-uh:4000"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(jpegSize(at("small.vi.jpg")), (Size{4000, 3000}));
+  jpeg("large.jpg", 6000, 4000);
+  r = run({"-mw:3000", "-mh:2000"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(jpegSize(at("large.md.jpg")), (Size{3000, 2000}));
+}
+
 TEST_F(PictureAlbum, DerivedSizesFollowTheBoxes) {
   jpeg("a.jpg", 1600, 1200);
   jpeg("b.jpg", 1200, 1600);
