@@ -134,10 +134,14 @@ bool announce(const char* path, int rootOffset) {
 // follows it, and so does the look-ahead, on a copy, to learn which
 // directory's files come next.
 
+// The listed names are shared, so that the look-ahead's copy of a level
+// costs nothing however many subdirectories it has.
+using Names = std::shared_ptr<const std::vector<std::string>>;
+
 struct WalkLevel {
-  std::string dir;                   // as the walk's path buffer holds it
-  std::vector<std::string> subdirs;  // listed, "." and ".." left out
-  size_t next = 0;                   // the first one not walked yet
+  std::string dir;  // as the walk's path buffer holds it
+  Names subdirs;    // listed, "." and ".." left out
+  size_t next = 0;  // the first one not walked yet
 };
 using WalkLevels = std::vector<WalkLevel>;
 
@@ -145,16 +149,17 @@ using WalkLevels = std::vector<WalkLevel>;
 // heading), and its subdirectories.
 struct WalkLister {
   virtual bool enter(const std::string& dir) = 0;
-  virtual std::vector<std::string> subdirectories(const std::string& dir) = 0;
+  virtual Names subdirectories(const std::string& dir) = 0;
 
  protected:
   ~WalkLister() = default;
 };
 
-std::vector<std::string> namesOf(const char* list) {
-  std::vector<std::string> names;
-  for (const char* name : strListEach(list))
-    if (!pathIsDotName(name)) names.push_back(name);
+Names namesOf(const char* list) {
+  auto names = std::make_shared<std::vector<std::string>>();
+  if (list)
+    for (const char* name : strListEach(list))
+      if (!pathIsDotName(name)) names->push_back(name);
   return names;
 }
 
@@ -165,10 +170,10 @@ std::vector<std::string> namesOf(const char* list) {
 void walkDescend(WalkLevels& levels, WalkLister& lister) {
   for (;;) {
     WalkLevel& deepest = levels.back();
-    if (deepest.next == deepest.subdirs.size()) return;
-    std::string child = deepest.dir + "/" + deepest.subdirs[deepest.next++];
+    if (deepest.next == deepest.subdirs->size()) return;
+    std::string child = deepest.dir + "/" + (*deepest.subdirs)[deepest.next++];
     if (!lister.enter(child)) continue;
-    std::vector<std::string> subdirs = lister.subdirectories(child);
+    Names subdirs = lister.subdirectories(child);
     levels.push_back({std::move(child), std::move(subdirs)});
   }
 }
@@ -178,17 +183,18 @@ void walkDescend(WalkLevels& levels, WalkLister& lister) {
 // it gets there, and says why.
 struct QuietLister final : WalkLister {
   bool enter(const std::string& dir) override { return !filtered(dir.c_str()); }
-  std::vector<std::string> subdirectories(const std::string& dir) override {
+  Names subdirectories(const std::string& dir) override {
     NameBlock dirs(dirListQuiet((dir + "/.").c_str(), DirListMode::Subdirectories));
-    return dirs ? namesOf(dirs.get()) : std::vector<std::string>{};
+    return namesOf(dirs.get());
   }
 };
 
 // The directory whose files the walk takes after those of the deepest level
-// ("" when the walk ends there).
+// ("" when the walk ends there). The descent never climbs, so the parent's
+// level is all it needs.
 std::string nextInWalk(const WalkLevels& levels) {
-  WalkLevels ahead(levels.begin(), levels.end() - 1);
-  if (ahead.empty()) return "";
+  if (levels.size() < 2) return "";
+  WalkLevels ahead{levels[levels.size() - 2]};
   QuietLister quiet;
   walkDescend(ahead, quiet);
   return ahead.back().dir;
@@ -326,7 +332,7 @@ struct Walk final : WalkLister {
     memcpy(path, dir.c_str(), dir.size() + 1);
     return announce(path, rootOffset);
   }
-  std::vector<std::string> subdirectories(const std::string& dir) override {
+  Names subdirectories(const std::string& dir) override {
     states.push_back(newDirectoryState());
     return namesOf(listIn(path, static_cast<int>(dir.size()), DirListMode::Subdirectories).get());
   }
@@ -379,7 +385,7 @@ void albumWalk(const char* root) {
     if (counts && !levels.empty()) {
       DirectoryState& parent = walk.states.back();
       parent.counts = true;
-      strListAdd(parent.subAlbums.get(), levels.back().subdirs[levels.back().next - 1].c_str());
+      strListAdd(parent.subAlbums.get(), (*levels.back().subdirs)[levels.back().next - 1].c_str());
     }
   }
   albumStopWorkers();
