@@ -25,6 +25,7 @@
 #include "pages/nav_tree.h"
 #include "pages/page_files.h"
 #include "pages/templates.h"
+#include "util/cpu_count.h"
 #include "util/file_handle.h"
 #include "util/files.h"
 #include "util/path_filter.h"
@@ -339,7 +340,7 @@ struct Walk final : WalkLister {
 };
 
 // Threads that make pictures: QUORVEL_JOBS when it is a number from 1 up,
-// else one per online CPU.
+// else one per CPU the process may use.
 int pictureThreads() {
   constexpr long kMaxThreads = 64;
   if (const char* text = getenv("QUORVEL_JOBS")) {
@@ -348,8 +349,7 @@ int pictureThreads() {
     const long n = strtol(text, &end, 10);
     if (errno == 0 && end != text && !*end && n >= 1) return static_cast<int>(std::min(n, kMaxThreads));
   }
-  const long online = sysconf(_SC_NPROCESSORS_ONLN);
-  return static_cast<int>(std::clamp(online, 1L, kMaxThreads));
+  return static_cast<int>(std::clamp<long>(cpuUsable(), 1, kMaxThreads));
 }
 
 }  // namespace
