@@ -2,6 +2,7 @@
 #include "run/entry.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,10 +35,14 @@ void holdStandardDescriptors() {
   }
 }
 
-// The -list: file is written aside and takes its name when the run ends.
+// The -list: file is written aside and takes its name when the run ends. A
+// folder at that name would be found only then, after the whole walk: it is
+// refused now.
 void createPictureList() {
   const char* path = gSettings.list;
   if (!path) return;
+  struct stat st;
+  if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) error("can't create \"%s\": %s", path, strerror(EISDIR));
   if (const int failure = gPictureList.file.create(path))
     error("can't create \"%s\": %s", path, strerror(failure));
 }

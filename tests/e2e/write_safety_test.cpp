@@ -118,6 +118,12 @@ TEST(WriteSafety, CopyListThatCannotBeCreatedIsFatal) {
   EXPECT_EQ(r.err, std::string(kError) +
                        "can't create \"missing/copy.bat\": No such file or directory\n");
   EXPECT_FALSE(fileExists(t / "a/p.vi.jpg"));
+  // A folder is refused at start-up too, not found out after the whole walk.
+  testsupport::makeDirs(t / "lists");
+  r = runQuorvel({"a", "-list:lists"}, t.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, std::string(kError) + "can't create \"lists\": Is a directory\n");
+  EXPECT_FALSE(fileExists(t / "a/p.vi.jpg"));
 }
 
 TEST(WriteSafety, ConfigurationThatIsNoRegularFileIsFatal) {
