@@ -5,11 +5,13 @@
 
 #include <climits>
 #include <cstdio>
+#include <string>
 
 #include "base/fatal.h"
 #include "base/settings.h"
 #include "img/lens_shadow.h"
 #include "pages/templates.h"
+#include "util/path_filter.h"
 #include "util/paths.h"
 
 const char* const kUsageText =
@@ -199,4 +201,10 @@ void optionsRead(int& argc, char** argv) {
   s.list = argFind(argc, argv, "-list:");
 
   s.filter = argFind(argc, argv, "-filter:");
+  // One that can't be read would leave out every path: the run would walk
+  // nothing and say nothing.
+  const char* stop;
+  if (s.filter && !pathExprParses(s.filter, &stop))
+    error("option -filter:%s: not a filter expression (%s)", s.filter,
+          *stop ? (std::string("unexpected \"") + stop + "\"").c_str() : "a group is not closed");
 }

@@ -372,7 +372,10 @@ void albumWalk(const char* root) {
   walk.path = path;
   walk.rootOffset = static_cast<int>(rootLength) + 1;
   WalkLevels levels;
-  if (walk.enter(root)) levels.push_back({root, walk.subdirectories(root)});
+  if (walk.enter(root))
+    levels.push_back({root, walk.subdirectories(root)});
+  else
+    fprintf(stderr, "*** quorvel: -filter: leaves out the album root \"%s\": nothing was walked\n", root);
   while (!levels.empty()) {
     walkDescend(levels, walk);
     const std::string dir = levels.back().dir;

@@ -15,6 +15,9 @@ constexpr int kPatternMax = static_cast<int>(kPathSize) - 1;
 // stay far below it.
 constexpr int kMaxGroupDepth = 500;
 int groupDepth = 0;
+// Set when a group is left unclosed: the expression is then false for every
+// path, though it is read to its end.
+bool groupUnclosed = false;
 
 bool isOperator(char c) {
   return c == '(' || c == ')' || c == '|' || c == '&' || c == '!';
@@ -72,6 +75,14 @@ bool pathExprMatch(const char* expr, const char* path) {
   return value && *pos == '\0';
 }
 
+bool pathExprParses(const char* expr, const char** stop) {
+  const char* pos = expr;
+  groupUnclosed = false;
+  (void)pathExpr_OR(&pos, "");
+  if (stop) *stop = pos;
+  return *pos == '\0' && !groupUnclosed;
+}
+
 bool pathExpr_OR(const char** pos, const char* path) {
   bool value = pathExpr_AND(pos, path);
   while (**pos == '|') {
@@ -113,7 +124,10 @@ bool pathExpr_PAR(const char** pos, const char* path) {
   ++groupDepth;
   bool value = pathExpr_OR(pos, path);
   --groupDepth;
-  if (**pos != ')') return false;
+  if (**pos != ')') {
+    groupUnclosed = true;
+    return false;
+  }
   ++*pos;
   return value;
 }

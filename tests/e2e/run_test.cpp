@@ -208,12 +208,27 @@ TEST(Walk, TrailingSeparatorKeepsRelativePathsClean) {
   EXPECT_EQ(r.out, std::string(kNotice) + "######## root/ ########\n*** . ***\n*** sub ***\n");
 }
 
-TEST(Walk, FilterRejectingTheRootWalksNothing) {
+TEST(Walk, FilterRejectingTheRootWalksNothingAndSaysSo) {
   TempDir t;
   testsupport::makeDirs(t / "root/sub");
   auto r = runQuorvel({"root", "-filter:other"}, t.path());
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, std::string(kNotice) + "######## root ########\n");
+  EXPECT_EQ(r.err, "*** quorvel: -filter: leaves out the album root \"root\": nothing was walked\n");
+}
+
+// An expression that can't be read would leave out every path in silence.
+TEST(Run, FilterThatIsNoExpressionIsRefusedAtStartUp) {
+  TempDir t;
+  testsupport::makeDirs(t / "root/sub");
+  for (const auto& [filter, reason] : {std::pair{"(", "a group is not closed"},
+                                       std::pair{"a)b", "unexpected \")b\""}}) {
+    auto r = runQuorvel({"root", std::string("-filter:") + filter}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, std::string("**** ERROR quorvel : option -filter:") + filter + ": not a filter expression (" +
+                         reason + ")\n");
+    EXPECT_EQ(r.out, kNotice);
+  }
 }
 
 TEST(Walk, FilterSkipsRejectedSubtrees) {
