@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "base/limits.h"
+#include "util/text_encode.h"
+#include "util/utf8.h"
 
 namespace {
 
@@ -34,14 +36,7 @@ std::string trimmed(const std::string& text) {
 
 std::string latin1ToUtf8(const std::string& text) {
   std::string out;
-  for (unsigned char c : text) {
-    if (c < 0x80) {
-      out += char(c);
-    } else {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
+  for (unsigned char c : text) utf8Append(&out, c);
   return out;
 }
 
@@ -57,24 +52,6 @@ std::string fitted(std::string text, int size) {
   const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
   if (lead - 1 + length > text.size()) text.resize(lead - 1);
   return text;
-}
-
-// Source text as page text: the four characters that could make markup
-// escaped. The page writer then applies the one UTF-8 rule to what is left
-// (ill-formed UTF-8 read as ISO-8859-1), as for every visible text.
-std::string pageText(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\0': break;
-      default: out += c;
-    }
-  }
-  return out;
 }
 
 // "YYYY:MM:DD HH:MM..." as "DD.MM.YYYY HH:MM"; "" when it is not a date.
@@ -160,14 +137,14 @@ PhotoFacts photoFacts(const ImgPhotoMeta& meta) {
                                   exposureText(meta.exif)}) {
     if (part.empty()) continue;
     if (!facts.line.empty()) facts.line += kBetween;
-    facts.line += pageText(part);
+    facts.line += textEscaped(part);
   }
   std::string title, description;
   chooseCaption(meta, &title, &description);
   std::string whole = title;
   if (!title.empty() && !description.empty()) whole += " - ";
   whole += description;
-  if (!title.empty()) facts.title = pageText(fitted(title, kCaptionTitleSize));
-  if (!whole.empty()) facts.text = pageText(fitted(whole, kCaptionTextSize));
+  if (!title.empty()) facts.title = textEscaped(fitted(title, kCaptionTitleSize));
+  if (!whole.empty()) facts.text = textEscaped(fitted(whole, kCaptionTextSize));
   return facts;
 }

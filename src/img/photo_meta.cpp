@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "util/file_handle.h"
+#include "util/utf8.h"
 
 namespace {
 
@@ -59,20 +60,6 @@ std::string cut(std::string_view text) { return std::string(text.substr(0, kImgM
 // ---------------------------------------------------------------- XMP
 // Only the five predefined entities and character references are expanded:
 // no entity of the packet's own is ever defined, so none can multiply.
-void appendUtf8(std::string& out, uint32_t c) {
-  if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return;
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12)), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18)), out += char(0x80 | ((c >> 12) & 0x3F)), out += char(0x80 | ((c >> 6) & 0x3F)),
-        out += char(0x80 | (c & 0x3F));
-  }
-}
-
 std::string xmlText(std::string_view raw) {
   static constexpr std::pair<std::string_view, char> kNamed[] = {
       {"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"quot;", '"'}, {"apos;", '\''}};
@@ -108,7 +95,7 @@ std::string xmlText(std::string_view raw) {
         c = c * (hex ? 16 : 10) + uint32_t(v);
       }
       if (ok) {
-        appendUtf8(out, c);
+        utf8Append(&out, c);
         i += semi + 1;
         continue;
       }

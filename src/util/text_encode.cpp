@@ -115,6 +115,28 @@ std::string linkForm(const char* name) {
   return link;
 }
 
+namespace {
+
+// c as page text: the four characters that could make markup as entities.
+void appendTextChar(std::string* text, char c) {
+  switch (c) {
+    case '&': *text += "&amp;"; break;
+    case '<': *text += "&lt;"; break;
+    case '>': *text += "&gt;"; break;
+    case '"': *text += "&quot;"; break;
+    default: text->push_back(c); break;
+  }
+}
+
+}  // namespace
+
+std::string textEscaped(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != '\0') appendTextChar(&out, c);
+  return out;
+}
+
 std::string textForm(const char* name) {
   std::string text;
   if (name == nullptr) return text;
@@ -125,13 +147,7 @@ std::string textForm(const char* name) {
       text += "&#" + std::to_string(utf8Next(&p)) + ";";
       continue;
     }
-    switch (*p) {
-      case '&': text += "&amp;"; break;
-      case '<': text += "&lt;"; break;
-      case '>': text += "&gt;"; break;
-      case '"': text += "&quot;"; break;
-      default: text.push_back(*p); break;
-    }
+    appendTextChar(&text, *p);
     p++;
   }
   return text;

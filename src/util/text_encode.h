@@ -28,6 +28,11 @@ void urlEncodeM3u(FILE* out, const char* text);
 // time: callers add "../" and "/quorvelFrameset.html" around it.
 std::string linkForm(const char* name);
 
+// text as page text for the HTML text writer (htmlWriteText): & < > "
+// become &amp; &lt; &gt; &quot;, NULs are dropped, every other byte stays,
+// for the writer's one UTF-8 rule. Never markup, whatever text holds.
+std::string textEscaped(const std::string& text);
+
 // A name as visible page text: & < > " become &amp; &lt; &gt; &quot;. In a
 // name that is UTF-8 (see utf8HasMultibyte) each multi-byte character becomes
 // "&#N;"; any other byte from 0x80 up stays as it is.

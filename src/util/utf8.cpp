@@ -90,3 +90,22 @@ void utf8DropCutSequence(char* text) {
   text[start] = '\0';
   if (!utf8HasMultibyte(text)) text[start] = lead;
 }
+
+void utf8Append(std::string* out, unsigned c) {
+  if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return;
+  if (c < 0x80) {
+    *out += char(c);
+  } else if (c < 0x800) {
+    *out += char(0xC0 | (c >> 6));
+    *out += char(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out += char(0xE0 | (c >> 12));
+    *out += char(0x80 | ((c >> 6) & 0x3F));
+    *out += char(0x80 | (c & 0x3F));
+  } else {
+    *out += char(0xF0 | (c >> 18));
+    *out += char(0x80 | ((c >> 12) & 0x3F));
+    *out += char(0x80 | ((c >> 6) & 0x3F));
+    *out += char(0x80 | (c & 0x3F));
+  }
+}

@@ -4,6 +4,8 @@
 // almost never is. Everything else keeps its byte-for-byte treatment.
 #pragma once
 
+#include <string>
+
 // True when text is well-formed UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF) holding at least one multi-byte sequence.
 bool utf8HasMultibyte(const char* text);
@@ -16,3 +18,7 @@ unsigned utf8Next(const char** p);
 // sequence and the text before that sequence passes utf8HasMultibyte, ends
 // the text there. Anything else (ISO-8859-1 text above all) is left whole.
 void utf8DropCutSequence(char* text);
+
+// Appends the UTF-8 form of code point c to out; nothing for NUL, a
+// surrogate or a value above U+10FFFF.
+void utf8Append(std::string* out, unsigned c);
