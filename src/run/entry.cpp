@@ -15,6 +15,7 @@
 #include "run/notice.h"
 #include "run/options.h"
 #include "run/walk.h"
+#include "util/temp_file.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ void finishPictureList() {
 
 int quorvelMain(int argc, char** argv) {
   holdStandardDescriptors();
+  fileRemoveTempsOnSignals();
   // Asked before anything else: a version query writes nothing.
   if (argc == 2 && !strcmp(argv[1], "--version")) {
     fputs("quorvel " QUORVEL_VERSION "\n", stdout);

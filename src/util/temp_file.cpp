@@ -2,6 +2,7 @@
 #include "util/temp_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -12,11 +13,25 @@
 #include <cstring>
 #include <ctime>
 #include <atomic>
-#include <mutex>
-#include <set>
+#include <climits>
+#include <csignal>
 
 #include "util/file_handle.h"
 #include "util/test_hook.h"
+
+// Every temporary this process has open (pages, lists, cv.html and derived
+// pictures alike), removed when the run ends through exit() (error(), a
+// library failure) without reaching their destructors, and when a signal
+// ends it. A signal handler may only read it: so it is a list of slots that
+// only grows (at most one slot per temporary open at once), each slot taken
+// and given back with atomics, its path in a fixed buffer. Never freed: it
+// must outlive every destructor that runs at exit.
+struct LiveSlot {
+  std::atomic<bool> taken{false};  // owned by one TempFile
+  std::atomic<bool> named{false};  // path names a temporary this process made
+  char path[PATH_MAX];
+  LiveSlot* next = nullptr;
+};
 
 namespace {
 
@@ -27,22 +42,36 @@ constexpr unsigned kAlphabetSize = sizeof kAlphabet - 1;
 // or someone planting names faster than we pick them.
 constexpr int kCreateTries = 100;
 
-// Every temporary this process has open (pages, lists, cv.html and derived
-// pictures alike), removed when the run ends through exit() (error(), a
-// library failure) without reaching their destructors. Never freed: it must
-// outlive every destructor that runs at exit. Derived pictures are written
-// on worker threads too: every use holds this lock.
-std::mutex gLiveTempsLock;
+std::atomic<LiveSlot*> gSlots{nullptr};
 
-std::set<std::string>& liveTemps() {
-  static auto* temps = new std::set<std::string>;
-  return *temps;
+// Creations between their open() and their slot being named; a signal
+// handler waits for them, and none starts once a signal was caught.
+std::atomic<int> gCreating{0};
+std::atomic<bool> gStopping{false};
+
+LiveSlot* takeSlot() {
+  for (LiveSlot* slot = gSlots.load(); slot; slot = slot->next) {
+    bool expected = false;
+    if (slot->taken.compare_exchange_strong(expected, true)) return slot;
+  }
+  auto* slot = new LiveSlot;
+  slot->taken.store(true);
+  slot->next = gSlots.load();
+  while (!gSlots.compare_exchange_weak(slot->next, slot)) {
+  }
+  return slot;
 }
 
+void giveBack(LiveSlot* slot) {
+  if (!slot) return;
+  slot->named.store(false);
+  slot->taken.store(false);
+}
+
+// Async-signal-safe: atomics and unlink only.
 void removeLiveTemps() {
-  const std::lock_guard<std::mutex> lock(gLiveTempsLock);
-  for (const std::string& temp : liveTemps()) unlink(temp.c_str());
-  liveTemps().clear();
+  for (LiveSlot* slot = gSlots.load(); slot; slot = slot->next)
+    if (slot->named.exchange(false)) unlink(slot->path);
 }
 
 // Registered before main, so that it runs after every exit handler that a
@@ -50,10 +79,40 @@ void removeLiveTemps() {
 // their pictures (and their temporaries) first.
 [[maybe_unused]] const bool gRemovesAtExit = atexit(removeLiveTemps) == 0;
 
-void track(const std::string& temp) {
-  const std::lock_guard<std::mutex> lock(gLiveTempsLock);
-  liveTemps().insert(temp);
+constexpr int kCleanSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void removeAndDie(int sig) {
+  gStopping.store(true);
+  // A creation on another thread finishes its few steps (names its slot) in
+  // far less than this; the bound only keeps a stuck thread from holding
+  // the process.
+  for (int waits = 0; waits < 1000 && gCreating.load() > 0; ++waits) {
+    const timespec millisecond{0, 1'000'000};
+    nanosleep(&millisecond, nullptr);
+  }
+  removeLiveTemps();
+  signal(sig, SIG_DFL);
+  raise(sig);
 }
+
+// Blocks the signals that remove temporaries for one creation on this
+// thread, so that their handler never runs between open() and the slot's
+// naming here; it runs on another thread, or after.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kCleanSignals) sigaddset(&set, sig);
+    pthread_sigmask(SIG_BLOCK, &set, &saved_);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t saved_;
+};
 
 // Random bytes for names; only uniqueness matters (O_EXCL guarantees it),
 // so a clock-and-counter fallback is enough when getrandom is unavailable.
@@ -104,8 +163,9 @@ void fileRemoveStaleTemp(const char* path) {
 }
 
 TempFile::TempFile(TempFile&& other) noexcept
-    : file_(other.file_), temp_(std::move(other.temp_)), final_(std::move(other.final_)) {
+    : file_(other.file_), slot_(other.slot_), temp_(std::move(other.temp_)), final_(std::move(other.final_)) {
   other.file_ = nullptr;
+  other.slot_ = nullptr;
   other.temp_.clear();
 }
 
@@ -113,9 +173,11 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
   if (this != &other) {
     discard();
     file_ = other.file_;
+    slot_ = other.slot_;
     temp_ = std::move(other.temp_);
     final_ = std::move(other.final_);
     other.file_ = nullptr;
+    other.slot_ = nullptr;
     other.temp_.clear();
   }
   return *this;
@@ -124,15 +186,27 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
 int TempFile::create(const std::string& finalPath) {
   for (int tries = 0; tries < kCreateTries; ++tries) {
     std::string temp = fileTempName(finalPath);
+    if (temp.size() >= PATH_MAX) return ENAMETOOLONG;
+    const SignalsHeld held;
+    gCreating.fetch_add(1);
+    if (gStopping.load()) {
+      gCreating.fetch_sub(1);
+      return EINTR;
+    }
     FileHandle created = fileCreateNew(temp.c_str());
     if (!created) {
-      if (errno == EEXIST) continue;
-      return errno;
+      const int failure = errno;
+      gCreating.fetch_sub(1);
+      if (failure == EEXIST) continue;
+      return failure;
     }
+    slot_ = takeSlot();
+    memcpy(slot_->path, temp.c_str(), temp.size() + 1);
+    slot_->named.store(true);
+    gCreating.fetch_sub(1);
     file_ = created.release();
     temp_ = std::move(temp);
     final_ = finalPath;
-    track(temp_);
     return 0;
   }
   return EEXIST;
@@ -150,10 +224,8 @@ int TempFile::commit() {
   if (failure == 0) testHook("renaming", final_.c_str());
   if (failure == 0 && rename(temp_.c_str(), final_.c_str()) != 0) failure = errno;
   if (failure != 0) unlink(temp_.c_str());
-  {
-    const std::lock_guard<std::mutex> lock(gLiveTempsLock);
-    liveTemps().erase(temp_);
-  }
+  giveBack(slot_);
+  slot_ = nullptr;
   temp_.clear();
   return failure;
 }
@@ -163,9 +235,19 @@ void TempFile::discard() {
   fclose(file_);
   file_ = nullptr;
   unlink(temp_.c_str());
-  {
-    const std::lock_guard<std::mutex> lock(gLiveTempsLock);
-    liveTemps().erase(temp_);
-  }
+  giveBack(slot_);
+  slot_ = nullptr;
   temp_.clear();
+}
+
+void fileRemoveTempsOnSignals() {
+  for (int sig : kCleanSignals) {
+    struct sigaction current;
+    // A signal the launcher ignores (nohup's SIGHUP) stays ignored.
+    if (sigaction(sig, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+    struct sigaction action = {};
+    action.sa_handler = removeAndDie;
+    sigfillset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
+  }
 }

@@ -30,10 +30,17 @@ bool fileIsTempName(const char* name);
 // Anything else is left alone.
 void fileRemoveStaleTemp(const char* path);
 
+// From now on SIGINT, SIGTERM and SIGHUP (unless ignored) remove every live
+// temporary before the process ends with the signal's usual status.
+void fileRemoveTempsOnSignals();
+
+struct LiveSlot;
+
 // One file being written aside. create() makes the temporary; commit() gives
 // it its final name. Until then, or when commit fails, the final name is
 // untouched. An uncommitted temporary is removed by the destructor, and by
-// exit() (an ended run leaves none) when it never reaches its destructor.
+// exit() (an ended run leaves none) or a caught signal when it never
+// reaches its destructor.
 class TempFile {
  public:
   TempFile() = default;
@@ -63,6 +70,7 @@ class TempFile {
 
  private:
   FILE* file_ = nullptr;
+  LiveSlot* slot_ = nullptr;  // where a signal handler finds temp_
   std::string temp_;
   std::string final_;
 };

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <future>
+#include <cstring>
 #include <map>
 #include <regex>
 #include <string>
@@ -108,8 +109,10 @@ const std::vector<std::string> kRun = {"album", "-uw:240", "-uh:240"};
 // Runs quorvel (kRun) in cwd with the test build's kill hook set to stop it
 // at step ("writing" half-way through its temporary, "renaming" once that is
 // whole) of the derived file. True when the run died there, false when it
-// never reached that point.
-bool killedAt(const std::string& cwd, const char* step, const std::string& derived) {
+// never reached that point. With sig other than SIGKILL, that signal ends it,
+// with jobs worker threads.
+bool killedAt(const std::string& cwd, const char* step, const std::string& derived, int sig = SIGKILL,
+              const char* jobs = nullptr) {
   const std::string kill = std::string(step).append(":").append(derived);
   pid_t pid = fork();
   if (pid == 0) {
@@ -117,12 +120,14 @@ bool killedAt(const std::string& cwd, const char* step, const std::string& deriv
     dup2(devnull, 1);
     dup2(devnull, 2);
     if (chdir(cwd.c_str()) != 0 || setenv("QUORVEL_TEST_KILL", kill.c_str(), 1) != 0) _exit(126);
+    if (setenv("QUORVEL_TEST_SIGNAL", std::to_string(sig).c_str(), 1) != 0) _exit(126);
+    if (jobs && setenv("QUORVEL_JOBS", jobs, 1) != 0) _exit(126);
     execl(QUORVEL_KILL_BINARY, QUORVEL_KILL_BINARY, kRun[0].c_str(), kRun[1].c_str(), kRun[2].c_str(),
           static_cast<char*>(nullptr));
     _exit(127);
   }
   int status;
-  return waitpid(pid, &status, 0) == pid && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  return waitpid(pid, &status, 0) == pid && WIFSIGNALED(status) && WTERMSIG(status) == sig;
 }
 
 class Interruption : public testing::Test {
@@ -229,6 +234,21 @@ TEST_F(Interruption, RunKilledAgainAndAgainStillEndsEqual) {
   ASSERT_TRUE(killedAt(parent.path(), "writing", derived(1, ".vr.jpg")));
   ASSERT_TRUE(killedAt(parent.path(), "renaming", derived(4, ".md.jpg")));
   finishAndCompare(parent);
+}
+
+// A signal that can be caught ends the run as it would end any program, but
+// only after the live temporaries (a half-written medium view, a page) are
+// gone.
+TEST_F(Interruption, CaughtSignalLeavesNoTemporary) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const char* jobs : {"1", "2"}) {
+      SCOPED_TRACE(std::string(strsignal(sig)) + ", jobs " + jobs);
+      TempDir parent;
+      copySources(*sources_, parent);
+      ASSERT_TRUE(killedAt(parent.path(), "writing", derived(2, ".md.jpg"), sig, jobs));
+      EXPECT_EQ(countTemporaries(parent.path()), 0);
+    }
+  }
 }
 
 // Each run writes into temporaries of its own and removes no live one, so
