@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package of an existing build and checks it as a user
-# would meet it: its Depends and file list, then the sample album made with
+# would meet it: its Depends and file list, lintian, then the sample album made with
 # the binary and the modern theme taken out of the package, then the album
 # cleaner, after which the tree must equal samples/ again.
 #
@@ -36,11 +36,18 @@ done
 
 files="$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)"
 expected="./usr/bin/quorvel
-./usr/share/man/man1/quorvel.1
+./usr/share/doc/quorvel/changelog.gz
+./usr/share/doc/quorvel/copyright
+./usr/share/man/man1/quorvel.1.gz
 ./usr/share/quorvel/clean-album.sh
 ./usr/share/quorvel/themes/dark.conf
 ./usr/share/quorvel/themes/modern.conf"
 [[ "$files" == "$expected" ]] || fail "the package holds"$'\n'"$files"$'\n'"instead of"$'\n'"$expected"
+
+# Debian's own checks of a package: no error may stand (lintian warns that
+# it runs as root, which the CI does).
+lintian --fail-on error "$deb" 2>&1 | grep -v '^running with root privileges' || true
+lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian finds errors"
 
 dpkg-deb -x "$deb" "$work/root"
 # The interruption test's kill hook belongs to test builds only.

@@ -7,13 +7,18 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${pref
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(path bin/quorvel share/man/man1/quorvel.1 share/quorvel/themes/modern.conf
-             share/quorvel/themes/dark.conf share/quorvel/clean-album.sh)
+foreach(path bin/quorvel share/man/man1/quorvel.1.gz share/quorvel/themes/modern.conf
+             share/quorvel/themes/dark.conf share/quorvel/clean-album.sh
+             share/doc/quorvel/copyright share/doc/quorvel/changelog.gz)
   if(NOT EXISTS "${prefix}/${path}")
     message(FATAL_ERROR "not installed: ${path}")
   endif()
 endforeach()
-file(READ "${prefix}/share/man/man1/quorvel.1" page)
+execute_process(COMMAND gzip -dc "${prefix}/share/man/man1/quorvel.1.gz" OUTPUT_VARIABLE page
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the manual page is no gzip file")
+endif()
 foreach(word "EXIT STATUS" "-notree" "-filter:" "quorvelFrameset.html")
   string(FIND "${page}" "${word}" at)
   if(at EQUAL -1)
