@@ -29,10 +29,6 @@
 
 namespace {
 
-// Earlier versions wrote a derived picture aside as its name plus this
-// suffix; such leftovers are recognised as temporaries too.
-constexpr char kLegacyTempSuffix[] = ".quorvel-tmp";
-
 // What a file's name makes of it.
 enum class NameKind { None, Jpeg, Gif };
 
@@ -226,6 +222,8 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
   if (medium) entry.mediumSize = sizeOf(entry.mediumPath);
   return entry;
 }
+
+bool albumIsPictureName(const char* name) { return nameKind(name) != NameKind::None && !isDerivedName(name); }
 
 bool albumRemoveLeftoverTemp(const char* path) {
   bool temporary = fileIsTempName(pathBaseName(path));

@@ -50,6 +50,14 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
                           const PictureNames& names);
 
+// True when name ends in .gif or .jpg (any case) and is no derived name: a
+// picture the walk looks at.
+bool albumIsPictureName(const char* name);
+
+// Earlier versions wrote a derived picture aside as its name plus this
+// suffix; such leftovers are recognised as temporaries too.
+inline constexpr char kLegacyTempSuffix[] = ".quorvel-tmp";
+
 // True when path is named as a temporary (fileIsTempName, or a derived name
 // with the suffix earlier versions used); it is removed when stale
 // (fileRemoveStaleTemp), so a run never removes a live run's temporary. The

@@ -12,6 +12,7 @@
 #include "album/picture_list.h"
 #include "base/fatal.h"
 #include "base/settings.h"
+#include "run/clean_tree.h"
 #include "run/notice.h"
 #include "run/options.h"
 #include "run/walk.h"
@@ -63,6 +64,8 @@ int quorvelMain(int argc, char** argv) {
     fputs("quorvel " QUORVEL_VERSION "\n", stdout);
     return 0;
   }
+  // The cleaner takes any folder name, one starting with "-" as well.
+  if (argc == 3 && !strcmp(argv[1], "--clean")) return cleanTree(argv[2]);
   noticePrint();
   switch (docWriteCv()) {
     case CvOutcome::Written:

@@ -29,9 +29,9 @@ uint64_t fnv1a(const std::string& bytes) {
   return hash;
 }
 
-// False for anything that cannot be read as a file: what we can't check we
-// don't overwrite.
-bool isOwnCv(const char* path) {
+}  // namespace
+
+bool docIsOwnCv(const char* path) {
   FileHandle in = fileOpen(path, "rb");
   struct stat st;
   if (!in || fstat(fileno(in.get()), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -41,8 +41,6 @@ bool isOwnCv(const char* path) {
   return bytes.find(kCvMarker) != std::string::npos ||
          (bytes.size() == kCv100Size && fnv1a(bytes) == kCv100Hash);
 }
-
-}  // namespace
 
 void noticePrint() {
   fputs(
@@ -70,7 +68,7 @@ const char* embeddedDoc() { return kEmbeddedDocBytes; }
 CvOutcome docWriteCv() {
   // lstat, so that even a dangling link counts as a file that is there.
   struct stat st;
-  if (lstat("cv.html", &st) == 0 && !isOwnCv("cv.html")) return CvOutcome::LeftAlone;
+  if (lstat("cv.html", &st) == 0 && !docIsOwnCv("cv.html")) return CvOutcome::LeftAlone;
   TempFile cv;
   if (cv.create("cv.html") != 0) return CvOutcome::Failed;
   docWrite(embeddedDoc(), cv.get());

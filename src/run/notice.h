@@ -14,6 +14,12 @@ void docWrite(const char* block, FILE* out);
 // The program's own coded document.
 const char* embeddedDoc();
 
+// Whether path is quorvel's about page: it carries the marker line of the
+// embedded document, or it is byte for byte the page of quorvel 1.0.0, which
+// had no marker. False for anything that cannot be read as a file: what we
+// can't check we neither overwrite nor remove.
+bool docIsOwnCv(const char* path);
+
 enum class CvOutcome {
   Written,    // cv.html holds the embedded document
   LeftAlone,  // a cv.html that is not quorvel's own is there; it was not touched
@@ -21,7 +27,6 @@ enum class CvOutcome {
 };
 
 // Writes the embedded document to "cv.html" in the current directory, but
-// only where no cv.html exists or the existing one is quorvel's own: it
-// carries the marker line of the embedded document, or it is byte for byte
-// the page of quorvel 1.0.0, which had no marker.
+// only where no cv.html exists or the existing one is quorvel's own
+// (docIsOwnCv).
 CvOutcome docWriteCv();

@@ -148,18 +148,20 @@ bool fileIsTempName(const char* name) {
   return strlen(tail) == kTempRandomLength && strspn(tail, kAlphabet) == kTempRandomLength;
 }
 
-void fileRemoveStaleTemp(const char* path) {
+int fileRemoveStaleTemp(const char* path, long minimumAge) {
   struct stat st;
-  if (lstat(path, &st) != 0 || !S_ISREG(st.st_mode)) return;
-  if (time(nullptr) - st.st_mtime < kStaleTempSeconds) return;
+  if (lstat(path, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (time(nullptr) - st.st_mtime < minimumAge) return -1;
   const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0) return -1;
   // A live run holds the lock while it writes; a dead one's is released.
+  int outcome = -1;
   struct stat opened;
   if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &opened) == 0 &&
       opened.st_ino == st.st_ino && opened.st_dev == st.st_dev)
-    unlink(path);
+    outcome = unlink(path) == 0 ? 0 : errno;
   close(fd);
+  return outcome;
 }
 
 TempFile::TempFile(TempFile&& other) noexcept

@@ -26,9 +26,10 @@ std::string fileTempName(const std::string& finalPath);
 bool fileIsTempName(const char* name);
 
 // Removes path when it is a temporary nobody writes any more: a regular file
-// (not a link), older than kStaleTempSeconds, whose lock no process holds.
-// Anything else is left alone.
-void fileRemoveStaleTemp(const char* path);
+// (not a link), at least minimumAge seconds old, whose lock no process holds.
+// Anything else is left alone. Returns 0 when removed, the errno of a failed
+// unlink, -1 when left alone.
+int fileRemoveStaleTemp(const char* path, long minimumAge = kStaleTempSeconds);
 
 // From now on SIGINT, SIGTERM and SIGHUP (unless ignored) remove every live
 // temporary before the process ends with the signal's usual status.

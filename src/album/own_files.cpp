@@ -1,0 +1,52 @@
+// The files quorvel wrote into a directory.
+#include "album/own_files.h"
+
+#include <set>
+
+#include "album/derived_names.h"
+#include "album/photo_facts.h"
+#include "album/pipeline.h"
+#include "img/photo_meta.h"
+#include "pages/page_files.h"
+#include "util/paths.h"
+#include "util/temp_file.h"
+
+namespace {
+
+// A picture's own page is written when it has a caption: its .txt, or, with
+// -exif, the title, description or facts the picture carries.
+bool captioned(const std::string& dir, const std::string& picture, const std::set<std::string>& present) {
+  if (present.count(std::string(pathWithoutExt(picture.c_str())) + ".txt")) return true;
+  const PhotoFacts facts = photoFacts(imgPhotoMetaRead((dir + "/" + picture).c_str()));
+  return !facts.line.empty() || !facts.text.empty();
+}
+
+}  // namespace
+
+std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector<ListedFile>& files) {
+  std::set<std::string> present, regular;
+  for (const ListedFile& f : files) {
+    present.insert(f.name);
+    if (f.regular) regular.insert(f.name);
+  }
+  std::set<std::string> own;
+  for (const ListedFile& f : files) {
+    const char* name = f.name.c_str();
+    if (pageIsAlbumPage(name) || f.name == kPlaylistFile || fileIsTempName(name)) own.insert(f.name);
+    if (!albumIsPictureName(name)) continue;
+    PictureNames names;
+    if (!pictureNamesBuild(name, &names)) continue;
+    for (const std::string* derived : {&names.micro, &names.rollover, &names.medium}) {
+      own.insert(*derived);
+      own.insert(*derived + kLegacyTempSuffix);
+    }
+    const std::string mediumPage = picturePageName(names.medium.c_str());
+    if (regular.count(names.medium)) own.insert(mediumPage);
+    const std::string page = picturePageName(name);
+    if (regular.count(page) && captioned(dir, f.name, present)) own.insert(page);
+  }
+  std::vector<std::string> found;
+  for (const std::string& name : own)
+    if (regular.count(name)) found.push_back(name);
+  return found;
+}
