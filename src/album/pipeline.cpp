@@ -2,6 +2,9 @@
 // its derived pictures are to be made, and hands the picture to the Left page.
 #include "album/pipeline.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -23,6 +26,7 @@
 #include "pages/album_pages.h"
 #include "pages/page_files.h"
 #include "util/caption_file.h"
+#include "util/file_handle.h"
 #include "util/files.h"
 #include "util/paths.h"
 #include "util/temp_file.h"
@@ -64,10 +68,11 @@ bool pictureSize(const char* path, bool gif, Probe* probe, std::string* messages
 // its header go to messages.
 Shown classify(const char* path, Probe* probe, std::string* messages) {
   const NameKind kind = nameKind(path);
-  if (kind == NameKind::None) return Shown::No;
+  // A derived picture is never read as a source: a damaged one would say so
+  // twice, here and where its page entry reads its size.
+  if (kind == NameKind::None || isDerivedName(path)) return Shown::No;
   if (!pictureSize(path, kind == NameKind::Gif, probe, messages)) return Shown::No;
   if (probe->height <= gSettings.ih || probe->width <= gSettings.iw) return Shown::No;
-  if (isDerivedName(path)) return Shown::No;
   // A few bytes can claim gigapixels; refused before anything is decoded.
   if (static_cast<long long>(probe->width) * probe->height > kMaxPicturePixels) return Shown::TooLarge;
   probe->medium = probe->width > gSettings.mw || probe->height > gSettings.mh;
@@ -80,12 +85,30 @@ bool isShownPicture(const char* path, Probe* probe) {
   const Shown shown = classify(path, probe, &messages);
   fputs(messages.c_str(), stderr);
   if (shown == Shown::TooLarge) report("picture too large \"%s\" (%d x %d)", path, probe->width, probe->height);
+  // A picture no one may read would be left out without a word.
+  if (shown == Shown::No && albumIsPictureName(path) && !fileOpenRead(path) && errno != ENOENT)
+    report("can't read \"%s\": %s", path, strerror(errno));
   return shown == Shown::Yes;
 }
 
-// Whether path's derived pictures are to be made now.
+// Whether path's derived pictures are to be made now, by their dates.
 bool outOfDate(const char* path, const std::string& microName) {
   return gSettings.force || fileDate(path) > fileDate(microName.c_str());
+}
+
+bool present(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+// outOfDate, or the page would point at a derived picture that is missing
+// (the rollover, the medium view of a picture that gets one), or the
+// thumbnail's header can't be read: what a newer thumbnail does not prove.
+bool needsMaking(const char* path, const PictureNames& names, bool medium) {
+  if (outOfDate(path, names.micro) || !present(names.rollover) || (medium && !present(names.medium))) return true;
+  std::string quiet;
+  int width, height, bytes;
+  return imgJpegGetSize(names.micro.c_str(), &width, &height, &bytes, &quiet) != JPEG_SIZE_OK;
 }
 
 // Writes out what making the files said, as a run on one thread says it.
@@ -176,7 +199,7 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     // Made ahead: its line and messages come out here, as if made now.
     printf("%s\n", names.micro.c_str());
     if (!reportMaking(job->result)) return;
-  } else if (outOfDate(path, names.micro)) {
+  } else if (needsMaking(path, names, probe.medium)) {
     printf("%s\n", names.micro.c_str());
     if (!reportMaking(derivedMake(path, probe.gifData, probe.medium, names))) return;
   }

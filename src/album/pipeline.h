@@ -34,10 +34,12 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead = false
 // case), unreadable headers, pictures not wider than -iw: and taller than
 // -ih: (Exif-rotated JPEGs measured upright) and derived files. Otherwise
 // writes the -list: line, remakes the derived files when pic.vi.jpg is older
-// than path (or -force; prints its name on stdout), and adds the picture's
+// than path, when one the page points at is missing or the thumbnail's
+// header can't be read (or -force; prints its name on stdout), and adds the
+// picture's
 // entry to pages (opening the Left page first). A picture whose header
-// claims more than kMaxPicturePixels, or that cannot be decoded, is reported
-// (report()) and left out: no derived files, no entry; its -list: line stays
+// claims more than kMaxPicturePixels, that cannot be decoded, or that cannot
+// be opened, is reported (report()) and left out: no derived files, no entry; its -list: line stays
 // when it was written. Any other failure while making the files ends the run
 // through error().
 void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index);

@@ -18,9 +18,6 @@ constexpr size_t kNameSize = 400;
 // Visible labels of directory names (date labels), terminating NUL included.
 constexpr size_t kLabelSize = 200;
 
-// The header probe's name buffer: a name and an added ".gif" or ".jpg".
-constexpr size_t kProbeNameSize = 200;
-
 // A caption's text and its title, as read for a picture or a directory.
 constexpr int kCaptionTextSize = 1500;
 constexpr int kCaptionTitleSize = 150;

@@ -3,6 +3,7 @@
 
 #include <strings.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -15,8 +16,9 @@ namespace {
 
 enum Kind { kJpeg = IMG_KIND_JPEG, kGif = IMG_KIND_GIF, kByContent = 2 };
 
-// Room for the name plus an added ".gif" or ".jpg" in the probe's buffer.
-constexpr size_t kPathLimit = kProbeNameSize - 1;
+// The name plus an added ".gif" or ".jpg" must make a path the system takes;
+// every path the walk builds does.
+constexpr size_t kPathLimit = PATH_MAX - 1;
 
 struct FreeDeleter {
   void operator()(unsigned char* p) const { free(p); }

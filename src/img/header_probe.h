@@ -11,7 +11,7 @@ using ProbeReporter = void (*)(const char* format, const char* name);
 // What imgsizeGetSize returns.
 enum ProbeCode : int {
   PROBE_OK = 0,
-  PROBE_NAME_TOO_LONG = 1,  // prefix + name + 4 longer than 199 characters
+  PROBE_NAME_TOO_LONG = 1,  // prefix + name + 4 longer than PATH_MAX - 1 characters
   PROBE_OPEN = 2,           // nothing opens
   PROBE_SEEK = 3,           // seek to the end failed
   PROBE_POSITION = 4,       // negative position at the end

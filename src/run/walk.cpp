@@ -86,6 +86,31 @@ void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums,
   }
 }
 
+// The walk builds every path in its 300-byte buffer, with room for the "/."
+// a subdirectory's listing appends: a name that would not fit beside the
+// directory (len characters) can't be walked.
+bool fitsPathBuffer(size_t len, const char* name) { return len + strlen(name) + 5 <= kPathSize; }
+
+void reportTooLong(const char* dir, size_t len, const char* name) {
+  report("path too long \"%.*s/%s\": left out", static_cast<int>(len), dir, name);
+}
+
+// Drops from the listing the names that would not fit, each named once.
+void dropTooLong(const char* path, int len, char* names) {
+  char* out = names;
+  for (const char* name = names; *name;) {
+    size_t size = strlen(name) + 1;
+    if (fitsPathBuffer(static_cast<size_t>(len), name)) {
+      memmove(out, name, size);
+      out += size;
+    } else {
+      reportTooLong(path, static_cast<size_t>(len), name);
+    }
+    name += size;
+  }
+  out[0] = out[1] = '\0';
+}
+
 // Drops temporaries from the listing (removing those an interrupted run
 // left): they are no files of the album, so no handler sees them and they
 // take no index.
@@ -156,11 +181,18 @@ struct WalkLister {
   ~WalkLister() = default;
 };
 
-Names namesOf(const char* list) {
+// The subdirectories of dir listed in list that the walk can enter; with
+// aloud, each one too long for the path buffer is named.
+Names namesOf(const char* list, const std::string& dir, bool aloud) {
   auto names = std::make_shared<std::vector<std::string>>();
   if (list)
-    for (const char* name : strListEach(list))
-      if (!pathIsDotName(name)) names->push_back(name);
+    for (const char* name : strListEach(list)) {
+      if (pathIsDotName(name)) continue;
+      if (fitsPathBuffer(dir.size(), name))
+        names->push_back(name);
+      else if (aloud)
+        reportTooLong(dir.c_str(), dir.size(), name);
+    }
   return names;
 }
 
@@ -186,7 +218,7 @@ struct QuietLister final : WalkLister {
   bool enter(const std::string& dir) override { return !filtered(dir.c_str()); }
   Names subdirectories(const std::string& dir) override {
     NameBlock dirs(dirListQuiet((dir + "/.").c_str(), DirListMode::Subdirectories));
-    return namesOf(dirs.get());
+    return namesOf(dirs.get(), dir, false);
   }
 };
 
@@ -217,6 +249,7 @@ struct LookAhead {
 std::vector<std::string> walkedFiles(const std::string& dir, const char* names) {
   std::vector<std::string> paths;
   for (const char* name : strListEach(names)) {
+    if (!fitsPathBuffer(dir.size(), name)) continue;
     std::string path = dir + "/" + name;
     if (!filtered(path.c_str())) paths.push_back(std::move(path));
   }
@@ -251,6 +284,7 @@ void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, LookA
                const std::string& next) {
   bool listedAhead;
   NameBlock files = takeFiles(ahead, path, len, &listedAhead);
+  dropTooLong(path, len, files.get());
   dropLeftoverTemps(path, len, files.get());
   int index = 1;
   // The index keeps counting across passes: it only has to be unique
@@ -335,7 +369,7 @@ struct Walk final : WalkLister {
   }
   Names subdirectories(const std::string& dir) override {
     states.push_back(newDirectoryState());
-    return namesOf(listIn(path, static_cast<int>(dir.size()), DirListMode::Subdirectories).get());
+    return namesOf(listIn(path, static_cast<int>(dir.size()), DirListMode::Subdirectories).get(), dir, true);
   }
 };
 

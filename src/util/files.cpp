@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "base/limits.h"
 #include "util/file_handle.h"
@@ -22,10 +23,6 @@ DirListMode listedMode = DirListMode::Subdirectories;
 
 int selectEntry(const struct dirent* entry) {
   const char* name = entry->d_name;
-  size_t dirLen = strlen(listedDir);
-  size_t nameLen = strlen(name);
-  // Room for the NUL and the "/." the walk appends to a subdirectory.
-  if (nameLen + dirLen + 3 > kPathSize) return 0;
   // The listing's own type spares a stat per entry; only file systems that
   // do not give it need one.
   if (entry->d_type != DT_UNKNOWN) {
@@ -33,19 +30,14 @@ int selectEntry(const struct dirent* entry) {
     return entry->d_type == DT_REG ? 1 : 0;
   }
 
-  char path[kPathSize];
-  memcpy(path, listedDir, dirLen);
-  size_t len = dirLen;
-  if (dirLen > 0 && listedDir[dirLen - 1] != '/') path[len++] = '/';
-  memcpy(path + len, name, nameLen + 1);
-
+  std::string path = listedDir;
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += name;
   // The walk lists "dir/."; drop every "/./" so the joined path is plain.
-  for (char* at = strstr(path, "/./"); at; at = strstr(path, "/./")) {
-    memmove(at, at + 2, strlen(at + 2) + 1);
-  }
+  for (size_t at = path.find("/./"); at != std::string::npos; at = path.find("/./")) path.erase(at, 2);
 
   struct stat st;
-  if (lstat(path, &st) != 0) return 0;
+  if (lstat(path.c_str(), &st) != 0) return 0;
   if (S_ISLNK(st.st_mode)) return 0;
   if (listedMode == DirListMode::Subdirectories) return S_ISDIR(st.st_mode) ? 1 : 0;
   return S_ISREG(st.st_mode) ? 1 : 0;

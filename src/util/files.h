@@ -37,8 +37,8 @@ enum class DirListMode { Subdirectories, RegularFiles };
 // by byte value, as a NameList in a malloc block the caller frees; "." and
 // ".." come first in Subdirectories mode. An unreadable directory prints
 // "pb scandir %s\n" and gives an empty list. Null only when memory runs out.
-// Entries whose joined path would not fit a 300-byte buffer with "/." are
-// left out. Not re-entrant.
+// Names of any length are listed: the walk says which it can't take. Not
+// re-entrant.
 char* dirList(const char* dir, DirListMode mode);
 // As dirList, but an unreadable directory gives null, and nothing is printed.
 char* dirListQuiet(const char* dir, DirListMode mode);

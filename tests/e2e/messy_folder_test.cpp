@@ -414,7 +414,7 @@ TEST_F(MessyFolder, PixelLimitIsTheHeadersClaim) {
   TempDir t;
   writeFile(t / "x/a.jpg", withClaimedSize(good_, 20000, 12500));
   writeFile(t / "x/b.jpg", withClaimedSize(good_, 20001, 12500));
-  for (const char* thumb : {"x/a.vi.jpg", "x/a.vr.jpg", "x/b.vi.jpg", "x/b.vr.jpg"}) {
+  for (const char* thumb : {"x/a.vi.jpg", "x/a.vr.jpg", "x/a.md.jpg", "x/b.vi.jpg", "x/b.vr.jpg"}) {
     makeJpeg(t / thumb, 96, 60);
     testsupport::touch(t / thumb, 100);
   }
