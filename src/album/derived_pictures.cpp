@@ -99,6 +99,18 @@ bool makeThumbnail(Making& m, OwnedImg& out, const Img& src) {
   return failed == IMG_OK || m.failCall("imgShadow");
 }
 
+// A name the file system can't hold, a directory at the name, a folder
+// that refuses the file: faults of this picture's place, not of the disk,
+// so the walk goes on without it.
+bool costsOnlyThisPicture(int failure) {
+  switch (failure) {
+    case ENAMETOOLONG: case EISDIR: case ENOTDIR: case EEXIST: case ENOTEMPTY: case EACCES: case EPERM: case EROFS:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Encodes out aside and renames it to target, so an interrupted run never
 // leaves a truncated picture that a later run would take as up to date, and a
 // link planted at target is replaced, not written through.
@@ -116,7 +128,8 @@ bool encode(Making& m, OwnedImg& out, const std::string& target) {
     failure = file.commit();
   }
   if (failure == 0) return true;
-  return m.fail(DerivedOutcome::Failed, std::string("imgJpegWriteFile(\"") + name + "\"): " + strerror(failure));
+  return m.fail(costsOnlyThisPicture(failure) ? DerivedOutcome::LeftOut : DerivedOutcome::Failed,
+                std::string("imgJpegWriteFile(\"") + name + "\"): " + strerror(failure));
 }
 
 bool makeAll(Making& m, bool medium, const PictureNames& names) {

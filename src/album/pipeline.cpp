@@ -205,10 +205,15 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   }
 
   const char* relPath = path + rootOffset;
-  // The Left page (and the Frameset and Right pages with it) come before the
-  // entry: an entry whose page name cannot be built ends the run after them.
+  PictureEntry entry = pictureEntry(path, relPath, index, probe.medium, names);
+  // A directory at the picture's page name would end the run at the page.
+  struct stat st;
+  if (!entry.pagePath.empty() && lstat(entry.pagePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    report("can't write \"%s\": %s", entry.pagePath.c_str(), strerror(EISDIR));
+    return;
+  }
   htmlOpenLeft(pages, path, relPath);
-  htmlAddPicture(pages, pictureEntry(path, relPath, index, probe.medium, names));
+  htmlAddPicture(pages, std::move(entry));
 }
 
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,

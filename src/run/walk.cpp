@@ -2,6 +2,7 @@
 #include "run/walk.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -304,6 +305,22 @@ void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, LookA
   pass([&](int i) { albumAddPicture(pages, path, rootOffset, i); });
 }
 
+// An album folder quorvel may not write into would end the run at its first
+// page: it is left out whole (its sub-albums are still made), named once
+// when it has anything to show. True when it is left out.
+bool refuseUnwritable(const char* path, int len, bool counts) {
+  const std::string dir(path, static_cast<size_t>(len));
+  if (faccessat(AT_FDCWD, dir.c_str(), W_OK, AT_EACCESS) == 0) return false;
+  const int why = errno;
+  bool shows = counts;
+  NameBlock files(dirListQuiet((dir + "/.").c_str(), DirListMode::RegularFiles));
+  if (files)
+    for (const char* name : strListEach(files.get()))
+      if (albumIsPictureName(name) || gSettings.mp3 || gSettings.video) shows = true;
+  if (shows) report("can't write into the album \"%s\": %s", dir.c_str(), strerror(why));
+  return true;
+}
+
 // One directory's part of the walk beyond its subdirectories: the sub-albums
 // that count, and whether any does.
 struct DirectoryState {
@@ -323,6 +340,11 @@ DirectoryState newDirectoryState() {
 // own or a subdirectory that counts. path is restored before return.
 bool finishDirectory(char* path, int len, int rootOffset, DirectoryState& state, LookAhead& ahead,
                      const std::string& next) {
+  if (refuseUnwritable(path, len, state.counts)) {
+    ahead.files.reset();
+    ahead.dir.clear();
+    return false;
+  }
   // As the subdirectories' listing leaves it: the separator after the directory.
   strcpy(path + len, "/.");
   strListPack(state.subAlbums.get());

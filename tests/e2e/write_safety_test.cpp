@@ -89,25 +89,38 @@ TEST(WriteSafety, ClosedStandardErrorNeverPutsMessagesIntoAPage) {
   EXPECT_EQ(left.find("p2.jpg:"), std::string::npos);
 }
 
-// An unwritable album ends the run with the system's reason after the
-// design's message. Run as nobody: root writes everywhere.
-TEST(WriteSafety, UnwritableAlbumEndsTheRunWithTheReason) {
+// A folder that can't be written, a name the file system can't hold, a
+// directory at a derived name or at a picture page's name: each costs only
+// its album or picture, named once with the reason, and every other page is
+// made. Run as nobody: root writes everywhere.
+TEST(WriteSafety, BadNamesAndFoldersCostOnlyThemselves) {
   TempDir t;
-  chmod(t.path().c_str(), 0777);  // cv.html is written here
-  makeJpeg(t / "a/p.jpg", 300, 300);
-  chmod((t / "a").c_str(), 0555);
-  RunResult picture = testsupport::runQuorvelUnprivileged({"a"}, t.path());
-  EXPECT_EQ(picture.status, 1);
-  EXPECT_EQ(picture.err, std::string(kError) + "imgJpegWriteFile(\"a/p.vr.jpg\"): Permission denied\n");
-
-  chmod((t / "a").c_str(), 0755);
-  ASSERT_EQ(runQuorvel({"a"}, t.path()).status, 0);  // pictures up to date from now on
-  chmod((t / "a").c_str(), 0555);
-  RunResult page = testsupport::runQuorvelUnprivileged({"a"}, t.path());
-  chmod((t / "a").c_str(), 0755);
-  EXPECT_EQ(page.status, 1);
-  EXPECT_EQ(page.err, std::string(kError) +
-                          "can't create \"a/quorvelFrameset.html\": Permission denied\n");
+  makeJpeg(t / "a/ro/p.jpg", 300, 300);
+  makeJpeg(t / "a/ro/sub/s.jpg", 300, 300, 1);
+  const std::string longName = std::string(249, 'n') + ".jpg";  // 253 bytes: its .vi.jpg passes 255
+  makeJpeg(t / ("a/rw/" + longName), 300, 300, 2);
+  makeJpeg(t / "a/rw/pic.jpg", 300, 300, 3);
+  testsupport::makeDirs(t / "a/rw/pic.vr.jpg");
+  makeJpeg(t / "a/rw/q.jpg", 800, 640, 4);
+  testsupport::makeDirs(t / "a/rw/q.md.html");
+  makeJpeg(t / "a/rw/good.jpg", 300, 300, 5);
+  for (const auto& dir : {t.path(), t / "a", t / "a/rw", t / "a/ro/sub"}) chmod(dir.c_str(), 0777);
+  chmod((t / "a/ro").c_str(), 0555);
+  RunResult r = testsupport::runQuorvelUnprivileged({"a"}, t.path());
+  chmod((t / "a/ro").c_str(), 0755);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, std::string(kError) + "can't write into the album \"a/ro\": Permission denied\n" + kError +
+                       "imgJpegWriteFile(\"a/rw/" + std::string(249, 'n') + ".vr.jpg\"): File name too long\n" +
+                       kError + "imgJpegWriteFile(\"a/rw/pic.vr.jpg\"): Is a directory\n" + kError +
+                       "can't write \"a/rw/q.md.html\": Is a directory\n");
+  EXPECT_TRUE(testsupport::fileExists(t / "a/ro/sub/quorvelLeft.html"));
+  EXPECT_FALSE(testsupport::fileExists(t / "a/ro/p.vi.jpg"));
+  const std::string left = readFile(t / "a/rw/quorvelLeft.html");
+  EXPECT_NE(left.find("good.vi.jpg"), std::string::npos);
+  for (const char* gone : {"pic.vi.jpg", "q.vi.jpg", "nnnn"}) EXPECT_EQ(left.find(gone), std::string::npos) << gone;
+  EXPECT_TRUE(testsupport::fileExists(t / "a/quorvelFrameset.html"));
+  for (const char* page : {"quorvelFrameset.html", "quorvelTop.html", "quorvelRight.html"})
+    EXPECT_TRUE(testsupport::fileExists(t / (std::string("a/rw/") + page))) << page;
 }
 
 TEST(WriteSafety, CopyListThatCannotBeCreatedIsFatal) {
