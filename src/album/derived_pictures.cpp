@@ -39,6 +39,8 @@ std::string decodeReason(int status, int openErrno) {
   std::string reason;
   if (status & (IMG_JPEG_TOO_LARGE | IMG_GIF_TOO_LARGE))
     reason = "picture too large";
+  else if (status & IMG_DATA_SHORT)
+    reason = "too few bytes for the size it claims";
   else if (status & IMG_JPEG_SCANS)
     reason = "more than " + std::to_string(kMaxJpegScans) + " scans";
   else if (status & (IMG_JPEG_ALLOC | IMG_GIF_ALLOC))

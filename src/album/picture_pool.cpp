@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "album/memory_budget.h"
+
 namespace {
 
 // A planned job and its progress. The walk thread fills in the job and reads
@@ -22,6 +24,7 @@ struct Entry {
 };
 
 void run(PoolJob& job) {
+  const MemoryLease lease(job.memory);
   job.result = derivedMake(job.path.c_str(), false, job.medium, job.names);
 }
 

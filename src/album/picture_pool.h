@@ -17,6 +17,7 @@ struct PoolJob {
   PictureNames names;
   bool medium = false;     // the header's verdict, read once while planning
   long long pixels = 0;    // its size: the workers take the largest first
+  long long memory = 0;    // what making it holds (memoryBudgetNeed)
   std::string headerText;  // the library's lines while its header was read
   DerivedResult result;    // set when the job is taken back
 };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "album/derived_pictures.h"
+#include "album/memory_budget.h"
 #include "album/picture_list.h"
 #include "album/photo_facts.h"
 #include "album/picture_pool.h"
@@ -47,6 +48,7 @@ struct Probe {
   bool gifData = false;  // GIF data, for the GIF decoder
   bool medium = false;   // larger than the -mw: x -mh: box
   int width = 0, height = 0;
+  long long held = 0;    // a JPEG's coefficients its decode must hold
 };
 
 enum class Shown { No, TooLarge, Yes };
@@ -61,7 +63,7 @@ bool pictureSize(const char* path, bool gif, Probe* probe, std::string* messages
                    kind == IMG_KIND_GIF;
   if (probe->gifData) return true;
   int size;
-  return imgJpegGetUprightSize(path, &probe->width, &probe->height, &size, messages) == 0;
+  return imgJpegGetUprightSize(path, &probe->width, &probe->height, &size, messages, &probe->held) == 0;
 }
 
 // Whether path is a picture to show, without a word: the library's lines on
@@ -178,6 +180,7 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
     job.path = path;
     job.medium = probe.medium;
     job.pixels = static_cast<long long>(probe.width) * probe.height;
+    job.memory = memoryBudgetNeed(job.pixels, false, probe.held);
     picturePoolPlan(std::move(job));
   }
 }
@@ -201,7 +204,13 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     if (!reportMaking(job->result)) return;
   } else if (needsMaking(path, names, probe.medium)) {
     printf("%s\n", names.micro.c_str());
-    if (!reportMaking(derivedMake(path, probe.gifData, probe.medium, names))) return;
+    DerivedResult made;
+    {
+      const MemoryLease lease(
+          memoryBudgetNeed(static_cast<long long>(probe.width) * probe.height, probe.gifData, probe.held));
+      made = derivedMake(path, probe.gifData, probe.medium, names);
+    }
+    if (!reportMaking(made)) return;
   }
 
   const char* relPath = path + rootOffset;

@@ -1,6 +1,8 @@
 // GIF adapter: gd decodes, the raster is filled through the pixel callbacks.
 #include "img/gif_codec.h"
 
+#include <sys/stat.h>
+
 #include <gd.h>
 
 #include <cstdio>
@@ -27,15 +29,20 @@ void rasterSize(void* user, int width, int height) {
 void rasterEnd(void*) {}
 
 // gd allocates the image the GIF describes before it reads a pixel, and
-// keeps each image within the logical screen: a screen past the limit is
-// refused from its first bytes, so a 35-byte file cannot cost gigabytes.
-bool screenTooLarge(FILE* file) {
+// keeps each image within the logical screen: a screen past the limit, or
+// more than the file's bytes could code, is refused from its first bytes, so
+// a 35-byte file cannot cost gigabytes.
+GifLoadCode screenRefused(FILE* file) {
   unsigned char head[10];
   const size_t got = fread(head, 1, sizeof head, file);
   rewind(file);
   int width, height;
-  return imgsizeGetGifSize(head, static_cast<long>(got), &width, &height) &&
-         static_cast<long long>(width) * height > kMaxPicturePixels;
+  if (!imgsizeGetGifSize(head, static_cast<long>(got), &width, &height)) return GIF_LOAD_OK;
+  if (static_cast<long long>(width) * height > kMaxPicturePixels) return GIF_LOAD_TOO_LARGE;
+  struct stat st;
+  if (fstat(fileno(file), &st) == 0 && imgClaimOutgrowsBytes(width, height, st.st_size, kGifMaxPixelsPerByte))
+    return GIF_LOAD_SHORT;
+  return GIF_LOAD_OK;
 }
 
 void rasterPixel(void* user, int x, int y, int red, int green, int blue) {
@@ -58,7 +65,7 @@ GifLoadCode imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn, GifPi
   {
     FileHandle file = fileOpen(path, "rb");
     if (!file) return GIF_LOAD_OPEN;
-    if (screenTooLarge(file.get())) return GIF_LOAD_TOO_LARGE;
+    if (const GifLoadCode refused = screenRefused(file.get())) return refused;
     image.reset(gd->createFromGif(file.get()));
   }  // closed as soon as gd is done with it
   if (!image) return GIF_LOAD_DECODE;
@@ -85,6 +92,9 @@ ImgStatus imgGifReadFile(Img* dst, const char* path) {
     case GIF_LOAD_TOO_LARGE:
       dst->status |= IMG_GIF_TOO_LARGE;
       return IMG_GIF_TOO_LARGE;
+    case GIF_LOAD_SHORT:
+      dst->status |= IMG_DATA_SHORT;
+      return IMG_DATA_SHORT;
     case GIF_LOAD_OPEN:
     case GIF_LOAD_DECODE:
       break;

@@ -14,6 +14,7 @@ enum GifLoadCode : int {
   GIF_LOAD_OPEN = 1,       // cannot open
   GIF_LOAD_DECODE = 2,     // gd cannot decode, or the gd library cannot be loaded
   GIF_LOAD_TOO_LARGE = 3,  // the logical screen claims more than kMaxPicturePixels
+  GIF_LOAD_SHORT = 4,      // the file is too short for the screen it claims
 };
 
 // Decodes path with gd, then calls sizeFn once with the image's size, pixelFn

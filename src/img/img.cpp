@@ -59,6 +59,14 @@ class BlockCache {
     return block;
   }
 
+  void releaseAll() {
+    for (BlockHeader*& block : slots_) {
+      releaseBlock(block);
+      block = nullptr;
+    }
+    kept_ = 0;
+  }
+
   // Keeps block in place of an empty slot or a smaller block, or frees it.
   void give(BlockHeader* block) {
     if (block->size >= kMappedBytes && block->size <= kKeptBytes) {
@@ -114,6 +122,8 @@ BlockHeader* newBlock(size_t size) {
 }
 
 }  // namespace
+
+void imgReleaseKeptBlocks() { tBlocks.releaseAll(); }
 
 ImgStatus imgCreate(Img* img, int width, int height) {
   img->width = width;

@@ -38,7 +38,20 @@ enum ImgStatus : int32_t {
   IMG_GIF_ALLOC = 0x8000000,
   IMG_GIF_READ = 0x10000000,
   IMG_GIF_TOO_LARGE = 0x20000000,  // the screen claims more than kMaxPicturePixels
+  IMG_DATA_SHORT = 0x40000000,     // the file is too short to code the size it claims
 };
+
+// The most pixels one byte of coded data can stand for: a Huffman-coded JPEG
+// spends at least one bit on each 8 x 8 block of its largest component, a
+// GIF's 12-bit code at most 4096 pixels. A file claiming more for its size
+// is no picture, however its header reads: it is refused before any raster
+// is allocated.
+inline constexpr long long kJpegMaxPixelsPerByte = 8 * 64;
+inline constexpr long long kGifMaxPixelsPerByte = 2731;
+
+inline bool imgClaimOutgrowsBytes(long long width, long long height, long long bytes, long long pixelsPerByte) {
+  return width * height > bytes * pixelsPerByte;
+}
 
 // Every bit a resize can return: a failure of the resizer, not of a decoder.
 inline constexpr int32_t kImgResizeFailures = IMG_REDUCE_SOURCE | IMG_REDUCE_ALLOC | IMG_REDUCE_OVERFLOW |
@@ -52,6 +65,10 @@ inline constexpr int32_t kImgResizeFailures = IMG_REDUCE_SOURCE | IMG_REDUCE_ALL
 // An empty raster (a side of 0) still owns a block.
 // REQUIRES: img holds no block (it is overwritten, not released).
 [[nodiscard]] ImgStatus imgCreate(Img* img, int width, int height);
+
+// Rasters freed on a thread keep their blocks for its next rasters; this
+// hands the calling thread's kept blocks back to the system.
+void imgReleaseKeptBlocks();
 
 // Releases the pixel block of a valid record and clears rows; does nothing
 // for an empty record or one with a non-zero status. Returns img.

@@ -240,6 +240,14 @@ ImgStatus startStream(Target* target, Img* dst, int uprightWidth, int uprightHei
     dst->status = IMG_JPEG_TOO_LARGE;
     return IMG_JPEG_TOO_LARGE;
   }
+  // Arithmetic coding can spend less than a bit on a block: only the
+  // Huffman-coded are held to their bytes.
+  struct stat st;
+  if (!c->arith_code && fstat(fileno(file), &st) == 0 &&
+      imgClaimOutgrowsBytes(c->image_width, c->image_height, st.st_size, kJpegMaxPixelsPerByte)) {
+    dst->status = IMG_DATA_SHORT;
+    return IMG_DATA_SHORT;
+  }
   r->progress.progress_monitor = limitScans;
   c->progress = &r->progress;
   const int orientation = savedOrientation(*c);
@@ -335,8 +343,19 @@ ImgStatus encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char
   return IMG_OK;
 }
 
+// What the library buffers for a picture coded in several scans: every
+// block of every component, 64 coefficients of sizeof(JCOEF) each.
+long long coefficientBytes(const jpeg_decompress_struct& c) {
+  if (!c.progressive_mode && c.comps_in_scan >= c.num_components) return 0;
+  long long bytes = 0;
+  for (int i = 0; i < c.num_components; ++i)
+    bytes += static_cast<long long>(c.comp_info[i].width_in_blocks) * c.comp_info[i].height_in_blocks *
+             static_cast<long long>(sizeof(JBLOCK));
+  return bytes;
+}
+
 JpegSizeCode headerSize(const char* path, bool upright, int* width, int* height, int* size,
-                        std::string* messages) {
+                        std::string* messages, long long* held = nullptr) {
   FileHandle file = fileOpen(path, "rb");
   if (!file) return JPEG_SIZE_OPEN;
   {
@@ -347,6 +366,7 @@ JpegSizeCode headerSize(const char* path, bool upright, int* width, int* height,
     if (upright && swapsSides(savedOrientation(r.cinfo))) std::swap(w, h);
     if (width) *width = w;
     if (height) *height = h;
+    if (held) *held = coefficientBytes(r.cinfo);
   }
   // The file is a regular one (fileOpen): its end is its size, read without
   // the seek that would make stdio read it again.
@@ -368,8 +388,8 @@ JpegSizeCode imgJpegGetSize(const char* path, int* width, int* height, int* size
 }
 
 JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height, int* size,
-                                   std::string* messages) {
-  return headerSize(path, true, width, height, size, messages);
+                                   std::string* messages, long long* held) {
+  return headerSize(path, true, width, height, size, messages, held);
 }
 
 namespace {

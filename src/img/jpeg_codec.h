@@ -31,8 +31,11 @@ enum JpegSizeCode : int {
 
 // As imgJpegGetSize, but width and height are those of the upright picture
 // (swapped for Exif orientations 5 to 8), i.e. the size imgJpegReadFile gives.
+// held, when not null, gets what a decode must hold whatever it streams: the
+// coefficients of every component of a JPEG coded in several scans
+// (progressive ones), 0 for one coded in a single scan.
 [[nodiscard]] JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height, int* size,
-                                                 std::string* messages = nullptr);
+                                                 std::string* messages = nullptr, long long* held = nullptr);
 
 // Decodes path at full size into dst, turned upright by its Exif orientation.
 // Greyscale files give equal channels; CMYK and YCCK files are converted to

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "album/memory_budget.h"
 #include "album/pipeline.h"
 #include "base/fatal.h"
 #include "base/limits.h"
@@ -408,6 +409,18 @@ int pictureThreads() {
   return static_cast<int>(std::clamp<long>(cpuUsable(), 1, kMaxThreads));
 }
 
+// The memory budget of the pictures in flight: QUORVEL_MEMORY in MiB when it
+// is a number from 1 up, else 1 GiB.
+long long memoryBudget() {
+  if (const char* text = getenv("QUORVEL_MEMORY")) {
+    char* end;
+    errno = 0;
+    const long long mib = strtoll(text, &end, 10);
+    if (errno == 0 && end != text && !*end && mib >= 1 && mib <= (1LL << 40)) return mib << 20;
+  }
+  return kDefaultMemoryBudget;
+}
+
 }  // namespace
 
 void albumWalk(const char* root) {
@@ -420,6 +433,7 @@ void albumWalk(const char* root) {
   if (rootLength + 5 > sizeof path) error("path too long \"%s\"", root);
   refuseUnusableRoot(root);
   printf("######## %s ########\n", root);
+  memoryBudgetSet(memoryBudget());
   albumStartWorkers(pictureThreads());
   LookAhead ahead;
   ahead.on = albumPlansAhead() && !gSettings.notree;

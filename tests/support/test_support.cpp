@@ -5,6 +5,7 @@
 #include <grp.h>
 #include <jpeglib.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
@@ -217,9 +218,11 @@ RunResult runBinary(const std::vector<std::string>& args, const std::string& cwd
     _exit(127);
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage = {};
+  wait4(pid, &status, 0, &usage);
   RunResult r;
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.peakKiB = usage.ru_maxrss;
   r.out = slurpFd(fileno(outFile));
   r.err = slurpFd(fileno(errFile));
   fclose(outFile);

@@ -79,6 +79,7 @@ struct RunResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out;  // standard output
   std::string err;  // standard error
+  long peakKiB = 0;  // the largest resident set the run had
 };
 
 // Runs the quorvel binary with args (no shell) in directory cwd.
