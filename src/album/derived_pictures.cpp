@@ -102,11 +102,13 @@ bool makeThumbnail(Making& m, OwnedImg& out, const Img& src) {
 }
 
 // A name the file system can't hold, a directory at the name, a folder
-// that refuses the file: faults of this picture's place, not of the disk,
+// that refuses the file or was swapped for a link: faults of this picture's
+// place, not of the disk,
 // so the walk goes on without it.
 bool costsOnlyThisPicture(int failure) {
   switch (failure) {
     case ENAMETOOLONG: case EISDIR: case ENOTDIR: case EEXIST: case ENOTEMPTY: case EACCES: case EPERM: case EROFS:
+    case ELOOP:
       return true;
     default:
       return false;

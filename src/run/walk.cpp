@@ -33,6 +33,8 @@
 #include "util/path_filter.h"
 #include "util/paths.h"
 #include "util/str_list.h"
+#include "util/temp_file.h"
+#include "util/test_hook.h"
 
 namespace {
 
@@ -306,13 +308,17 @@ void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, LookA
   pass([&](int i) { albumAddPicture(pages, path, rootOffset, i); });
 }
 
-// An album folder quorvel may not write into would end the run at its first
-// page: it is left out whole (its sub-albums are still made), named once
-// when it has anything to show. True when it is left out.
+// An album folder quorvel may not write into (or one swapped for a link
+// since it was listed, which files are never written through) would end the
+// run at its first page: it is left out whole (its sub-albums are still
+// made), named once when it has anything to show. True when it is left out.
 bool refuseUnwritable(const char* path, int len, bool counts) {
   const std::string dir(path, static_cast<size_t>(len));
-  if (faccessat(AT_FDCWD, dir.c_str(), W_OK, AT_EACCESS) == 0) return false;
+  const int fd = fileOpenAlbumDirectory(dir);
+  const bool writable = fd >= 0 && faccessat(fd, ".", W_OK, AT_EACCESS) == 0;
   const int why = errno;
+  if (fd >= 0) close(fd);
+  if (writable) return false;
   bool shows = counts;
   NameBlock files(dirListQuiet((dir + "/.").c_str(), DirListMode::RegularFiles));
   if (files)
@@ -341,6 +347,7 @@ DirectoryState newDirectoryState() {
 // own or a subdirectory that counts. path is restored before return.
 bool finishDirectory(char* path, int len, int rootOffset, DirectoryState& state, LookAhead& ahead,
                      const std::string& next) {
+  testHook("album", std::string(path, static_cast<size_t>(len)).c_str());
   if (refuseUnwritable(path, len, state.counts)) {
     ahead.files.reset();
     ahead.dir.clear();
@@ -432,6 +439,7 @@ void albumWalk(const char* root) {
   // Room for the separator, a one-character name, "/." and the NUL.
   if (rootLength + 5 > sizeof path) error("path too long \"%s\"", root);
   refuseUnusableRoot(root);
+  if (const int failure = fileConfineToAlbum(root)) error("can't read directory \"%s\": %s", root, strerror(failure));
   printf("######## %s ########\n", root);
   memoryBudgetSet(memoryBudget());
   albumStartWorkers(pictureThreads());

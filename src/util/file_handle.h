@@ -27,6 +27,8 @@ FileHandle fileOpenRead(const char* path);
 // live run's temporary from a dead run's (fileRemoveStaleTemp). Empty, errno
 // set, on failure.
 FileHandle fileCreateNew(const char* path);
+// As fileCreateNew, name taken relative to the directory open as dirFd.
+FileHandle fileCreateNewAt(int dirFd, const char* name);
 
 // Opens path with mode. Read modes ("r…") go through fileOpenRead: regular
 // files only, without blocking. Other modes are plain fopen.

@@ -90,8 +90,8 @@ FileHandle fileOpenRead(const char* path) {
   return FileHandle(file);
 }
 
-FileHandle fileCreateNew(const char* path) {
-  const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+FileHandle fileCreateNewAt(int dirFd, const char* name) {
+  const int fd = openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   // Best effort: where the file system has no locks, a leftover is simply
   // never taken for a dead run's (fileRemoveStaleTemp needs the lock too).
@@ -100,11 +100,13 @@ FileHandle fileCreateNew(const char* path) {
   if (!file) {
     const int failure = errno;
     close(fd);
-    unlink(path);
+    unlinkat(dirFd, name, 0);
     errno = failure;
   }
   return FileHandle(file);
 }
+
+FileHandle fileCreateNew(const char* path) { return fileCreateNewAt(AT_FDCWD, path); }
 
 FileHandle fileOpen(const char* path, const char* mode) {
   if (mode[0] == 'r') return fileOpenRead(path);

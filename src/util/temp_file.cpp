@@ -28,8 +28,9 @@
 // must outlive every destructor that runs at exit.
 struct LiveSlot {
   std::atomic<bool> taken{false};  // owned by one TempFile
-  std::atomic<bool> named{false};  // path names a temporary this process made
-  char path[PATH_MAX];
+  std::atomic<bool> named{false};  // name in dirFd is a temporary this process made
+  int dirFd = -1;
+  char name[sizeof kTempPrefix + kTempRandomLength];
   LiveSlot* next = nullptr;
 };
 
@@ -71,7 +72,7 @@ void giveBack(LiveSlot* slot) {
 // Async-signal-safe: atomics and unlink only.
 void removeLiveTemps() {
   for (LiveSlot* slot = gSlots.load(); slot; slot = slot->next)
-    if (slot->named.exchange(false)) unlink(slot->path);
+    if (slot->named.exchange(false)) unlinkat(slot->dirFd, slot->name, 0);
 }
 
 // Registered before main, so that it runs after every exit handler that a
@@ -129,7 +130,60 @@ void randomBytes(unsigned char* out, size_t n) {
   }
 }
 
+// The album being written: its root as the walk names it, and the
+// descriptor it was opened as. Set before any thread starts.
+std::string gAlbumRoot;
+int gAlbumRootFd = -1;
+
+void splitPath(const std::string& path, std::string* dir, std::string* name) {
+  const size_t slash = path.rfind('/');
+  *dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  *name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The part of dir below the album root, or null when dir is not in it.
+const char* belowRoot(const std::string& dir) {
+  if (gAlbumRootFd < 0 || dir.compare(0, gAlbumRoot.size(), gAlbumRoot) != 0) return nullptr;
+  const char* rest = dir.c_str() + gAlbumRoot.size();
+  return *rest == '/' || *rest == '\0' || gAlbumRoot.back() == '/' ? rest : nullptr;
+}
+
+// A descriptor of the directory dir (with or without its final '/'; "" is
+// the current one). Below the album root it is reached from the root's
+// descriptor one name at a time, and never through a symbolic link: a
+// directory swapped for a link after the walk listed it leads nowhere.
+int openDirectory(const std::string& dir) {
+  const char* rest = belowRoot(dir);
+  if (!rest) return open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = dup(gAlbumRootFd);
+  std::string name;
+  for (const char* at = rest;; ++at) {
+    if (*at != '/' && *at != '\0') {
+      name += *at;
+      continue;
+    }
+    if (!name.empty() && name != "." && fd >= 0) {
+      const int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      const int failure = errno;
+      close(fd);
+      fd = next;
+      errno = failure;
+    }
+    name.clear();
+    if (*at == '\0') return fd;
+  }
+}
+
 }  // namespace
+
+int fileOpenAlbumDirectory(const std::string& dir) { return openDirectory(dir); }
+
+int fileConfineToAlbum(const char* root) {
+  if (gAlbumRootFd >= 0) close(gAlbumRootFd);
+  gAlbumRoot = root;
+  gAlbumRootFd = open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return gAlbumRootFd < 0 ? errno : 0;
+}
 
 std::string fileTempName(const std::string& finalPath) {
   const size_t slash = finalPath.rfind('/');
@@ -149,25 +203,37 @@ bool fileIsTempName(const char* name) {
 }
 
 int fileRemoveStaleTemp(const char* path, long minimumAge) {
-  struct stat st;
-  if (lstat(path, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  if (time(nullptr) - st.st_mtime < minimumAge) return -1;
-  const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  // A live run holds the lock while it writes; a dead one's is released.
+  std::string dirPart, name;
+  splitPath(path, &dirPart, &name);
+  const int dir = openDirectory(dirPart);
+  if (dir < 0) return -1;
   int outcome = -1;
-  struct stat opened;
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &opened) == 0 &&
-      opened.st_ino == st.st_ino && opened.st_dev == st.st_dev)
-    outcome = unlink(path) == 0 ? 0 : errno;
-  close(fd);
+  struct stat st;
+  if (fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+      time(nullptr) - st.st_mtime >= minimumAge) {
+    const int fd = openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+      // A live run holds the lock while it writes; a dead one's is released.
+      struct stat opened;
+      if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &opened) == 0 && opened.st_ino == st.st_ino &&
+          opened.st_dev == st.st_dev)
+        outcome = unlinkat(dir, name.c_str(), 0) == 0 ? 0 : errno;
+      close(fd);
+    }
+  }
+  close(dir);
   return outcome;
 }
 
 TempFile::TempFile(TempFile&& other) noexcept
-    : file_(other.file_), slot_(other.slot_), temp_(std::move(other.temp_)), final_(std::move(other.final_)) {
+    : file_(other.file_),
+      slot_(other.slot_),
+      dirFd_(other.dirFd_),
+      temp_(std::move(other.temp_)),
+      final_(std::move(other.final_)) {
   other.file_ = nullptr;
   other.slot_ = nullptr;
+  other.dirFd_ = -1;
   other.temp_.clear();
 }
 
@@ -176,42 +242,60 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
     discard();
     file_ = other.file_;
     slot_ = other.slot_;
+    dirFd_ = other.dirFd_;
     temp_ = std::move(other.temp_);
     final_ = std::move(other.final_);
     other.file_ = nullptr;
     other.slot_ = nullptr;
+    other.dirFd_ = -1;
     other.temp_.clear();
   }
   return *this;
 }
 
 int TempFile::create(const std::string& finalPath) {
+  std::string dirPart, finalName;
+  splitPath(finalPath, &dirPart, &finalName);
+  const int dir = openDirectory(dirPart);
+  if (dir < 0) return errno;
   for (int tries = 0; tries < kCreateTries; ++tries) {
-    std::string temp = fileTempName(finalPath);
-    if (temp.size() >= PATH_MAX) return ENAMETOOLONG;
+    std::string temp = fileTempName(finalName);
     const SignalsHeld held;
     gCreating.fetch_add(1);
     if (gStopping.load()) {
       gCreating.fetch_sub(1);
+      close(dir);
       return EINTR;
     }
-    FileHandle created = fileCreateNew(temp.c_str());
+    FileHandle created = fileCreateNewAt(dir, temp.c_str());
     if (!created) {
       const int failure = errno;
       gCreating.fetch_sub(1);
       if (failure == EEXIST) continue;
+      close(dir);
       return failure;
     }
     slot_ = takeSlot();
-    memcpy(slot_->path, temp.c_str(), temp.size() + 1);
+    slot_->dirFd = dir;
+    memcpy(slot_->name, temp.c_str(), temp.size() + 1);
     slot_->named.store(true);
     gCreating.fetch_sub(1);
     file_ = created.release();
+    dirFd_ = dir;
     temp_ = std::move(temp);
     final_ = finalPath;
     return 0;
   }
+  close(dir);
   return EEXIST;
+}
+
+void TempFile::release() {
+  giveBack(slot_);
+  slot_ = nullptr;
+  close(dirFd_);
+  dirFd_ = -1;
+  temp_.clear();
 }
 
 int TempFile::commit() {
@@ -224,11 +308,10 @@ int TempFile::commit() {
   if (fclose(file_) != 0 && failure == 0) failure = errno;
   file_ = nullptr;
   if (failure == 0) testHook("renaming", final_.c_str());
-  if (failure == 0 && rename(temp_.c_str(), final_.c_str()) != 0) failure = errno;
-  if (failure != 0) unlink(temp_.c_str());
-  giveBack(slot_);
-  slot_ = nullptr;
-  temp_.clear();
+  const std::string finalName = final_.substr(final_.rfind('/') + 1);
+  if (failure == 0 && renameat(dirFd_, temp_.c_str(), dirFd_, finalName.c_str()) != 0) failure = errno;
+  if (failure != 0) unlinkat(dirFd_, temp_.c_str(), 0);
+  release();
   return failure;
 }
 
@@ -236,10 +319,8 @@ void TempFile::discard() {
   if (!file_) return;
   fclose(file_);
   file_ = nullptr;
-  unlink(temp_.c_str());
-  giveBack(slot_);
-  slot_ = nullptr;
-  temp_.clear();
+  unlinkat(dirFd_, temp_.c_str(), 0);
+  release();
 }
 
 void fileRemoveTempsOnSignals() {

@@ -6,6 +6,7 @@
 #pragma once
 
 // Steps: "writing" (half the rows of finalPath's picture handed to the
-// encoder) and "renaming" (finalPath's temporary complete and closed, not yet
-// renamed). Any thread may call it.
+// encoder), "renaming" (finalPath's temporary complete and closed, not yet
+// renamed) and "album" (the walk about to write the album of directory
+// finalPath, its subdirectories done). Any thread may call it.
 void testHook(const char* step, const char* finalPath);

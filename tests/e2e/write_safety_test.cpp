@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -121,6 +122,49 @@ TEST(WriteSafety, BadNamesAndFoldersCostOnlyThemselves) {
   EXPECT_TRUE(testsupport::fileExists(t / "a/quorvelFrameset.html"));
   for (const char* page : {"quorvelFrameset.html", "quorvelTop.html", "quorvelRight.html"})
     EXPECT_TRUE(testsupport::fileExists(t / (std::string("a/rw/") + page))) << page;
+}
+
+// Runs quorvel-kill on album in cwd with QUORVEL_JOBS=jobs and the swap point
+// at (the test hook's "<step>:<path>"): album/sub becomes a link to outside.
+// Its exit status, or 128 + the signal that ended it.
+int runSwapped(const std::string& cwd, const std::string& at, const char* jobs) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    if (chdir(cwd.c_str()) != 0 || setenv("QUORVEL_JOBS", jobs, 1) != 0 ||
+        setenv("QUORVEL_TEST_SWAP", at.c_str(), 1) != 0 || setenv("QUORVEL_TEST_SWAP_DIR", "album/sub", 1) != 0 ||
+        setenv("QUORVEL_TEST_SWAP_TARGET", (cwd + "/outside").c_str(), 1) != 0)
+      _exit(126);
+    execl(QUORVEL_KILL_BINARY, QUORVEL_KILL_BINARY, "album", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// A sub-album swapped for a link to a folder outside the album while the run
+// is in it, before its pages or between two of its pictures: whatever the
+// run still writes, nothing lands outside.
+TEST(WriteSafety, SubAlbumSwappedForALinkTakesNothingOutside) {
+  for (const char* jobs : {"1", "2"}) {
+    for (const std::string at : {"album:album/sub", "renaming:album/sub/p1.md.jpg"}) {
+      SCOPED_TRACE(at + ", jobs " + jobs);
+      TempDir t;
+      for (const char* name : {"album/sub/p1.jpg", "album/sub/p2.jpg", "album/sub/p3.jpg", "album/q.jpg"})
+        makeJpeg(t / name, 800, 640);
+      makeJpeg(t / "outside/o.jpg", 800, 640, 1);
+      const int status = runSwapped(t.path(), at, jobs);
+      EXPECT_EQ(status, 1);
+      std::vector<std::string> outside;
+      for (const auto& e : std::filesystem::recursive_directory_iterator(t / "outside"))
+        outside.push_back(e.path().filename().string());
+      EXPECT_EQ(outside, std::vector<std::string>{"o.jpg"});
+      EXPECT_TRUE(fileExists(t / "album/sub.was/p1.jpg"));  // the swap happened
+    }
+  }
 }
 
 TEST(WriteSafety, CopyListThatCannotBeCreatedIsFatal) {
