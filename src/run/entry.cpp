@@ -54,6 +54,18 @@ void finishPictureList() {
     error("can't write \"%s\": %s", gSettings.list, strerror(failure));
 }
 
+// A full disk or a failing device under standard output would leave the
+// run's account of itself unread while the run reports success. The errno,
+// or 0 when everything was written; a closed pipe (SIGPIPE ignored) is the
+// reader's choice, not a loss.
+int progressOutputLost() {
+  errno = 0;
+  const bool flushed = fflush(stdout) == 0;
+  if (flushed && !ferror(stdout)) return 0;
+  const int failure = !flushed && errno != 0 ? errno : EIO;
+  return failure == EPIPE ? 0 : failure;
+}
+
 }  // namespace
 
 int quorvelMain(int argc, char** argv) {
@@ -89,5 +101,9 @@ int quorvelMain(int argc, char** argv) {
     if (argc != 2) status = 2;  // a wrong command line is not a successful run
   }
   finishPictureList();
+  if (const int lost = progressOutputLost()) {
+    fprintf(stderr, "*** quorvel: the progress output could not be written: %s\n", strerror(lost));
+    status = status == 0 ? 1 : status;
+  }
   return status;
 }
