@@ -95,7 +95,9 @@ bool isShownPicture(const char* path, Probe* probe) {
 
 // Whether path's derived pictures are to be made now, by their dates.
 bool outOfDate(const char* path, const std::string& microName) {
-  return gSettings.force || fileDate(path) > fileDate(microName.c_str());
+  // To the nanosecond: a picture replaced within the second its thumbnail
+  // was made is newer all the same.
+  return gSettings.force || fileModifiedAfter(path, microName.c_str());
 }
 
 bool present(const std::string& path) {

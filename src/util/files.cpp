@@ -90,6 +90,21 @@ FileHandle fileOpenRead(const char* path) {
   return FileHandle(file);
 }
 
+namespace {
+
+struct timespec modified(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0) return {};
+  return st.st_mtim;
+}
+
+}  // namespace
+
+bool fileModifiedAfter(const char* a, const char* b) {
+  const struct timespec ta = modified(a), tb = modified(b);
+  return ta.tv_sec != tb.tv_sec ? ta.tv_sec > tb.tv_sec : ta.tv_nsec > tb.tv_nsec;
+}
+
 FileHandle fileCreateNewAt(int dirFd, const char* name) {
   const int fd = openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;

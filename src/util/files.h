@@ -17,6 +17,11 @@ time_t fileDate(const char* path, int* year = nullptr, int* month = nullptr, int
                 int* hour = nullptr, int* minute = nullptr, int* second = nullptr,
                 long long* size = nullptr);
 
+// Whether a was modified after b, to the nanosecond where the file system
+// keeps it (stat, links followed); a file that can't be examined counts as
+// modified at the epoch.
+bool fileModifiedAfter(const char* a, const char* b);
+
 // Size in bytes from stat (symbolic links followed); 0 when unreadable.
 long long fileSize(const char* path);
 
