@@ -51,19 +51,19 @@ struct Probe {
   long long held = 0;    // a JPEG's coefficients its decode must hold
 };
 
-enum class Shown { No, TooLarge, Yes };
+enum class Shown { No, TooLarge, Unsupported, Yes };
 
 // Size of the picture as it will be shown: Exif-rotated photos count upright.
 // Only what the probe reads as GIF data goes to the GIF decoder. Anything
 // else under a .gif name, in any case, is measured and decoded as the JPEG
 // it may be (handing it to the GIF decoder would end the whole run).
-bool pictureSize(const char* path, bool gif, Probe* probe, std::string* messages) {
+JpegSizeCode pictureSize(const char* path, bool gif, Probe* probe, std::string* messages) {
   int kind = -1;
   probe->gifData = gif && imgsizeGetSize(path, nullptr, nullptr, &probe->width, &probe->height, &kind, nullptr) == 0 &&
                    kind == IMG_KIND_GIF;
-  if (probe->gifData) return true;
+  if (probe->gifData) return JPEG_SIZE_OK;
   int size;
-  return imgJpegGetUprightSize(path, &probe->width, &probe->height, &size, messages, &probe->held) == 0;
+  return imgJpegGetUprightSize(path, &probe->width, &probe->height, &size, messages, &probe->held);
 }
 
 // Whether path is a picture to show, without a word: the library's lines on
@@ -73,7 +73,8 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
   // A derived picture is never read as a source: a damaged one would say so
   // twice, here and where its page entry reads its size.
   if (kind == NameKind::None || isDerivedName(path)) return Shown::No;
-  if (!pictureSize(path, kind == NameKind::Gif, probe, messages)) return Shown::No;
+  if (const JpegSizeCode read = pictureSize(path, kind == NameKind::Gif, probe, messages))
+    return read == JPEG_SIZE_UNSUPPORTED ? Shown::Unsupported : Shown::No;
   if (probe->height <= gSettings.ih || probe->width <= gSettings.iw) return Shown::No;
   // A few bytes can claim gigapixels; refused before anything is decoded.
   if (static_cast<long long>(probe->width) * probe->height > kMaxPicturePixels) return Shown::TooLarge;
@@ -87,6 +88,9 @@ bool isShownPicture(const char* path, Probe* probe) {
   const Shown shown = classify(path, probe, &messages);
   fputs(messages.c_str(), stderr);
   if (shown == Shown::TooLarge) report("picture too large \"%s\" (%d x %d)", path, probe->width, probe->height);
+  // A JPEG of a kind the library doesn't decode is a picture all the same:
+  // left out, and counted, like a damaged one. The library's line says why.
+  if (shown == Shown::Unsupported) report("picture not supported by the JPEG library \"%s\"", path);
   // A picture no one may read would be left out without a word.
   if (shown == Shown::No && albumIsPictureName(path) && !fileOpenRead(path) && errno != ENOENT)
     report("can't read \"%s\": %s", path, strerror(errno));

@@ -1,6 +1,7 @@
 // JPEG adapter: libjpeg driven at full size, one scanline at a time.
 #include "img/jpeg_codec.h"
 
+#include <jerror.h>  // after jpeglib.h, which img/jpeg_codec.h includes
 #include <sys/stat.h>
 
 #include <csetjmp>
@@ -343,6 +344,14 @@ ImgStatus encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char
   return IMG_OK;
 }
 
+// The library's errors for a well-formed JPEG of a kind it doesn't decode
+// (12-bit samples, the lossless or hierarchical processes, arithmetic coding
+// in a build without it), as against a damaged file.
+bool isUnsupported(int code) {
+  return code == JERR_BAD_PRECISION || code == JERR_SOF_UNSUPPORTED || code == JERR_NOT_COMPILED ||
+         code == JERR_ARITH_NOTIMPL;
+}
+
 // What the library buffers for a picture coded in several scans: every
 // block of every component, 64 coefficients of sizeof(JCOEF) each.
 long long coefficientBytes(const jpeg_decompress_struct& c) {
@@ -360,7 +369,8 @@ JpegSizeCode headerSize(const char* path, bool upright, int* width, int* height,
   if (!file) return JPEG_SIZE_OPEN;
   {
     Reader r(path, messages);  // destroyed before the file is measured
-    if (!readHeaderGuarded(&r, file.get(), upright)) return JPEG_SIZE_LIBRARY;
+    if (!readHeaderGuarded(&r, file.get(), upright))
+      return isUnsupported(r.err.pub.msg_code) ? JPEG_SIZE_UNSUPPORTED : JPEG_SIZE_LIBRARY;
     int w = static_cast<int>(r.cinfo.image_width);
     int h = static_cast<int>(r.cinfo.image_height);
     if (upright && swapsSides(savedOrientation(r.cinfo))) std::swap(w, h);

@@ -22,6 +22,7 @@ enum JpegSizeCode : int {
   JPEG_SIZE_OPEN = 2,      // cannot open
   JPEG_SIZE_LIBRARY = 4,   // libjpeg error (its message on stderr)
   JPEG_SIZE_SEEK = 8,      // cannot read the file's size
+  JPEG_SIZE_UNSUPPORTED = 16,  // a JPEG the library can't decode: its precision or process (message on stderr)
 };
 
 // Width and height as the header states them (Exif orientation ignored), and

@@ -40,4 +40,26 @@ TEST(Losses, UnreadablePicturesAndPathsPastTheBufferAreNamed) {
   EXPECT_EQ(microLines(r.out), std::vector<std::string>{longGif.substr(0, longGif.size() - 4) + ".vi.jpg"});
 }
 
+// A 12-bit or a lossless JPEG is a picture this library can't decode, not
+// a damaged file: it is left out by name and the run fails.
+TEST(Losses, UnsupportedJpegsAreLeftOutAndCount) {
+  TempDir t;
+  makeJpeg(t / "x/good.jpg", 300, 300);
+  const std::string good = testsupport::readFile(t / "x/good.jpg");
+  const size_t sof = good.find("\xff\xc0");
+  ASSERT_NE(sof, std::string::npos);
+  std::string twelveBit = good, lossless = good;
+  twelveBit[sof + 4] = 12;
+  lossless[sof + 1] = '\xc3';
+  testsupport::writeFile(t / "x/lossless.jpg", lossless);
+  testsupport::writeFile(t / "x/twelve.jpg", twelveBit);
+  RunResult r = testsupport::runQuorvel({"x"}, t.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "x/lossless.jpg: Unsupported JPEG process: SOF type 0xc3\n" + std::string(kError) +
+                       "picture not supported by the JPEG library \"x/lossless.jpg\"\n"
+                       "x/twelve.jpg: Unsupported JPEG data precision 12\n" +
+                       kError + "picture not supported by the JPEG library \"x/twelve.jpg\"\n");
+  EXPECT_EQ(microLines(r.out), std::vector<std::string>{"x/good.vi.jpg"});
+}
+
 }  // namespace
