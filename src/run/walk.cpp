@@ -63,6 +63,22 @@ NameBlock listIn(char* path, int len, DirListMode mode) {
   return NameBlock(names);
 }
 
+// The directory's files. One that can't be listed was named when its
+// subdirectories were listed: it is not named twice.
+NameBlock listFilesIn(char* path, int len) {
+  strcpy(path + len, "/.");
+  if (char* names = dirListQuiet(path, DirListMode::RegularFiles)) return NameBlock(names);
+  DIR* readable = opendir(path);
+  if (readable) {
+    closedir(readable);
+    error("mem");
+  }
+  char* empty = static_cast<char*>(malloc(2));
+  if (!empty) error("mem");
+  empty[0] = empty[1] = '\0';
+  return NameBlock(empty);
+}
+
 // Puts the directory's file name (name + tail) after its separator at len.
 // A page near the buffer's limit has no room: false, and it is skipped like a
 // page that cannot be created.
@@ -275,7 +291,7 @@ void planAhead(LookAhead& ahead, const std::string& next) {
 // The files listed for dir: those listed ahead, when they are dir's.
 NameBlock takeFiles(LookAhead& ahead, char* path, int len, bool* listedAhead) {
   *listedAhead = ahead.files && ahead.dir == std::string(path, static_cast<size_t>(len));
-  NameBlock files = *listedAhead ? std::move(ahead.files) : listIn(path, len, DirListMode::RegularFiles);
+  NameBlock files = *listedAhead ? std::move(ahead.files) : listFilesIn(path, len);
   ahead.files.reset();
   ahead.dir.clear();
   return files;

@@ -31,6 +31,8 @@ TEST(Losses, UnreadablePicturesAndPathsPastTheBufferAreNamed) {
   const std::string longGif = deep + "/" + std::string(40, 'g') + ".gif";
   makeGif(t / longGif, 300, 300);
   for (const auto& dir : {t.path(), t / "x", t / deep}) chmod(dir.c_str(), 0777);
+  testsupport::makeDirs(t / "x/unlisted");
+  chmod((t / "x/unlisted").c_str(), 0333);  // writable, not readable: named once
 
   RunResult r = testsupport::runQuorvelUnprivileged({"x"}, t.path());
   EXPECT_EQ(r.status, 1);
@@ -38,6 +40,9 @@ TEST(Losses, UnreadablePicturesAndPathsPastTheBufferAreNamed) {
                        "path too long \"" + tooLongFile + "\": left out\n" + kError +
                        "can't read \"x/locked.jpg\": Permission denied\n");
   EXPECT_EQ(microLines(r.out), std::vector<std::string>{longGif.substr(0, longGif.size() - 4) + ".vi.jpg"});
+  const std::string unlisted = "pb scandir x/unlisted/.\n";
+  EXPECT_EQ(r.out.find(unlisted), r.out.rfind(unlisted));
+  EXPECT_NE(r.out.find(unlisted), std::string::npos);
 }
 
 // A 12-bit or a lossless JPEG is a picture this library can't decode, not
