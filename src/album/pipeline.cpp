@@ -104,16 +104,21 @@ bool outOfDate(const char* path, const std::string& microName) {
   return gSettings.force || fileModifiedAfter(path, microName.c_str());
 }
 
-bool present(const std::string& path) {
+// A derived picture quorvel wrote: a file (not a link, which could show a
+// picture from anywhere and whose date proves nothing).
+bool ownFile(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0;
+  return lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode);
 }
 
 // outOfDate, or the page would point at a derived picture that is missing
-// (the rollover, the medium view of a picture that gets one), or the
-// thumbnail's header can't be read: what a newer thumbnail does not prove.
+// or a link (the thumbnails, the medium view of a picture that gets one), or
+// the thumbnail's header can't be read: what a newer thumbnail does not
+// prove. Made again, each link is replaced by the file.
 bool needsMaking(const char* path, const PictureNames& names, bool medium) {
-  if (outOfDate(path, names.micro) || !present(names.rollover) || (medium && !present(names.medium))) return true;
+  if (outOfDate(path, names.micro) || !ownFile(names.micro) || !ownFile(names.rollover) ||
+      (medium && !ownFile(names.medium)))
+    return true;
   std::string quiet;
   int width, height, bytes;
   return imgJpegGetSize(names.micro.c_str(), &width, &height, &bytes, &quiet) != JPEG_SIZE_OK;

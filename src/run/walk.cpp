@@ -27,6 +27,7 @@
 #include "pages/nav_tree.h"
 #include "pages/page_files.h"
 #include "pages/templates.h"
+#include "util/album_root.h"
 #include "util/cpu_count.h"
 #include "util/file_handle.h"
 #include "util/files.h"

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/fatal.h"
+#include "util/album_root.h"
 #include "util/files.h"
 #include "util/section_reader.h"
 #include "util/utf8.h"
@@ -20,6 +21,7 @@ void dropCutCharacter(char* text, int size) {
 }  // namespace
 
 bool captionRead(char* text, int textSize, char* title, int titleSize, const char* path) {
+  if (!fileStaysInAlbum(path)) return false;
   char* whole = fileLoad(alloc, path);
   if (!whole) return false;
   UxmlCursor cursor;

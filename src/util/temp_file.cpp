@@ -16,6 +16,7 @@
 #include <climits>
 #include <csignal>
 
+#include "util/album_root.h"
 #include "util/file_handle.h"
 #include "util/test_hook.h"
 
@@ -130,60 +131,13 @@ void randomBytes(unsigned char* out, size_t n) {
   }
 }
 
-// The album being written: its root as the walk names it, and the
-// descriptor it was opened as. Set before any thread starts.
-std::string gAlbumRoot;
-int gAlbumRootFd = -1;
-
 void splitPath(const std::string& path, std::string* dir, std::string* name) {
   const size_t slash = path.rfind('/');
   *dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The part of dir below the album root, or null when dir is not in it.
-const char* belowRoot(const std::string& dir) {
-  if (gAlbumRootFd < 0 || dir.compare(0, gAlbumRoot.size(), gAlbumRoot) != 0) return nullptr;
-  const char* rest = dir.c_str() + gAlbumRoot.size();
-  return *rest == '/' || *rest == '\0' || gAlbumRoot.back() == '/' ? rest : nullptr;
-}
-
-// A descriptor of the directory dir (with or without its final '/'; "" is
-// the current one). Below the album root it is reached from the root's
-// descriptor one name at a time, and never through a symbolic link: a
-// directory swapped for a link after the walk listed it leads nowhere.
-int openDirectory(const std::string& dir) {
-  const char* rest = belowRoot(dir);
-  if (!rest) return open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  int fd = dup(gAlbumRootFd);
-  std::string name;
-  for (const char* at = rest;; ++at) {
-    if (*at != '/' && *at != '\0') {
-      name += *at;
-      continue;
-    }
-    if (!name.empty() && name != "." && fd >= 0) {
-      const int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      const int failure = errno;
-      close(fd);
-      fd = next;
-      errno = failure;
-    }
-    name.clear();
-    if (*at == '\0') return fd;
-  }
-}
-
 }  // namespace
-
-int fileOpenAlbumDirectory(const std::string& dir) { return openDirectory(dir); }
-
-int fileConfineToAlbum(const char* root) {
-  if (gAlbumRootFd >= 0) close(gAlbumRootFd);
-  gAlbumRoot = root;
-  gAlbumRootFd = open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  return gAlbumRootFd < 0 ? errno : 0;
-}
 
 std::string fileTempName(const std::string& finalPath) {
   const size_t slash = finalPath.rfind('/');
@@ -205,7 +159,7 @@ bool fileIsTempName(const char* name) {
 int fileRemoveStaleTemp(const char* path, long minimumAge) {
   std::string dirPart, name;
   splitPath(path, &dirPart, &name);
-  const int dir = openDirectory(dirPart);
+  const int dir = fileOpenAlbumDirectory(dirPart);
   if (dir < 0) return -1;
   int outcome = -1;
   struct stat st;
@@ -256,7 +210,7 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
 int TempFile::create(const std::string& finalPath) {
   std::string dirPart, finalName;
   splitPath(finalPath, &dirPart, &finalName);
-  const int dir = openDirectory(dirPart);
+  const int dir = fileOpenAlbumDirectory(dirPart);
   if (dir < 0) return errno;
   for (int tries = 0; tries < kCreateTries; ++tries) {
     std::string temp = fileTempName(finalName);

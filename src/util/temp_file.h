@@ -18,19 +18,6 @@ inline constexpr size_t kTempRandomLength = 10;
 // huge directory) keeps its lock, so the age is a second guard only.
 inline constexpr long kStaleTempSeconds = 10 * 60;
 
-// From now on every file written under root (the album root as the walk
-// names it) is created, renamed and removed relative to its directory's
-// descriptor, reached from root's own descriptor one name at a time and
-// never through a symbolic link: a directory of the album swapped for a link
-// to elsewhere during the run takes no file. root itself is opened once, as
-// given. Returns 0 or the errno of opening root. Call before any thread
-// writes.
-int fileConfineToAlbum(const char* root);
-
-// A descriptor (the caller closes it) of dir as files written into it reach
-// it (fileConfineToAlbum); -1, errno set (ELOOP for a link), when they can't.
-int fileOpenAlbumDirectory(const std::string& dir);
-
 // A fresh temporary name beside finalPath: its directory part followed by
 // kTempPrefix and random letters and digits. Not created.
 std::string fileTempName(const std::string& finalPath);
