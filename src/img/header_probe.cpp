@@ -3,6 +3,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -19,10 +20,6 @@ enum Kind { kJpeg = IMG_KIND_JPEG, kGif = IMG_KIND_GIF, kByContent = 2 };
 // The name plus an added ".gif" or ".jpg" must make a path the system takes;
 // every path the walk builds does.
 constexpr size_t kPathLimit = PATH_MAX - 1;
-
-struct FreeDeleter {
-  void operator()(unsigned char* p) const { free(p); }
-};
 
 unsigned bigEndian16(const unsigned char* p) { return (p[0] << 8) | p[1]; }
 unsigned littleEndian16(const unsigned char* p) { return (p[1] << 8) | p[0]; }
@@ -42,6 +39,37 @@ bool hasSignature(const unsigned char* buf, unsigned char app, const char* id) {
 ProbeCode fail(ProbeReporter reporter, const char* format, const char* name, ProbeCode code) {
   if (reporter) reporter(format, name);
   return code;
+}
+
+// What the signatures need: a GIF's screen size ends at byte 10, a JPEG's
+// APP0 or APP1 identifier at byte 11.
+constexpr long kHeadBytes = 11;
+
+bool readAt(FILE* file, long offset, unsigned char* out, long n) {
+  return fseek(file, offset, SEEK_SET) == 0 && fread(out, 1, static_cast<size_t>(n), file) == static_cast<size_t>(n);
+}
+
+// imgsizeGetJpgSize over the file's length bytes, reading only the bytes it
+// looks at. head holds the file's first kHeadBytes (fewer when shorter).
+bool jpegSizeInFile(FILE* file, long length, const unsigned char* head, int* width, int* height, bool* readFailed) {
+  if (length < kHeadBytes) return false;
+  const bool bare = head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF && head[3] == 0xDB;
+  if (!bare && !hasSignature(head, 0xE0, "JFIF") && !hasSignature(head, 0xE1, "Exif")) return false;
+  unsigned char segment[9];
+  for (long offset = 2; offset + 8 < length;) {
+    if (!readAt(file, offset, segment, sizeof segment)) {
+      *readFailed = true;
+      return false;
+    }
+    if (segment[0] != 0xFF) return false;
+    if (segment[1] == 0xC0 || segment[1] == 0xC2) {
+      *height = static_cast<int>(bigEndian16(segment + 5));
+      *width = static_cast<int>(bigEndian16(segment + 7));
+      return true;
+    }
+    offset += static_cast<long>(bigEndian16(segment + 2)) + 2;
+  }
+  return false;
 }
 
 }  // namespace
@@ -105,23 +133,23 @@ ProbeCode imgsizeGetSize(const char* name, const char* prefix, ProbeReporter rep
   const long length = ftell(file.get());
   if (length < 0) return fail(reporter, "ftell on \"%s\"", name, PROBE_POSITION);
   if (fseek(file.get(), 0, SEEK_SET) != 0) return fail(reporter, "fseek 2 on \"%s\"", name, PROBE_REWIND);
-  // An empty file still gets a (one-byte) buffer, so that it fails as a
-  // picture rather than as an allocation.
-  std::unique_ptr<unsigned char, FreeDeleter> buffer(
-      static_cast<unsigned char*>(malloc(length > 0 ? static_cast<size_t>(length) : 1)));
-  if (!buffer) return fail(reporter, "malloc \"%s\"", name, PROBE_MEMORY);
-  if (fread(buffer.get(), 1, static_cast<size_t>(length), file.get()) != static_cast<size_t>(length))
-    return fail(reporter, "fread \"%s\"", name, PROBE_READ);
-  file.reset();
+  // Only the header is read: the signature, then for a JPEG the few bytes
+  // at the head of each segment up to its frame, however large the file.
+  unsigned char head[kHeadBytes];
+  const long headLength = std::min<long>(length, kHeadBytes);
+  if (!readAt(file.get(), 0, head, headLength)) return fail(reporter, "fread \"%s\"", name, PROBE_READ);
 
-  if (found == kByContent) found = imgsizeIsGif(buffer.get(), length) ? kGif : kJpeg;
+  if (found == kByContent) found = imgsizeIsGif(head, headLength) ? kGif : kJpeg;
   int w = 0;
   int h = 0;
   if (found == kGif) {
-    if (!imgsizeGetGifSize(buffer.get(), length, &w, &h))
+    if (!imgsizeGetGifSize(head, headLength, &w, &h))
       return fail(reporter, "imgsizeGetGifSize \"%s\"", name, PROBE_NO_GIF);
-  } else if (!imgsizeGetJpgSize(buffer.get(), length, &w, &h)) {
-    return fail(reporter, "imgsizeGetJpgSize \"%s\"", name, PROBE_NO_JPEG);
+  } else {
+    bool readFailed = false;
+    if (!jpegSizeInFile(file.get(), length, head, &w, &h, &readFailed))
+      return readFailed ? fail(reporter, "fread \"%s\"", name, PROBE_READ)
+                        : fail(reporter, "imgsizeGetJpgSize \"%s\"", name, PROBE_NO_JPEG);
   }
   if (width) *width = w;
   if (height) *height = h;

@@ -1,5 +1,6 @@
 // Picture header probe: width and height of a JPEG or GIF from its headers,
-// without decoding. Never reads outside the file's bytes, whatever they hold.
+// without decoding. Reads only the header (a GIF's first 10 bytes, a JPEG's
+// segment heads up to its frame), never outside the file's bytes.
 #pragma once
 
 // The kinds the probe reports.
@@ -16,7 +17,7 @@ enum ProbeCode : int {
   PROBE_SEEK = 3,           // seek to the end failed
   PROBE_POSITION = 4,       // negative position at the end
   PROBE_REWIND = 5,         // seek back to the start failed
-  PROBE_MEMORY = 6,         // no memory for the file's bytes
+  PROBE_MEMORY = 6,         // (no longer returned: only the header is read)
   PROBE_READ = 7,           // short read
   PROBE_NO_GIF = 8,         // no GIF header
   PROBE_NO_JPEG = 9,        // no JPEG signature or baseline/progressive frame
