@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 
@@ -157,6 +158,19 @@ const std::vector<std::string>& htmlTagTable() { return tables().tags; }
 const std::vector<std::string>& htmlEntityTable() { return tables().entities; }
 const char* htmlCharText(unsigned char byte) { return tables().chars[byte].c_str(); }
 
+namespace {
+
+// The code of a numeric reference "&#N;" or "&#xH;" at p, 0 when p holds
+// none (an unclosed one, no digits).
+unsigned numericReference(const char* p) {
+  const bool hex = p[2] == 'x' || p[2] == 'X';
+  char* end;
+  const unsigned long code = strtoul(p + (hex ? 3 : 2), &end, hex ? 16 : 10);
+  return *end == ';' && end != p + (hex ? 3 : 2) && code <= 0x10FFFF ? static_cast<unsigned>(code) : 0;
+}
+
+}  // namespace
+
 void htmlWriteText(FILE* out, const char* text) {
   const Tables& t = tables();
   // A UTF-8 text is written by character: U+00A0 to U+00FF as the table has
@@ -175,11 +189,16 @@ void htmlWriteText(FILE* out, const char* text) {
       } else {
         p = copyThrough(out, p, '>');
       }
+    } else if (*p == '&' && p[1] == '#' && utf8IsBidiControl(numericReference(p))) {
+      fputs(utf8BidiControlShown(numericReference(p)).c_str(), out);
+      p = strchr(p, ';') + 1;
     } else if (*p == '&' && (p[1] == '#' || htmlIsEntity(p))) {
       p = copyThrough(out, p, ';');
     } else if (utf8 && static_cast<unsigned char>(*p) >= 0x80) {
       const unsigned code = utf8Next(&p);
-      if (code >= 0xA0 && code <= 0xFF) {
+      if (utf8IsBidiControl(code)) {
+        fputs(utf8BidiControlShown(code).c_str(), out);
+      } else if (code >= 0xA0 && code <= 0xFF) {
         fputs(t.chars[code].c_str(), out);
       } else {
         fprintf(out, "&#%u;", code);

@@ -144,7 +144,8 @@ std::string textForm(const char* name) {
   const bool utf8 = utf8HasMultibyte(name);
   for (const char* p = name; *p;) {
     if (utf8 && static_cast<unsigned char>(*p) >= 0x80) {
-      text += "&#" + std::to_string(utf8Next(&p)) + ";";
+      const unsigned code = utf8Next(&p);
+      text += utf8IsBidiControl(code) ? utf8BidiControlShown(code) : "&#" + std::to_string(code) + ";";
       continue;
     }
     appendTextChar(&text, *p);

@@ -2,6 +2,7 @@
 // captions so that both read a text the same way.
 #include "util/utf8.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -108,4 +109,12 @@ void utf8Append(std::string* out, unsigned c) {
     *out += char(0x80 | ((c >> 6) & 0x3F));
     *out += char(0x80 | (c & 0x3F));
   }
+}
+
+bool utf8IsBidiControl(unsigned c) { return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069); }
+
+std::string utf8BidiControlShown(unsigned c) {
+  char shown[16];
+  snprintf(shown, sizeof shown, "[U+%04X]", c);
+  return shown;
 }

@@ -22,3 +22,10 @@ void utf8DropCutSequence(char* text);
 // Appends the UTF-8 form of code point c to out; nothing for NUL, a
 // surrogate or a value above U+10FFFF.
 void utf8Append(std::string* out, unsigned c);
+
+// The controls that reorder the text after them (embeddings, overrides and
+// isolates, U+202A-U+202E and U+2066-U+2069): in a name or a caption they
+// could make one name look like another, so pages show them for what they
+// are, as "[U+202E]", instead of obeying them.
+bool utf8IsBidiControl(unsigned c);
+std::string utf8BidiControlShown(unsigned c);

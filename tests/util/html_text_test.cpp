@@ -140,6 +140,11 @@ TEST(HtmlWriteText, Utf8TextIsWrittenByCharacter) {
   for (const auto& c : cases) EXPECT_EQ(written(c.text), c.html) << c.text;
 }
 
+// Nor can a caption, as a character or as a reference.
+TEST(HtmlWriteText, BidiControlsAreShownNotObeyed) {
+  EXPECT_EQ(written("a\xe2\x80\xaa b&#8238; c&#x2066; d&#8207;"), "a[U+202A] b[U+202E] c[U+2066] d&#8207;");
+}
+
 TEST(HtmlWriteText, OwnOutputPassesUnchanged) {
   std::string all;
   for (int b = 1; b < 256; b++) all.push_back(static_cast<char>(b));

@@ -125,3 +125,8 @@ TEST(TextForm, Utf8NameShowsItsCharactersAsReferences) {
   EXPECT_EQ(textForm("Vacances d'\xe9t\xe9"), "Vacances d'\xe9t\xe9");
   EXPECT_EQ(textForm("\xc3\xa9t\xe9"), "\xc3\xa9t\xe9");
 }
+
+// A name can't reorder what follows it on the line.
+TEST(TextForm, BidiControlsAreShownNotObeyed) {
+  EXPECT_EQ(textForm("album\xe2\x80\xaeRTL \xe2\x81\xa9\xe2\x80\x8f"), "album[U+202E]RTL [U+2069]&#8207;");
+}
