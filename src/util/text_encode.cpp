@@ -2,6 +2,7 @@
 // link encodings.
 #include "util/text_encode.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/limits.h"
@@ -31,10 +32,8 @@ int hundredths(long long x) { return static_cast<int>(((x % 1024) * 1000 / 1024)
 }  // namespace
 
 const char* dateLabel(const char* name, bool dateLabels) {
-  // 194 characters of name leave room for the reordered date, its dots and
-  // the space in 200 bytes.
   static char label[kLabelSize];
-  if (!dateLabels || name == nullptr || strlen(name) > 194) return name;
+  if (!dateLabels || name == nullptr) return name;
 
   int digits = 0;
   while (digits < 8 && isDigit(name[digits])) digits++;
@@ -57,9 +56,15 @@ const char* dateLabel(const char* name, bool dateLabels) {
   if (*rest != '\0') {
     *w++ = ' ';
     if (*rest == '-' || *rest == '.' || *rest == '_') rest++;
-    size_t n = strlen(rest);
+    // A long name keeps its date and as much of the rest as the label holds,
+    // without a cut UTF-8 character.
+    const size_t room = kLabelSize - 1 - static_cast<size_t>(w - label);
+    const size_t n = std::min(strlen(rest), room);
     memcpy(w, rest, n);
     w += n;
+    *w = '\0';
+    if (n < strlen(rest)) utf8DropCutSequence(label);
+    return label;
   }
   *w = '\0';
   return label;

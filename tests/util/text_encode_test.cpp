@@ -46,12 +46,13 @@ TEST(DateLabel, LeavesNamesAloneWhenOff) {
   EXPECT_EQ(dateLabel(name, false), name);
 }
 
-TEST(DateLabel, LongestAcceptedNameFitsAndLongerStaysUnchanged) {
-  std::string longest = "20051225" + std::string(186, 'x');  // 194 characters
-  EXPECT_EQ(std::string(dateLabel(longest.c_str(), true)), "25.12.2005 " + std::string(186, 'x'));
-
-  std::string tooLong = "20051225" + std::string(187, 'x');  // 195 characters
-  EXPECT_EQ(dateLabel(tooLong.c_str(), true), tooLong.c_str());
+// A long name keeps its date: only what the 199-character label can't hold
+// is cut, never half a UTF-8 character.
+TEST(DateLabel, LongNameIsTurnedAndCutToTheLabel) {
+  std::string longest = "20051225" + std::string(188, 'x');
+  EXPECT_EQ(std::string(dateLabel(longest.c_str(), true)), "25.12.2005 " + std::string(188, 'x'));
+  std::string tooLong = "20051225-\xc3\xa9" + std::string(185, 'x') + "\xc3\xa9\xc3\xa9";
+  EXPECT_EQ(std::string(dateLabel(tooLong.c_str(), true)), "25.12.2005 \xc3\xa9" + std::string(185, 'x'));
 }
 
 TEST(SizeText, KeepsThreeDigitsCutNotRounded) {
