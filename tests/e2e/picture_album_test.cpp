@@ -1,7 +1,6 @@
 // Pictures through the real binary: which files become pictures, the sizes
 // and pixels of their derived files, when they are made again, and the
 // -list: batch file.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -266,18 +265,6 @@ TEST_F(PictureAlbum, TouchedSourceMakesEverythingAgain) {
   std::vector<time_t> aged = ageDerived("a");
   touch(at("a.jpg"), -100);
   expectMadeAgain(run(), aged);
-}
-
-// A picture replaced within the second its thumbnail was made is newer.
-TEST_F(PictureAlbum, PictureChangedWithinTheSameSecondIsMadeAgain) {
-  jpeg("a.jpg", 300, 300);
-  ASSERT_EQ(run().status, 0);
-  testsupport::makeJpeg(at("a.jpg"), 300, 300, 7);
-  const time_t second = time(nullptr);
-  const struct timespec made[2] = {{second, 500}, {second, 500}}, replaced[2] = {{second, 501}, {second, 501}};
-  ASSERT_EQ(utimensat(AT_FDCWD, at("a.vi.jpg").c_str(), made, 0), 0);
-  ASSERT_EQ(utimensat(AT_FDCWD, at("a.jpg").c_str(), replaced, 0), 0);
-  EXPECT_EQ(microLines(run().out), std::vector<std::string>{"./a.vi.jpg"});
 }
 
 // A thumbnail newer than its picture proves nothing when the page would

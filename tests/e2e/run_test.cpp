@@ -1,6 +1,5 @@
 // The program as a user runs it: notice, cv.html, usage, exit statuses and
 // the walk's standard output.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -170,17 +169,6 @@ TEST(Run, CvHtmlIsRewrittenAndCleanedOnlyWhenQuorvelWroteIt) {
     ASSERT_EQ(system(clean.c_str()), 0);
     EXPECT_EQ(testsupport::fileExists(t / "cv.html"), !c.err.empty()) << c.before.substr(0, 80);
   }
-}
-
-// The album is still made, but a run whose account of itself was lost is no
-// success.
-TEST(Run, ProgressOutputThatCannotBeWrittenFailsTheRunAtTheEnd) {
-  TempDir t;
-  testsupport::makeJpeg(t / "a/p.jpg", 300, 300);
-  auto r = testsupport::runQuorvelPrepared({"a"}, t.path(), [] { dup2(open("/dev/full", O_WRONLY), 1); });
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "*** quorvel: the progress output could not be written: No space left on device\n");
-  EXPECT_TRUE(testsupport::fileExists(t / "a/quorvelLeft.html"));
 }
 
 TEST(Walk, VisitsSubdirectoriesDepthFirstInByteOrder) {
