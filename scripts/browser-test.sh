@@ -38,4 +38,4 @@ fi
 
 tests/browser/npm-ci.sh
 cd tests/browser
-QUORVEL="$quorvel" node --test --test-reporter=tap --test-timeout=120000 album.test.mjs themes.test.mjs
+QUORVEL="$quorvel" node --test --test-reporter=tap --test-timeout=120000 album.test.mjs themes.test.mjs nav.test.mjs

@@ -256,7 +256,7 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
   if (gSettings.exif) addPhotoFacts(path, &entry);
 
   if (medium) entry.mediumPath = names.medium;
-  if (medium || entry.captioned || !entry.factsLine.empty()) {
+  if (medium || entry.captioned || !entry.factsLine.empty() || gSettings.nav) {
     entry.pagePath = picturePageName(medium ? entry.mediumPath.c_str() : path);
     // A captioned picture named like one of the album's own pages (a
     // "quorvelLeft.jpg") would write its page over that page, the Left page

@@ -1,6 +1,7 @@
 // Frameset, Left and Right pages of one directory's album.
 #include "pages/album_pages.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 #include "base/limits.h"
 #include "base/settings.h"
 #include "pages/page_files.h"
+#include "pages/picture_nav.h"
 #include "pages/templates.h"
 #include "util/caption_file.h"
 #include "util/html_text.h"
@@ -39,15 +41,80 @@ void writeImgTag(FILE* out, const char* attributes, const std::string& src,
   }
 }
 
+// What out (an open_memstream stream over bytes and size) holds, closed.
+std::string closedText(FILE* out, char*& bytes, size_t& size) {
+  const bool made = fclose(out) == 0;
+  std::string text = made ? std::string(bytes, size) : "";
+  free(bytes);
+  bytes = nullptr;
+  if (!made) error("mem");
+  return text;
+}
+
+// -nav: what a picture is called in its page's title and its images' alt
+// texts: its caption's title when that is plain text, else its file name.
+std::string pictureLabel(const PictureEntry& entry) {
+  const std::string& title = entry.captionTitle;
+  if (title.empty() || title.find_first_of("<>\"") != std::string::npos) return textForm(pathBaseName(entry.path));
+  char* bytes = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&bytes, &size);
+  if (!out) error("mem");
+  htmlWriteText(out, title.c_str());
+  return closedText(out, bytes, size);
+}
+
+// page with the text of its first <title> element replaced by title.
+std::string retitled(const std::string& page, const std::string& title) {
+  for (const char* open : {"<title>", "<TITLE>"}) {
+    const size_t start = page.find(open);
+    if (start == std::string::npos) continue;
+    const size_t from = start + strlen(open);
+    const size_t end = page.find(open[1] == 't' ? "</title>" : "</TITLE>", from);
+    if (end == std::string::npos) continue;
+    return page.substr(0, from) + title + page.substr(end);
+  }
+  return page;
+}
+
+// -nav: what an album is called in its frameset's title: the title of its
+// title.txt when that is plain text, else its folder's name. path is any
+// path in the album's directory.
+std::string albumLabel(const char* path) {
+  char text[kCaptionTextSize];
+  char title[kCaptionTitleSize];
+  const std::string titleFile = pageSiblingName(path, "title.txt");
+  if (captionRead(text, kCaptionTextSize, title, kCaptionTitleSize, titleFile.c_str()) && title[0] &&
+      !strpbrk(title, "<>\"")) {
+    PictureEntry titled;
+    titled.captionTitle = title;
+    return pictureLabel(titled);
+  }
+  std::string dir(path, static_cast<size_t>(pathBaseName(path) - path));
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  if (dir.size() >= 2 && dir.compare(dir.size() - 2, 2, "/.") == 0) dir.resize(dir.size() - 2);
+  return textForm(pathBaseName(dir.c_str()));
+}
+
 // The picture's own Right page: caption, facts line, info text, then the
 // medium linked to the source picture, or the picture itself. Made in memory
-// first: a warm run finds most pages as they were and leaves them so.
-void writePicturePage(const PictureEntry& entry, const std::string& picName) {
+// first: a warm run finds most pages as they were and leaves them so. With
+// -nav it is held in pages until its neighbours are known.
+void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const std::string& picName) {
   char* bytes = nullptr;
   size_t size = 0;
   FILE* out = open_memstream(&bytes, &size);
   if (!out) error("mem");
   templateWrite(out, entry.relPath, gTemplates.rightBegin);
+  std::string before;
+  std::string label;
+  if (gSettings.nav) {
+    label = pictureLabel(entry);
+    before = retitled(closedText(out, bytes, size), label);
+    out = open_memstream(&bytes, &size);
+    if (!out) error("mem");
+  }
+  const std::string alt = gSettings.nav ? " alt=\"" + label + "\"" : "";
   if (entry.captioned) {
     htmlWriteText(out, entry.captionText.c_str());
     fputs("<br>\n", out);
@@ -62,18 +129,35 @@ void writePicturePage(const PictureEntry& entry, const std::string& picName) {
     fputs("<br>\n", out);
   }
   if (!entry.mediumPath.empty()) {
-    fprintf(out, "<a href=\"%s\">", picName.c_str());
+    // -nav: the original opens in the whole window, which browsers fit it
+    // to, not at full size inside the frame; Back returns.
+    fprintf(out, gSettings.nav ? "<a href=\"%s\" target=\"_top\">" : "<a href=\"%s\">", picName.c_str());
     writeImgTag(out, "", linkForm(pathBaseName(entry.mediumPath.c_str())), entry.mediumSize);
-    fputs(" border=\"0\" vspace=\"1\"></a>\n", out);
+    fprintf(out, "%s border=\"0\" vspace=\"1\"></a>\n", alt.c_str());
   } else {
-    fprintf(out, "<img src=\"%s\">", picName.c_str());
+    fprintf(out, "<img src=\"%s\"%s>", picName.c_str(), alt.c_str());
   }
   fputs(gTemplates.rightEnd, out);
-  const bool made = fclose(out) == 0;
-  const std::string page = made ? std::string(bytes, size) : "";
-  free(bytes);
-  if (!made) error("mem");
+  const std::string page = closedText(out, bytes, size);
+  if (gSettings.nav) {
+    pages.held.push_back({entry.pagePath, linkForm(pathBaseName(entry.pagePath.c_str())), std::move(before), page});
+    return;
+  }
   pageWriteUnlessSame(entry.pagePath, page);
+}
+
+// -nav: each held picture page with its bar, now that the directory's
+// pictures are all known.
+void writeHeldPages(DirectoryPages& pages) {
+  const int count = static_cast<int>(pages.held.size());
+  for (int i = 0; i < count; ++i) {
+    const HeldPicturePage& page = pages.held[static_cast<size_t>(i)];
+    const std::string prev = i > 0 ? pages.held[static_cast<size_t>(i - 1)].link : "";
+    const std::string next = i + 1 < count ? pages.held[static_cast<size_t>(i + 1)].link : "";
+    pageWriteUnlessSame(page.path,
+                        page.before + navBar(prev, next, page.link, i + 1, count) + kNavPictureScript + page.after);
+  }
+  pages.held.clear();
 }
 
 // The picture's Left entry: the micro picture, swapped for the rollover under
@@ -87,6 +171,7 @@ void writeLeftEntry(FILE* out, const PictureEntry& entry, const std::string& tar
           microName.c_str());
   const std::string name = "name=\"i" + std::to_string(entry.index) + "\" ";
   writeImgTag(out, name.c_str(), microName, entry.microSize);
+  if (gSettings.nav) fprintf(out, " alt=\"%s\"", pictureLabel(entry).c_str());
   fputs(" border=\"0\" vspace=\"1\"></a><br>\n", out);
   if (entry.captioned) {
     fputs("<font size=\"-1\">", out);
@@ -116,16 +201,24 @@ void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
 }
 
 void htmlWriteFrameset(const char* path, const char* relPath) {
-  TempFile page = pageCreateBeside(path, kFramesetPage);
+  char* bytes = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&bytes, &size);
+  if (!out) error("mem");
   const char* frameset = gTemplates.frameset;
   if (frameset == kFramesetDefault) {
-    fprintf(page.get(), kFramesetDefault, gSettings.lw);
+    fprintf(out, kFramesetDefault, gSettings.lw);
   } else if (frameset == kFramesetNotree || frameset == kFramesetNotop) {
-    templateWrite(page.get(), pathSlashes(relPath), collapsePercents(frameset).c_str());
+    templateWrite(out, pathSlashes(relPath), collapsePercents(frameset).c_str());
   } else {
-    templateWrite(page.get(), pathSlashes(relPath), frameset);
+    templateWrite(out, pathSlashes(relPath), frameset);
   }
-  pageFinish(page);
+  std::string page = closedText(out, bytes, size);
+  if (gSettings.nav) page = navFrameset(retitled(page, albumLabel(path)));
+  TempFile file = pageCreateBeside(path, kFramesetPage);
+  if (fwrite(page.data(), 1, page.size(), file.get()) != page.size())
+    error("can't write \"%s\": %s", file.finalPath().c_str(), strerror(errno));
+  pageFinish(file);
 }
 
 void htmlWriteRightEmpty(int& rightWritten, const char* relPath, const char* path) {
@@ -143,6 +236,7 @@ void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath) 
   pages.left = pageCreateBeside(path, kLeftPage);
   FILE* left = pages.left.get();
   templateWrite(left, relPath, gTemplates.leftBegin);
+  if (gSettings.nav) fputs(kNavLeftScript, left);
   htmlWriteTitleBlock(left, path);
   fputs("<center>\n", left);
 }
@@ -154,13 +248,14 @@ void htmlAddPicture(DirectoryPages& pages, const PictureEntry& entry) {
   std::string target = picName;
   if (!entry.pagePath.empty()) {
     target = linkForm(pathBaseName(entry.pagePath.c_str()));
-    writePicturePage(entry, picName);
+    writePicturePage(pages, entry, picName);
   }
   writeLeftEntry(pages.left.get(), entry, target);
 }
 
 bool htmlFinishLeft(DirectoryPages& pages) {
   if (!pages.left) return false;
+  writeHeldPages(pages);
   FILE* left = pages.left.get();
   StrList* preload = &pages.preload;
   fputs("</center>\n", left);

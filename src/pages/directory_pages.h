@@ -4,9 +4,21 @@
 #pragma once
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "util/temp_file.h"
 #include "util/str_list.h"
+
+// With -nav, a picture's own page, made but held back until the directory's
+// last picture is known: its bar (neighbours, place) goes between the two
+// parts.
+struct HeldPicturePage {
+  std::string path;    // where it is written
+  std::string link;    // its name as links write it
+  std::string before;  // up to the start of its body
+  std::string after;   // the rest
+};
 
 struct DirectoryPages {
   TempFile left;      // quorvelLeft.html, once something opened it
@@ -15,6 +27,7 @@ struct DirectoryPages {
   TempFile video;     // quorvelVideo.html
   int rightWritten = 0;  // quorvelRight.html is written (empty or MP3 page)
   StrList preload{};     // rollover names the Left page preloads
+  std::vector<HeldPicturePage> held;  // -nav: the picture pages, in Left order
 
   DirectoryPages() { strListInit(&preload); }
   ~DirectoryPages() { strListRelease(free, &preload); }

@@ -56,7 +56,8 @@ const char kUsage[] =
     "   -notree   no tree in navig top left frame, only one level\n"
     "   -date     20051225-A --> 25.12.2005 A\n"
     "   -css:file.css   (lnk_other, lnk_here)\n"
-    "   -exif     date taken, camera and caption from the picture itself\n";
+    "   -exif     date taken, camera and caption from the picture itself\n"
+    "   -nav      previous/next on picture pages, titles and alt texts\n";
 
 TEST(Run, NoArgumentsPrintsNoticeAndUsageWithStatus2) {
   TempDir t;

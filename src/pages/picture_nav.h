@@ -1,0 +1,27 @@
+// -nav: what lets a visitor step through an album's pictures. Every picture
+// page gets a bar linking its neighbours, its place, the album and its own
+// address (the album's frameset showing it); small scripts add the arrow
+// keys and a swipe. The scripts never reach into another frame, which
+// browsers forbid between file:// pages: the frames talk by messages, and
+// every step is a plain link that works without them.
+#pragma once
+
+#include <string>
+
+// The bar of the place'th of count pictures (from 1): prev and next are the
+// neighbours' pages in link form ("" for none), self its own.
+std::string navBar(const std::string& prev, const std::string& next, const std::string& self, int place,
+                   int count);
+
+// The script of a picture page (after its bar): keys and swipe follow the
+// bar's links, and the frameset is told which picture is shown.
+extern const char kNavPictureScript[];
+
+// The script of the thumbnail column: its arrow keys go to the picture shown.
+extern const char kNavLeftScript[];
+
+// page, an album frameset, with the script that shows the picture page its
+// address names after "#", keeps that address in step with the visitor, and
+// passes the thumbnail column's keys on: put before its "</head>" (else
+// "</HEAD>", else its first "<frameset", else at its start).
+std::string navFrameset(const std::string& page);
