@@ -51,51 +51,6 @@ std::string closedText(FILE* out, char*& bytes, size_t& size) {
   return text;
 }
 
-// -nav: what a picture is called in its page's title and its images' alt
-// texts: its caption's title when that is plain text, else its file name.
-std::string pictureLabel(const PictureEntry& entry) {
-  const std::string& title = entry.captionTitle;
-  if (title.empty() || title.find_first_of("<>\"") != std::string::npos) return textForm(pathBaseName(entry.path));
-  char* bytes = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&bytes, &size);
-  if (!out) error("mem");
-  htmlWriteText(out, title.c_str());
-  return closedText(out, bytes, size);
-}
-
-// page with the text of its first <title> element replaced by title.
-std::string retitled(const std::string& page, const std::string& title) {
-  for (const char* open : {"<title>", "<TITLE>"}) {
-    const size_t start = page.find(open);
-    if (start == std::string::npos) continue;
-    const size_t from = start + strlen(open);
-    const size_t end = page.find(open[1] == 't' ? "</title>" : "</TITLE>", from);
-    if (end == std::string::npos) continue;
-    return page.substr(0, from) + title + page.substr(end);
-  }
-  return page;
-}
-
-// -nav: what an album is called in its frameset's title: the title of its
-// title.txt when that is plain text, else its folder's name. path is any
-// path in the album's directory.
-std::string albumLabel(const char* path) {
-  char text[kCaptionTextSize];
-  char title[kCaptionTitleSize];
-  const std::string titleFile = pageSiblingName(path, "title.txt");
-  if (captionRead(text, kCaptionTextSize, title, kCaptionTitleSize, titleFile.c_str()) && title[0] &&
-      !strpbrk(title, "<>\"")) {
-    PictureEntry titled;
-    titled.captionTitle = title;
-    return pictureLabel(titled);
-  }
-  std::string dir(path, static_cast<size_t>(pathBaseName(path) - path));
-  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-  if (dir.size() >= 2 && dir.compare(dir.size() - 2, 2, "/.") == 0) dir.resize(dir.size() - 2);
-  return textForm(pathBaseName(dir.c_str()));
-}
-
 // The picture's own Right page: caption, facts line, info text, then the
 // medium linked to the source picture, or the picture itself. Made in memory
 // first: a warm run finds most pages as they were and leaves them so. With
@@ -109,8 +64,8 @@ void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const st
   std::string before;
   std::string label;
   if (gSettings.nav) {
-    label = pictureLabel(entry);
-    before = retitled(closedText(out, bytes, size), label);
+    label = navLabel(entry.captionTitle, pathBaseName(entry.path));
+    before = navRetitled(closedText(out, bytes, size), label);
     out = open_memstream(&bytes, &size);
     if (!out) error("mem");
   }
@@ -171,7 +126,7 @@ void writeLeftEntry(FILE* out, const PictureEntry& entry, const std::string& tar
           microName.c_str());
   const std::string name = "name=\"i" + std::to_string(entry.index) + "\" ";
   writeImgTag(out, name.c_str(), microName, entry.microSize);
-  if (gSettings.nav) fprintf(out, " alt=\"%s\"", pictureLabel(entry).c_str());
+  if (gSettings.nav) fprintf(out, " alt=\"%s\"", navLabel(entry.captionTitle, pathBaseName(entry.path)).c_str());
   fputs(" border=\"0\" vspace=\"1\"></a><br>\n", out);
   if (entry.captioned) {
     fputs("<font size=\"-1\">", out);
@@ -214,7 +169,7 @@ void htmlWriteFrameset(const char* path, const char* relPath) {
     templateWrite(out, pathSlashes(relPath), frameset);
   }
   std::string page = closedText(out, bytes, size);
-  if (gSettings.nav) page = navFrameset(retitled(page, albumLabel(path)));
+  if (gSettings.nav) page = navFrameset(navRetitled(page, navAlbumLabel(path)));
   TempFile file = pageCreateBeside(path, kFramesetPage);
   if (fwrite(page.data(), 1, page.size(), file.get()) != page.size())
     error("can't write \"%s\": %s", file.finalPath().c_str(), strerror(errno));
@@ -225,7 +180,7 @@ void htmlWriteRightEmpty(int& rightWritten, const char* relPath, const char* pat
   if (rightWritten) return;
   rightWritten = 1;
   TempFile page = pageCreateBeside(path, kRightPage);
-  templateWrite(page.get(), relPath, gTemplates.rightEmpty);
+  templateWrite(page.get(), relPath, navTitled(gTemplates.rightEmpty, path).c_str());
   pageFinish(page);
 }
 
@@ -235,7 +190,7 @@ void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath) 
   htmlWriteRightEmpty(pages.rightWritten, relPath, path);
   pages.left = pageCreateBeside(path, kLeftPage);
   FILE* left = pages.left.get();
-  templateWrite(left, relPath, gTemplates.leftBegin);
+  templateWrite(left, relPath, navTitled(gTemplates.leftBegin, path).c_str());
   if (gSettings.nav) fputs(kNavLeftScript, left);
   htmlWriteTitleBlock(left, path);
   fputs("<center>\n", left);

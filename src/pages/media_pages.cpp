@@ -10,6 +10,7 @@
 #include "base/settings.h"
 #include "pages/album_pages.h"
 #include "pages/page_files.h"
+#include "pages/picture_nav.h"
 #include "pages/templates.h"
 #include "util/files.h"
 #include "util/paths.h"
@@ -66,7 +67,7 @@ void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset) {
   if (!mp3Page) {
     // Stands in for the empty Right page htmlOpenLeft may just have written.
     mp3Page = pageCreateBeside(path, kRightPage);
-    templateWrite(mp3Page.get(), relPath, gTemplates.mp3Begin);
+    templateWrite(mp3Page.get(), relPath, navTitled(gTemplates.mp3Begin, path).c_str());
     fputs("<li> <a href=\"liste.m3u\"><b>liste.m3u</b></a>\n", mp3Page.get());
     pages.rightWritten = 1;
     fputs("<a href=\"quorvelRight.html\" target=\"right\"><b>MP3</b></a><p>\n", pages.left.get());
@@ -92,7 +93,7 @@ void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset) {
   TempFile& videoPage = pages.video;
   if (!videoPage) {
     videoPage = pageCreateBeside(path, kVideoPage);
-    templateWrite(videoPage.get(), relPath, gTemplates.videoBegin);
+    templateWrite(videoPage.get(), relPath, navTitled(gTemplates.videoBegin, path).c_str());
     fputs("<a href=\"quorvelVideo.html\" target=\"right\"><b>VIDEO</b></a><p>\n", pages.left.get());
   }
   FILE* out = videoPage.get();

@@ -11,6 +11,7 @@
 #include "base/settings.h"
 #include "pages/album_pages.h"
 #include "pages/page_files.h"
+#include "pages/picture_nav.h"
 #include "pages/templates.h"
 #include "util/paths.h"
 #include "util/text_encode.h"
@@ -47,7 +48,7 @@ void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName,
   TempFile page = pageCreateBeside(dirPath, pageName);
   FILE* out = page.get();
   const char* slashed = pathSlashes(relative);
-  templateWrite(out, slashed, gTemplates.topBegin);
+  templateWrite(out, slashed, navTitled(gTemplates.topBegin, dirPath).c_str());
   fprintf(out, "<!--%s--><pre>", textForm(slashed).c_str());
 
   for (int i = 0; i < n; ++i) {

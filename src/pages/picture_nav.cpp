@@ -1,7 +1,18 @@
 // -nav: the picture bar and its scripts.
 #include "pages/picture_nav.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/fatal.h"
+#include "base/limits.h"
+#include "base/settings.h"
 #include "pages/page_files.h"
+#include "util/caption_file.h"
+#include "util/html_text.h"
+#include "util/paths.h"
+#include "util/text_encode.h"
 
 namespace {
 
@@ -70,4 +81,48 @@ std::string navFrameset(const std::string& page) {
   std::string out = page;
   out.insert(findHeadEnd(page), kFramesetScript);
   return out;
+}
+
+std::string navLabel(const std::string& captionTitle, const char* fileName) {
+  if (captionTitle.empty() || captionTitle.find_first_of("<>\"") != std::string::npos) return textForm(fileName);
+  char* bytes = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&bytes, &size);
+  if (!out) error("mem");
+  htmlWriteText(out, captionTitle.c_str());
+  const bool made = fclose(out) == 0;
+  std::string label = made ? std::string(bytes, size) : "";
+  free(bytes);
+  if (!made) error("mem");
+  return label;
+}
+
+std::string navAlbumLabel(const char* path) {
+  char text[kCaptionTextSize];
+  char title[kCaptionTitleSize];
+  const std::string titleFile = pageSiblingName(path, "title.txt");
+  if (captionRead(text, kCaptionTextSize, title, kCaptionTitleSize, titleFile.c_str()) && title[0] &&
+      !strpbrk(title, "<>\""))
+    return navLabel(title, "");
+  std::string dir(path, static_cast<size_t>(pathBaseName(path) - path));
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  if (dir.size() >= 2 && dir.compare(dir.size() - 2, 2, "/.") == 0) dir.resize(dir.size() - 2);
+  return textForm(pathBaseName(dir.c_str()));
+}
+
+std::string navRetitled(const std::string& page, const std::string& title) {
+  for (const char* open : {"<title>", "<TITLE>"}) {
+    const size_t start = page.find(open);
+    if (start == std::string::npos) continue;
+    const size_t from = start + strlen(open);
+    const size_t end = page.find(open[1] == 't' ? "</title>" : "</TITLE>", from);
+    if (end == std::string::npos) continue;
+    return page.substr(0, from) + title + page.substr(end);
+  }
+  return page;
+}
+
+std::string navTitled(const char* templateText, const char* path) {
+  if (!gSettings.nav) return templateText;
+  return navRetitled(templateText, navAlbumLabel(path));
 }

@@ -25,3 +25,18 @@ extern const char kNavLeftScript[];
 // passes the thumbnail column's keys on: put before its "</head>" (else
 // "</HEAD>", else its first "<frameset", else at its start).
 std::string navFrameset(const std::string& page);
+
+// What a page calls a picture in its title and its images' alt texts: its
+// caption's title when that is plain text, else its file name, as page text.
+std::string navLabel(const std::string& captionTitle, const char* fileName);
+
+// What a page calls an album: the title of its title.txt when that is plain
+// text, else its folder's name. path is any path in the album's directory.
+std::string navAlbumLabel(const char* path);
+
+// page with the text of its first <title> element (else <TITLE>) replaced.
+std::string navRetitled(const std::string& page, const std::string& title);
+
+// A template of the album of path's directory, titled with its label under
+// -nav; as it is without.
+std::string navTitled(const char* templateText, const char* path);
