@@ -131,6 +131,31 @@ for (const scheme of ['file', 'http']) {
   });
 }
 
+// With a theme the same works: what -nav needs quorvel writes itself.
+for (const theme of ['modern', 'dark']) {
+  test(`with the ${theme} theme: next, the keys of the thumbnail column, an address`, async () => {
+    const themed = path.join(work, theme);
+    fs.cpSync(album, themed, { recursive: true, filter: (f) => !/\.(html|vi\.jpg|vr\.jpg|md\.jpg)$/.test(f) });
+    const conf = path.join(HERE, '..', '..', 'themes', `${theme}.conf`);
+    const run = spawnSync(QUORVEL, [theme, '-nav', `-conf:${conf}`], { cwd: work, encoding: 'latin1' });
+    assert.equal(run.status, 0, run.stderr);
+    const browser = await launch({ width: 1366, height: 768 });
+    try {
+      const page = await browser.context.newPage();
+      await page.goto(fileUrl(themed) + '/quorvelFrameset.html#' + pageOf.p02, { waitUntil: 'load' });
+      await arrive(page, pageOf.p02);
+      await right(page).click('a[rel="next"]');
+      await arrive(page, pageOf.p03);
+      await left(page).click(`a[href="${pageOf.p10}"]`);
+      await arrive(page, pageOf.p10);
+      await left(page).locator('body').press('ArrowRight');
+      await arrive(page, pageOf.p11);
+    } finally {
+      await browser.close();
+    }
+  });
+}
+
 test('a swipe on a phone steps to the next and the previous picture', async () => {
   const browser = await launch({ width: 390, height: 844, mobile: true });
   try {
