@@ -43,7 +43,7 @@ export async function open(page, bytePath) {
 // The frames of an opened frameset, by the file name their <frame> loads.
 export async function framesBySource(page) {
   const frames = {};
-  for (const element of await page.$$('frame')) {
+  for (const element of await page.$$('frame, iframe')) {
     frames[await element.getAttribute('src')] = await element.contentFrame();
   }
   return frames;

@@ -37,7 +37,9 @@ function makeAlbum(look) {
   const dir = path.join(work, look);
   fs.mkdirSync(dir);
   fs.cpSync(path.join(SOURCE, 'samples'), path.join(dir, 'album'), { recursive: true });
-  const conf = look === 'default' ? [] : [`-conf:${path.join(SOURCE, 'themes', `${look}.conf`)}`];
+  // The themes as a user should run them today, with -nav; the built-in
+  // look as it always was.
+  const conf = look === 'default' ? [] : [`-conf:${path.join(SOURCE, 'themes', `${look}.conf`)}`, '-nav'];
   const r = spawnSync(QUORVEL, ['album', '-mp3', '-video', '-shadow', ...conf], { cwd: dir, encoding: 'latin1' });
   assert.equal(r.stderr, '');
   assert.equal(r.status, 0);
@@ -123,6 +125,15 @@ for (const look of LOOKS) {
           assert.ok(box[0] >= 0 && box[1] >= 0 && box[2] <= fw && box[3] <= fh,
             `the medium view lies at ${box.join(',')}, outside the ${fw} x ${fh} frame`);
           assert.ok(Math.abs(w / h - nw / nh) < 0.02, `the medium view is ${w} x ${h}, its picture ${nw} x ${nh}`);
+          if (!size.mobile) return;
+          // On a phone the photo takes the screen's width, and no page but the
+          // thumbnail strip scrolls sideways.
+          assert.ok(w >= 0.8 * size.width, `the medium view is ${w} px wide on a ${size.width} px screen`);
+          for (const [source, frame] of Object.entries(await framesBySource(page))) {
+            if (source === 'quorvelLeft.html') continue;
+            const [scroll, inner] = await frame.evaluate(() => [document.documentElement.scrollWidth, innerWidth]);
+            assert.ok(scroll <= inner, `${source} is ${scroll} px wide in ${inner}`);
+          }
         });
 
         if (look !== 'default') {
