@@ -149,6 +149,12 @@ void addPhotoFacts(const char* path, PictureEntry* entry) {
   entry->factsLine = std::move(facts.line);
   if (entry->captioned || facts.text.empty()) return;
   entry->captioned = true;
+  // The text is the title, " - " and the description: under -nav the title
+  // stands above the description.
+  if (!facts.title.empty() && facts.text.compare(0, facts.title.size(), facts.title) == 0) {
+    entry->captionBody = facts.text.substr(facts.title.size());
+    entry->captionBody.erase(0, entry->captionBody.find_first_not_of(" -"));
+  }
   entry->captionText = std::move(facts.text);
   entry->captionTitle = std::move(facts.title);
 }
@@ -252,6 +258,7 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
   if (entry.captioned) {
     entry.captionText = text;
     entry.captionTitle = title;
+    if (gSettings.nav) entry.captionBody = captionBody(captionPath, kCaptionTextSize);
   }
   if (gSettings.exif) addPhotoFacts(path, &entry);
 

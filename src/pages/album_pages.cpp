@@ -70,7 +70,16 @@ void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const st
     if (!out) error("mem");
   }
   const std::string alt = gSettings.nav ? " alt=\"" + label + "\"" : "";
-  if (entry.captioned) {
+  if (entry.captioned && gSettings.nav && !entry.captionTitle.empty()) {
+    // Its title on a line of its own, above the rest of the text.
+    fputs("<b>", out);
+    htmlWriteText(out, entry.captionTitle.c_str());
+    fputs("</b><br>\n", out);
+    if (!entry.captionBody.empty()) {
+      htmlWriteText(out, entry.captionBody.c_str());
+      fputs("<br>\n", out);
+    }
+  } else if (entry.captioned) {
     htmlWriteText(out, entry.captionText.c_str());
     fputs("<br>\n", out);
   }
@@ -147,9 +156,11 @@ void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
     htmlWriteText(out, title);
     fputs("</b><br>\n", out);
   }
-  if (text[0]) {
+  // -nav: the title shows once, the text below it without it.
+  const std::string body = gSettings.nav && title[0] ? captionBody(path.c_str(), kCaptionTextSize) : text;
+  if (!body.empty()) {
     fputs("<font size=\"-1\">", out);
-    htmlWriteText(out, text);
+    htmlWriteText(out, body.c_str());
     fputs("</font><br>\n", out);
   }
   fputs("&nbsp;<br>\n", out);

@@ -36,6 +36,7 @@ struct PictureEntry {
   bool captioned = false;         // pic.txt loaded, or a caption from the picture: text and title below
   std::string captionText;        // the user's HTML (pic.txt), or page text
   std::string captionTitle;
+  std::string captionBody;        // -nav: the text without its title, shown under it
   std::string factsLine;          // -exif: the picture's facts as page text; "" for none
 };
 

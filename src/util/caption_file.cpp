@@ -32,3 +32,22 @@ bool captionRead(char* text, int textSize, char* title, int titleSize, const cha
   dropCutCharacter(title, titleSize);
   return true;
 }
+
+std::string captionBody(const char* path, int bodySize) {
+  if (!fileStaysInAlbum(path)) return "";
+  char* whole = fileLoad(alloc, path);
+  if (!whole) return "";
+  std::string rest = whole;
+  free(whole);
+  for (size_t open; (open = rest.find("<t>")) != std::string::npos;) {
+    const size_t close = rest.find("</t>", open);
+    rest.erase(open, close == std::string::npos ? std::string::npos : close + 4 - open);
+  }
+  std::string body(static_cast<size_t>(bodySize), '\0');
+  uxmlCopy(body.data(), bodySize, rest.c_str(), static_cast<int>(rest.size()), true);
+  body.resize(strlen(body.c_str()));
+  dropCutCharacter(body.data(), bodySize);
+  body.resize(strlen(body.c_str()));
+  body.erase(0, body.find_first_not_of(" \t\r\n"));
+  return body;
+}

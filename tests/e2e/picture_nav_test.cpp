@@ -20,6 +20,7 @@ TEST(PictureNav, EveryPicturePageStepsToItsNeighboursInLeftOrder) {
   makeJpeg(t / "a/c.jpg", 300, 300, 1);  // none, no caption: c.html all the same
   makeJpeg(t / "a/d.jpg", 800, 640, 2);
   testsupport::writeFile(t / "a/d.txt", "<t>Dune</t> at dawn");
+  testsupport::writeFile(t / "a/title.txt", "<t>Coast</t> in May");
   auto r = runQuorvel({"a", "-nav"}, t.path());
   ASSERT_EQ(r.status, 0) << r.err;
 
@@ -34,12 +35,15 @@ TEST(PictureNav, EveryPicturePageStepsToItsNeighboursInLeftOrder) {
   EXPECT_NE(d.find("<a href=\"d.jpg\" target=\"_top\"><img src=\"d.md.jpg\" width=\"600\" height=\"480\" alt=\"Dune\""),
             std::string::npos);
   EXPECT_NE(c.find("<title>c.jpg</title>"), std::string::npos);
+  // A caption's title and an album's stand once, above their text.
+  EXPECT_NE(d.find("<b>Dune</b><br>\nat dawn<br>"), std::string::npos);
 
   const std::string left = readFile(t / "a/quorvelLeft.html");
   EXPECT_NE(left.find("<a href=\"c.html\" target=\"right\""), std::string::npos);
   EXPECT_NE(left.find("alt=\"c.jpg\""), std::string::npos);
+  EXPECT_NE(left.find("<b>Coast</b><br>\n<font size=\"-1\">in May</font>"), std::string::npos);
   const std::string frameset = readFile(t / "a/quorvelFrameset.html");
-  EXPECT_NE(frameset.find("<title>a</title>\n<script>"), std::string::npos);
+  EXPECT_NE(frameset.find("<title>Coast</title>\n<script>"), std::string::npos);
   EXPECT_EQ(testsupport::describe(testsupport::findBrokenLinks(t / "a")), "");
 }
 

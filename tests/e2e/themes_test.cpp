@@ -23,6 +23,11 @@ TEST_P(ThemedAlbum, PagesKeepTheirLinksAndTheFramesetTakesTheWidth) {
   ASSERT_EQ(run({"-mp3", "-video", "-lw:150", "-conf:" + conf}).status, 0);
   expectLinksResolve();
   EXPECT_NE(page("trip/quorvelFrameset.html").find("/150px 1fr}"), std::string::npos);
+  // With -nav, what it adds quorvel writes into the theme's pages itself.
+  ASSERT_EQ(run({"-nav", "-conf:" + conf}).status, 0);
+  expectLinksResolve();
+  EXPECT_NE(page("quorvelFrameset.html").find("<script>"), std::string::npos);
+  EXPECT_NE(page("big.md.html").find("class=\"quorvel-nav\""), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Themes, ThemedAlbum, testing::Values("modern", "dark"));
