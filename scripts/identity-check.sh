@@ -124,9 +124,9 @@ check() {  # check LABEL A B [cv]: compares the runs A and B
   cd "$root"
 }
 n=0
-# The last set holds an option the reference may not know: its runs are only
+# The last sets hold options the reference may not know: their runs are only
 # compared with each other.
-for opts in "-mp3 -video -shadow" "-notree -date -mp3 -mp3KoMo -video" "-exif -mp3"; do
+for opts in "-mp3 -video -shadow" "-notree -date -mp3 -mp3KoMo -video" "-exif -mp3" "-nav -exif -video"; do
   n=$((n + 1)); set_="set$n"
   echo "options $opts:"
   for run in ref j1 j2 j3; do
@@ -144,7 +144,7 @@ for opts in "-mp3 -video -shadow" "-notree -date -mp3 -mp3KoMo -video" "-exif -m
       >"$work/$set_-$run.out" 2>"$work/$set_-$run.err") || status=$?
     echo "$status" >"$work/$set_-$run.status"
   done
-  [[ "$opts" == -exif* ]] || check "new with QUORVEL_JOBS=1 against the reference" "$set_-ref" "$set_-j1" cv
+  [[ "$opts" == -exif* || "$opts" == -nav* ]] || check "new with QUORVEL_JOBS=1 against the reference" "$set_-ref" "$set_-j1" cv
   check "new with QUORVEL_JOBS=2 against QUORVEL_JOBS=1" "$set_-j1" "$set_-j2"
   check "new with QUORVEL_JOBS=3 against QUORVEL_JOBS=1" "$set_-j1" "$set_-j3"
 done
