@@ -8,10 +8,15 @@
 #include "album/pipeline.h"
 #include "img/photo_meta.h"
 #include "pages/page_files.h"
+#include "pages/picture_nav.h"
+#include "util/file_handle.h"
 #include "util/paths.h"
 #include "util/temp_file.h"
 
 namespace {
+
+// The bar follows the page's head, which a theme may make long.
+constexpr size_t kPictureBarSearch = 64 * 1024;
 
 // A picture's own page is written when it has a caption: its .txt, or, with
 // -exif, the title, description or facts the picture carries.
@@ -19,6 +24,15 @@ bool captioned(const std::string& dir, const std::string& picture, const std::se
   if (present.count(std::string(pathWithoutExt(picture.c_str())) + ".txt")) return true;
   const PhotoFacts facts = photoFacts(imgPhotoMetaRead((dir + "/" + picture).c_str()));
   return !facts.line.empty() || !facts.text.empty();
+}
+
+// A page -nav wrote, whatever the picture had: it carries the picture bar.
+bool holdsPictureBar(const std::string& path) {
+  FileHandle in = fileOpenRead(path.c_str());
+  if (!in) return false;
+  std::string head(kPictureBarSearch, '\0');
+  head.resize(fread(head.data(), 1, head.size(), in.get()));
+  return head.find(kNavBarMarker) != std::string::npos;
 }
 
 }  // namespace
@@ -41,9 +55,11 @@ std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector
       own.insert(*derived + kLegacyTempSuffix);
     }
     const std::string mediumPage = picturePageName(names.medium.c_str());
-    if (regular.count(names.medium)) own.insert(mediumPage);
+    if (regular.count(names.medium) || (regular.count(mediumPage) && holdsPictureBar(dir + "/" + mediumPage)))
+      own.insert(mediumPage);
     const std::string page = picturePageName(name);
-    if (regular.count(page) && captioned(dir, f.name, present)) own.insert(page);
+    if (regular.count(page) && (captioned(dir, f.name, present) || holdsPictureBar(dir + "/" + page)))
+      own.insert(page);
   }
   std::vector<std::string> found;
   for (const std::string& name : own)

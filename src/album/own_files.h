@@ -16,7 +16,8 @@ struct ListedFile {
 // - the album's fixed pages and its play list;
 // - a derived picture (.vi.jpg, .vr.jpg, .md.jpg) beside its picture;
 // - a picture's page: pic.md.html beside pic.jpg and its pic.md.jpg, pic.html
-//   beside pic.jpg captioned by pic.txt or by what the picture says of itself;
+//   beside pic.jpg captioned by pic.txt or by what the picture says of itself,
+//   and either beside pic.jpg when it carries the -nav picture bar;
 // - a temporary's name (the caller removes it only when no run holds it).
 // Only regular files are named, never links; sources may be links.
 std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector<ListedFile>& files);

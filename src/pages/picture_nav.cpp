@@ -66,7 +66,7 @@ const char kNavLeftScript[] =
 
 std::string navBar(const std::string& prev, const std::string& next, const std::string& self, int place,
                    int count) {
-  std::string bar = "<div class=\"quorvel-nav\">";
+  std::string bar = kNavBarMarker;
   if (!prev.empty()) bar += "<a href=\"" + prev + "\" rel=\"prev\" title=\"previous\">&larr;</a> ";
   bar += std::to_string(place) + " / " + std::to_string(count);
   if (!next.empty()) bar += " <a href=\"" + next + "\" rel=\"next\" title=\"next\">&rarr;</a>";

@@ -8,6 +8,10 @@
 
 #include <string>
 
+// How every bar begins: the mark by which the album cleaner knows a page
+// that only -nav writes.
+inline constexpr char kNavBarMarker[] = "<div class=\"quorvel-nav\">";
+
 // The bar of the place'th of count pictures (from 1): prev and next are the
 // neighbours' pages in link form ("" for none), self its own.
 std::string navBar(const std::string& prev, const std::string& next, const std::string& self, int place,

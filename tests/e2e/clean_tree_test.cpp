@@ -74,4 +74,16 @@ TEST(CleanTree, RemovesOnlyWhatQuorvelWroteEvenInAFolderNamedLikeAnOption) {
   EXPECT_GT(sources.size(), 10u);
 }
 
+// The page -nav gives a picture without caption or medium view carries the
+// bar the cleaner knows it by.
+TEST(CleanTree, RemovesThePagesOfNav) {
+  TempDir t;
+  makeJpeg(t / "a/small.jpg", 300, 300);
+  ASSERT_EQ(runQuorvel({"a", "-nav"}, t.path()).status, 0);
+  ASSERT_TRUE(testsupport::fileExists(t / "a/small.html"));
+  const std::string clean = "cd '" + t.path() + "' && '" QUORVEL_BINARY "' --clean a >/dev/null";
+  ASSERT_EQ(system(clean.c_str()), 0);
+  EXPECT_EQ(tree(t / "a"), std::set<std::string>{"small.jpg"});
+}
+
 }  // namespace
