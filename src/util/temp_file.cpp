@@ -13,7 +13,6 @@
 #include <cstring>
 #include <ctime>
 #include <atomic>
-#include <climits>
 #include <csignal>
 
 #include "util/album_root.h"
@@ -25,8 +24,9 @@
 // library failure) without reaching their destructors, and when a signal
 // ends it. A signal handler may only read it: so it is a list of slots that
 // only grows (at most one slot per temporary open at once), each slot taken
-// and given back with atomics, its path in a fixed buffer. Never freed: it
-// must outlive every destructor that runs at exit.
+// and given back with atomics, holding its directory's descriptor and its
+// name in a fixed buffer. Never freed: it must outlive every destructor that
+// runs at exit.
 struct LiveSlot {
   std::atomic<bool> taken{false};  // owned by one TempFile
   std::atomic<bool> named{false};  // name in dirFd is a temporary this process made
@@ -70,7 +70,7 @@ void giveBack(LiveSlot* slot) {
   slot->taken.store(false);
 }
 
-// Async-signal-safe: atomics and unlink only.
+// Async-signal-safe: atomics and unlinkat only.
 void removeLiveTemps() {
   for (LiveSlot* slot = gSlots.load(); slot; slot = slot->next)
     if (slot->named.exchange(false)) unlinkat(slot->dirFd, slot->name, 0);
