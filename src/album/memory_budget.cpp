@@ -21,7 +21,7 @@ constexpr long long kFixedNeed = 8LL << 20;
 
 // Below this, what a picture frees is kept for the next one: faulting it in
 // again would cost more than holding it.
-constexpr long long kTrimAbove = 32LL << 20;
+constexpr long long kReleaseAbove = 32LL << 20;
 
 }  // namespace
 
@@ -49,7 +49,7 @@ MemoryLease::MemoryLease(long long need) {
 MemoryLease::~MemoryLease() {
   // Each thread keeps the raster blocks it freed for its next picture; for a
   // large one, that would be memory held once per thread, outside the budget.
-  if (held_ > kTrimAbove) imgReleaseKeptBlocks();
+  if (held_ > kReleaseAbove) imgReleaseKeptBlocks();
   {
     const std::lock_guard<std::mutex> lock(gLock);
     gInUse -= held_;

@@ -114,14 +114,16 @@ bool ownFile(const std::string& path) {
 // outOfDate, or the page would point at a derived picture that is missing
 // or a link (the thumbnails, the medium view of a picture that gets one), or
 // the thumbnail's header can't be read: what a newer thumbnail does not
-// prove. Made again, each link is replaced by the file.
-bool needsMaking(const char* path, const PictureNames& names, bool medium) {
+// prove. Made again, each link is replaced by the file. When not, micro
+// holds the thumbnail's header as read, for the page entry.
+bool needsMaking(const char* path, const PictureNames& names, bool medium, MicroHeader* micro) {
   if (outOfDate(path, names.micro) || !ownFile(names.micro) || !ownFile(names.rollover) ||
       (medium && !ownFile(names.medium)))
     return true;
-  std::string quiet;
-  int width, height, bytes;
-  return imgJpegGetSize(names.micro.c_str(), &width, &height, &bytes, &quiet) != JPEG_SIZE_OK;
+  int bytes;
+  micro->size.known = imgJpegGetSize(names.micro.c_str(), &micro->size.width, &micro->size.height, &bytes,
+                                     &micro->messages) == JPEG_SIZE_OK;
+  return !micro->size.known;
 }
 
 // Writes out what making the files said, as a run on one thread says it.
@@ -215,11 +217,12 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   pictureListAdd(path, nameKind(path) == NameKind::Gif);
 
   const PictureNames names = job ? std::move(job->names) : pictureNames(path);
+  MicroHeader micro;
   if (job) {
     // Made ahead: its line and messages come out here, as if made now.
     printf("%s\n", names.micro.c_str());
     if (!reportMaking(job->result)) return;
-  } else if (needsMaking(path, names, probe.medium)) {
+  } else if (needsMaking(path, names, probe.medium, &micro)) {
     printf("%s\n", names.micro.c_str());
     DerivedResult made;
     {
@@ -231,7 +234,7 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   }
 
   const char* relPath = path + rootOffset;
-  PictureEntry entry = pictureEntry(path, relPath, index, probe.medium, names);
+  PictureEntry entry = pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr);
   // A directory at the picture's page name would end the run at the page.
   struct stat st;
   if (!entry.pagePath.empty() && lstat(entry.pagePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -243,7 +246,7 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 }
 
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
-                          const PictureNames& names) {
+                          const PictureNames& names, const MicroHeader* micro) {
   PictureEntry entry;
   entry.path = path;
   entry.relPath = relPath;
@@ -273,7 +276,13 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
 
   entry.microPath = names.micro;
   entry.rolloverPath = names.rollover;
-  entry.microSize = sizeOf(entry.microPath);
+  if (micro) {
+    // Read already, to see that it is whole: its words come out here.
+    fputs(micro->messages.c_str(), stderr);
+    entry.microSize = micro->size;
+  } else {
+    entry.microSize = sizeOf(entry.microPath);
+  }
   if (medium) entry.mediumSize = sizeOf(entry.mediumPath);
   return entry;
 }

@@ -49,8 +49,14 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 // with -exif the picture's facts line, and the picture's own page
 // (pic.md.html with a medium, else pic.html when it is captioned or has a
 // facts line; none when that name is one of the album's own pages).
+// micro, when given, is the thumbnail's header as read already (its size
+// and the library's words on it), which the entry then does not read again.
+struct MicroHeader {
+  PictureSize size;
+  std::string messages;
+};
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
-                          const PictureNames& names);
+                          const PictureNames& names, const MicroHeader* micro = nullptr);
 
 // True when name ends in .gif or .jpg (any case) and is no derived name: a
 // picture the walk looks at.

@@ -1,7 +1,6 @@
 // Frameset, Left and Right pages of one directory's album.
 #include "pages/album_pages.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -41,73 +40,54 @@ void writeImgTag(FILE* out, const char* attributes, const std::string& src,
   }
 }
 
-// What out (an open_memstream stream over bytes and size) holds, closed.
-std::string closedText(FILE* out, char*& bytes, size_t& size) {
-  const bool made = fclose(out) == 0;
-  std::string text = made ? std::string(bytes, size) : "";
-  free(bytes);
-  bytes = nullptr;
-  if (!made) error("mem");
-  return text;
-}
-
 // The picture's own Right page: caption, facts line, info text, then the
 // medium linked to the source picture, or the picture itself. Made in memory
 // first: a warm run finds most pages as they were and leaves them so. With
 // -nav it is held in pages until its neighbours are known.
 void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const std::string& picName) {
-  char* bytes = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&bytes, &size);
-  if (!out) error("mem");
-  templateWrite(out, entry.relPath, gTemplates.rightBegin);
-  std::string before;
-  std::string label;
-  if (gSettings.nav) {
-    label = navLabel(entry.captionTitle, pathBaseName(entry.path));
-    before = navRetitled(closedText(out, bytes, size), label);
-    out = open_memstream(&bytes, &size);
-    if (!out) error("mem");
-  }
+  std::string head = pageText([&](FILE* out) { templateWrite(out, entry.relPath, gTemplates.rightBegin); });
+  const std::string label = gSettings.nav ? navLabel(entry.captionTitle, pathBaseName(entry.path)) : "";
   const std::string alt = gSettings.nav ? " alt=\"" + label + "\"" : "";
-  if (entry.captioned && gSettings.nav && !entry.captionTitle.empty()) {
-    // Its title on a line of its own, above the rest of the text.
-    fputs("<b>", out);
-    htmlWriteText(out, entry.captionTitle.c_str());
-    fputs("</b><br>\n", out);
-    if (!entry.captionBody.empty()) {
-      htmlWriteText(out, entry.captionBody.c_str());
+  std::string rest = pageText([&](FILE* out) {
+    if (entry.captioned && gSettings.nav && !entry.captionTitle.empty()) {
+      // Its title on a line of its own, above the rest of the text.
+      fputs("<b>", out);
+      htmlWriteText(out, entry.captionTitle.c_str());
+      fputs("</b><br>\n", out);
+      if (!entry.captionBody.empty()) {
+        htmlWriteText(out, entry.captionBody.c_str());
+        fputs("<br>\n", out);
+      }
+    } else if (entry.captioned) {
+      htmlWriteText(out, entry.captionText.c_str());
       fputs("<br>\n", out);
     }
-  } else if (entry.captioned) {
-    htmlWriteText(out, entry.captionText.c_str());
-    fputs("<br>\n", out);
-  }
-  if (!entry.factsLine.empty()) {
-    fputs("<font size=\"-1\">", out);
-    htmlWriteText(out, entry.factsLine.c_str());
-    fputs("</font><br>\n", out);
-  }
-  if (gSettings.infoText) {
-    htmlWriteText(out, gSettings.infoText);
-    fputs("<br>\n", out);
-  }
-  if (!entry.mediumPath.empty()) {
-    // -nav: the original opens in the whole window, which browsers fit it
-    // to, not at full size inside the frame; Back returns.
-    fprintf(out, gSettings.nav ? "<a href=\"%s\" target=\"_top\">" : "<a href=\"%s\">", picName.c_str());
-    writeImgTag(out, "", linkForm(pathBaseName(entry.mediumPath.c_str())), entry.mediumSize);
-    fprintf(out, "%s border=\"0\" vspace=\"1\"></a>\n", alt.c_str());
-  } else {
-    fprintf(out, "<img src=\"%s\"%s>", picName.c_str(), alt.c_str());
-  }
-  fputs(gTemplates.rightEnd, out);
-  const std::string page = closedText(out, bytes, size);
+    if (!entry.factsLine.empty()) {
+      fputs("<font size=\"-1\">", out);
+      htmlWriteText(out, entry.factsLine.c_str());
+      fputs("</font><br>\n", out);
+    }
+    if (gSettings.infoText) {
+      htmlWriteText(out, gSettings.infoText);
+      fputs("<br>\n", out);
+    }
+    if (!entry.mediumPath.empty()) {
+      // -nav: the original opens in the whole window, which browsers fit it
+      // to, not at full size inside the frame; Back returns.
+      fprintf(out, gSettings.nav ? "<a href=\"%s\" target=\"_top\">" : "<a href=\"%s\">", picName.c_str());
+      writeImgTag(out, "", linkForm(pathBaseName(entry.mediumPath.c_str())), entry.mediumSize);
+      fprintf(out, "%s border=\"0\" vspace=\"1\"></a>\n", alt.c_str());
+    } else {
+      fprintf(out, "<img src=\"%s\"%s>", picName.c_str(), alt.c_str());
+    }
+    fputs(gTemplates.rightEnd, out);
+  });
   if (gSettings.nav) {
-    pages.held.push_back({entry.pagePath, linkForm(pathBaseName(entry.pagePath.c_str())), std::move(before), page});
+    pages.held.push_back({entry.pagePath, linkForm(pathBaseName(entry.pagePath.c_str())),
+                          navRetitled(head, label), std::move(rest)});
     return;
   }
-  pageWriteUnlessSame(entry.pagePath, page);
+  pageWriteUnlessSame(entry.pagePath, head + rest);
 }
 
 // -nav: each held picture page with its bar, now that the directory's
@@ -167,24 +147,18 @@ void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
 }
 
 void htmlWriteFrameset(const char* path, const char* relPath) {
-  char* bytes = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&bytes, &size);
-  if (!out) error("mem");
-  const char* frameset = gTemplates.frameset;
-  if (frameset == kFramesetDefault) {
-    fprintf(out, kFramesetDefault, gSettings.lw);
-  } else if (frameset == kFramesetNotree || frameset == kFramesetNotop) {
-    templateWrite(out, pathSlashes(relPath), collapsePercents(frameset).c_str());
-  } else {
-    templateWrite(out, pathSlashes(relPath), frameset);
-  }
-  std::string page = closedText(out, bytes, size);
+  std::string page = pageText([&](FILE* out) {
+    const char* frameset = gTemplates.frameset;
+    if (frameset == kFramesetDefault) {
+      fprintf(out, kFramesetDefault, gSettings.lw);
+    } else if (frameset == kFramesetNotree || frameset == kFramesetNotop) {
+      templateWrite(out, pathSlashes(relPath), collapsePercents(frameset).c_str());
+    } else {
+      templateWrite(out, pathSlashes(relPath), frameset);
+    }
+  });
   if (gSettings.nav) page = navFrameset(navRetitled(page, navAlbumLabel(path)));
-  TempFile file = pageCreateBeside(path, kFramesetPage);
-  if (fwrite(page.data(), 1, page.size(), file.get()) != page.size())
-    error("can't write \"%s\": %s", file.finalPath().c_str(), strerror(errno));
-  pageFinish(file);
+  pageWrite(pageSiblingName(path, kFramesetPage), page);
 }
 
 void htmlWriteRightEmpty(int& rightWritten, const char* relPath, const char* path) {

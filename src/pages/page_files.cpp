@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/fatal.h"
@@ -52,8 +53,24 @@ bool holds(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
+std::string pageText(const std::function<void(FILE*)>& write) {
+  char* bytes = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&bytes, &size);
+  if (!out) error("mem");
+  write(out);
+  const bool made = fclose(out) == 0;
+  std::string text = made ? std::string(bytes, size) : "";
+  free(bytes);
+  if (!made) error("mem");
+  return text;
+}
+
 void pageWriteUnlessSame(const std::string& pagePath, const std::string& bytes) {
-  if (holds(pagePath, bytes)) return;
+  if (!holds(pagePath, bytes)) pageWrite(pagePath, bytes);
+}
+
+void pageWrite(const std::string& pagePath, const std::string& bytes) {
   TempFile page = pageCreate(pagePath);
   // A write refused here (a full disk) keeps its reason; the temporary goes
   // with page.

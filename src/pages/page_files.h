@@ -4,6 +4,8 @@
 // page would be broken.
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <string>
 
 #include "util/temp_file.h"
@@ -30,6 +32,12 @@ TempFile pageCreate(const std::string& pagePath);
 
 // pageCreate(pageSiblingName(path, name)).
 TempFile pageCreateBeside(const char* path, const char* name);
+
+// What write puts on a stream, as a text (made in memory).
+std::string pageText(const std::function<void(FILE*)>& write);
+
+// Writes bytes as the page at pagePath (pageCreate, then pageFinish).
+void pageWrite(const std::string& pagePath, const std::string& bytes);
 
 // Writes bytes as the page at pagePath (pageCreate, then pageFinish), unless
 // a regular file there, not a link, already holds exactly these bytes: that

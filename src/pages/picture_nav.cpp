@@ -85,16 +85,7 @@ std::string navFrameset(const std::string& page) {
 
 std::string navLabel(const std::string& captionTitle, const char* fileName) {
   if (captionTitle.empty() || captionTitle.find_first_of("<>\"") != std::string::npos) return textForm(fileName);
-  char* bytes = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&bytes, &size);
-  if (!out) error("mem");
-  htmlWriteText(out, captionTitle.c_str());
-  const bool made = fclose(out) == 0;
-  std::string label = made ? std::string(bytes, size) : "";
-  free(bytes);
-  if (!made) error("mem");
-  return label;
+  return pageText([&](FILE* out) { htmlWriteText(out, captionTitle.c_str()); });
 }
 
 std::string navAlbumLabel(const char* path) {
