@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libjpeg62-turbo-dev libgd-dev libgtest-dev libgmock-dev
-          libbenchmark-dev dpkg-dev file libimage-exiftool-perl lintian "$@")
+          libbenchmark-dev dpkg-dev file libimage-exiftool-perl lintian
+          libpng-dev libwebp-dev libheif-dev imagemagick webp libheif-examples "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -21,8 +21,10 @@ constexpr int kQuality = 85;
 // One picture's making: the source, where its words go, and how it ends.
 struct Making {
   const char* path;
-  bool gif;
+  ImgFormat format;
   DerivedResult result;
+  std::string icc;  // the source's colour profile, for every file made
+  bool gif() const { return format == ImgFormat::Gif; }
 
   // Ends the making with outcome and the message; false, for returning.
   bool fail(DerivedOutcome outcome, std::string message) {
@@ -35,18 +37,22 @@ struct Making {
 
 // What a failed decode says after the decoder's name. A library error has
 // already given its own reason on the line before.
-std::string decodeReason(int status, int openErrno) {
+std::string decodeReason(int status, int openErrno, const std::string& why) {
   std::string reason;
-  if (status & (IMG_JPEG_TOO_LARGE | IMG_GIF_TOO_LARGE))
+  if (status & (IMG_JPEG_TOO_LARGE | IMG_GIF_TOO_LARGE | IMG_DECODE_TOO_LARGE))
     reason = "picture too large";
   else if (status & IMG_DATA_SHORT)
     reason = "too few bytes for the size it claims";
   else if (status & IMG_JPEG_SCANS)
     reason = "more than " + std::to_string(kMaxJpegScans) + " scans";
-  else if (status & (IMG_JPEG_ALLOC | IMG_GIF_ALLOC))
+  else if (status & (IMG_JPEG_ALLOC | IMG_GIF_ALLOC | IMG_DECODE_ALLOC))
     reason = "out of memory";
-  else if (status & IMG_JPEG_OPEN)
+  else if (status & (IMG_JPEG_OPEN | IMG_DECODE_OPEN))
     reason = openErrno ? strerror(openErrno) : "cannot be opened";
+  else if (status & IMG_DECODE_NO_LIBRARY)
+    reason = "its format's library cannot be loaded";
+  else if (status & IMG_DECODE_DAMAGED)
+    reason = "damaged (" + why + ")";
   else if (status & IMG_GIF_READ)
     reason = "cannot be opened or decoded";
   return reason.empty() ? reason : ": " + reason;
@@ -54,23 +60,36 @@ std::string decodeReason(int status, int openErrno) {
 
 // A picture that fails to decode (damaged after a good header, or gone or
 // replaced since its header was read) costs its own place in the album only.
-bool leaveOut(Making& m, int status, int openErrno) {
-  return m.fail(DerivedOutcome::LeftOut, std::string(m.gif ? "imgGifReadFile" : "imgJpegReadFile") + "(\"" +
-                                             m.path + "\")" + decodeReason(status, openErrno));
+bool leaveOut(Making& m, int status, int openErrno, const std::string& why = "") {
+  return m.fail(DerivedOutcome::LeftOut, std::string(imgFormatDecoderName(m.format)) + "(\"" + m.path + "\")" +
+                                             decodeReason(status, openErrno, why));
+}
+
+// An added format, whole or fitted as target says; its profile kept.
+bool decodeAdded(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
+  errno = 0;
+  ImgDecoded decoded;
+  const ImgStatus status = imgFormatDecode(&out.img, m.path, m.format, target, &decoded);
+  m.icc = std::move(decoded.icc);
+  if (status == IMG_OK) return true;
+  return leaveOut(m, status, errno, decoded.why);
 }
 
 // Decodes the picture at full size into working.
 bool decodeWhole(Making& m, OwnedImg& working) {
+  if (imgFormatIsAdded(m.format)) return decodeAdded(m, working, {});
   errno = 0;
-  const int status = m.gif ? imgGifReadFile(&working.img, m.path)
-                           : imgJpegReadFile(&working.img, m.path, &m.result.libraryText);
+  const int status = m.gif() ? imgGifReadFile(&working.img, m.path)
+                             : imgJpegReadFile(&working.img, m.path, &m.result.libraryText);
   return status == IMG_OK || leaveOut(m, status, errno);
 }
 
 // The medium view in out, fitted to the -mw: x -mh: box. A JPEG is reduced
-// as it is decoded, never held at full size; a GIF is decoded whole first.
+// as it is decoded, never held at full size, as is an added format whose
+// library hands out rows; a GIF is decoded whole first.
 bool decodeMedium(Making& m, OwnedImg& out) {
-  if (m.gif) {
+  if (imgFormatIsAdded(m.format)) return decodeAdded(m, out, {true, gSettings.mw, gSettings.mh});
+  if (m.gif()) {
     OwnedImg whole;
     if (!decodeWhole(m, whole)) return false;
     return imgResize(&out.img, gSettings.mw, gSettings.mh, &whole.img, false) == IMG_OK ||
@@ -123,7 +142,7 @@ bool encode(Making& m, OwnedImg& out, const std::string& target) {
   TempFile file;
   int failure = file.create(target);
   if (failure == 0) {
-    const ImgStatus written = imgJpegWrite(&out.img, file.get(), kQuality, name, &m.result.libraryText);
+    const ImgStatus written = imgJpegWrite(&out.img, file.get(), kQuality, name, &m.result.libraryText, &m.icc);
     // The failure bits are the write's; the raster is whole and is freed
     // only with a clear status.
     out.img.status = IMG_OK;
@@ -153,8 +172,8 @@ bool makeAll(Making& m, bool medium, const PictureNames& names) {
 
 }  // namespace
 
-DerivedResult derivedMake(const char* path, bool gif, bool medium, const PictureNames& names) {
-  Making m{path, gif, {}};
+DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names) {
+  Making m{path, format, {}, {}};
   makeAll(m, medium, names);
   return std::move(m.result);
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "album/derived_names.h"
+#include "img/picture_formats.h"
 
 // What making a picture's derived files came to.
 enum class DerivedOutcome {
@@ -31,7 +32,8 @@ struct DerivedResult {
 
 // Makes the derived files of the picture at path: names.medium first when
 // medium, then names.rollover, then names.micro, which stands for the whole
-// set being complete. gif: the file holds GIF data (decoded with gd, whose
-// messages go straight to standard error: call it for a GIF on the walk
-// thread only); otherwise it is decoded as a JPEG.
-DerivedResult derivedMake(const char* path, bool gif, bool medium, const PictureNames& names);
+// set being complete. format: what the file holds. GIF data is decoded with
+// gd, whose messages go straight to standard error: call it for a GIF on the
+// walk thread only. A picture of an added format carries its colour profile
+// into the three files; its medium view is never larger than the picture.
+DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names);

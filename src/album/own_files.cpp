@@ -47,7 +47,7 @@ std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector
   for (const ListedFile& f : files) {
     const char* name = f.name.c_str();
     if (pageIsAlbumPage(name) || f.name == kPlaylistFile || fileIsTempName(name)) own.insert(f.name);
-    if (!albumIsPictureName(name)) continue;
+    if (!albumIsAnyPictureName(name)) continue;
     PictureNames names;
     if (!pictureNamesBuild(name, &names)) continue;
     for (const std::string* derived : {&names.micro, &names.rollover, &names.medium}) {

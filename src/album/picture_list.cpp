@@ -9,7 +9,7 @@ PictureList gPictureList;
 // In a batch script '%' must be doubled; a '"' or a control byte (a line feed
 // would start a new command) cannot be quoted at all, so such a path is left
 // out of the list.
-void pictureListAdd(const char* path, bool gif) {
+void pictureListAdd(const char* path, const char* extension) {
   FILE* list = gPictureList.file.get();
   if (!list) return;
   std::string quoted;
@@ -19,7 +19,6 @@ void pictureListAdd(const char* path, bool gif) {
     quoted += *p;
     if (c == '%') quoted += '%';
   }
-  fprintf(list, "copy \"%s\" \"%%1\\%05d%s\"\n", quoted.c_str(), gPictureList.counter,
-          gif ? ".gif" : ".jpg");
+  fprintf(list, "copy \"%s\" \"%%1\\%05d%s\"\n", quoted.c_str(), gPictureList.counter, extension);
   ++gPictureList.counter;
 }

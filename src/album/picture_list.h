@@ -14,7 +14,8 @@ struct PictureList {
 
 extern PictureList gPictureList;
 
-// Writes the copy line of path (a ".gif" or ".jpg" target by gif) and counts
-// it; nothing when there is no list file, or when path holds a '"' or a
-// control byte, which a batch line cannot quote.
-void pictureListAdd(const char* path, bool gif);
+// Writes the copy line of path (its target named with extension, ".gif",
+// ".jpg", or an added format's own in lower case) and counts it; nothing
+// when there is no list file, or when path holds a '"' or a control byte,
+// which a batch line cannot quote.
+void pictureListAdd(const char* path, const char* extension);

@@ -11,10 +11,11 @@
 #include "album/derived_names.h"
 #include "album/derived_pictures.h"
 
-// One JPEG picture to make on a worker, and, once taken back, its result.
+// One picture (no GIF) to make on a worker, and, once taken back, its result.
 struct PoolJob {
   std::string path;
   PictureNames names;
+  ImgFormat format = ImgFormat::Jpeg;  // what it is decoded as
   bool medium = false;     // the header's verdict, read once while planning
   long long pixels = 0;    // its size: the workers take the largest first
   long long memory = 0;    // what making it holds (memoryBudgetNeed)

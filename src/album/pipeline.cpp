@@ -22,6 +22,7 @@
 #include "base/limits.h"
 #include "base/settings.h"
 #include "img/header_probe.h"
+#include "img/picture_formats.h"
 #include "img/jpeg_codec.h"
 #include "img/photo_meta.h"
 #include "pages/album_pages.h"
@@ -34,24 +35,71 @@
 
 namespace {
 
-// What a file's name makes of it.
-enum class NameKind { None, Jpeg, Gif };
+// What a file's name makes of it: -allpics adds the names of today's
+// cameras and phones, whose format the content then tells.
+enum class NameKind { None, Jpeg, Gif, Added };
 
-NameKind nameKind(const char* path) {
+constexpr const char* kAddedExtensions[] = {".jpeg", ".png", ".webp", ".heic", ".heif", ".avif"};
+
+// The added extension path ends in, in any case; null for none.
+const char* addedExtension(const char* path) {
+  for (const char* ext : kAddedExtensions)
+    if (strEndsWithNoCase(path, ext)) return ext;
+  return nullptr;
+}
+
+NameKind nameKind(const char* path, bool allpics = gSettings.allpics) {
   if (strEndsWithNoCase(path, ".gif")) return NameKind::Gif;
   if (strEndsWithNoCase(path, ".jpg")) return NameKind::Jpeg;
+  if (allpics && addedExtension(path)) return NameKind::Added;
   return NameKind::None;
 }
 
 // What reading a picture's header tells.
 struct Probe {
-  bool gifData = false;  // GIF data, for the GIF decoder
-  bool medium = false;   // larger than the -mw: x -mh: box
+  ImgFormat format = ImgFormat::Jpeg;  // what the decoder is to read it as
+  bool medium = false;   // gets a medium view: larger than the -mw: x -mh: box, or a format browsers don't show
   int width = 0, height = 0;
-  long long held = 0;    // a JPEG's coefficients its decode must hold
+  long long held = 0;    // what its decode holds besides the medium view (memoryBudgetNeed)
+  std::string leftOut;   // why a picture of an added format is left out
 };
 
-enum class Shown { No, TooLarge, Unsupported, Yes };
+enum class Shown { No, TooLarge, Unsupported, LeftOut, Yes };
+
+// A GIF's logical screen from its first bytes, whatever its name.
+bool gifSize(const char* path, Probe* probe) {
+  FileHandle file = fileOpenRead(path);
+  unsigned char head[10];
+  return file && fread(head, 1, sizeof head, file.get()) == sizeof head &&
+         imgsizeGetGifSize(head, sizeof head, &probe->width, &probe->height);
+}
+
+// The header of a file under an added name, by its content: a JPEG or a GIF
+// goes the way it would under its own name.
+Shown addedSize(const char* path, Probe* probe, std::string* messages) {
+  if (!imgFormatOfFile(path, &probe->format)) return Shown::No;
+  if (probe->format == ImgFormat::Gif) return gifSize(path, probe) ? Shown::Yes : Shown::No;
+  if (probe->format == ImgFormat::Jpeg) {
+    int size;
+    const JpegSizeCode read = imgJpegGetUprightSize(path, &probe->width, &probe->height, &size, messages, &probe->held);
+    if (read == JPEG_SIZE_OK) return Shown::Yes;
+    return read == JPEG_SIZE_UNSUPPORTED ? Shown::Unsupported : Shown::No;
+  }
+  ImgHeaderInfo info;
+  ImgDecoded decoded;
+  const ImgStatus read = imgFormatReadHeader(path, probe->format, &info, &decoded);
+  if (read == IMG_DECODE_OPEN) return Shown::No;
+  if (read != IMG_OK) {
+    probe->leftOut = std::string(imgFormatDecoderName(probe->format)) + "(\"" + path + "\"): " +
+                     (read == IMG_DECODE_NO_LIBRARY ? "its format's library cannot be loaded"
+                                                    : "damaged (" + decoded.why + ")");
+    return Shown::LeftOut;
+  }
+  probe->width = info.width;
+  probe->height = info.height;
+  probe->held = info.held;
+  return Shown::Yes;
+}
 
 // Size of the picture as it will be shown: Exif-rotated photos count upright.
 // Only what the probe reads as GIF data goes to the GIF decoder. Anything
@@ -59,9 +107,10 @@ enum class Shown { No, TooLarge, Unsupported, Yes };
 // it may be (handing it to the GIF decoder would end the whole run).
 JpegSizeCode pictureSize(const char* path, bool gif, Probe* probe, std::string* messages) {
   int kind = -1;
-  probe->gifData = gif && imgsizeGetSize(path, nullptr, nullptr, &probe->width, &probe->height, &kind, nullptr) == 0 &&
-                   kind == IMG_KIND_GIF;
-  if (probe->gifData) return JPEG_SIZE_OK;
+  const bool gifData = gif && imgsizeGetSize(path, nullptr, nullptr, &probe->width, &probe->height, &kind, nullptr) == 0 &&
+                       kind == IMG_KIND_GIF;
+  probe->format = gifData ? ImgFormat::Gif : ImgFormat::Jpeg;
+  if (gifData) return JPEG_SIZE_OK;
   int size;
   return imgJpegGetUprightSize(path, &probe->width, &probe->height, &size, messages, &probe->held);
 }
@@ -73,12 +122,18 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
   // A derived picture is never read as a source: a damaged one would say so
   // twice, here and where its page entry reads its size.
   if (kind == NameKind::None || isDerivedName(path)) return Shown::No;
-  if (const JpegSizeCode read = pictureSize(path, kind == NameKind::Gif, probe, messages))
+  if (kind == NameKind::Added) {
+    const Shown read = addedSize(path, probe, messages);
+    if (read != Shown::Yes) return read;
+  } else if (const JpegSizeCode read = pictureSize(path, kind == NameKind::Gif, probe, messages)) {
     return read == JPEG_SIZE_UNSUPPORTED ? Shown::Unsupported : Shown::No;
+  }
   if (probe->height <= gSettings.ih || probe->width <= gSettings.iw) return Shown::No;
   // A few bytes can claim gigapixels; refused before anything is decoded.
   if (static_cast<long long>(probe->width) * probe->height > kMaxPicturePixels) return Shown::TooLarge;
   probe->medium = probe->width > gSettings.mw || probe->height > gSettings.mh;
+  // A browser shows a JPEG view of what it can't show itself.
+  if (!imgFormatBrowsersShow(probe->format)) probe->medium = true;
   return Shown::Yes;
 }
 
@@ -91,10 +146,18 @@ bool isShownPicture(const char* path, Probe* probe) {
   // A JPEG of a kind the library doesn't decode is a picture all the same:
   // left out, and counted, like a damaged one. The library's line says why.
   if (shown == Shown::Unsupported) report("picture not supported by the JPEG library \"%s\"", path);
+  if (shown == Shown::LeftOut) report("%s", probe->leftOut.c_str());
   // A picture no one may read would be left out without a word.
   if (shown == Shown::No && albumIsPictureName(path) && !fileOpenRead(path) && errno != ENOENT)
     report("can't read \"%s\": %s", path, strerror(errno));
   return shown == Shown::Yes;
+}
+
+// The -list: line's extension: an added name keeps its own, in lower case.
+const char* listExtension(const char* path) {
+  const NameKind kind = nameKind(path);
+  if (kind == NameKind::Added) return addedExtension(path);
+  return kind == NameKind::Gif ? ".gif" : ".jpg";
 }
 
 // Whether path's derived pictures are to be made now, by their dates.
@@ -195,8 +258,9 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
     Probe probe;
     // GIFs are decoded on the walk thread: their library writes its own
     // messages, which would come out of walk order.
-    if (classify(path.c_str(), &probe, &job.headerText) != Shown::Yes || probe.gifData) continue;
+    if (classify(path.c_str(), &probe, &job.headerText) != Shown::Yes || probe.format == ImgFormat::Gif) continue;
     job.path = path;
+    job.format = probe.format;
     job.medium = probe.medium;
     job.pixels = static_cast<long long>(probe.width) * probe.height;
     job.memory = memoryBudgetNeed(job.pixels, false, probe.held);
@@ -211,10 +275,11 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     // Planned, so shown: its header was read then, and read well.
     fputs(job->headerText.c_str(), stderr);
     probe.medium = job->medium;
+    probe.format = job->format;
   } else if (!isShownPicture(path, &probe)) {
     return;
   }
-  pictureListAdd(path, nameKind(path) == NameKind::Gif);
+  pictureListAdd(path, listExtension(path));
 
   const PictureNames names = job ? std::move(job->names) : pictureNames(path);
   MicroHeader micro;
@@ -227,14 +292,15 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     DerivedResult made;
     {
       const MemoryLease lease(
-          memoryBudgetNeed(static_cast<long long>(probe.width) * probe.height, probe.gifData, probe.held));
-      made = derivedMake(path, probe.gifData, probe.medium, names);
+          memoryBudgetNeed(static_cast<long long>(probe.width) * probe.height, probe.format == ImgFormat::Gif, probe.held));
+      made = derivedMake(path, probe.format, probe.medium, names);
     }
     if (!reportMaking(made)) return;
   }
 
   const char* relPath = path + rootOffset;
   PictureEntry entry = pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr);
+  entry.originalDownload = !imgFormatBrowsersShow(probe.format);
   // A directory at the picture's page name would end the run at the page.
   struct stat st;
   if (!entry.pagePath.empty() && lstat(entry.pagePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -288,6 +354,10 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
 }
 
 bool albumIsPictureName(const char* name) { return nameKind(name) != NameKind::None && !isDerivedName(name); }
+
+bool albumIsAnyPictureName(const char* name) {
+  return nameKind(name, true) != NameKind::None && !isDerivedName(name);
+}
 
 bool albumRemoveLeftoverTemp(const char* path) {
   bool temporary = fileIsTempName(pathBaseName(path));

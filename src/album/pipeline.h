@@ -30,8 +30,8 @@ bool albumPlansAhead();
 void albumPlanPictures(const std::vector<std::string>& paths, bool ahead = false);
 
 // path: directory path, separator, file name; path + rootOffset is the
-// root-relative path. Silently ignores names not ending in .gif/.jpg (any
-// case), unreadable headers, pictures not wider than -iw: and taller than
+// root-relative path. Silently ignores names that are no picture names
+// (albumIsPictureName), unreadable JPEG and GIF headers, pictures not wider than -iw: and taller than
 // -ih: (Exif-rotated JPEGs measured upright) and derived files. Otherwise
 // writes the -list: line, remakes the derived files when pic.vi.jpg is older
 // than path, when one the page points at is missing or the thumbnail's
@@ -58,9 +58,13 @@ struct MicroHeader {
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
                           const PictureNames& names, const MicroHeader* micro = nullptr);
 
-// True when name ends in .gif or .jpg (any case) and is no derived name: a
-// picture the walk looks at.
+// True when name ends in .gif or .jpg (any case), or with -allpics in .jpeg,
+// .png, .webp, .heic, .heif or .avif, and is no derived name: a picture the
+// walk looks at.
 bool albumIsPictureName(const char* name);
+// As albumIsPictureName with -allpics, whatever the run's options: a name
+// whose derived files some run may have written.
+bool albumIsAnyPictureName(const char* name);
 
 // Earlier versions wrote a derived picture aside as its name plus this
 // suffix; such leftovers are recognised as temporaries too.

@@ -26,6 +26,7 @@ struct Settings {
   int lw = 128;                    // -lw: left frame width
   bool notop = false;              // -notop
   bool notree = false;             // -notree
+  bool allpics = false;            // -allpics: .jpeg, PNG, WebP, HEIF and AVIF pictures too
   bool nav = false;                // -nav: picture pages step to their neighbours
   bool exif = false;               // -exif: the picture's own date, camera and caption
   const char* conf = nullptr;      // -conf:

@@ -16,6 +16,12 @@ struct Img {
 enum ImgStatus : int32_t {
   IMG_OK = 0,
   IMG_CREATE_FAILED = 0x1,
+  // The decoders of the added formats (img/picture_formats.h).
+  IMG_DECODE_OPEN = 0x2,        // the file cannot be opened or read
+  IMG_DECODE_DAMAGED = 0x4,     // the library refused it (its reason comes with it)
+  IMG_DECODE_NO_LIBRARY = 0x8,  // the format's library cannot be loaded
+  IMG_DECODE_ALLOC = 0x10,      // a buffer cannot be had
+  IMG_DECODE_TOO_LARGE = 0x1000,  // the header claims more than kMaxPicturePixels
   IMG_JPEG_OPEN = 0x20,
   IMG_JPEG_LIBRARY = 0x40,
   IMG_JPEG_ALLOC = 0x80,

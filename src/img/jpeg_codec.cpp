@@ -14,6 +14,7 @@
 #include "img/exif.h"
 #include "img/reduce.h"
 #include "img/resize.h"
+#include "img/upright_rows.h"
 #include "util/file_handle.h"
 #include "util/test_hook.h"
 
@@ -98,28 +99,6 @@ int savedOrientation(const jpeg_decompress_struct& cinfo) {
   return 1;
 }
 
-bool swapsSides(int orientation) { return orientation >= 5; }
-
-// Where the pixels of source row y go in the upright raster: pixel x of the
-// row lands at column col0 + x * dcol, row row0 + x * drow. w and h are the
-// source (stored) width and height.
-struct RowWalk {
-  int col0, dcol, row0, drow;
-};
-
-RowWalk rowWalk(int orientation, int w, int h, int y) {
-  switch (orientation) {
-    case 2: return {w - 1, -1, y, 0};          // mirrored left-right
-    case 3: return {w - 1, -1, h - 1 - y, 0};  // turned half round
-    case 4: return {0, 1, h - 1 - y, 0};       // mirrored top-bottom
-    case 5: return {y, 0, 0, 1};               // transposed
-    case 6: return {h - 1 - y, 0, 0, 1};       // turned a quarter clockwise
-    case 7: return {h - 1 - y, 0, w - 1, -1};  // transversed
-    case 8: return {y, 0, w - 1, -1};          // turned a quarter anticlockwise
-    default: return {0, 1, y, 0};
-  }
-}
-
 unsigned char scale255(unsigned a, unsigned b) { return static_cast<unsigned char>((a * b + 127) / 255); }
 
 // One decoded pixel as RGB. Four components are CMYK (libjpeg turns YCCK
@@ -152,7 +131,7 @@ void storeRow(Img* dst, int orientation, int w, int h, int y, const JSAMPLE* row
     memcpy(dst->rows[y], row, static_cast<size_t>(columns) * 3);
     return;
   }
-  const RowWalk walk = rowWalk(orientation, w, h, y);
+  const ImgRowWalk walk = imgOrientationRowWalk(orientation, w, h, y);
   for (int x = 0; x < columns; ++x) {
     unsigned char* out = dst->rows[walk.row0 + x * walk.drow] + (walk.col0 + x * walk.dcol) * 3;
     pixelToRgb(row + static_cast<size_t>(x) * components, components, adobeInverted, out);
@@ -203,21 +182,6 @@ struct Target {
   bool streamed = false;  // the decode went into the stream, else into a raster
 };
 
-// How the stored rows reach the upright picture: as its rows or columns, in
-// which order, and whether each one's pixels run backward.
-ImgLineOrder lineOrder(int orientation) {
-  switch (orientation) {
-    case 2: return {false, false, true};
-    case 3: return {false, true, true};
-    case 4: return {false, true, false};
-    case 5: return {true, false, false};
-    case 6: return {true, true, false};
-    case 7: return {true, true, true};
-    case 8: return {true, false, true};
-    default: return {false, false, false};
-  }
-}
-
 // Starts the reduction of the upright picture when the target asks for one
 // that reduces it. Returns 0 with target->streamed set or left false, or the
 // reduction's failure.
@@ -254,8 +218,8 @@ ImgStatus startStream(Target* target, Img* dst, int uprightWidth, int uprightHei
   const int orientation = savedOrientation(*c);
   const int w = static_cast<int>(c->image_width);
   const int h = static_cast<int>(c->image_height);
-  const bool swap = swapsSides(orientation);
-  const ImgStatus started = startStream(target, dst, swap ? h : w, swap ? w : h, lineOrder(orientation));
+  const bool swap = imgOrientationSwapsSides(orientation);
+  const ImgStatus started = startStream(target, dst, swap ? h : w, swap ? w : h, imgOrientationLineOrder(orientation));
   if (started != IMG_OK) {
     dst->status |= started;
     return started;
@@ -315,7 +279,26 @@ ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst, Target* target) {
 
 // The library calls of an encode, below the recovery point of encodeGuarded:
 // trivially destructible locals only, as a library error longjmps past them.
-[[gnu::noinline]] void encode(Writer* w, FILE* file, Img* src, int quality, const char* path) {
+// A colour profile in APP2 segments as ICC has them: "ICC_PROFILE\0", the
+// segment's number from 1, their count, then up to 65519 bytes of profile.
+void writeIccProfile(jpeg_compress_struct* c, const std::string* icc) {
+  constexpr size_t kChunk = 65519;
+  const size_t count = (icc->size() + kChunk - 1) / kChunk;
+  if (count > 255) return;  // no profile is that large; better none than a cut one
+  static const char kTag[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
+  for (size_t i = 0; i < count; ++i) {
+    const size_t begin = i * kChunk;
+    const size_t length = icc->size() - begin < kChunk ? icc->size() - begin : kChunk;
+    jpeg_write_m_header(c, JPEG_APP0 + 2, static_cast<unsigned>(length + 14));
+    for (char t : kTag) jpeg_write_m_byte(c, t);
+    jpeg_write_m_byte(c, static_cast<int>(i + 1));
+    jpeg_write_m_byte(c, static_cast<int>(count));
+    for (size_t k = 0; k < length; ++k) jpeg_write_m_byte(c, static_cast<unsigned char>((*icc)[begin + k]));
+  }
+}
+
+[[gnu::noinline]] void encode(Writer* w, FILE* file, Img* src, int quality, const char* path,
+                              const std::string* icc) {
   jpeg_compress_struct* c = &w->cinfo;
   jpeg_stdio_dest(c, file);
   c->image_width = static_cast<JDIMENSION>(src->width);
@@ -325,6 +308,7 @@ ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst, Target* target) {
   jpeg_set_defaults(c);
   jpeg_set_quality(c, quality, TRUE);
   jpeg_start_compress(c, TRUE);
+  if (icc && !icc->empty()) writeIccProfile(c, icc);
   // The raster's own rows go to the library, one per call, uncopied.
   while (c->next_scanline < c->image_height) {
     if (c->next_scanline == c->image_height / 2) testHook("writing", path);
@@ -335,12 +319,12 @@ ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst, Target* target) {
 
 // Recovery point of an encode. Nothing with a destructor lives in this frame
 // or in encode's; the parameters are never modified after setjmp.
-ImgStatus encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char* path) {
+ImgStatus encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char* path, const std::string* icc) {
   if (setjmp(w->err.jump)) {
     src->status |= IMG_JPEG_LIBRARY;
     return IMG_JPEG_LIBRARY;
   }
-  encode(w, file, src, quality, path);
+  encode(w, file, src, quality, path, icc);
   return IMG_OK;
 }
 
@@ -373,7 +357,7 @@ JpegSizeCode headerSize(const char* path, bool upright, int* width, int* height,
       return isUnsupported(r.err.pub.msg_code) ? JPEG_SIZE_UNSUPPORTED : JPEG_SIZE_LIBRARY;
     int w = static_cast<int>(r.cinfo.image_width);
     int h = static_cast<int>(r.cinfo.image_height);
-    if (upright && swapsSides(savedOrientation(r.cinfo))) std::swap(w, h);
+    if (upright && imgOrientationSwapsSides(savedOrientation(r.cinfo))) std::swap(w, h);
     if (width) *width = w;
     if (height) *height = h;
     if (held) *held = coefficientBytes(r.cinfo);
@@ -434,13 +418,14 @@ ImgStatus imgJpegReadFitted(Img* dst, const char* path, int width, int height, s
   return imgResize(dst, width, height, &whole.img, false);
 }
 
-ImgStatus imgJpegWrite(Img* src, FILE* file, int quality, const char* name, std::string* messages) {
+ImgStatus imgJpegWrite(Img* src, FILE* file, int quality, const char* name, std::string* messages,
+                       const std::string* icc) {
   if (src->status != 0) {
     src->status |= IMG_JPEG_WRITE_SOURCE;
     return IMG_JPEG_WRITE_SOURCE;
   }
   Writer writer(name, messages);
-  return encodeGuarded(&writer, file, src, quality, name);
+  return encodeGuarded(&writer, file, src, quality, name, icc);
 }
 
 ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality) {

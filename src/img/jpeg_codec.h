@@ -64,9 +64,10 @@ enum JpegSizeCode : int {
 // when src's status is not 0 (nothing written); 0x40 after a library error
 // while encoding (e.g. an empty raster, or a write refused): its message is
 // given and file is left incomplete for the caller to discard. Each is added
-// to src's status. The caller owns file and closes it.
+// to src's status. The caller owns file and closes it. icc, when given and
+// not empty, is the colour profile the file carries.
 [[nodiscard]] ImgStatus imgJpegWrite(Img* src, FILE* file, int quality, const char* name,
-                                     std::string* messages = nullptr);
+                                     std::string* messages = nullptr, const std::string* icc = nullptr);
 
 // imgJpegWrite into a new file at path (fileCreateNew: anything already there
 // is refused, 0x200 added to src's status). For tools and tests: the album's

@@ -74,7 +74,11 @@ void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const st
     if (!entry.mediumPath.empty()) {
       // -nav: the original opens in the whole window, which browsers fit it
       // to, not at full size inside the frame; Back returns.
-      fprintf(out, gSettings.nav ? "<a href=\"%s\" target=\"_top\">" : "<a href=\"%s\">", picName.c_str());
+      // An original that browsers can't show (HEIF) is offered as a file.
+      const char* link = entry.originalDownload ? "<a href=\"%s\" download>"
+                         : gSettings.nav        ? "<a href=\"%s\" target=\"_top\">"
+                                                : "<a href=\"%s\">";
+      fprintf(out, link, picName.c_str());
       writeImgTag(out, "", linkForm(pathBaseName(entry.mediumPath.c_str())), entry.mediumSize);
       fprintf(out, "%s border=\"0\" vspace=\"1\"></a>\n", alt.c_str());
     } else {

@@ -38,6 +38,7 @@ struct PictureEntry {
   std::string captionTitle;
   std::string captionBody;        // -nav: the text without its title, shown under it
   std::string factsLine;          // -exif: the picture's facts as page text; "" for none
+  bool originalDownload = false;  // browsers can't show the original: the medium view offers it as a download
 };
 
 // The title block of the title.txt in dirPath's directory (nothing when it

@@ -49,7 +49,8 @@ const char* const kUsageText =
     "   -date     20051225-A --> 25.12.2005 A\n"
     "   -css:file.css   (lnk_other, lnk_here)\n"
     "   -exif     date taken, camera and caption from the picture itself\n"
-    "   -nav      previous/next on picture pages, titles and alt texts\n";
+    "   -nav      previous/next on picture pages, titles and alt texts\n"
+    "   -allpics  also .jpeg .png .webp .heic .heif .avif pictures\n";
 
 const char* argFind(int& argc, char** argv, const char* option) {
   for (int i = 1; i < argc; ++i) {
@@ -189,6 +190,7 @@ void optionsRead(int& argc, char** argv) {
   checkBoxSide("-uh:", uh, s.uh, s.shadow ? shadowHeight() : 0);
   s.notop = flag(argc, argv, "-notop");
   s.notree = flag(argc, argv, "-notree");
+  s.allpics = flag(argc, argv, "-allpics");
   s.nav = flag(argc, argv, "-nav");
   s.exif = flag(argc, argv, "-exif");
 

@@ -1,0 +1,82 @@
+// Format by content, and the added formats' decoders behind one call.
+#include "img/picture_formats.h"
+
+#include <cstring>
+
+#include "img/heif_codec.h"
+#include "img/png_codec.h"
+#include "img/webp_codec.h"
+#include "util/file_handle.h"
+
+namespace {
+
+constexpr size_t kSniffBytes = 32;
+
+// An ISO base media file whose ftyp brands name a still image of HEIF
+// (HEVC coded) or AVIF (AV1 coded); AVIF when its brands say so.
+bool isoStillImage(const unsigned char* head, size_t length, bool* avif) {
+  if (length < 16 || memcmp(head + 4, "ftyp", 4) != 0) return false;
+  size_t boxLength = (size_t{head[0]} << 24) | (size_t{head[1]} << 16) | (size_t{head[2]} << 8) | head[3];
+  if (boxLength < 16) return false;
+  if (boxLength > length) boxLength = length;
+  bool heif = false;
+  *avif = false;
+  // The major brand, then the compatible brands after the minor version.
+  for (size_t at = 8; at + 4 <= boxLength; at += at == 8 ? 8 : 4) {
+    const unsigned char* brand = head + at;
+    for (const char* name : {"avif", "avis"})
+      if (memcmp(brand, name, 4) == 0) *avif = true;
+    for (const char* name : {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1"})
+      if (memcmp(brand, name, 4) == 0) heif = true;
+  }
+  return heif || *avif;
+}
+
+}  // namespace
+
+ImgFormat imgFormatOfBytes(const unsigned char* head, size_t length) {
+  static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (length >= 6 && (memcmp(head, "GIF87a", 6) == 0 || memcmp(head, "GIF89a", 6) == 0)) return ImgFormat::Gif;
+  if (length >= 8 && memcmp(head, kPng, 8) == 0) return ImgFormat::Png;
+  if (length >= 12 && memcmp(head, "RIFF", 4) == 0 && memcmp(head + 8, "WEBP", 4) == 0) return ImgFormat::Webp;
+  bool avif = false;
+  if (isoStillImage(head, length, &avif)) return avif ? ImgFormat::Avif : ImgFormat::Heif;
+  return ImgFormat::Jpeg;
+}
+
+bool imgFormatOfFile(const char* path, ImgFormat* format) {
+  FileHandle file = fileOpenRead(path);
+  if (!file) return false;
+  unsigned char head[kSniffBytes];
+  *format = imgFormatOfBytes(head, fread(head, 1, sizeof head, file.get()));
+  return true;
+}
+
+const char* imgFormatDecoderName(ImgFormat format) {
+  switch (format) {
+    case ImgFormat::Png: return "imgPngReadFile";
+    case ImgFormat::Webp: return "imgWebpReadFile";
+    case ImgFormat::Heif: return "imgHeifReadFile";
+    case ImgFormat::Avif: return "imgAvifReadFile";
+    case ImgFormat::Gif: return "imgGifReadFile";
+    case ImgFormat::Jpeg: break;
+  }
+  return "imgJpegReadFile";
+}
+
+ImgStatus imgFormatReadHeader(const char* path, ImgFormat format, ImgHeaderInfo* info, ImgDecoded* out) {
+  switch (format) {
+    case ImgFormat::Png: return imgPngReadHeader(path, info, out);
+    case ImgFormat::Webp: return imgWebpReadHeader(path, info, out);
+    default: return imgHeifReadHeader(path, info, out);
+  }
+}
+
+ImgStatus imgFormatDecode(Img* dst, const char* path, ImgFormat format, const ImgDecodeTarget& target,
+                          ImgDecoded* out) {
+  switch (format) {
+    case ImgFormat::Png: return imgPngDecode(dst, path, target, out);
+    case ImgFormat::Webp: return imgWebpDecode(dst, path, target, out);
+    default: return imgHeifDecode(dst, path, target, out);
+  }
+}

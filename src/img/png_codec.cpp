@@ -1,0 +1,234 @@
+// PNG adapter: IHDR read by hand, rows from libpng.
+#include "img/png_codec.h"
+
+#include <sys/stat.h>
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "base/limits.h"
+#include "img/exif.h"
+#include "img/format_libraries.h"
+#include "img/upright_rows.h"
+#include "util/file_handle.h"
+
+namespace {
+
+constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+// Chunks looked at for an eXIf before the image data; past that it is none.
+constexpr int kMaxChunksBeforeData = 1000;
+constexpr uint32_t kMaxExifBytes = 1 << 16;
+// Ancillary chunks are refused past this (profiles, texts): the pixels are
+// bounded by the header, the rest should be too.
+constexpr size_t kMaxChunkBytes = 8 << 20;
+
+uint32_t bigEndian32(const unsigned char* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+ImgStatus damaged(ImgDecoded* out, const char* why) {
+  out->why = why;
+  return IMG_DECODE_DAMAGED;
+}
+
+}  // namespace
+
+int imgPngExifOrientation(const unsigned char* data, unsigned length) {
+  std::vector<unsigned char> payload(kImgExifHeader, kImgExifHeader + sizeof kImgExifHeader);
+  payload.insert(payload.end(), data, data + length);
+  return imgExifOrientation(payload.data(), static_cast<unsigned>(payload.size()));
+}
+
+ImgStatus imgPngReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out) {
+  FileHandle file = fileOpenRead(path);
+  if (!file) return IMG_DECODE_OPEN;
+  unsigned char head[33];
+  if (fread(head, 1, sizeof head, file.get()) != sizeof head || memcmp(head, kSignature, 8) != 0 ||
+      memcmp(head + 12, "IHDR", 4) != 0 || bigEndian32(head + 8) != 13)
+    return damaged(out, "no PNG header");
+  const uint32_t width = bigEndian32(head + 16), height = bigEndian32(head + 20);
+  if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return damaged(out, "bad size");
+  int orientation = 1;
+  for (int i = 0; i < kMaxChunksBeforeData; ++i) {
+    unsigned char chunk[8];
+    if (fread(chunk, 1, 8, file.get()) != 8) break;
+    const uint32_t length = bigEndian32(chunk);
+    if (memcmp(chunk + 4, "IDAT", 4) == 0 || memcmp(chunk + 4, "IEND", 4) == 0 || length > INT32_MAX) break;
+    if (memcmp(chunk + 4, "eXIf", 4) == 0 && length <= kMaxExifBytes) {
+      std::vector<unsigned char> exif(length);
+      if (fread(exif.data(), 1, length, file.get()) != length) break;
+      orientation = imgPngExifOrientation(exif.data(), length);
+      break;
+    }
+    if (fseek(file.get(), static_cast<long>(length) + 4, SEEK_CUR) != 0) break;
+  }
+  const bool swap = imgOrientationSwapsSides(orientation);
+  info->width = static_cast<int>(swap ? height : width);
+  info->height = static_cast<int>(swap ? width : height);
+  // An interlaced file is held whole, 4 bytes a pixel at most after expansion.
+  info->held = head[28] ? static_cast<long long>(width) * height * 4 : 0;
+  return IMG_OK;
+}
+
+namespace {
+
+// The error record libpng calls back; a library error jumps back to the
+// recovery point of the read in progress with its message kept.
+struct PngError {
+  jmp_buf jump;
+  char message[200];
+};
+
+[[noreturn]] void pngErrorExit(png_structp png, png_const_charp message) {
+  auto* error = static_cast<PngError*>(pngLibrary()->getErrorPtr(png));
+  snprintf(error->message, sizeof error->message, "%s", message);
+  longjmp(error->jump, 1);
+}
+
+// Warnings (a known-bad sRGB profile, an ancillary chunk's CRC) cost no
+// pixel: not worth a line among thousands of photos.
+void pngWarning(png_structp, png_const_charp) {}
+
+// The library's read and info structures, destroyed on every path.
+struct PngReader {
+  const PngLibrary* lib;
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  PngError error{};
+
+  explicit PngReader(const PngLibrary* library) : lib(library) {
+    png = lib->createReadStruct(PNG_LIBPNG_VER_STRING, &error, pngErrorExit, pngWarning);
+    if (png) info = lib->createInfoStruct(png);
+  }
+  ~PngReader() {
+    if (png) lib->destroyReadStruct(&png, info ? &info : nullptr, nullptr);
+  }
+  PngReader(const PngReader&) = delete;
+  PngReader& operator=(const PngReader&) = delete;
+};
+
+// What the header and the transforms make of the rows.
+struct PngLayout {
+  png_uint_32 width = 0, height = 0;
+  int bitDepth = 0, colorType = 0, interlace = 0;
+  int orientation = 1;
+  const unsigned char* icc = nullptr;
+  png_uint_32 iccLength = 0;
+  int passes = 1, channels = 3;
+  size_t rowBytes = 0;
+};
+
+// The library calls up to the image data, below the recovery point of
+// guardedInfo: trivially destructible locals only, as a library error
+// longjmps straight past this frame.
+[[gnu::noinline]] void readInfo(PngReader* r, FILE* file, PngLayout* layout) {
+  const PngLibrary* lib = r->lib;
+  lib->initIo(r->png, file);
+  // quorvel's own pixel limit follows; the library's per-side default is lower than a panorama.
+  lib->setUserLimits(r->png, 0x7fffffff, 0x7fffffff);
+  lib->setChunkMallocMax(r->png, kMaxChunkBytes);
+  lib->readInfo(r->png, r->info);
+  lib->getIHDR(r->png, r->info, &layout->width, &layout->height, &layout->bitDepth, &layout->colorType,
+               &layout->interlace, nullptr, nullptr);
+  png_charp name;
+  int compression;
+  png_bytep profile;
+  if (lib->getICCP(r->png, r->info, &name, &compression, &profile, &layout->iccLength)) layout->icc = profile;
+  png_uint_32 exifLength = 0;
+  png_bytep exif = nullptr;
+  if (lib->getEXIf1(r->png, r->info, &exifLength, &exif) && exif)
+    layout->orientation = imgPngExifOrientation(exif, exifLength);
+}
+
+// Every kind of row becomes 8-bit RGB or RGBA.
+[[gnu::noinline]] void setTransforms(PngReader* r, PngLayout* layout) {
+  const PngLibrary* lib = r->lib;
+  lib->setExpand(r->png);
+  lib->setScale16(r->png);
+  lib->setGrayToRgb(r->png);
+  layout->passes = lib->setInterlaceHandling(r->png);
+  lib->readUpdateInfo(r->png, r->info);
+  layout->channels = lib->getChannels(r->png, r->info);
+  layout->rowBytes = lib->getRowbytes(r->png, r->info);
+}
+
+bool guardedInfo(PngReader* r, FILE* file, PngLayout* layout) {
+  if (setjmp(r->error.jump)) return false;
+  readInfo(r, file, layout);
+  return true;
+}
+
+bool guardedTransforms(PngReader* r, PngLayout* layout) {
+  if (setjmp(r->error.jump)) return false;
+  setTransforms(r, layout);
+  return true;
+}
+
+// The rows, into sink: one at a time, or, interlaced, all passes into
+// buffer (the whole picture) first.
+[[gnu::noinline]] void readRows(PngReader* r, const PngLayout* layout, unsigned char* buffer, ImgUprightRows* sink) {
+  const PngLibrary* lib = r->lib;
+  if (layout->passes > 1) {
+    for (int pass = 0; pass < layout->passes; ++pass)
+      for (png_uint_32 y = 0; y < layout->height; ++y) lib->readRow(r->png, buffer + y * layout->rowBytes, nullptr);
+    for (png_uint_32 y = 0; y < layout->height; ++y) sink->put(buffer + y * layout->rowBytes, layout->channels);
+    return;
+  }
+  for (png_uint_32 y = 0; y < layout->height; ++y) {
+    lib->readRow(r->png, buffer, nullptr);
+    sink->put(buffer, layout->channels);
+  }
+}
+
+bool guardedRows(PngReader* r, const PngLayout* layout, unsigned char* buffer, ImgUprightRows* sink) {
+  if (setjmp(r->error.jump)) return false;
+  readRows(r, layout, buffer, sink);
+  return true;
+}
+
+// Bytes of one stored row before filtering, as the header claims it.
+long long rawRowBytes(const PngLayout& layout) {
+  static constexpr int kSamples[7] = {1, 0, 3, 1, 2, 0, 4};
+  const int samples = layout.colorType >= 0 && layout.colorType < 7 ? kSamples[layout.colorType] : 4;
+  return 1 + (static_cast<long long>(layout.width) * samples * layout.bitDepth + 7) / 8;
+}
+
+}  // namespace
+
+ImgStatus imgPngDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
+  *dst = Img{};
+  const PngLibrary* lib = pngLibrary();
+  if (!lib) return IMG_DECODE_NO_LIBRARY;
+  FileHandle file = fileOpenRead(path);
+  if (!file) return IMG_DECODE_OPEN;
+  PngReader reader(lib);  // after the file: destroyed before it is closed
+  if (!reader.info) return IMG_DECODE_ALLOC;
+  PngLayout layout;
+  if (!guardedInfo(&reader, file.get(), &layout)) return damaged(out, reader.error.message);
+  if (static_cast<long long>(layout.width) * layout.height > kMaxPicturePixels) return IMG_DECODE_TOO_LARGE;
+  // Deflate gives at most 1032 bytes a byte: a claim past that is no picture.
+  struct stat st;
+  if (fstat(fileno(file.get()), &st) == 0 &&
+      rawRowBytes(layout) * layout.height > static_cast<long long>(st.st_size) * kDeflateMaxRatio)
+    return IMG_DATA_SHORT;
+  if (layout.icc) out->icc.assign(reinterpret_cast<const char*>(layout.icc), layout.iccLength);
+  if (!guardedTransforms(&reader, &layout)) return damaged(out, reader.error.message);
+  if (layout.channels != 3 && layout.channels != 4) return damaged(out, "unexpected samples");
+  std::vector<unsigned char> buffer;
+  const size_t rows = layout.passes > 1 ? layout.height : 1;
+  try {
+    buffer.resize(layout.rowBytes * rows);
+  } catch (const std::bad_alloc&) {
+    return IMG_DECODE_ALLOC;
+  }
+  ImgUprightRows sink;
+  if (sink.begin(dst, static_cast<int>(layout.width), static_cast<int>(layout.height), layout.orientation,
+                 target.fit, target.fitWidth, target.fitHeight) != IMG_OK)
+    return IMG_DECODE_ALLOC;
+  if (!guardedRows(&reader, &layout, buffer.data(), &sink)) return damaged(out, reader.error.message);
+  return IMG_OK;
+}

@@ -1,0 +1,53 @@
+// Rows of a picture as a decoder hands them out, in stored order, put where
+// the upright picture wants them: into a raster, each pixel at its upright
+// place, or straight into the reduction of the upright picture to a box, so
+// the full-size picture is never held.
+#pragma once
+
+#include <vector>
+
+#include "img/img.h"
+#include "img/reduce.h"
+
+// Where the pixels of stored row y go in the upright raster: pixel x of the
+// row lands at column col0 + x * dcol, row row0 + x * drow. w and h are the
+// stored width and height; orientation is Exif's (1..8).
+struct ImgRowWalk {
+  int col0, dcol, row0, drow;
+};
+ImgRowWalk imgOrientationRowWalk(int orientation, int w, int h, int y);
+
+// How the stored rows reach the upright picture, for img/reduce.h's stream.
+ImgLineOrder imgOrientationLineOrder(int orientation);
+
+// Exif orientations 5 to 8 turn the picture a quarter: its sides swap.
+inline bool imgOrientationSwapsSides(int orientation) { return orientation >= 5; }
+
+class ImgUprightRows {
+ public:
+  ImgUprightRows() = default;
+  ImgUprightRows(const ImgUprightRows&) = delete;
+  ImgUprightRows& operator=(const ImgUprightRows&) = delete;
+
+  // Prepares dst for a storedWidth x storedHeight picture in orientation.
+  // With fit, dst is to become the upright picture reduced into fitWidth x
+  // fitHeight (imgResize's fit, not exact) as the rows come; a picture the
+  // box holds already is kept whole, never enlarged. Returns 0,
+  // IMG_CREATE_FAILED (the raster) or the reduction's failure.
+  // REQUIRES: dst is an empty record; both sides >= 1.
+  [[nodiscard]] ImgStatus begin(Img* dst, int storedWidth, int storedHeight, int orientation, bool fit,
+                                int fitWidth = 0, int fitHeight = 0);
+  // The next stored row: storedWidth pixels of channels samples each (3:
+  // RGB, 4: RGBA), each sample 8 bits, or 16 bits in host order when
+  // maxValue > 255, then rounded to 8. Alpha is laid over white. dst is
+  // complete once every row has come.
+  void put(const void* row, int channels, int maxValue = 255);
+
+ private:
+  Img* dst_ = nullptr;
+  int width_ = 0, height_ = 0, orientation_ = 1;
+  bool streamed_ = false;
+  int y_ = 0;
+  ImgReduceStream stream_;
+  std::vector<unsigned char> line_;
+};

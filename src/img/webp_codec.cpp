@@ -1,0 +1,190 @@
+// WebP adapter: RIFF chunks read by hand, pixels from libwebp.
+#include "img/webp_codec.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "base/limits.h"
+#include "img/exif.h"
+#include "img/format_libraries.h"
+#include "img/png_codec.h"
+#include "img/upright_rows.h"
+#include "util/file_handle.h"
+
+namespace {
+
+constexpr uint32_t kMaxExifBytes = 1 << 16;
+constexpr int kMaxChunks = 1000;
+constexpr unsigned kVp8xExifFlag = 0x08;
+constexpr unsigned kVp8xAnimationFlag = 0x02;
+
+uint32_t little24(const unsigned char* p) { return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16); }
+uint32_t little32(const unsigned char* p) { return little24(p) | (uint32_t{p[3]} << 24); }
+
+ImgStatus damaged(ImgDecoded* out, const char* why) {
+  out->why = why;
+  return IMG_DECODE_DAMAGED;
+}
+
+// The orientation of an EXIF chunk: a TIFF structure, with or without the
+// "Exif\0\0" a JPEG puts before it.
+int exifOrientation(const unsigned char* data, size_t length) {
+  if (length >= sizeof kImgExifHeader && memcmp(data, kImgExifHeader, sizeof kImgExifHeader) == 0)
+    return imgExifOrientation(data, static_cast<unsigned>(length));
+  return imgPngExifOrientation(data, static_cast<unsigned>(length));
+}
+
+// The EXIF chunk's orientation, found by its chunk headers after the first.
+int scanExifOrientation(FILE* file) {
+  for (int i = 0; i < kMaxChunks; ++i) {
+    unsigned char chunk[8];
+    if (fread(chunk, 1, 8, file) != 8) return 1;
+    const uint32_t length = little32(chunk);
+    if (memcmp(chunk, "EXIF", 4) == 0) {
+      if (length > kMaxExifBytes) return 1;
+      std::vector<unsigned char> exif(length);
+      return fread(exif.data(), 1, length, file) == length ? exifOrientation(exif.data(), length) : 1;
+    }
+    if (length > INT32_MAX - 1 || fseek(file, static_cast<long>(length + (length & 1)), SEEK_CUR) != 0) return 1;
+  }
+  return 1;
+}
+
+}  // namespace
+
+ImgStatus imgWebpReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out) {
+  FileHandle file = fileOpenRead(path);
+  if (!file) return IMG_DECODE_OPEN;
+  unsigned char head[30];
+  if (fread(head, 1, sizeof head, file.get()) != sizeof head || memcmp(head, "RIFF", 4) != 0 ||
+      memcmp(head + 8, "WEBP", 4) != 0)
+    return damaged(out, "no WebP header");
+  const unsigned char* chunk = head + 12;
+  const unsigned char* data = chunk + 8;
+  uint32_t width = 0, height = 0;
+  int orientation = 1;
+  bool animated = false;
+  if (memcmp(chunk, "VP8 ", 4) == 0) {
+    if (data[3] != 0x9D || data[4] != 0x01 || data[5] != 0x2A) return damaged(out, "bad VP8 header");
+    width = (data[6] | (data[7] << 8)) & 0x3FFF;
+    height = (data[8] | (data[9] << 8)) & 0x3FFF;
+  } else if (memcmp(chunk, "VP8L", 4) == 0) {
+    if (data[0] != 0x2F) return damaged(out, "bad VP8L header");
+    const uint32_t bits = little32(data + 1);
+    width = (bits & 0x3FFF) + 1;
+    height = ((bits >> 14) & 0x3FFF) + 1;
+  } else if (memcmp(chunk, "VP8X", 4) == 0) {
+    width = little24(data + 4) + 1;
+    height = little24(data + 7) + 1;
+    animated = data[0] & kVp8xAnimationFlag;
+    if ((data[0] & kVp8xExifFlag) && fseek(file.get(), 12 + 8 + 10, SEEK_SET) == 0)
+      orientation = scanExifOrientation(file.get());
+  } else {
+    return damaged(out, "no WebP image chunk");
+  }
+  if (width == 0 || height == 0) return damaged(out, "bad size");
+  const bool swap = imgOrientationSwapsSides(orientation);
+  info->width = static_cast<int>(swap ? height : width);
+  info->height = static_cast<int>(swap ? width : height);
+  // The library's RGBA picture, and for an animation its canvas besides.
+  info->held = static_cast<long long>(width) * height * (animated ? 8 : 4);
+  return IMG_OK;
+}
+
+namespace {
+
+struct DemuxDeleter {
+  const WebpLibrary* lib;
+  void operator()(WebPDemuxer* demux) const { lib->demuxDelete(demux); }
+};
+struct AnimDeleter {
+  const WebpLibrary* lib;
+  void operator()(WebPAnimDecoder* decoder) const { lib->animDelete(decoder); }
+};
+
+// A decoded still picture's buffer, freed on every path.
+struct StillPicture {
+  const WebpLibrary* lib;
+  WebPDecoderConfig config{};
+  ~StillPicture() { lib->freeDecBuffer(&config.output); }
+};
+
+// The chunk named fourcc of a demuxed file, or an empty one.
+std::string chunkBytes(const WebpLibrary* lib, const WebPDemuxer* demux, const char* fourcc) {
+  WebPChunkIterator it;
+  std::string bytes;
+  if (lib->demuxGetChunk(demux, fourcc, 1, &it)) bytes.assign(reinterpret_cast<const char*>(it.chunk.bytes), it.chunk.size);
+  lib->demuxReleaseChunkIterator(&it);
+  return bytes;
+}
+
+ImgStatus feed(Img* dst, const ImgDecodeTarget& target, const unsigned char* pixels, int width, int height,
+               size_t stride, int channels, int orientation) {
+  ImgUprightRows sink;
+  if (sink.begin(dst, width, height, orientation, target.fit, target.fitWidth, target.fitHeight) != IMG_OK)
+    return IMG_DECODE_ALLOC;
+  for (int y = 0; y < height; ++y) sink.put(pixels + stride * static_cast<size_t>(y), channels);
+  return IMG_OK;
+}
+
+}  // namespace
+
+ImgStatus imgWebpDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
+  *dst = Img{};
+  const WebpLibrary* lib = webpLibrary();
+  if (!lib) return IMG_DECODE_NO_LIBRARY;
+  std::vector<unsigned char> bytes;
+  {
+    FileHandle file = fileOpenRead(path);
+    if (!file) return IMG_DECODE_OPEN;
+    try {
+      unsigned char block[1 << 16];
+      size_t got;
+      while ((got = fread(block, 1, sizeof block, file.get())) > 0) bytes.insert(bytes.end(), block, block + got);
+    } catch (const std::bad_alloc&) {
+      return IMG_DECODE_ALLOC;
+    }
+    if (ferror(file.get())) return IMG_DECODE_OPEN;
+  }
+  WebPBitstreamFeatures features;
+  if (lib->getFeatures(bytes.data(), bytes.size(), &features, WEBP_DECODER_ABI_VERSION) != VP8_STATUS_OK)
+    return damaged(out, "no WebP bitstream");
+  if (static_cast<long long>(features.width) * features.height > kMaxPicturePixels) return IMG_DECODE_TOO_LARGE;
+  const WebPData data{bytes.data(), bytes.size()};
+  int orientation = 1;
+  {
+    const std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(
+        lib->demux(&data, 0, nullptr, WEBP_DEMUX_ABI_VERSION), DemuxDeleter{lib});
+    if (demux) {
+      out->icc = chunkBytes(lib, demux.get(), "ICCP");
+      const std::string exif = chunkBytes(lib, demux.get(), "EXIF");
+      if (!exif.empty()) orientation = exifOrientation(reinterpret_cast<const unsigned char*>(exif.data()), exif.size());
+    }
+  }
+  if (features.has_animation) {
+    WebPAnimDecoderOptions options;
+    if (!lib->animOptionsInit(&options, WEBP_DEMUX_ABI_VERSION)) return IMG_DECODE_ALLOC;
+    options.color_mode = MODE_RGBA;
+    options.use_threads = 0;
+    const std::unique_ptr<WebPAnimDecoder, AnimDeleter> decoder(
+        lib->animNew(&data, &options, WEBP_DEMUX_ABI_VERSION), AnimDeleter{lib});
+    uint8_t* canvas = nullptr;
+    int timestamp = 0;
+    if (!decoder || !lib->animGetNext(decoder.get(), &canvas, &timestamp)) return damaged(out, "animation cannot be decoded");
+    return feed(dst, target, canvas, features.width, features.height, static_cast<size_t>(features.width) * 4, 4,
+                orientation);
+  }
+  StillPicture still{lib};
+  if (!lib->initDecoderConfig(&still.config, WEBP_DECODER_ABI_VERSION)) return IMG_DECODE_ALLOC;
+  still.config.output.colorspace = features.has_alpha ? MODE_RGBA : MODE_RGB;
+  const VP8StatusCode status = lib->decode(bytes.data(), bytes.size(), &still.config);
+  if (status == VP8_STATUS_OUT_OF_MEMORY) return IMG_DECODE_ALLOC;
+  if (status != VP8_STATUS_OK) return damaged(out, status == VP8_STATUS_NOT_ENOUGH_DATA ? "not enough data" : "bitstream error");
+  const WebPRGBABuffer& rgba = still.config.output.u.RGBA;
+  return feed(dst, target, rgba.rgba, still.config.output.width, still.config.output.height,
+              static_cast<size_t>(rgba.stride), features.has_alpha ? 4 : 3, orientation);
+}
