@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config libjpeg62-turbo-dev libgd-dev libgtest-dev libgmock-dev
           libbenchmark-dev dpkg-dev file libimage-exiftool-perl lintian
-          libpng-dev libwebp-dev libheif-dev imagemagick webp libheif-examples "$@")
+          libpng-dev libwebp-dev libheif-dev imagemagick webp libheif-examples libavif-bin "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -27,8 +27,9 @@ struct Making {
   bool gif() const { return format == ImgFormat::Gif; }
 
   // Ends the making with outcome and the message; false, for returning.
-  bool fail(DerivedOutcome outcome, std::string message) {
+  bool fail(DerivedOutcome outcome, std::string message, const char* reason = "can't be written") {
     result.outcome = outcome;
+    result.reason = reason;
     result.failure = std::move(message);
     return false;
   }
@@ -61,8 +62,12 @@ std::string decodeReason(int status, int openErrno, const std::string& why) {
 // A picture that fails to decode (damaged after a good header, or gone or
 // replaced since its header was read) costs its own place in the album only.
 bool leaveOut(Making& m, int status, int openErrno, const std::string& why = "") {
-  return m.fail(DerivedOutcome::LeftOut, std::string(imgFormatDecoderName(m.format)) + "(\"" + m.path + "\")" +
-                                             decodeReason(status, openErrno, why));
+  const char* reason = status & (IMG_JPEG_TOO_LARGE | IMG_GIF_TOO_LARGE | IMG_DECODE_TOO_LARGE) ? "too large"
+                       : status & (IMG_JPEG_OPEN | IMG_DECODE_OPEN)                            ? "unreadable"
+                                                                                               : "damaged";
+  return m.fail(DerivedOutcome::LeftOut,
+                std::string(imgFormatDecoderName(m.format)) + "(\"" + m.path + "\")" + decodeReason(status, openErrno, why),
+                reason);
 }
 
 // An added format, whole or fitted as target says; its profile kept.

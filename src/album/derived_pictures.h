@@ -28,6 +28,8 @@ struct DerivedResult {
   // Failed, without the "**** ERROR quorvel : " prefix); empty for Failed
   // when the library's own line is the whole report.
   std::string failure;
+  // For LeftOut, the short reason a run's summary counts it under.
+  const char* reason = "";
 };
 
 // Makes the derived files of the picture at path: names.medium first when

@@ -18,9 +18,11 @@
 #include "album/picture_list.h"
 #include "album/photo_facts.h"
 #include "album/picture_pool.h"
+#include "album/run_tally.h"
 #include "base/fatal.h"
 #include "base/limits.h"
 #include "base/settings.h"
+#include "base/terminal_line.h"
 #include "img/header_probe.h"
 #include "img/picture_formats.h"
 #include "img/jpeg_codec.h"
@@ -137,19 +139,41 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
   return Shown::Yes;
 }
 
+// The libraries' lines on standard error, below a progress line's place.
+void writeLibraryText(const std::string& text) {
+  if (text.empty()) return;
+  terminalLineHide();
+  fputs(text.c_str(), stderr);
+}
+
 // classify, its words written out and a picture too large reported.
 bool isShownPicture(const char* path, Probe* probe) {
   std::string messages;
   const Shown shown = classify(path, probe, &messages);
-  fputs(messages.c_str(), stderr);
-  if (shown == Shown::TooLarge) report("picture too large \"%s\" (%d x %d)", path, probe->width, probe->height);
+  writeLibraryText(messages);
+  if (shown == Shown::TooLarge) {
+    report("picture too large \"%s\" (%d x %d)", path, probe->width, probe->height);
+    tallyLeftOut("too large");
+  }
   // A JPEG of a kind the library doesn't decode is a picture all the same:
   // left out, and counted, like a damaged one. The library's line says why.
-  if (shown == Shown::Unsupported) report("picture not supported by the JPEG library \"%s\"", path);
-  if (shown == Shown::LeftOut) report("%s", probe->leftOut.c_str());
+  if (shown == Shown::Unsupported) {
+    report("picture not supported by the JPEG library \"%s\"", path);
+    tallyLeftOut("not supported");
+  }
+  if (shown == Shown::LeftOut) {
+    report("%s", probe->leftOut.c_str());
+    tallyLeftOut("damaged");
+  }
   // A picture no one may read would be left out without a word.
-  if (shown == Shown::No && albumIsPictureName(path) && !fileOpenRead(path) && errno != ENOENT)
+  if (shown == Shown::No && albumIsPictureName(path) && !fileOpenRead(path) && errno != ENOENT) {
     report("can't read \"%s\": %s", path, strerror(errno));
+    tallyLeftOut("unreadable");
+  }
+  // A header the library refused, in its own words (today's runs go on without a report).
+  else if (shown == Shown::No && !messages.empty()) {
+    tallyLeftOut("damaged");
+  }
   return shown == Shown::Yes;
 }
 
@@ -192,12 +216,13 @@ bool needsMaking(const char* path, const PictureNames& names, bool medium, Micro
 // Writes out what making the files said, as a run on one thread says it.
 // True when the files were made; a failure is reported, or ends the run.
 bool reportMaking(const DerivedResult& made) {
-  fputs(made.libraryText.c_str(), stderr);
+  writeLibraryText(made.libraryText);
   switch (made.outcome) {
     case DerivedOutcome::Made:
       return true;
     case DerivedOutcome::LeftOut:
       report("%s", made.failure.c_str());
+      tallyLeftOut(made.reason);
       return false;
     case DerivedOutcome::Failed:
       if (made.failure.empty()) stopRun();
@@ -227,7 +252,9 @@ void addPhotoFacts(const char* path, PictureEntry* entry) {
 PictureSize sizeOf(const std::string& path) {
   PictureSize size;
   int bytes;
-  size.known = imgJpegGetSize(path.c_str(), &size.width, &size.height, &bytes) == 0;
+  std::string messages;
+  size.known = imgJpegGetSize(path.c_str(), &size.width, &size.height, &bytes, &messages) == 0;
+  writeLibraryText(messages);
   return size;
 }
 
@@ -273,7 +300,7 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   Probe probe;
   if (job) {
     // Planned, so shown: its header was read then, and read well.
-    fputs(job->headerText.c_str(), stderr);
+    writeLibraryText(job->headerText);
     probe.medium = job->medium;
     probe.format = job->format;
   } else if (!isShownPicture(path, &probe)) {
@@ -283,11 +310,14 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 
   const PictureNames names = job ? std::move(job->names) : pictureNames(path);
   MicroHeader micro;
+  bool makes = true;
   if (job) {
     // Made ahead: its line and messages come out here, as if made now.
+    terminalLineHide();
     printf("%s\n", names.micro.c_str());
     if (!reportMaking(job->result)) return;
   } else if (needsMaking(path, names, probe.medium, &micro)) {
+    terminalLineHide();
     printf("%s\n", names.micro.c_str());
     DerivedResult made;
     {
@@ -296,6 +326,8 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
       made = derivedMake(path, probe.format, probe.medium, names);
     }
     if (!reportMaking(made)) return;
+  } else {
+    makes = false;
   }
 
   const char* relPath = path + rootOffset;
@@ -305,10 +337,12 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   struct stat st;
   if (!entry.pagePath.empty() && lstat(entry.pagePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     report("can't write \"%s\": %s", entry.pagePath.c_str(), strerror(EISDIR));
+    tallyLeftOut("can't be written");
     return;
   }
   htmlOpenLeft(pages, path, relPath);
   htmlAddPicture(pages, std::move(entry));
+  tallyShown(makes);
 }
 
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
@@ -344,7 +378,7 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
   entry.rolloverPath = names.rollover;
   if (micro) {
     // Read already, to see that it is whole: its words come out here.
-    fputs(micro->messages.c_str(), stderr);
+    writeLibraryText(micro->messages);
     entry.microSize = micro->size;
   } else {
     entry.microSize = sizeOf(entry.microPath);
@@ -354,6 +388,12 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
 }
 
 bool albumIsPictureName(const char* name) { return nameKind(name) != NameKind::None && !isDerivedName(name); }
+
+bool albumExpectsMaking(const char* path) {
+  PictureNames names;
+  if (!albumIsPictureName(pathBaseName(path)) || !pictureNamesBuild(path, &names)) return false;
+  return outOfDate(path, names.micro) || !ownFile(names.micro);
+}
 
 bool albumIsAnyPictureName(const char* name) {
   return nameKind(name, true) != NameKind::None && !isDerivedName(name);

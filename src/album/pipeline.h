@@ -62,6 +62,10 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
 // .png, .webp, .heic, .heif or .avif, and is no derived name: a picture the
 // walk looks at.
 bool albumIsPictureName(const char* name);
+// Whether path, named as a picture, looks to be made by this run: its
+// thumbnail is missing or older (or -force). Reads no header: a count for
+// the progress line, not a verdict.
+bool albumExpectsMaking(const char* path);
 // As albumIsPictureName with -allpics, whatever the run's options: a name
 // whose derived files some run may have written.
 bool albumIsAnyPictureName(const char* name);

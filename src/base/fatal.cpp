@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/terminal_line.h"
+
 namespace {
 
 int gReported = 0;
@@ -26,6 +28,7 @@ void writeLine(const char* format, va_list args) {
     line += message;
   }
   line += '\n';
+  terminalLineHide();
   fputs(line.c_str(), stderr);
 }
 

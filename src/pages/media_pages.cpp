@@ -85,9 +85,13 @@ void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset) {
   fputs("\n", playlist.get());
 }
 
+bool htmlIsVideoName(const char* path) {
+  return isHtml5Video(path) || strEndsWithNoCase(path, ".mpg") || strEndsWithNoCase(path, ".avi");
+}
+
 void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset) {
+  if (!htmlIsVideoName(path)) return;
   const bool html5 = isHtml5Video(path);
-  if (!html5 && !strEndsWithNoCase(path, ".mpg") && !strEndsWithNoCase(path, ".avi")) return;
   const char* relPath = path + rootOffset;
   htmlOpenLeft(pages, path, relPath);
   TempFile& videoPage = pages.video;

@@ -11,6 +11,8 @@ void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset);
 // For a path ending in ".mpg" or ".avi" (any case): one player block; for one
 // ending in ".mp4", ".m4v", ".webm", ".ogv" or ".mov": one HTML5 video block.
 void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset);
+// Whether htmlAddVideo takes path: its name ends in one of those extensions.
+bool htmlIsVideoName(const char* path);
 
 // Ends each open MP3 page, play list and video page with its template's end
 // and gives it its name (pageFinish).

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "album/picture_list.h"
+#include "album/run_tally.h"
 #include "base/fatal.h"
 #include "base/settings.h"
 #include "run/clean_tree.h"
@@ -93,6 +94,8 @@ int quorvelMain(int argc, char** argv) {
   createPictureList();
   int status = 0;
   if (argc == 2 && !asksForHelp(argv[1])) {
+    // What the run did is told to a person at a terminal, never to a script.
+    if (isatty(STDERR_FILENO)) tallyStart();
     albumWalk(argv[1]);
     // Pictures left out of their album still make the run a failure.
     if (reportedFailures() > 0) status = 1;

@@ -18,9 +18,11 @@
 
 #include "album/memory_budget.h"
 #include "album/pipeline.h"
+#include "album/run_tally.h"
 #include "base/fatal.h"
 #include "base/limits.h"
 #include "base/settings.h"
+#include "base/terminal_line.h"
 #include "pages/album_pages.h"
 #include "pages/directory_pages.h"
 #include "pages/media_pages.h"
@@ -94,6 +96,7 @@ bool placeFileName(char* path, int len, const char* name, const char* tail) {
 // Every sub-album's frameset frames its quorvelTop.html, at any depth.
 void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums, bool isRoot) {
   path[len + 1] = '\0';
+  terminalLineHide();
   printf("path \"%s\" :\n", path);
   if (isRoot && placeFileName(path, len, "", kTopPage)) {
     printf("%s\n", path);
@@ -167,6 +170,7 @@ void refuseUnusableRoot(const char* root) {
 // Prints the directory's heading; false when the filter leaves it out.
 bool announce(const char* path, int rootOffset) {
   if (filtered(path)) return false;
+  terminalLineHide();
   if (path[rootOffset - 1] == '\0')
     fputs("*** . ***\n", stdout);
   else
@@ -289,6 +293,20 @@ void planAhead(LookAhead& ahead, const std::string& next) {
 
 // ---------------------------------------------------------------- walk
 
+// The pictures below dir that look to be made this run, for the progress
+// line: names and dates only, the filter applied, no link followed.
+long countExpected(const std::string& dir) {
+  long count = 0;
+  if (NameBlock files{dirListQuiet((dir + "/.").c_str(), DirListMode::RegularFiles)})
+    for (const std::string& path : walkedFiles(dir, files.get())) count += albumExpectsMaking(path.c_str());
+  if (NameBlock subdirs{dirListQuiet((dir + "/.").c_str(), DirListMode::Subdirectories)})
+    for (const std::string& name : *namesOf(subdirs.get(), dir, false)) {
+      const std::string sub = dir + "/" + name;
+      if (!filtered(sub.c_str())) count += countExpected(sub);
+    }
+  return count;
+}
+
 // The files listed for dir: those listed ahead, when they are dir's.
 NameBlock takeFiles(LookAhead& ahead, char* path, int len, bool* listedAhead) {
   *listedAhead = ahead.files && ahead.dir == std::string(path, static_cast<size_t>(len));
@@ -318,6 +336,7 @@ void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, LookA
       ++index;
     }
   };
+  if (tallyOn()) pass([&](int) { tallyFile(path); });
   if (gSettings.mp3) pass([&](int) { htmlAddMp3(pages, path, rootOffset); });
   if (gSettings.video) pass([&](int) { htmlAddVideo(pages, path, rootOffset); });
   if (!listedAhead) albumPlanPictures(walkedFiles(std::string(path, static_cast<size_t>(len)), files.get()));
@@ -393,11 +412,13 @@ bool finishDirectory(char* path, int len, int rootOffset, DirectoryState& state,
     // -notree writes no tree: the one-level page of the sub-albums stands in
     // the frameset's place, so the parent's link and the album's entry exist.
     if (gSettings.notree && placeFileName(path, len, "", kFramesetPage)) {
+      terminalLineHide();
       printf("%s\n", path);
       htmlWriteTopLevel(path, len + 1, subNames, rootOffset, nullptr, true);
     }
   }
   htmlCloseMedia(pages);
+  if (counts) tallyAlbum();
 
   path[len] = '\0';
   return counts;
@@ -458,6 +479,7 @@ void albumWalk(const char* root) {
   refuseUnusableRoot(root);
   if (const int failure = fileConfineToAlbum(root)) error("can't read directory \"%s\": %s", root, strerror(failure));
   printf("######## %s ########\n", root);
+  if (tallyOn()) tallyExpect(countExpected(root));
   memoryBudgetSet(memoryBudget());
   albumStartWorkers(pictureThreads());
   LookAhead ahead;
@@ -487,4 +509,11 @@ void albumWalk(const char* root) {
     }
   }
   albumStopWorkers();
+  if (tallyOn()) {
+    std::string opens = std::string(root) + (root[rootLength - 1] == '/' ? "" : "/") + kFramesetPage;
+    struct stat st;
+    if (stat(opens.c_str(), &st) != 0) opens.clear();
+    fflush(stdout);
+    fputs(tallySummary(opens).c_str(), stderr);
+  }
 }

@@ -57,7 +57,8 @@ const char kUsage[] =
     "   -date     20051225-A --> 25.12.2005 A\n"
     "   -css:file.css   (lnk_other, lnk_here)\n"
     "   -exif     date taken, camera and caption from the picture itself\n"
-    "   -nav      previous/next on picture pages, titles and alt texts\n";
+    "   -nav      previous/next on picture pages, titles and alt texts\n"
+    "   -allpics  also .jpeg .png .webp .heic .heif .avif pictures\n";
 
 TEST(Run, NoArgumentsPrintsNoticeAndUsageWithStatus2) {
   TempDir t;
