@@ -23,7 +23,13 @@
 #   - with -exif: a cold run of the photo tree on one core within 1.02x the
 #     same run without it (paired), and a warm run over 5,000 small pictures
 #     that carry a title, a description and camera facts: at most 0.12 ms CPU
-#     a picture.
+#     a picture;
+#   - formats: for PNG, WebP, HEIC and AVIF made from the 12 MP photo, the
+#     three derived pictures on one core for at most 1.15x the CPU of that
+#     format's library decoding the same file at full size (REPS pairs, in
+#     one run of bench/format_bench);
+#   - formatwarm: a warm -allpics run over FORMAT_WARM (default 5000) small
+#     pictures of each added format: at most 0.1 ms CPU per picture.
 #
 #   scripts/bench.sh [PHOTO-TREE]
 #
@@ -35,7 +41,7 @@
 # 200) starts of each program; the figures are medians, with the spread.
 # REPS also counts the paired runs on the 12 MP photo and its orientations.
 # SECTIONS (environment) picks some of: reduction start cold wall one12 memory
-# orient warm exif (default all). REF (environment) names a reference binary (an
+# orient warm exif formats formatwarm (default all). REF (environment) names a reference binary (an
 # earlier build): the cold, wall and warm sections then run it too, paired
 # with this build, and print this build's figure against it.
 set -euo pipefail
@@ -53,7 +59,7 @@ for tool in convert identify djpeg jpegtran exiftool python3 /usr/bin/time; do
 done
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCH=ON -DQUORVEL_TESTS=OFF >/dev/null
-cmake --build build-bench -j2 --target resize_bench quorvel >/dev/null
+cmake --build build-bench -j2 --target resize_bench format_bench quorvel >/dev/null
 
 if [[ -z "$(find "$tree" -iname '*.jpg' -print -quit 2>/dev/null)" ]]; then
   tree="$work/photos"
@@ -230,6 +236,58 @@ for _ in range(reps):  # paired, so that both see the same load; 5 runs a side
 med, how = spread(ratios)
 print(f"cold run of the 12 MP photo on one core: {med:.2f}x djpeg's CPU ({how}); "
       f"target <= 1.15x: {'met' if med <= 1.15 else 'NOT met'}")
+EOF
+fi
+
+# ---------------------------------------------------------------- added formats
+for tool in cwebp heif-enc avifenc; do
+  if { want formats || want formatwarm; } && ! command -v "$tool" >/dev/null; then
+    echo "bench: $tool is missing (webp, libheif-examples, libavif-bin)" >&2; exit 1
+  fi
+done
+if want formats; then
+  mkdir -p "$work/formats"
+  convert "$work/12mp.jpg" "$work/formats/photo.png"
+  cwebp -quiet -q 85 "$work/formats/photo.png" -o "$work/formats/photo.webp"
+  heif-enc -q 70 "$work/formats/photo.png" -o "$work/formats/photo.heic" >/dev/null
+  avifenc -s 6 "$work/formats/photo.png" "$work/formats/photo.avif" >/dev/null 2>&1
+  QUORVEL_FORMAT_PHOTOS="$work/formats" taskset -c 0 build-bench/format_bench --benchmark_repetitions="$reps" \
+    --benchmark_format=json >"$work/formats.json" 2>/dev/null
+  python3 - "$work/formats.json" <<'EOF'
+import json, sys, statistics
+runs = [b for b in json.load(open(sys.argv[1]))["benchmarks"] if b.get("run_type") == "iteration"]
+for fmt in ["png", "webp", "heic", "avif"]:
+    lib = [b["cpu_time"] for b in runs if b["run_name"] == f"libraryDecode/{fmt}"]
+    ours = [b["cpu_time"] for b in runs if b["run_name"] == f"derived/{fmt}"]
+    ratios = [o / l for o, l in zip(ours, lib)]
+    med = statistics.median(ratios)
+    print(f"{fmt}: the three derived pictures of a 12 MP photo for {med:.2f}x the library's full-size decode "
+          f"(median of {len(ratios)}, {min(ratios):.2f} to {max(ratios):.2f}; library {statistics.median(lib):.0f} ms); "
+          f"target <= 1.15x: {'met' if med <= 1.15 else 'NOT met'}")
+EOF
+fi
+
+if want formatwarm; then
+  n="${FORMAT_WARM:-5000}"
+  mkdir -p "$work/fw"
+  convert "$work/12mp.jpg" -resize 320x240 "$work/fw/s.png"
+  cwebp -quiet "$work/fw/s.png" -o "$work/fw/s.webp"
+  heif-enc -q 50 "$work/fw/s.png" -o "$work/fw/s.heic" >/dev/null
+  avifenc -s 8 "$work/fw/s.png" "$work/fw/s.avif" >/dev/null 2>&1
+  for ext in png webp heic avif; do
+    mkdir -p "$work/fw/$ext"
+    for ((i = 0; i < n; i++)); do cp "$work/fw/s.$ext" "$work/fw/$ext/p$i.$ext"; done
+  done
+  python3 - "$quorvel" "$work/fw" "$n" <<'EOF'
+import sys
+from child import run, spread
+quorvel, fw, n = sys.argv[1], sys.argv[2], int(sys.argv[3])
+for ext in ["png", "webp", "heic", "avif"]:
+    run([quorvel, ext, "-allpics"], fw)  # cold: makes the pictures
+    per = [run([quorvel, ext, "-allpics"], fw, jobs=1) / n * 1000 for _ in range(3)]
+    med, how = spread(per, "{:.3f}")
+    print(f"warm -allpics run over {n} {ext} pictures: {med:.3f} ms CPU a picture ({how}); "
+          f"target <= 0.1 ms: {'met' if med <= 0.1 else 'NOT met'}")
 EOF
 fi
 

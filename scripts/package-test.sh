@@ -30,7 +30,7 @@ echo "package: ${deb##*/}"
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
-for lib in libjpeg62-turbo libgd3; do
+for lib in libjpeg62-turbo libgd3 libpng16-16 libwebp7 libwebpdemux2 libheif1; do
   [[ ", $depends," == *", $lib "* || ", $depends," == *", $lib,"* ]] || fail "Depends names no $lib"
 done
 

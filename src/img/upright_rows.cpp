@@ -44,7 +44,7 @@ void toRgb(const void* row, int channels, int maxValue, int width, unsigned char
   const auto* words = static_cast<const uint16_t*>(row);
   const unsigned top = static_cast<unsigned>(maxValue);
   for (int x = 0; x < width; ++x) {
-    unsigned c[4];
+    unsigned c[4] = {0, 0, 0, 255};
     for (int i = 0; i < channels; ++i) {
       const size_t at = static_cast<size_t>(x) * channels + i;
       c[i] = top > 255 ? rounded(words[at], top) : bytes[at];
