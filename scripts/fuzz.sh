@@ -7,6 +7,7 @@
 #   scripts/fuzz.sh 300 jpeg_reader gif_reader  only the harnesses named
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root="$(pwd)"
 
 seconds="${1:-5}"
 shift || true
@@ -43,6 +44,7 @@ for name in "${harnesses[@]}"; do
   # reaches stderr through the fuzzer's own descriptor. Scratch files of the
   # harnesses go under the work directory, so a crash leaves none behind.
   if ! TMPDIR="$work" ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      LSAN_OPTIONS="suppressions=$root/tests/fuzz/lsan.supp" \
       "$binary" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$findings/$name-" \
         2>"$work/$name.log"; then

@@ -68,7 +68,9 @@ std::string colourProfile(const HeifFile& file) {
     return icc;
   }
   heif_color_profile_nclx* nclx = nullptr;
-  if (lib->handleNclxProfile(file.handle, &nclx).code != heif_error_Ok || !nclx) return icc;
+  // The library may hand out a profile with an error: freed either way.
+  const bool described = lib->handleNclxProfile(file.handle, &nclx).code == heif_error_Ok;
+  if (!nclx) return icc;
   const ImgPrimaries primaries{nclx->color_primary_red_x,   nclx->color_primary_red_y,
                                nclx->color_primary_green_x, nclx->color_primary_green_y,
                                nclx->color_primary_blue_x,  nclx->color_primary_blue_y,
@@ -76,6 +78,7 @@ std::string colourProfile(const HeifFile& file) {
   const int primariesCode = nclx->color_primaries;
   const int transfer = nclx->transfer_characteristics;
   lib->nclxFree(nclx);
+  if (!described) return icc;
   // BT.709's primaries are sRGB's: what a browser assumes without a profile.
   if (primariesCode == heif_color_primaries_ITU_R_BT_709_5 || primariesCode == heif_color_primaries_unspecified)
     return icc;

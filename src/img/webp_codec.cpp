@@ -1,6 +1,8 @@
 // WebP adapter: RIFF chunks read by hand, pixels from libwebp.
 #include "img/webp_codec.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +20,7 @@
 namespace {
 
 constexpr uint32_t kMaxExifBytes = 1 << 16;
+constexpr long long kMaxWebpFileBytes = 1LL << 30;
 constexpr int kMaxChunks = 1000;
 constexpr unsigned kVp8xExifFlag = 0x08;
 constexpr unsigned kVp8xAnimationFlag = 0x02;
@@ -141,6 +144,9 @@ ImgStatus imgWebpDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
   {
     FileHandle file = fileOpenRead(path);
     if (!file) return IMG_DECODE_OPEN;
+    // No picture within the pixel limit needs more; the file is read whole.
+    struct stat st;
+    if (fstat(fileno(file.get()), &st) == 0 && st.st_size > kMaxWebpFileBytes) return IMG_DECODE_TOO_LARGE;
     try {
       unsigned char block[1 << 16];
       size_t got;

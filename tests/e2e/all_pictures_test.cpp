@@ -3,7 +3,10 @@
 // pages right.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <cstdlib>
+#include <set>
 #include <string>
 
 #include "support/test_support.h"
@@ -14,6 +17,22 @@ using testsupport::fileExists;
 using testsupport::readFile;
 using testsupport::runQuorvel;
 using testsupport::TempDir;
+
+// Every file name below dir, as paths relative to it.
+std::set<std::string> filesBelow(const std::string& dir, const std::string& prefix = "") {
+  std::set<std::string> names;
+  DIR* d = opendir(dir.c_str());
+  while (dirent* e = d ? readdir(d) : nullptr) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    if (e->d_type == DT_DIR)
+      for (const std::string& n : filesBelow(dir + "/" + name, prefix + name + "/")) names.insert(n);
+    else
+      names.insert(prefix + name);
+  }
+  if (d) closedir(d);
+  return names;
+}
 
 void sh(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
@@ -42,6 +61,7 @@ TEST(AllPictures, TodaysFormatsArePicturesOnlyWithTheOption) {
   TempDir t;
   makeTree(t);
   const std::string a = t / "today";
+  const std::set<std::string> sources = filesBelow(a);
   auto plain = runQuorvel({"today"}, t.path());
   EXPECT_EQ(plain.status, 0);
   EXPECT_EQ(plain.err, "");
@@ -66,6 +86,10 @@ TEST(AllPictures, TodaysFormatsArePicturesOnlyWithTheOption) {
   EXPECT_NE(list.find("copy \"today/heiconly/shot.heic\" \"%1\\00000.heic\""), std::string::npos) << list;
   EXPECT_NE(list.find("copy \"today/UP.JPEG\" \"%1\\"), std::string::npos);
   EXPECT_NE(list.find(".jpeg\"\ncopy"), std::string::npos);
+
+  // The cleaner knows the new formats' derived files and pages.
+  EXPECT_EQ(runQuorvel({"--clean", "today"}, t.path()).status, 0);
+  EXPECT_EQ(filesBelow(a), sources);
 }
 
 }  // namespace
