@@ -1,35 +1,4 @@
-// HEIF reading through a real file: the header, then the whole and the
-// fitted decodes, which must agree with it on the picture's size.
-//
-// Pictures larger than kMaxPixels are skipped: such inputs only slow the
-// search down (the decoders' own limits are tested end to end).
-#include <cstdint>
-#include <cstdlib>
+// HEIF files through the added formats' decoders (seeds in corpus/heif_reader).
+#include "fuzz_added_format.h"
 
-#include "fuzz_scratch.h"
-#include "img/picture_formats.h"
-
-namespace {
-
-constexpr long long kMaxPixels = 1LL << 20;
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static ScratchDir scratch;
-  const std::string path = scratch.write("picture", data, size);
-  ImgFormat format;
-  if (!imgFormatOfFile(path.c_str(), &format) || !imgFormatIsAdded(format)) return 0;
-  ImgHeaderInfo info;
-  ImgDecoded out;
-  if (imgFormatReadHeader(path.c_str(), format, &info, &out) != IMG_OK) return 0;
-  if (info.width <= 0 || info.height <= 0) abort();
-  if (static_cast<long long>(info.width) * info.height > kMaxPixels) return 0;
-  for (const ImgDecodeTarget target : {ImgDecodeTarget{}, ImgDecodeTarget{true, 64, 48}}) {
-    OwnedImg img;
-    if (imgFormatDecode(&img.img, path.c_str(), format, target, &out) != IMG_OK) continue;
-    if (!img.img.rows || img.img.width > info.width || img.img.height > info.height) abort();
-    if (!target.fit && (img.img.width != info.width || img.img.height != info.height)) abort();
-  }
-  return 0;
-}
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return fuzzAddedFormat(data, size); }
