@@ -64,7 +64,7 @@ TEST(FormatCodecs, LosslessFilesDecodeToTheirPixelsAndLossyOnesAsTheirLibrary) {
   EXPECT_EQ(width, 300);
 }
 
-TEST(FormatCodecs, FittedDecodeIsTheWholeReduced) {
+TEST(FormatCodecs, HeaderGivesTheDecodedSizeAndFittedDecodeIsTheWholeReduced) {
   Samples s;
   for (const char* name : {"base.png", "deep.png", "lossy.webp", "shot.heic", "shot.avif"}) {
     const std::string path = s.t / name;
@@ -73,6 +73,10 @@ TEST(FormatCodecs, FittedDecodeIsTheWholeReduced) {
     OwnedImg whole, reduced, fitted;
     ImgDecoded out;
     ASSERT_EQ(imgFormatDecode(&whole.img, path.c_str(), format, {}, &out), IMG_OK) << name;
+    ImgHeaderInfo header;
+    ASSERT_EQ(imgFormatReadHeader(path.c_str(), format, &header, &out), IMG_OK) << name;
+    EXPECT_EQ(header.width, whole.img.width) << name;
+    EXPECT_EQ(header.height, whole.img.height) << name;
     ASSERT_EQ(imgResize(&reduced.img, 160, 120, &whole.img, false), IMG_OK);
     ASSERT_EQ(imgFormatDecode(&fitted.img, path.c_str(), format, {true, 160, 120}, &out), IMG_OK) << name;
     EXPECT_EQ(pixels(fitted.img), pixels(reduced.img)) << name;
