@@ -135,6 +135,13 @@ class BoxReader {
 
 constexpr size_t kMaxMetaBytes = 4 << 20;
 
+// What a decode holds; nothing for a picture past the pixel limit, which is
+// refused before it is decoded.
+long long heldFor(const ImgHeaderInfo& info) {
+  const long long pixels = static_cast<long long>(info.width) * info.height;
+  return pixels <= kMaxPicturePixels ? pixels * 12 : 0;
+}
+
 bool primarySize(const char* path, int* width, int* height) {
   FileHandle file = fileOpenRead(path);
   if (!file) return false;
@@ -240,7 +247,7 @@ ImgStatus imgHeifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* o
   // The library's coded planes, its RGB(A) picture at up to 16 bits, and
   // its grid's tiles: about 12 bytes a pixel.
   if (primarySize(path, &info->width, &info->height)) {
-    info->held = static_cast<long long>(info->width) * info->height * 12;
+    info->held = heldFor(*info);
     return IMG_OK;
   }
   const HeifLibrary* lib = heifLibrary();
@@ -250,7 +257,7 @@ ImgStatus imgHeifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* o
   if (opened != IMG_OK && opened != IMG_DECODE_TOO_LARGE) return opened;
   info->width = lib->handleWidth(file.handle);
   info->height = lib->handleHeight(file.handle);
-  info->held = static_cast<long long>(info->width) * info->height * 12;
+  info->held = heldFor(*info);
   return IMG_OK;
 }
 
@@ -273,6 +280,15 @@ ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
   const int height = lib->imageHeight(file.image, heif_channel_interleaved);
   if (!pixels || width <= 0 || height <= 0 || stride <= 0) {
     out->why = "no picture decoded";
+    return IMG_DECODE_DAMAGED;
+  }
+  // The size the header gave decided the thresholds and the limit: a coded
+  // picture of another size is no picture the header describes.
+  int boxWidth = width, boxHeight = height;
+  primarySize(path, &boxWidth, &boxHeight);
+  if (width != lib->handleWidth(file.handle) || height != lib->handleHeight(file.handle) || width != boxWidth ||
+      height != boxHeight) {
+    out->why = "coded size differs from its header";
     return IMG_DECODE_DAMAGED;
   }
   out->icc = colourProfile(file);

@@ -70,7 +70,9 @@ ImgStatus imgPngReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* ou
   info->width = static_cast<int>(swap ? height : width);
   info->height = static_cast<int>(swap ? width : height);
   // An interlaced file is held whole, 4 bytes a pixel at most after expansion.
-  info->held = head[28] ? static_cast<long long>(width) * height * 4 : 0;
+  // (A claim past the pixel limit is refused before any decode: nothing held.)
+  const long long pixels = static_cast<long long>(width) * height;
+  info->held = head[28] && pixels <= kMaxPicturePixels ? pixels * 4 : 0;
   return IMG_OK;
 }
 
