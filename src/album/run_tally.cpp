@@ -8,11 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "album/pipeline.h"
-#include "base/settings.h"
 #include "base/terminal_line.h"
-#include "pages/media_pages.h"
-#include "util/paths.h"
 
 namespace {
 
@@ -64,18 +60,6 @@ std::string plural(long n, const char* word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
-void countNotTaken(const char* option, const char* name) {
-  const char* dot = strrchr(name, '.');
-  if (!dot) return;
-  auto& kinds = gTally.notTaken[option];
-  for (auto& kind : kinds)
-    if (kind.first == dot) {
-      ++kind.second;
-      return;
-    }
-  kinds.emplace_back(dot, 1);
-}
-
 }  // namespace
 
 void tallyStart() {
@@ -108,12 +92,17 @@ void tallyAlbum() {
   if (gTally.on) ++gTally.albums;
 }
 
-void tallyFile(const char* name) {
+void tallyNotTaken(const char* option, const char* name) {
   if (!gTally.on) return;
-  const char* base = pathBaseName(name);
-  if (!gSettings.allpics && albumIsAnyPictureName(base) && !albumIsPictureName(base)) countNotTaken("-allpics", base);
-  if (!gSettings.video && htmlIsVideoName(base)) countNotTaken("-video", base);
-  if (!gSettings.mp3 && strEndsWithNoCase(base, ".mp3")) countNotTaken("-mp3", base);
+  const char* dot = strrchr(name, '.');
+  if (!dot) return;
+  auto& kinds = gTally.notTaken[option];
+  for (auto& kind : kinds)
+    if (kind.first == dot) {
+      ++kind.second;
+      return;
+    }
+  kinds.emplace_back(dot, 1);
 }
 
 std::string tallySummary(const std::string& opens) {

@@ -19,9 +19,9 @@ void tallyShown(bool made);
 void tallyLeftOut(const char* reason);
 // An album whose pages were written.
 void tallyAlbum();
-// A file the walk handed on: counted when its kind is one an option not
-// given would take (an added picture format, a video, an MP3).
-void tallyFile(const char* name);
+// A file the walk handed on whose kind option, not given, would take (an
+// added picture format, a video, an MP3): counted by its extension.
+void tallyNotTaken(const char* option, const char* name);
 
 // The summary's lines; opens: the album's first page, when written.
 std::string tallySummary(const std::string& opens);

@@ -293,6 +293,14 @@ void planAhead(LookAhead& ahead, const std::string& next) {
 
 // ---------------------------------------------------------------- walk
 
+// Counts path for the summary when an option not given would take it.
+void tallyFile(const char* path) {
+  const char* name = pathBaseName(path);
+  if (!gSettings.allpics && albumIsAnyPictureName(name) && !albumIsPictureName(name)) tallyNotTaken("-allpics", name);
+  if (!gSettings.video && htmlIsVideoName(name)) tallyNotTaken("-video", name);
+  if (!gSettings.mp3 && strEndsWithNoCase(name, ".mp3")) tallyNotTaken("-mp3", name);
+}
+
 // The pictures below dir that look to be made this run, for the progress
 // line: names and dates only, the filter applied, no link followed.
 long countExpected(const std::string& dir) {
