@@ -307,11 +307,13 @@ long countExpected(const std::string& dir) {
   long count = 0;
   if (NameBlock files{dirListQuiet((dir + "/.").c_str(), DirListMode::RegularFiles)})
     for (const std::string& path : walkedFiles(dir, files.get())) count += albumExpectsMaking(path.c_str());
-  if (NameBlock subdirs{dirListQuiet((dir + "/.").c_str(), DirListMode::Subdirectories)})
-    for (const std::string& name : *namesOf(subdirs.get(), dir, false)) {
+  if (NameBlock subdirs{dirListQuiet((dir + "/.").c_str(), DirListMode::Subdirectories)}) {
+    const Names names = namesOf(subdirs.get(), dir, false);  // held: the loop walks its vector
+    for (const std::string& name : *names) {
       const std::string sub = dir + "/" + name;
       if (!filtered(sub.c_str())) count += countExpected(sub);
     }
+  }
   return count;
 }
 
