@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "base/terminal_line.h"
+#include "base/user_output.h"
 
 namespace {
 
@@ -28,8 +28,7 @@ void writeLine(const char* format, va_list args) {
     line += message;
   }
   line += '\n';
-  terminalLineHide();
-  fputs(line.c_str(), stderr);
+  userErrText(line);
 }
 
 }  // namespace

@@ -1,11 +1,7 @@
-// The one line quorvel redraws in place on a terminal's standard error (the
-// progress of a run), cleared before any other line is written so that the
-// lines of both output streams stay readable. Walk thread only.
+// Being folded into base/user_output.h: the old names of its progress line.
 #pragma once
 
-#include <string>
+#include "base/user_output.h"
 
-// Draws text as the line, over the one drawn before.
-void terminalLineShow(const std::string& text);
-// Clears the line when one is drawn; nothing otherwise.
-void terminalLineHide();
+inline void terminalLineShow(const std::string& text) { userProgressShow(text); }
+inline void terminalLineHide() { userProgressHide(); }
