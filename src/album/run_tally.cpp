@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/terminal_line.h"
+#include "base/user_output.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ void drawProgress(bool now) {
     if (gTally.made > 0 && gTally.made < total)
       line += ", about " + clockText(elapsed / static_cast<double>(gTally.made) * static_cast<double>(total - gTally.made)) + " left";
   }
-  terminalLineShow(line);
+  userProgressShow(line);
 }
 
 std::string plural(long n, const char* word) {
@@ -106,7 +106,6 @@ void tallyNotTaken(const char* option, const char* name) {
 }
 
 std::string tallySummary(const std::string& opens) {
-  terminalLineHide();
   std::string text = "quorvel: " + plural(gTally.albums, "album") + " written, " +
                      plural(gTally.made + gTally.upToDate, "picture") + " shown (" + std::to_string(gTally.made) +
                      " made, " + std::to_string(gTally.upToDate) + " already up to date)\n";

@@ -23,5 +23,6 @@ void tallyAlbum();
 // added picture format, a video, an MP3): counted by its extension.
 void tallyNotTaken(const char* option, const char* name);
 
-// The summary's lines; opens: the album's first page, when written.
+// The summary's lines, for the caller to write on standard error; opens:
+// the album's first page, when written.
 std::string tallySummary(const std::string& opens);

@@ -3,14 +3,19 @@
 // ("-mp3:" before "-mp3", "-mp3" before "-mp3KoMo").
 #include "run/options.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+
+#include "album/memory_budget.h"
 
 #include "base/fatal.h"
 #include "base/settings.h"
 #include "img/lens_shadow.h"
 #include "pages/templates.h"
+#include "util/cpu_count.h"
 #include "util/path_filter.h"
 #include "util/paths.h"
 
@@ -82,23 +87,48 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// One whole number as strtoll takes it: white space, an optional sign,
+// digits; p ends after the digits. A value past long long is told apart.
+Scan scanWhole(const char*& p, bool* negative, unsigned long long* magnitude) {
+  while (isBlank(*p)) ++p;
+  *negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  if (*p < '0' || *p > '9') return Scan::NoDigits;
+  constexpr unsigned long long kLimit = static_cast<unsigned long long>(LLONG_MAX) + 1;
+  bool tooLarge = false;
+  *magnitude = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    const unsigned digit = static_cast<unsigned>(*p - '0');
+    if (*magnitude > (kLimit - digit) / 10)
+      tooLarge = true;
+    else
+      *magnitude = *magnitude * 10 + digit;
+  }
+  return tooLarge || (!*negative && *magnitude == kLimit) ? Scan::OutOfRange : Scan::Ok;
+}
+
 // One integer as atoi and sscanf's %d take it: white space, an optional
 // sign, digits; p ends after the digits. Unlike them, a value past int is
 // told apart instead of being undefined.
 Scan scanInt(const char*& p, int* value) {
-  while (isBlank(*p)) ++p;
-  const bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
-  if (*p < '0' || *p > '9') return Scan::NoDigits;
-  long long magnitude = 0;
-  bool tooLarge = false;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    magnitude = magnitude * 10 + (*p - '0');
-    if (magnitude > static_cast<long long>(INT_MAX) + 1) tooLarge = true, magnitude = 0;
-  }
-  if (tooLarge || (!negative && magnitude > INT_MAX)) return Scan::OutOfRange;
-  *value = static_cast<int>(negative ? -magnitude : magnitude);
+  bool negative;
+  unsigned long long magnitude;
+  const Scan scan = scanWhole(p, &negative, &magnitude);
+  if (scan != Scan::Ok) return scan;
+  if (magnitude > static_cast<unsigned long long>(INT_MAX) + (negative ? 1 : 0)) return Scan::OutOfRange;
+  *value = negative ? static_cast<int>(-static_cast<long long>(magnitude)) : static_cast<int>(magnitude);
   return Scan::Ok;
+}
+
+// An environment knob read as strtoll with nothing after the number: its
+// value when it is a number from 1 up, else 0 (not set, or no such number).
+long long knob(const char* name) {
+  const char* p = getenv(name);
+  if (!p) return 0;
+  bool negative;
+  unsigned long long magnitude;
+  if (scanWhole(p, &negative, &magnitude) != Scan::Ok || *p || negative) return 0;
+  return static_cast<long long>(magnitude);
 }
 
 [[noreturn]] void outOfRange(const char* option, const char* text) {
@@ -143,7 +173,42 @@ void checkBoxSide(const char* option, const char* text, int value, int shadowStr
           text, shadowStrip + 1);
 }
 
+// The sizes (-iw: to -lw:), read as atoi would; the boxes are checked once
+// the shadow is known, with the texts kept for the messages.
+void readSizes(int& argc, char** argv, Settings& s) {
+  const char* iw = argFind(argc, argv, "-iw:");
+  const char* ih = argFind(argc, argv, "-ih:");
+  const char* mw = argFind(argc, argv, "-mw:");
+  const char* mh = argFind(argc, argv, "-mh:");
+  const char* uw = argFind(argc, argv, "-uw:");
+  const char* uh = argFind(argc, argv, "-uh:");
+  const char* lw = argFind(argc, argv, "-lw:");
+  const Settings defaults;
+  s.iw = number("-iw:", iw, defaults.iw);
+  s.ih = number("-ih:", ih, defaults.ih);
+  s.mw = number("-mw:", mw, defaults.mw);
+  s.mh = number("-mh:", mh, defaults.mh);
+  s.uw = number("-uw:", uw, defaults.uw);
+  s.uh = number("-uh:", uh, defaults.uh);
+  s.lw = number("-lw:", lw, defaults.lw);  // any width: it is only written into the pages
+  checkBoxSide("-mw:", mw, s.mw, 0);
+  checkBoxSide("-mh:", mh, s.mh, 0);
+  checkBoxSide("-uw:", uw, s.uw, s.shadow ? shadowWidth() : 0);
+  checkBoxSide("-uh:", uh, s.uh, s.shadow ? shadowHeight() : 0);
+}
+
 }  // namespace
+
+int optionsPictureThreads() {
+  constexpr long long kMaxThreads = 64;
+  if (const long long n = knob("QUORVEL_JOBS")) return static_cast<int>(std::min(n, kMaxThreads));
+  return static_cast<int>(std::clamp<long>(cpuUsable(), 1, kMaxThreads));
+}
+
+long long optionsMemoryBudget() {
+  const long long mib = knob("QUORVEL_MEMORY");
+  return mib >= 1 && mib <= (1LL << 40) ? mib << 20 : kDefaultMemoryBudget;
+}
 
 void optionsRead(int& argc, char** argv) {
   Settings& s = gSettings;
@@ -168,26 +233,7 @@ void optionsRead(int& argc, char** argv) {
   } else {
     s.shadow = flag(argc, argv, "-shadow");
   }
-  // Texts kept for the messages; the box is checked once the shadow is known.
-  const char* iw = argFind(argc, argv, "-iw:");
-  const char* ih = argFind(argc, argv, "-ih:");
-  const char* mw = argFind(argc, argv, "-mw:");
-  const char* mh = argFind(argc, argv, "-mh:");
-  const char* uw = argFind(argc, argv, "-uw:");
-  const char* uh = argFind(argc, argv, "-uh:");
-  const char* lw = argFind(argc, argv, "-lw:");
-  const Settings defaults;
-  s.iw = number("-iw:", iw, defaults.iw);
-  s.ih = number("-ih:", ih, defaults.ih);
-  s.mw = number("-mw:", mw, defaults.mw);
-  s.mh = number("-mh:", mh, defaults.mh);
-  s.uw = number("-uw:", uw, defaults.uw);
-  s.uh = number("-uh:", uh, defaults.uh);
-  s.lw = number("-lw:", lw, defaults.lw);  // any width: it is only written into the pages
-  checkBoxSide("-mw:", mw, s.mw, 0);
-  checkBoxSide("-mh:", mh, s.mh, 0);
-  checkBoxSide("-uw:", uw, s.uw, s.shadow ? shadowWidth() : 0);
-  checkBoxSide("-uh:", uh, s.uh, s.shadow ? shadowHeight() : 0);
+  readSizes(argc, argv, s);
   s.notop = flag(argc, argv, "-notop");
   s.notree = flag(argc, argv, "-notree");
   s.allpics = flag(argc, argv, "-allpics");

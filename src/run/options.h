@@ -1,5 +1,6 @@
 // Command-line options: the option finder and the reading of every option
-// into the settings, in the program's fixed order.
+// into the settings, in the program's fixed order; and the run's knobs from
+// the environment, read with the same number reader.
 #pragma once
 
 // Finds the first argument (from index 1) that begins with option, removes it
@@ -12,6 +13,13 @@ const char* argFind(int& argc, char** argv, const char* option);
 // and -filter:. An option not given keeps Settings' default. What remains in
 // argv afterwards are the program's name and the non-option arguments.
 void optionsRead(int& argc, char** argv);
+
+// Threads that make pictures: QUORVEL_JOBS when it is a number from 1 up
+// (at most 64), else one per CPU the process may use (1 to 64).
+int optionsPictureThreads();
+// The memory budget of the pictures in flight, in bytes: QUORVEL_MEMORY in
+// MiB when it is a number from 1 to 2^40, else the default budget.
+long long optionsMemoryBudget();
 
 // The usage text, written as it is.
 extern const char* const kUsageText;
