@@ -1,6 +1,6 @@
-// The album walk: depth first over the album root on one 300-byte path
-// buffer, subdirectories before files, three passes over each directory's
-// files (MP3, video, pictures), then the directory's pages are finished.
+// The album walk: in the walk's order (run/walk_order.h) over the album root,
+// on one 300-byte path buffer; three passes over each directory's files (MP3,
+// video, pictures), its pages written around them (run/album_directory.h).
 #pragma once
 
 // Walks root (as typed on the command line). A root that is empty, too long

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "album/memory_budget.h"
 #include "base/settings.h"
 #include "pages/templates.h"
 
@@ -139,10 +142,10 @@ TEST_F(OptionsTest, ColouredShadowLeavesPlainShadowInTheArguments) {
 }
 
 TEST_F(OptionsTest, NumbersAreReadLikeAtoiWithinTheirLimits) {
-  Args a({"dir", "-ih:abc", "-lw:-5", "-uw: 8x", "-iw:+0", "-mh:65535", "-shadow"});
+  Args a({"dir", "-ih:abc", "-lw:-2147483648", "-uw: 8x", "-iw:+0", "-mh:65535", "-shadow"});
   optionsRead(a.argc, a.argv.data());
   EXPECT_EQ(gSettings.ih, 0);
-  EXPECT_EQ(gSettings.lw, -5);
+  EXPECT_EQ(gSettings.lw, INT_MIN);
   EXPECT_EQ(gSettings.uw, 8);
   EXPECT_EQ(gSettings.iw, 0);
   EXPECT_EQ(gSettings.mh, 65535);
@@ -199,6 +202,44 @@ TEST_F(OptionsTest, FramesetChoiceNotreeWinsOverNotop) {
     optionsRead(a.argc, a.argv.data());
     EXPECT_EQ(gTemplates.frameset, kFramesetNotree);
   }
+}
+
+// The same text in both knobs: a whole number and nothing else, in range
+// (threads capped at 64), or the knob's default.
+TEST(EnvironmentKnobs, TakeOnlyAWholeNumberInRange) {
+  unsetenv("QUORVEL_JOBS");
+  unsetenv("QUORVEL_MEMORY");
+  const int cpus = optionsPictureThreads();
+  EXPECT_GE(cpus, 1);
+  EXPECT_LE(cpus, 64);
+  EXPECT_EQ(optionsMemoryBudget(), kDefaultMemoryBudget);
+  struct Case {
+    const char* text;
+    int threads;        // 0: one per CPU
+    long long memory;  // in MiB; 0: the default
+  };
+  const Case cases[] = {
+      {"1", 1, 1},
+      {" +3", 3, 3},
+      {"65", 64, 65},
+      {"1099511627776", 64, 1LL << 40},
+      {"1099511627777", 64, 0},
+      {"9223372036854775807", 64, 0},
+      {"9223372036854775808", 0, 0},
+      {"0", 0, 0},
+      {"-2", 0, 0},
+      {"", 0, 0},
+      {"4 ", 0, 0},
+      {"0x10", 0, 0},
+  };
+  for (const Case& c : cases) {
+    setenv("QUORVEL_JOBS", c.text, 1);
+    setenv("QUORVEL_MEMORY", c.text, 1);
+    EXPECT_EQ(optionsPictureThreads(), c.threads ? c.threads : cpus) << '"' << c.text << '"';
+    EXPECT_EQ(optionsMemoryBudget(), c.memory ? c.memory << 20 : kDefaultMemoryBudget) << '"' << c.text << '"';
+  }
+  unsetenv("QUORVEL_JOBS");
+  unsetenv("QUORVEL_MEMORY");
 }
 
 }  // namespace
