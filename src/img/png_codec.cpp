@@ -203,7 +203,7 @@ long long rawRowBytes(const PngLayout& layout) {
 
 ImgStatus imgPngDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
   *dst = Img{};
-  const PngLibrary* lib = pngLibrary();
+  const PngLibrary* lib = pngLibrary(&out->why);
   if (!lib) return IMG_DECODE_NO_LIBRARY;
   FileHandle file = fileOpenRead(path);
   if (!file) return IMG_DECODE_OPEN;
