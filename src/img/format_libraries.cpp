@@ -3,37 +3,64 @@
 
 #include <dlfcn.h>
 
-#include <initializer_list>
+#include "library_names.h"
+
+ImgLibraryLoader::ImgLibraryLoader(const char* soname)
+    : soname_(soname), handle_(dlopen(soname, RTLD_NOW | RTLD_LOCAL)) {
+  if (handle_) return;
+  const char* reason = dlerror();
+  fail(reason ? reason : "cannot be opened");
+}
+
+void* ImgLibraryLoader::address(const char* symbol) {
+  if (!ok()) return nullptr;
+  dlerror();  // a function's address is never null: a null is the symbol missing
+  void* found = dlsym(handle_, symbol);
+  if (!found) {
+    const char* reason = dlerror();
+    fail(reason ? reason : symbol);
+  }
+  return found;
+}
+
+void ImgLibraryLoader::fail(const char* reason) {
+  if (!ok()) return;
+  why_ = std::string("unable to load \"") + soname_ + "\" -- " + reason;
+}
 
 namespace {
-
-// Opens the first library of names that loads, kept for the process's life.
-void* openLibrary(std::initializer_list<const char*> names) {
-  for (const char* name : names)
-    if (void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL)) return handle;
-  return nullptr;
-}
-
-// Resolves one function into slot; false when it is missing.
-template <typename F>
-bool resolve(void* handle, const char* name, F& slot) {
-  slot = handle ? reinterpret_cast<F>(dlsym(handle, name)) : nullptr;
-  return slot != nullptr;
-}
-
-#define QV_RESOLVE(handle, field, symbol) ok = resolve(handle, #symbol, functions.field) && ok
 
 template <typename Library>
 struct Loaded {
   Library functions{};
-  bool complete = false;
+  std::string why;  // empty: every function is had
 };
+
+template <typename Library>
+const Library* answer(const Loaded<Library>& loaded, std::string* why) {
+  if (loaded.why.empty()) return &loaded.functions;
+  if (why) *why = loaded.why;
+  return nullptr;
+}
+
+#define QV_RESOLVE(loader, field, symbol) loader.resolve(#symbol, functions.field)
+
+Loaded<GdLibrary> loadGd() {
+  Loaded<GdLibrary> loaded;
+  GdLibrary& functions = loaded.functions;
+  ImgLibraryLoader gd(kGdSoname);
+  QV_RESOLVE(gd, createFromGif, gdImageCreateFromGif);
+  QV_RESOLVE(gd, getPixel, gdImageGetPixel);
+  QV_RESOLVE(gd, destroy, gdImageDestroy);
+  QV_RESOLVE(gd, setErrorMethod, gdSetErrorMethod);
+  loaded.why = gd.why();
+  return loaded;
+}
 
 Loaded<PngLibrary> loadPng() {
   Loaded<PngLibrary> loaded;
   PngLibrary& functions = loaded.functions;
-  void* png = openLibrary({"libpng16.so.16"});
-  bool ok = png != nullptr;
+  ImgLibraryLoader png(kPngSoname);
   QV_RESOLVE(png, createReadStruct, png_create_read_struct);
   QV_RESOLVE(png, createInfoStruct, png_create_info_struct);
   QV_RESOLVE(png, destroyReadStruct, png_destroy_read_struct);
@@ -54,20 +81,19 @@ Loaded<PngLibrary> loadPng() {
   QV_RESOLVE(png, readRow, png_read_row);
   QV_RESOLVE(png, getICCP, png_get_iCCP);
   QV_RESOLVE(png, getEXIf1, png_get_eXIf_1);
-  loaded.complete = ok;
+  loaded.why = png.why();
   return loaded;
 }
 
 Loaded<WebpLibrary> loadWebp() {
   Loaded<WebpLibrary> loaded;
   WebpLibrary& functions = loaded.functions;
-  void* webp = openLibrary({"libwebp.so.7"});
-  void* demux = openLibrary({"libwebpdemux.so.2"});
-  bool ok = webp && demux;
+  ImgLibraryLoader webp(kWebpSoname);
   QV_RESOLVE(webp, getFeatures, WebPGetFeaturesInternal);
   QV_RESOLVE(webp, initDecoderConfig, WebPInitDecoderConfigInternal);
   QV_RESOLVE(webp, decode, WebPDecode);
   QV_RESOLVE(webp, freeDecBuffer, WebPFreeDecBuffer);
+  ImgLibraryLoader demux(kWebpDemuxSoname);
   QV_RESOLVE(demux, demux, WebPDemuxInternal);
   QV_RESOLVE(demux, demuxDelete, WebPDemuxDelete);
   QV_RESOLVE(demux, demuxGetChunk, WebPDemuxGetChunk);
@@ -76,15 +102,14 @@ Loaded<WebpLibrary> loadWebp() {
   QV_RESOLVE(demux, animNew, WebPAnimDecoderNewInternal);
   QV_RESOLVE(demux, animGetNext, WebPAnimDecoderGetNext);
   QV_RESOLVE(demux, animDelete, WebPAnimDecoderDelete);
-  loaded.complete = ok;
+  loaded.why = webp.ok() ? demux.why() : webp.why();
   return loaded;
 }
 
 Loaded<HeifLibrary> loadHeif() {
   Loaded<HeifLibrary> loaded;
   HeifLibrary& functions = loaded.functions;
-  void* heif = openLibrary({"libheif.so.1"});
-  bool ok = heif != nullptr;
+  ImgLibraryLoader heif(kHeifSoname);
   QV_RESOLVE(heif, init, heif_init);
   QV_RESOLVE(heif, contextAlloc, heif_context_alloc);
   QV_RESOLVE(heif, contextFree, heif_context_free);
@@ -107,7 +132,12 @@ Loaded<HeifLibrary> loadHeif() {
   QV_RESOLVE(heif, imageHeight, heif_image_get_height);
   QV_RESOLVE(heif, imageRelease, heif_image_release);
   // Registers the library's decoders once, before any thread reads a file.
-  loaded.complete = ok && functions.init(nullptr).code == heif_error_Ok;
+  if (heif.ok()) {
+    const heif_error started = functions.init(nullptr);
+    if (started.code != heif_error_Ok)
+      heif.fail((std::string("heif_init: ") + (started.message ? started.message : "failed")).c_str());
+  }
+  loaded.why = heif.why();
   return loaded;
 }
 
@@ -115,17 +145,22 @@ Loaded<HeifLibrary> loadHeif() {
 
 }  // namespace
 
-const PngLibrary* pngLibrary() {
+const GdLibrary* gdLibrary(std::string* why) {
+  static const Loaded<GdLibrary> loaded = loadGd();
+  return answer(loaded, why);
+}
+
+const PngLibrary* pngLibrary(std::string* why) {
   static const Loaded<PngLibrary> loaded = loadPng();
-  return loaded.complete ? &loaded.functions : nullptr;
+  return answer(loaded, why);
 }
 
-const WebpLibrary* webpLibrary() {
+const WebpLibrary* webpLibrary(std::string* why) {
   static const Loaded<WebpLibrary> loaded = loadWebp();
-  return loaded.complete ? &loaded.functions : nullptr;
+  return answer(loaded, why);
 }
 
-const HeifLibrary* heifLibrary() {
+const HeifLibrary* heifLibrary(std::string* why) {
   static const Loaded<HeifLibrary> loaded = loadHeif();
-  return loaded.complete ? &loaded.functions : nullptr;
+  return answer(loaded, why);
 }

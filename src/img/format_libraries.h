@@ -1,15 +1,61 @@
-// The libraries of the formats -allpics adds (PNG, WebP, HEIF and AVIF),
-// each loaded on its first use: a run over JPEGs alone never maps them, and
-// libheif alone pulls in several codec libraries.
+// The libraries quorvel loads itself, each on the first file of its format
+// (gd for GIF; libpng, libwebp and libheif for the formats -allpics adds):
+// a run over JPEGs alone never maps them, and gd or libheif alone pull in
+// several more. Each is named once, in format_libraries.list.
 #pragma once
 
+#include <gd.h>
 #include <png.h>
 #include <webp/decode.h>
 #include <webp/demux.h>
 #include <libheif/heif.h>
 
+#include <string>
+
+// One library opened by its soname, then its functions resolved one by one.
+// The first failure is remembered as the text the user reads, naming the
+// soname and, from the system's loader, the missing file or symbol:
+//   unable to load "libheif.so.1" -- <the loader's reason>
+// After a failure, resolve() gives null. An opened library stays loaded
+// until the process ends. Not thread-safe: one loader per thread.
+class ImgLibraryLoader {
+ public:
+  explicit ImgLibraryLoader(const char* soname);
+  ImgLibraryLoader(const ImgLibraryLoader&) = delete;
+  ImgLibraryLoader& operator=(const ImgLibraryLoader&) = delete;
+
+  // Puts the address of symbol into slot, typed as the library's header
+  // declares it; null when the library or the symbol is missing.
+  template <typename F>
+  void resolve(const char* symbol, F& slot) {
+    slot = reinterpret_cast<F>(address(symbol));
+  }
+  // Records a failure past the loader's own (a library's start-up call)
+  // unless one is recorded already.
+  void fail(const char* reason);
+  bool ok() const { return why_.empty(); }
+  // Empty while every step succeeded.
+  const std::string& why() const { return why_; }
+
+ private:
+  void* address(const char* symbol);
+  const char* soname_;
+  void* handle_;
+  std::string why_;
+};
+
 // Each struct holds the functions of its library that quorvel calls, typed
 // from the library's own header.
+
+// gd's image fields (size, palette) are read directly, as its own accessor
+// macros do.
+struct GdLibrary {
+  decltype(&gdImageCreateFromGif) createFromGif;
+  decltype(&gdImageGetPixel) getPixel;
+  decltype(&gdImageDestroy) destroy;
+  decltype(&gdSetErrorMethod) setErrorMethod;
+};
+
 struct PngLibrary {
   decltype(&png_create_read_struct) createReadStruct;
   decltype(&png_create_info_struct) createInfoStruct;
@@ -74,9 +120,10 @@ struct HeifLibrary {
 };
 
 // Each loads its library once per process (thread-safe) and returns its
-// functions, or null when the library or one of the functions cannot be
-// had; later calls give the same answer. Loaded libraries stay loaded until
-// the process ends.
-const PngLibrary* pngLibrary();
-const WebpLibrary* webpLibrary();
-const HeifLibrary* heifLibrary();
+// functions, or null when the library or one of its functions cannot be
+// had, with *why (when given) set to what failed as ImgLibraryLoader words
+// it; later calls give the same answer.
+const GdLibrary* gdLibrary(std::string* why = nullptr);
+const PngLibrary* pngLibrary(std::string* why = nullptr);
+const WebpLibrary* webpLibrary(std::string* why = nullptr);
+const HeifLibrary* heifLibrary(std::string* why = nullptr);

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "base/limits.h"
-#include "img/gd_library.h"
+#include "img/format_libraries.h"
 #include "img/header_probe.h"
 #include "util/file_handle.h"
 

@@ -250,7 +250,7 @@ ImgStatus imgHeifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* o
     info->held = heldFor(*info);
     return IMG_OK;
   }
-  const HeifLibrary* lib = heifLibrary();
+  const HeifLibrary* lib = heifLibrary(&out->why);
   if (!lib) return IMG_DECODE_NO_LIBRARY;
   HeifFile file(lib);
   const ImgStatus opened = openPrimary(file, path, out);
@@ -263,7 +263,7 @@ ImgStatus imgHeifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* o
 
 ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
   *dst = Img{};
-  const HeifLibrary* lib = heifLibrary();
+  const HeifLibrary* lib = heifLibrary(&out->why);
   if (!lib) return IMG_DECODE_NO_LIBRARY;
   HeifFile file(lib);
   if (const ImgStatus opened = openPrimary(file, path, out)) return opened;

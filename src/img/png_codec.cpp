@@ -25,6 +25,10 @@ constexpr uint32_t kMaxExifBytes = 1 << 16;
 // Ancillary chunks are refused past this (profiles, texts): the pixels are
 // bounded by the header, the rest should be too.
 constexpr size_t kMaxChunkBytes = 8 << 20;
+// Texts, palette suggestions and unknown chunks are read by no one: libpng
+// keeps none (1 is its count of a full store; 0 would mean no limit), or a
+// few kilobytes of zTXt would each inflate to kMaxChunkBytes and stay.
+constexpr png_uint_32 kKeptChunks = 1;
 
 uint32_t bigEndian32(const unsigned char* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
@@ -133,6 +137,7 @@ struct PngLayout {
   // quorvel's own pixel limit follows; the library's per-side default is lower than a panorama.
   lib->setUserLimits(r->png, 0x7fffffff, 0x7fffffff);
   lib->setChunkMallocMax(r->png, kMaxChunkBytes);
+  lib->setChunkCacheMax(r->png, kKeptChunks);
   lib->readInfo(r->png, r->info);
   lib->getIHDR(r->png, r->info, &layout->width, &layout->height, &layout->bitDepth, &layout->colorType,
                &layout->interlace, nullptr, nullptr);
@@ -203,7 +208,7 @@ long long rawRowBytes(const PngLayout& layout) {
 
 ImgStatus imgPngDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
   *dst = Img{};
-  const PngLibrary* lib = pngLibrary();
+  const PngLibrary* lib = pngLibrary(&out->why);
   if (!lib) return IMG_DECODE_NO_LIBRARY;
   FileHandle file = fileOpenRead(path);
   if (!file) return IMG_DECODE_OPEN;

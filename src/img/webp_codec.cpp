@@ -138,7 +138,7 @@ ImgStatus feed(Img* dst, const ImgDecodeTarget& target, const unsigned char* pix
 
 ImgStatus imgWebpDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
   *dst = Img{};
-  const WebpLibrary* lib = webpLibrary();
+  const WebpLibrary* lib = webpLibrary(&out->why);
   if (!lib) return IMG_DECODE_NO_LIBRARY;
   std::vector<unsigned char> bytes;
   {

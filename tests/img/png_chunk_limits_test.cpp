@@ -1,0 +1,73 @@
+// What libpng is allowed to keep of a PNG besides its pixels.
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "img/picture_formats.h"
+#include "support/test_support.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+std::string bigEndian(uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+          static_cast<char>(value)};
+}
+
+std::string chunk(const std::string& type, const std::string& data) {
+  const std::string body = type + data;
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size());
+  return bigEndian(data.size()) + body + bigEndian(crc);
+}
+
+std::string deflated(const std::string& bytes) {
+  uLongf length = compressBound(bytes.size());
+  std::string out(length, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &length, reinterpret_cast<const Bytef*>(bytes.data()),
+            bytes.size(), 9);
+  out.resize(length);
+  return out;
+}
+
+// An 8 x 8 grey picture after 32 zTXt chunks of 8 kB, each inflating to 8 MB.
+std::string pngWithCompressedTexts() {
+  std::string png = "\x89PNG\r\n\x1a\n";
+  png += chunk("IHDR", bigEndian(8) + bigEndian(8) + std::string("\x08\x02\0\0\0", 5));
+  const std::string text = deflated(std::string(8000000, 'a'));
+  for (int i = 0; i < 32; ++i) png += chunk("zTXt", "Comment" + std::to_string(i) + std::string(2, '\0') + text);
+  std::string rows;
+  for (int y = 0; y < 8; ++y) rows += '\0' + std::string(24, '\x80');
+  return png + chunk("IDAT", deflated(rows)) + chunk("IEND", "");
+}
+
+long peakKilobytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
+// In a child, from a reset peak: the decode succeeds within 64 MB more.
+[[noreturn]] void decodeWithinPeak(const std::string& path) {
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const long before = peakKilobytes();
+  OwnedImg img;
+  ImgDecoded out;
+  const bool decoded = imgFormatDecode(&img.img, path.c_str(), ImgFormat::Png, {}, &out) == IMG_OK;
+  _exit(decoded && peakKilobytes() - before < 64 * 1024 ? 0 : 1);
+}
+
+}  // namespace
+
+// A few kilobytes of text chunks, which quorvel never reads, must not make
+// the decode hold a quarter of a gigabyte.
+TEST(PngChunkLimits, CompressedTextsAreNotInflatedAndKept) {
+  TempDir t;
+  testsupport::writeFile(t / "texts.png", pngWithCompressedTexts());
+  EXPECT_EXIT(decodeWithinPeak(t / "texts.png"), testing::ExitedWithCode(0), "");
+}
