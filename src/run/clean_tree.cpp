@@ -16,6 +16,7 @@
 #include "album/own_files.h"
 #include "album/pipeline.h"
 #include "base/fatal.h"
+#include "base/user_output.h"
 #include "run/notice.h"
 #include "util/paths.h"
 #include "util/temp_file.h"
@@ -73,7 +74,7 @@ long removeOwnFiles(const std::string& dir, const std::vector<ListedFile>& files
 int cleanTree(const char* root) {
   struct stat st;
   if (stat(root, &st) != 0 || !S_ISDIR(st.st_mode)) {
-    fprintf(stderr, "usage: quorvel --clean <album-dir>\n");
+    userErrText("usage: quorvel --clean <album-dir>\n");
     return 2;
   }
   long removed = 0;
@@ -97,6 +98,6 @@ int cleanTree(const char* root) {
     else
       report("can't remove \"cv.html\": %s", strerror(errno));
   }
-  printf("quorvel: removed %ld file%s\n", removed, removed == 1 ? "" : "s");
+  userOut("quorvel: removed %ld file%s\n", removed, removed == 1 ? "" : "s");
   return reportedFailures() > 0 ? 1 : 0;
 }

@@ -13,6 +13,7 @@
 #include "album/run_tally.h"
 #include "base/fatal.h"
 #include "base/settings.h"
+#include "base/user_output.h"
 #include "run/clean_tree.h"
 #include "run/notice.h"
 #include "run/options.h"
@@ -74,7 +75,7 @@ int quorvelMain(int argc, char** argv) {
   fileRemoveTempsOnSignals();
   // Asked before anything else: a version query writes nothing.
   if (argc == 2 && !strcmp(argv[1], "--version")) {
-    fputs("quorvel " QUORVEL_VERSION "\n", stdout);
+    userOutText("quorvel " QUORVEL_VERSION "\n");
     return 0;
   }
   // The cleaner takes any folder name, one starting with "-" as well.
@@ -84,10 +85,10 @@ int quorvelMain(int argc, char** argv) {
     case CvOutcome::Written:
       break;
     case CvOutcome::LeftAlone:
-      fputs("*** quorvel: cv.html is not quorvel's about page, left as it is\n", stderr);
+      userWarn("cv.html is not quorvel's about page, left as it is");
       break;
     case CvOutcome::Failed:
-      fputs("*** quorvel ERROR \"can't write cv.html\"\n\n", stderr);
+      userErrText("*** quorvel ERROR \"can't write cv.html\"\n\n");
       return 1;
   }
   optionsRead(argc, argv);
@@ -100,12 +101,12 @@ int quorvelMain(int argc, char** argv) {
     // Pictures left out of their album still make the run a failure.
     if (reportedFailures() > 0) status = 1;
   } else {
-    fputs(kUsageText, stdout);
+    userOutText(kUsageText);
     if (argc != 2) status = 2;  // a wrong command line is not a successful run
   }
   finishPictureList();
   if (const int lost = progressOutputLost()) {
-    fprintf(stderr, "*** quorvel: the progress output could not be written: %s\n", strerror(lost));
+    userWarn("the progress output could not be written: %s", strerror(lost));
     status = status == 0 ? 1 : status;
   }
   return status;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "embedded_doc.inc"  // kEmbeddedDocBytes, coded at build time
+#include "base/user_output.h"
 #include "util/file_handle.h"
 #include "util/temp_file.h"
 
@@ -43,12 +44,11 @@ bool docIsOwnCv(const char* path) {
 }
 
 void noticePrint() {
-  fputs(
+  userOutText(
       "quorvel " QUORVEL_VERSION " - static photo albums\n"
       "thumbnails, rollover lenses and frameset pages beside your pictures\n"
       "cv.html in the current directory tells more\n"
-      "\n",
-      stdout);
+      "\n");
 }
 
 void docWrite(const char* block, FILE* out) {

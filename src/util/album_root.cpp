@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "base/user_output.h"
 namespace {
 
 // The album being written: its root as the walk names it, and the
@@ -75,6 +76,6 @@ bool fileStaysInAlbum(const char* path) {
     return true;
   static std::set<std::string> named;
   if (named.insert(path).second)
-    fprintf(stderr, "*** quorvel: \"%s\" is a link out of the album: not read\n", path);
+    userWarn("\"%s\" is a link out of the album: not read", path);
   return false;
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/limits.h"
+#include "base/user_output.h"
 #include "util/file_handle.h"
 
 namespace {
@@ -197,7 +198,7 @@ char* dirList(const char* dir, DirListMode mode) {
   bool unreadable;
   char* names = listDirectory(dir, mode, &unreadable);
   if (!unreadable) return names;
-  printf("pb scandir %s\n", dir);
+  userOut("pb scandir %s\n", dir);
   char* empty = static_cast<char*>(malloc(2));
   if (empty) empty[0] = empty[1] = '\0';
   return empty;

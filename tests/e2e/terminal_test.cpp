@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 
 #include "support/test_support.h"
@@ -69,4 +70,52 @@ TEST(Terminal, SummaryOnATerminalOnlyNothingForAPipe) {
   EXPECT_EQ(piped.err.find('\r'), std::string::npos);
 }
 
+// Once drawn, the progress line is either drawn again or cleared before any
+// other byte: no line of either stream ever starts on its row.
+void expectNothingOnTheProgressRow(const std::string& out) {
+  const std::string draw = "\rquorvel: ";
+  for (size_t at = out.find(draw); at != std::string::npos; at = out.find(draw, at + 1)) {
+    const size_t end = out.find("\x1b[K", at);
+    ASSERT_NE(end, std::string::npos) << out;
+    const size_t next = end + 3;
+    if (next < out.size()) {
+      EXPECT_EQ(out[next], '\r') << "after the line at " << at << ":\n" << out;
+    }
+  }
+}
+
+// The line is drawn when the first picture is made (later draws wait for the
+// clock), so each layer's message is the first thing after it in a run of its own.
+TEST(Terminal, EveryLayersMessageStartsOnALineOfItsOwn) {
+  struct Case {
+    const char* layer;
+    std::function<void(const TempDir&)> plant;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"util: the caption of a picture up to date, linked out of the album",
+       [](const TempDir& t) {
+         testsupport::makeJpeg(t / "al/one/b.jpg", 300, 300, 1);
+         testsupport::writeFile(t / "outside.txt", "a caption from outside");
+         ASSERT_EQ(symlink("../../outside.txt", (t / "al/one/b.txt").c_str()), 0);
+         testsupport::runQuorvel({"al"}, t.path());
+       },
+       "*** quorvel: \"al/one/b.txt\" is a link out of the album: not read\r\n"},
+      {"album: the library's words on a damaged picture",
+       [](const TempDir& t) { testsupport::writeFile(t / "al/one/c.jpg", "not a picture"); },
+       "al/one/c.jpg: Not a JPEG file"},
+      {"run: the next directory's heading",
+       [](const TempDir& t) { testsupport::makeJpeg(t / "al/two/d.jpg", 300, 300, 2); }, "*** two ***\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.layer);
+    TempDir t;
+    c.plant(t);
+    testsupport::makeJpeg(t / "al/one/a.jpg", 300, 300);
+    const std::string out = runOnTerminal({"al"}, t.path());
+    ASSERT_NE(out.find("\rquorvel: 1 of "), std::string::npos) << out;
+    EXPECT_NE(out.find(c.message), std::string::npos) << out;
+    expectNothingOnTheProgressRow(out);
+  }
+}
 }  // namespace
