@@ -41,16 +41,11 @@ std::string latin1ToUtf8(const std::string& text) {
 }
 
 // Source text (UTF-8 by now) cut to fit a caption buffer of size bytes,
-// never inside a character.
+// never inside a character. Unlike a caption file's text, a cut sequence is
+// dropped even when the text is no UTF-8 otherwise.
 std::string fitted(std::string text, int size) {
   if (text.size() < size_t(size)) return text;
-  text.resize(size_t(size) - 1);
-  size_t lead = text.size();
-  while (lead > 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
-  if (lead == 0) return text;
-  const unsigned char c = static_cast<unsigned char>(text[lead - 1]);
-  const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-  if (lead - 1 + length > text.size()) text.resize(lead - 1);
+  text.resize(utf8WholeLength(text.data(), size_t(size) - 1));
   return text;
 }
 

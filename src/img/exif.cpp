@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "util/byte_fields.h"
+
 namespace {
 
 constexpr unsigned kOrientation = 0x0112;
@@ -11,15 +13,6 @@ constexpr unsigned kDescription = 0x010E, kMake = 0x010F, kModel = 0x0110, kExif
 constexpr unsigned kExposure = 0x829A, kFNumber = 0x829D, kIso = 0x8827, kDateTaken = 0x9003;
 constexpr unsigned kFocalLength = 0x920A, kLens = 0xA434;
 constexpr unsigned kAscii = 2, kShort = 3, kLong = 4, kRationalType = 5;
-
-unsigned read16(const unsigned char* p, bool bigEndian) {
-  return bigEndian ? (p[0] << 8) | p[1] : (p[1] << 8) | p[0];
-}
-
-uint32_t read32(const unsigned char* p, bool bigEndian) {
-  return bigEndian ? (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]
-                   : (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-}
 
 // The TIFF structure after "Exif\0\0": its bytes and byte order.
 struct Tiff {
@@ -30,14 +23,14 @@ struct Tiff {
   // The entries of the IFD at offset: its count, or -1 when the IFD is cut off.
   int64_t entries(uint64_t offset) const {
     if (offset + 2 > size) return -1;
-    const uint64_t count = read16(data + offset, bigEndian);
+    const uint64_t count = byteOrdered16(data + offset, bigEndian);
     return offset + 2 + count * 12 > size ? -1 : int64_t(count);  // a cut-off IFD is not trusted
   }
   const unsigned char* entry(uint64_t ifd, int64_t i) const { return data + ifd + 2 + i * 12; }
-  unsigned tag(const unsigned char* e) const { return read16(e, bigEndian); }
-  unsigned type(const unsigned char* e) const { return read16(e + 2, bigEndian); }
-  uint32_t count(const unsigned char* e) const { return read32(e + 4, bigEndian); }
-  uint32_t value32(const unsigned char* e) const { return read32(e + 8, bigEndian); }
+  unsigned tag(const unsigned char* e) const { return byteOrdered16(e, bigEndian); }
+  unsigned type(const unsigned char* e) const { return byteOrdered16(e + 2, bigEndian); }
+  uint32_t count(const unsigned char* e) const { return byteOrdered32(e + 4, bigEndian); }
+  uint32_t value32(const unsigned char* e) const { return byteOrdered32(e + 8, bigEndian); }
 
   // The bytes of an entry's value: in the entry when they fit 4, else at its
   // offset; null when they leave the data.
@@ -48,19 +41,18 @@ struct Tiff {
   }
 };
 
+// A TIFF header: byte order, 42, offset of the first IFD.
 bool openTiff(const unsigned char* data, uint64_t length, Tiff* tiff) {
-  // "Exif\0\0", then a TIFF header: byte order, 42, offset of the first IFD.
-  if (!data || length < sizeof kImgExifHeader + 8 || memcmp(data, kImgExifHeader, sizeof kImgExifHeader) != 0)
-    return false;
-  tiff->data = data + sizeof kImgExifHeader;
-  tiff->size = length - sizeof kImgExifHeader;
+  if (!data || length < 8) return false;
+  tiff->data = data;
+  tiff->size = length;
   if (tiff->data[0] == 'I' && tiff->data[1] == 'I')
     tiff->bigEndian = false;
   else if (tiff->data[0] == 'M' && tiff->data[1] == 'M')
     tiff->bigEndian = true;
   else
     return false;
-  return read16(tiff->data + 2, tiff->bigEndian) == 42;
+  return byteOrdered16(tiff->data + 2, tiff->bigEndian) == 42;
 }
 
 std::string asciiValue(const Tiff& t, const unsigned char* e) {
@@ -75,12 +67,12 @@ std::string asciiValue(const Tiff& t, const unsigned char* e) {
 ImgRational rationalValue(const Tiff& t, const unsigned char* e) {
   if (t.type(e) != kRationalType || t.count(e) < 1) return {};
   const unsigned char* p = t.valueBytes(e, 8);
-  return p ? ImgRational{read32(p, t.bigEndian), read32(p + 4, t.bigEndian)} : ImgRational{};
+  return p ? ImgRational{byteOrdered32(p, t.bigEndian), byteOrdered32(p + 4, t.bigEndian)} : ImgRational{};
 }
 
 uint32_t integerValue(const Tiff& t, const unsigned char* e) {
   if (t.count(e) < 1) return 0;
-  if (t.type(e) == kShort) return read16(e + 8, t.bigEndian);
+  if (t.type(e) == kShort) return byteOrdered16(e + 8, t.bigEndian);
   if (t.type(e) == kLong) return t.value32(e);
   return 0;
 }
@@ -106,30 +98,45 @@ void readIfd(const Tiff& t, uint64_t ifd, ImgExifFacts* facts, uint64_t* exifIfd
   }
 }
 
-}  // namespace
+// The payload after "Exif\0\0"; false when it does not start so.
+bool openExif(const unsigned char* data, uint64_t length, Tiff* tiff) {
+  if (!data || length < sizeof kImgExifHeader || memcmp(data, kImgExifHeader, sizeof kImgExifHeader) != 0)
+    return false;
+  return openTiff(data + sizeof kImgExifHeader, length - sizeof kImgExifHeader, tiff);
+}
 
-int imgExifOrientation(const unsigned char* data, unsigned length) {
-  Tiff t;
-  if (!openTiff(data, length, &t)) return 1;
-  const uint64_t ifd = read32(t.data + 4, t.bigEndian);
+int tiffOrientation(const Tiff& t) {
+  const uint64_t ifd = byteOrdered32(t.data + 4, t.bigEndian);
   const int64_t n = t.entries(ifd);
   for (int64_t i = 0; i < n; ++i) {
     const unsigned char* e = t.entry(ifd, i);
     if (t.tag(e) != kOrientation) continue;
     // One SHORT, stored at the start of the value field.
     if (t.type(e) != kShort || t.count(e) != 1) return 1;
-    const unsigned value = read16(e + 8, t.bigEndian);
+    const unsigned value = byteOrdered16(e + 8, t.bigEndian);
     return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
   }
   return 1;
 }
 
+}  // namespace
+
+int imgExifOrientation(const unsigned char* data, unsigned length) {
+  Tiff t;
+  return openExif(data, length, &t) ? tiffOrientation(t) : 1;
+}
+
+int imgExifTiffOrientation(const unsigned char* data, size_t length) {
+  Tiff t;
+  return openTiff(data, length, &t) ? tiffOrientation(t) : 1;
+}
+
 ImgExifFacts imgExifReadFacts(const unsigned char* data, size_t length) {
   ImgExifFacts facts;
   Tiff t;
-  if (!openTiff(data, length, &t)) return facts;
+  if (!openExif(data, length, &t)) return facts;
   uint64_t exifIfd = 0;
-  readIfd(t, read32(t.data + 4, t.bigEndian), &facts, &exifIfd);
+  readIfd(t, byteOrdered32(t.data + 4, t.bigEndian), &facts, &exifIfd);
   if (exifIfd) readIfd(t, exifIfd, &facts, nullptr);
   return facts;
 }

@@ -13,6 +13,10 @@ inline constexpr unsigned char kImgExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 // count is wrong, its value is out of range, or any offset leaves the data.
 int imgExifOrientation(const unsigned char* data, unsigned length);
 
+// The same from a bare TIFF structure (no "Exif\0\0" before it), as PNG's
+// eXIf chunk and most WebP EXIF chunks hold it.
+int imgExifTiffOrientation(const unsigned char* data, size_t length);
+
 // An unsigned fraction as Exif stores it; den 0 when absent.
 struct ImgRational {
   uint32_t num = 0, den = 0;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/limits.h"
+#include "util/byte_fields.h"
 #include "util/file_handle.h"
 
 namespace {
@@ -75,7 +76,7 @@ bool jpegSizeInFile(FILE* file, long length, const unsigned char* head, int* wid
 }  // namespace
 
 bool imgsizeIsGif(const unsigned char* buf, long length) {
-  return length >= 6 && (memcmp(buf, "GIF87a", 6) == 0 || memcmp(buf, "GIF89a", 6) == 0);
+  return length >= 0 && byteIsGif(buf, static_cast<size_t>(length));
 }
 
 bool imgsizeGetGifSize(const unsigned char* buf, long length, int* width, int* height) {

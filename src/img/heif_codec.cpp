@@ -92,48 +92,189 @@ std::string colourProfile(const HeifFile& file) {
 }
 
 
-// The primary image's size after its transforms, from the boxes of the
-// file's meta box, read by quorvel itself so that a warm run neither loads
-// libheif nor has it parse every file: pitm names the primary item, ipma its
-// properties in order, ispe its coded size, clap a crop, irot a quarter turn.
-// False when the file holds no such plain description (libheif then reads it).
-class BoxReader {
+// A range of bytes that refuses a short read itself: a read past its end
+// yields zeros and marks the range failed, and every later read fails too,
+// so a caller checks ok() once after a group of reads. A box's body is a
+// range of its own, carved out of its parent, which moves past the whole
+// box; a body's failure stays with the body (a short property is skipped,
+// not the file).
+class BoxRange {
  public:
-  BoxReader(const unsigned char* data, size_t size) : p_(data), end_(data + size) {}
-  bool has(size_t n) const { return static_cast<size_t>(end_ - p_) >= n; }
-  uint32_t u(int bytes) {
+  BoxRange() = default;
+  BoxRange(const unsigned char* data, size_t size) : p_(data), end_(data + size) {}
+  bool ok() const { return !failed_; }
+  size_t left() const { return static_cast<size_t>(end_ - p_); }
+  // The next n bytes (at most 4) as a big-endian number.
+  uint32_t read(int n) {
+    if (!take(static_cast<size_t>(n))) return 0;
     uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i) v = (v << 8) | *p_++;
+    for (int i = 0; i < n; ++i) v = (v << 8) | *p_++;
     return v;
   }
-  // The next box: its type and a reader over its body; false at the end.
-  bool next(char type[5], BoxReader* body) {
-    if (!has(8)) return false;
-    uint64_t size = u(4);
-    memcpy(type, p_, 4);
-    type[4] = '\0';
-    p_ += 4;
-    size_t header = 8;
-    if (size == 1) {
-      if (!has(8)) return false;
-      size = (uint64_t{u(4)} << 32) | u(4);
-      header = 16;
-    } else if (size == 0) {
-      size = header + static_cast<size_t>(end_ - p_);
-    }
-    if (size < header || !has(size - header)) return false;
-    *body = BoxReader(p_, size - header);
-    p_ += size - header;
-    return true;
+  void skip(size_t n) {
+    if (take(n)) p_ += n;
   }
-  void skip(size_t n) { p_ += n; }
+  // The next n bytes into out, a box's type (n of 4) above all.
+  void copy(char* out, size_t n) {
+    if (!take(n)) return;
+    memcpy(out, p_, n);
+    p_ += n;
+  }
+  // The next n bytes as a range of their own.
+  BoxRange carve(size_t n) {
+    if (!take(n)) return {};
+    BoxRange body(p_, n);
+    p_ += n;
+    return body;
+  }
 
  private:
-  const unsigned char* p_;
-  const unsigned char* end_;
+  bool take(size_t n) {
+    if (!failed_ && left() >= n) return true;
+    failed_ = true;
+    p_ = end_;
+    return false;
+  }
+  const unsigned char* p_ = nullptr;
+  const unsigned char* end_ = nullptr;
+  bool failed_ = false;
 };
 
+// A box's header: its size as stored (0: up to the end of what holds it),
+// the header's own length (16 for a 64-bit size), and its type.
+struct BoxHeader {
+  uint64_t size = 0;
+  size_t length = 8;
+  char type[5] = {};
+};
+
+// The one reading of a box header, for the file's top level and the meta
+// box's contents alike; false when r ends first.
+bool readBoxHeader(BoxRange& r, BoxHeader* box) {
+  box->size = r.read(4);
+  r.copy(box->type, 4);
+  if (r.ok() && box->size == 1) {
+    const uint64_t high = r.read(4);
+    box->size = (high << 32) | r.read(4);
+    box->length = 16;
+  }
+  return r.ok();
+}
+
+// The next box of r: its header and a range over its body; false at the end
+// of r or at a box that does not fit it.
+bool nextBox(BoxRange& r, BoxHeader* box, BoxRange* body) {
+  if (r.left() == 0 || !readBoxHeader(r, box)) return false;
+  const uint64_t size = box->size == 0 ? box->length + r.left() : box->size;
+  if (size < box->length || size - box->length > r.left()) return false;
+  *body = r.carve(size - box->length);
+  return true;
+}
+
 constexpr size_t kMaxMetaBytes = 4 << 20;
+constexpr int kMaxTopLevelBoxes = 8;
+
+// The meta box's body, from the top-level boxes: ftyp first, meta usually
+// second. An empty meta box is passed over. False when none is found.
+bool readMetaBody(FILE* file, std::vector<unsigned char>* meta) {
+  for (int i = 0; i < kMaxTopLevelBoxes; ++i) {
+    const off_t start = ftello(file);
+    unsigned char head[16];
+    BoxRange r(head, fread(head, 1, sizeof head, file));
+    BoxHeader box;
+    if (start < 0 || !readBoxHeader(r, &box) || box.size < box.length) return false;
+    if (fseeko(file, start + static_cast<off_t>(box.length), SEEK_SET) != 0) return false;
+    const uint64_t bodySize = box.size - box.length;
+    if (memcmp(box.type, "meta", 4) == 0) {
+      if (bodySize > kMaxMetaBytes) return false;
+      meta->resize(bodySize);
+      if (fread(meta->data(), 1, meta->size(), file) != meta->size()) return false;
+      if (!meta->empty()) return true;
+    } else if (fseeko(file, static_cast<off_t>(bodySize), SEEK_CUR) != 0) {
+      return false;
+    }
+  }
+  return false;
+}
+
+// What the meta box says of its items: pitm names the primary item, ipco
+// holds the properties (their index in ipma counts from 1), ipma which
+// belong to which item.
+struct MetaItems {
+  bool havePrimary = false, haveIpma = false;
+  uint32_t primary = 0;
+  std::vector<BoxHeader> propertyHeaders;
+  std::vector<BoxRange> properties;
+  BoxRange ipma;
+};
+
+// pitm: a full box's version and flags, then the item's id, 16 or 32 bits.
+// A pitm too short for its version is no plain description: false.
+bool readPitm(BoxRange body, MetaItems* items) {
+  const uint32_t version = body.read(1);
+  body.skip(3);
+  if (!body.ok()) return true;  // passed over, as no pitm
+  items->primary = body.read(version ? 4 : 2);
+  items->havePrimary = body.ok();
+  return body.ok();
+}
+
+void readIprp(BoxRange body, MetaItems* items) {
+  BoxHeader box;
+  BoxRange child;
+  while (nextBox(body, &box, &child)) {
+    if (!strcmp(box.type, "ipco")) {
+      BoxHeader property;
+      BoxRange propertyBody;
+      while (nextBox(child, &property, &propertyBody)) {
+        items->propertyHeaders.push_back(property);
+        items->properties.push_back(propertyBody);
+      }
+    } else if (!strcmp(box.type, "ipma")) {
+      items->ipma = child;
+      items->haveIpma = true;
+    }
+  }
+}
+
+// The indices (from 1) of the primary item's properties, in order, from
+// ipma; false when ipma ends inside an entry.
+bool primaryProperties(const MetaItems& items, std::vector<uint32_t>* associated) {
+  BoxRange ipma = items.ipma;
+  const uint32_t version = ipma.read(1);
+  const uint32_t flags = ipma.read(3);
+  uint32_t entries = ipma.read(4);
+  for (; ipma.ok() && entries > 0; --entries) {
+    const uint32_t item = ipma.read(version ? 4 : 2);
+    const uint32_t count = ipma.read(1);
+    for (uint32_t i = 0; i < count && ipma.ok(); ++i) {
+      const uint32_t index = flags & 1 ? ipma.read(2) & 0x7FFF : ipma.read(1) & 0x7F;
+      if (ipma.ok() && item == items.primary) associated->push_back(index);
+    }
+  }
+  return ipma.ok();
+}
+
+// One property applied to the size so far: ispe sets the coded size, clap
+// crops it, irot turns it. A property too short for its fields is passed
+// over; false for a crop that makes no size.
+bool applyProperty(const char* type, BoxRange property, long long* w, long long* h) {
+  if (!strcmp(type, "ispe")) {
+    property.skip(4);
+    const uint32_t width = property.read(4), height = property.read(4);
+    if (property.ok()) *w = width, *h = height;
+  } else if (!strcmp(type, "clap") && *w > 0) {
+    const uint32_t wn = property.read(4), wd = property.read(4), hn = property.read(4), hd = property.read(4);
+    if (!property.ok()) return true;
+    if (wd == 0 || hd == 0 || (wn >> 31) || (hn >> 31)) return false;
+    *w = (wn + wd / 2) / wd;
+    *h = (hn + hd / 2) / hd;
+  } else if (!strcmp(type, "irot")) {
+    const uint32_t turn = property.read(1);
+    if (property.ok() && (turn & 1)) std::swap(*w, *h);
+  }
+  return true;
+}
 
 // What a decode holds; nothing for a picture past the pixel limit, which is
 // refused before it is decoded.
@@ -142,98 +283,30 @@ long long heldFor(const ImgHeaderInfo& info) {
   return pixels <= kMaxPicturePixels ? pixels * 12 : 0;
 }
 
+// The primary image's size after its transforms, from the boxes of the
+// file's meta box, read by quorvel itself so that a warm run neither loads
+// libheif nor has it parse every file. False when the file holds no such
+// plain description (libheif then reads it).
 bool primarySize(const char* path, int* width, int* height) {
   FileHandle file = fileOpenRead(path);
-  if (!file) return false;
-  // The top-level boxes up to meta: ftyp first, meta usually second.
   std::vector<unsigned char> meta;
-  for (int box = 0; box < 8 && meta.empty(); ++box) {
-    unsigned char head[16];
-    if (fread(head, 1, 8, file.get()) != 8) return false;
-    BoxReader r(head, 8);
-    uint64_t size = r.u(4);
-    const bool isMeta = memcmp(head + 4, "meta", 4) == 0;
-    size_t header = 8;
-    if (size == 1) {
-      if (fread(head + 8, 1, 8, file.get()) != 8) return false;
-      BoxReader big(head + 8, 8);
-      size = (uint64_t{big.u(4)} << 32) | big.u(4);
-      header = 16;
-    }
-    if (size < header) return false;
-    if (isMeta) {
-      if (size - header > kMaxMetaBytes) return false;
-      meta.resize(size - header);
-      if (fread(meta.data(), 1, meta.size(), file.get()) != meta.size()) return false;
-    } else if (fseeko(file.get(), static_cast<off_t>(size - header), SEEK_CUR) != 0) {
-      return false;
-    }
+  if (!file || !readMetaBody(file.get(), &meta)) return false;
+  BoxRange boxes(meta.data(), meta.size());
+  boxes.skip(4);  // the full box's version and flags
+  if (!boxes.ok()) return false;
+  MetaItems items;
+  BoxHeader box;
+  BoxRange body;
+  while (nextBox(boxes, &box, &body)) {
+    if (!strcmp(box.type, "pitm") && !readPitm(body, &items)) return false;
+    if (!strcmp(box.type, "iprp")) readIprp(body, &items);
   }
-  if (meta.size() < 4) return false;
-  BoxReader boxes(meta.data() + 4, meta.size() - 4);  // after the full box's version and flags
-  uint32_t primary = 0;
-  bool havePrimary = false;
-  std::vector<BoxReader> properties;
-  std::vector<std::string> propertyTypes;
-  std::vector<uint32_t> associated;  // indices into properties, from 1, in order
-  char type[5];
-  BoxReader body(nullptr, 0);
-  BoxReader ipmaBody(nullptr, 0);
-  bool haveIpma = false;
-  while (boxes.next(type, &body)) {
-    if (!strcmp(type, "pitm") && body.has(4)) {
-      const uint32_t version = body.u(1);
-      body.skip(3);
-      if (!body.has(version ? 4 : 2)) return false;
-      primary = body.u(version ? 4 : 2);
-      havePrimary = true;
-    } else if (!strcmp(type, "iprp")) {
-      BoxReader child(nullptr, 0);
-      while (body.next(type, &child)) {
-        if (!strcmp(type, "ipco")) {
-          BoxReader property(nullptr, 0);
-          char ptype[5];
-          while (child.next(ptype, &property)) {
-            properties.push_back(property);
-            propertyTypes.emplace_back(ptype);
-          }
-        } else if (!strcmp(type, "ipma")) {
-          ipmaBody = child;
-          haveIpma = true;
-        }
-      }
-    }
-  }
-  if (!havePrimary || !haveIpma || !ipmaBody.has(8)) return false;
-  const uint32_t version = ipmaBody.u(1);
-  const uint32_t flags = ipmaBody.u(3);
-  for (uint32_t entries = ipmaBody.u(4); entries > 0; --entries) {
-    if (!ipmaBody.has(version ? 5 : 3)) return false;
-    const uint32_t item = ipmaBody.u(version ? 4 : 2);
-    const uint32_t count = ipmaBody.u(1);
-    for (uint32_t i = 0; i < count; ++i) {
-      if (!ipmaBody.has(flags & 1 ? 2 : 1)) return false;
-      const uint32_t index = flags & 1 ? ipmaBody.u(2) & 0x7FFF : ipmaBody.u(1) & 0x7F;
-      if (item == primary) associated.push_back(index);
-    }
-  }
+  std::vector<uint32_t> associated;
+  if (!items.havePrimary || !items.haveIpma || !primaryProperties(items, &associated)) return false;
   long long w = 0, h = 0;
   for (uint32_t index : associated) {
-    if (index == 0 || index > properties.size()) continue;
-    BoxReader property = properties[index - 1];
-    const std::string& ptype = propertyTypes[index - 1];
-    if (ptype == "ispe" && property.has(12)) {
-      property.skip(4);
-      w = property.u(4);
-      h = property.u(4);
-    } else if (ptype == "clap" && property.has(16) && w > 0) {
-      const uint32_t wn = property.u(4), wd = property.u(4), hn = property.u(4), hd = property.u(4);
-      if (wd == 0 || hd == 0 || (wn >> 31) || (hn >> 31)) return false;
-      w = (wn + wd / 2) / wd;
-      h = (hn + hd / 2) / hd;
-    } else if (ptype == "irot" && property.has(1)) {
-      if (property.u(1) & 1) std::swap(w, h);
-    }
+    if (index == 0 || index > items.properties.size()) continue;
+    if (!applyProperty(items.propertyHeaders[index - 1].type, items.properties[index - 1], &w, &h)) return false;
   }
   if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX) return false;
   *width = static_cast<int>(w);

@@ -115,15 +115,14 @@ bool curveStandsFor(int transfer) {
   }
 }
 
-}  // namespace
-
-std::string imgIccFromPrimaries(const ImgPrimaries& p, int transfer) {
-  if (!curveStandsFor(transfer) || p.redY <= 0 || p.greenY <= 0 || p.blueY <= 0 || p.whiteY <= 0) return {};
+// The primaries' RGB to XYZ matrix adapted to D50 (toD50), and the
+// adaptation itself (adapt); false when the primaries make no matrix.
+bool matrices(const ImgPrimaries& p, Mat* adapt, Mat* toD50) {
   const Vec r = xyToXyz(p.redX, p.redY), g = xyToXyz(p.greenX, p.greenY), b = xyToXyz(p.blueX, p.blueY);
   const Mat primaries = {{{r[0], g[0], b[0]}, {r[1], g[1], b[1]}, {r[2], g[2], b[2]}}};
   const Vec white = xyToXyz(p.whiteX, p.whiteY);
   Mat inv, bradfordInv;
-  if (!inverse(primaries, &inv) || !inverse(kBradford, &bradfordInv)) return {};
+  if (!inverse(primaries, &inv) || !inverse(kBradford, &bradfordInv)) return false;
   const Vec scale = times(inv, white);
   Mat toXyz{};
   for (int i = 0; i < 3; ++i)
@@ -131,28 +130,19 @@ std::string imgIccFromPrimaries(const ImgPrimaries& p, int transfer) {
   const Vec coneSource = times(kBradford, white), coneD50 = times(kBradford, kD50);
   Mat gain{};
   for (int i = 0; i < 3; ++i) gain[i][i] = coneD50[i] / coneSource[i];
-  const Mat adapt = times(bradfordInv, times(gain, kBradford));
-  const Mat toD50 = times(adapt, toXyz);
+  *adapt = times(bradfordInv, times(gain, kBradford));
+  *toD50 = times(*adapt, toXyz);
+  return true;
+}
 
-  Bytes chad;
-  chad.sig("sf32");
-  chad.u32(0);
-  for (const Vec& row : adapt)
-    for (double c : row) chad.fixed(c);
-  const Bytes curve = curveTag(transfer);
-  struct Tag {
-    const char* sig;
-    Bytes data;
-  };
-  std::vector<Tag> tags = {{"desc", textTag("RGB of the picture's colour description")},
-                           {"cprt", textTag("No copyright, use freely")},
-                           {"wtpt", xyzTag(kD50)},
-                           {"chad", chad},
-                           {"rXYZ", xyzTag({toD50[0][0], toD50[1][0], toD50[2][0]})},
-                           {"gXYZ", xyzTag({toD50[0][1], toD50[1][1], toD50[2][1]})},
-                           {"bXYZ", xyzTag({toD50[0][2], toD50[1][2], toD50[2][2]})},
-                           {"rTRC", curve}};
-  // The three curves are one and the same data.
+struct Tag {
+  const char* sig;
+  Bytes data;
+};
+
+// The tag table and the tags' data after it, rTRC's data standing for gTRC
+// and bTRC too.
+Bytes tagTableAndData(std::vector<Tag>& tags) {
   Bytes table, data;
   uint32_t offset = 128 + 4 + 12 * static_cast<uint32_t>(tags.size() + 2);
   uint32_t curveOffset = 0, curveSize = 0;
@@ -171,8 +161,13 @@ std::string imgIccFromPrimaries(const ImgPrimaries& p, int transfer) {
     table.u32(curveOffset);
     table.u32(curveSize);
   }
+  table.b += data.b;
+  return table;
+}
+
+Bytes profileHeader(size_t size) {
   Bytes header;
-  header.u32(static_cast<uint32_t>(128 + table.b.size() + data.b.size()));
+  header.u32(static_cast<uint32_t>(size));
   header.u32(0);
   header.u32(0x04300000);
   header.sig("mntr");
@@ -183,5 +178,28 @@ std::string imgIccFromPrimaries(const ImgPrimaries& p, int transfer) {
   header.b.resize(68);
   for (double c : kD50) header.fixed(c);
   header.b.resize(128);
-  return header.b + table.b + data.b;
+  return header;
+}
+
+}  // namespace
+
+std::string imgIccFromPrimaries(const ImgPrimaries& p, int transfer) {
+  if (!curveStandsFor(transfer) || p.redY <= 0 || p.greenY <= 0 || p.blueY <= 0 || p.whiteY <= 0) return {};
+  Mat adapt, toD50;
+  if (!matrices(p, &adapt, &toD50)) return {};
+  Bytes chad;
+  chad.sig("sf32");
+  chad.u32(0);
+  for (const Vec& row : adapt)
+    for (double c : row) chad.fixed(c);
+  std::vector<Tag> tags = {{"desc", textTag("RGB of the picture's colour description")},
+                           {"cprt", textTag("No copyright, use freely")},
+                           {"wtpt", xyzTag(kD50)},
+                           {"chad", chad},
+                           {"rXYZ", xyzTag({toD50[0][0], toD50[1][0], toD50[2][0]})},
+                           {"gXYZ", xyzTag({toD50[0][1], toD50[1][1], toD50[2][1]})},
+                           {"bXYZ", xyzTag({toD50[0][2], toD50[1][2], toD50[2][2]})},
+                           {"rTRC", curveTag(transfer)}};
+  const Bytes body = tagTableAndData(tags);
+  return profileHeader(128 + body.b.size()).b + body.b;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "util/byte_fields.h"
 #include "util/file_handle.h"
 #include "util/utf8.h"
 
@@ -137,17 +138,12 @@ void readXmp(std::string_view xml, ImgPhotoMeta* meta) {
 }
 
 // ---------------------------------------------------------------- IPTC
-unsigned be16(const unsigned char* p) { return (p[0] << 8) | p[1]; }
-uint32_t be32(const unsigned char* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
 // IPTC-NAA records: 0x1C, record, dataset, a 16-bit size, the data. An
 // extended size ends the reading: no field we show is that long.
 void readIptcRecords(const unsigned char* p, size_t n, ImgPhotoMeta* meta) {
   size_t at = 0;
   while (at + 5 <= n && p[at] == 0x1C) {
-    const unsigned record = p[at + 1], dataset = p[at + 2], size = be16(p + at + 3);
+    const unsigned record = p[at + 1], dataset = p[at + 2], size = byteBig16(p + at + 3);
     if (size & 0x8000 || at + 5 + size > n) return;
     const std::string_view data(reinterpret_cast<const char*>(p + at + 5), size);
     if (record == 1 && dataset == 90) meta->iptcUtf8 = data == "\x1b%G";
@@ -162,11 +158,11 @@ void readIptcRecords(const unsigned char* p, size_t n, ImgPhotoMeta* meta) {
 void readPhotoshop(const unsigned char* p, size_t n, ImgPhotoMeta* meta) {
   size_t at = 0;
   while (at + 7 <= n && memcmp(p + at, "8BIM", 4) == 0) {
-    const unsigned id = be16(p + at + 4);
+    const unsigned id = byteBig16(p + at + 4);
     size_t nameLength = p[at + 6] + 1u;
     nameLength += nameLength & 1;
     if (at + 6 + nameLength + 4 > n) return;
-    const size_t size = be32(p + at + 6 + nameLength);
+    const size_t size = byteBig32(p + at + 6 + nameLength);
     const size_t data = at + 6 + nameLength + 4;
     if (size > n - data) return;
     if (id == kIptcResource) readIptcRecords(p + data, size, meta);
@@ -199,7 +195,7 @@ ImgPhotoMeta scan(Source& in) {
     if ((marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) ||
         marker == 0xDA || marker == 0xD9)
       break;
-    const size_t length = be16(head + 2);
+    const size_t length = byteBig16(head + 2);
     if (length < 2) break;
     const size_t size = length - 2;
     if ((marker != kApp1 && marker != kApp13) || size > budget) {

@@ -6,6 +6,7 @@
 #include "img/heif_codec.h"
 #include "img/png_codec.h"
 #include "img/webp_codec.h"
+#include "util/byte_fields.h"
 #include "util/file_handle.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr size_t kSniffBytes = 32;
 // (HEVC coded) or AVIF (AV1 coded); AVIF when its brands say so.
 bool isoStillImage(const unsigned char* head, size_t length, bool* avif) {
   if (length < 16 || memcmp(head + 4, "ftyp", 4) != 0) return false;
-  size_t boxLength = (size_t{head[0]} << 24) | (size_t{head[1]} << 16) | (size_t{head[2]} << 8) | head[3];
+  size_t boxLength = byteBig32(head);
   if (boxLength < 16) return false;
   if (boxLength > length) boxLength = length;
   bool heif = false;
@@ -35,9 +36,8 @@ bool isoStillImage(const unsigned char* head, size_t length, bool* avif) {
 }  // namespace
 
 ImgFormat imgFormatOfBytes(const unsigned char* head, size_t length) {
-  static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (length >= 6 && (memcmp(head, "GIF87a", 6) == 0 || memcmp(head, "GIF89a", 6) == 0)) return ImgFormat::Gif;
-  if (length >= 8 && memcmp(head, kPng, 8) == 0) return ImgFormat::Png;
+  if (byteIsGif(head, length)) return ImgFormat::Gif;
+  if (byteIsPng(head, length)) return ImgFormat::Png;
   if (length >= 12 && memcmp(head, "RIFF", 4) == 0 && memcmp(head + 8, "WEBP", 4) == 0) return ImgFormat::Webp;
   bool avif = false;
   if (isoStillImage(head, length, &avif)) return avif ? ImgFormat::Avif : ImgFormat::Heif;

@@ -14,11 +14,11 @@
 #include "img/exif.h"
 #include "img/format_libraries.h"
 #include "img/upright_rows.h"
+#include "util/byte_fields.h"
 #include "util/file_handle.h"
 
 namespace {
 
-constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Chunks looked at for an eXIf before the image data; past that it is none.
 constexpr int kMaxChunksBeforeData = 1000;
 constexpr uint32_t kMaxExifBytes = 1 << 16;
@@ -30,10 +30,6 @@ constexpr size_t kMaxChunkBytes = 8 << 20;
 // few kilobytes of zTXt would each inflate to kMaxChunkBytes and stay.
 constexpr png_uint_32 kKeptChunks = 1;
 
-uint32_t bigEndian32(const unsigned char* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
 ImgStatus damaged(ImgDecoded* out, const char* why) {
   out->why = why;
   return IMG_DECODE_DAMAGED;
@@ -41,31 +37,25 @@ ImgStatus damaged(ImgDecoded* out, const char* why) {
 
 }  // namespace
 
-int imgPngExifOrientation(const unsigned char* data, unsigned length) {
-  std::vector<unsigned char> payload(kImgExifHeader, kImgExifHeader + sizeof kImgExifHeader);
-  payload.insert(payload.end(), data, data + length);
-  return imgExifOrientation(payload.data(), static_cast<unsigned>(payload.size()));
-}
-
 ImgStatus imgPngReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out) {
   FileHandle file = fileOpenRead(path);
   if (!file) return IMG_DECODE_OPEN;
   unsigned char head[33];
-  if (fread(head, 1, sizeof head, file.get()) != sizeof head || memcmp(head, kSignature, 8) != 0 ||
-      memcmp(head + 12, "IHDR", 4) != 0 || bigEndian32(head + 8) != 13)
+  if (fread(head, 1, sizeof head, file.get()) != sizeof head || !byteIsPng(head, sizeof head) ||
+      memcmp(head + 12, "IHDR", 4) != 0 || byteBig32(head + 8) != 13)
     return damaged(out, "no PNG header");
-  const uint32_t width = bigEndian32(head + 16), height = bigEndian32(head + 20);
+  const uint32_t width = byteBig32(head + 16), height = byteBig32(head + 20);
   if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return damaged(out, "bad size");
   int orientation = 1;
   for (int i = 0; i < kMaxChunksBeforeData; ++i) {
     unsigned char chunk[8];
     if (fread(chunk, 1, 8, file.get()) != 8) break;
-    const uint32_t length = bigEndian32(chunk);
+    const uint32_t length = byteBig32(chunk);
     if (memcmp(chunk + 4, "IDAT", 4) == 0 || memcmp(chunk + 4, "IEND", 4) == 0 || length > INT32_MAX) break;
     if (memcmp(chunk + 4, "eXIf", 4) == 0 && length <= kMaxExifBytes) {
       std::vector<unsigned char> exif(length);
       if (fread(exif.data(), 1, length, file.get()) != length) break;
-      orientation = imgPngExifOrientation(exif.data(), length);
+      orientation = imgExifTiffOrientation(exif.data(), length);
       break;
     }
     if (fseek(file.get(), static_cast<long>(length) + 4, SEEK_CUR) != 0) break;
@@ -148,7 +138,7 @@ struct PngLayout {
   png_uint_32 exifLength = 0;
   png_bytep exif = nullptr;
   if (lib->getEXIf1(r->png, r->info, &exifLength, &exif) && exif)
-    layout->orientation = imgPngExifOrientation(exif, exifLength);
+    layout->orientation = imgExifTiffOrientation(exif, exifLength);
 }
 
 // Every kind of row becomes 8-bit RGB or RGBA.

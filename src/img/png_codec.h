@@ -15,6 +15,3 @@
 // first. Returns 0 or IMG_DECODE_* (also IMG_DATA_SHORT: the file is too
 // short for the rows it claims), the reason in out->why.
 [[nodiscard]] ImgStatus imgPngDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out);
-
-// The orientation of an eXIf payload (a TIFF structure, no "Exif\0\0").
-int imgPngExifOrientation(const unsigned char* data, unsigned length);

@@ -13,8 +13,8 @@
 #include "base/limits.h"
 #include "img/exif.h"
 #include "img/format_libraries.h"
-#include "img/png_codec.h"
 #include "img/upright_rows.h"
+#include "util/byte_fields.h"
 #include "util/file_handle.h"
 
 namespace {
@@ -24,9 +24,6 @@ constexpr long long kMaxWebpFileBytes = 1LL << 30;
 constexpr int kMaxChunks = 1000;
 constexpr unsigned kVp8xExifFlag = 0x08;
 constexpr unsigned kVp8xAnimationFlag = 0x02;
-
-uint32_t little24(const unsigned char* p) { return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16); }
-uint32_t little32(const unsigned char* p) { return little24(p) | (uint32_t{p[3]} << 24); }
 
 ImgStatus damaged(ImgDecoded* out, const char* why) {
   out->why = why;
@@ -38,7 +35,7 @@ ImgStatus damaged(ImgDecoded* out, const char* why) {
 int exifOrientation(const unsigned char* data, size_t length) {
   if (length >= sizeof kImgExifHeader && memcmp(data, kImgExifHeader, sizeof kImgExifHeader) == 0)
     return imgExifOrientation(data, static_cast<unsigned>(length));
-  return imgPngExifOrientation(data, static_cast<unsigned>(length));
+  return imgExifTiffOrientation(data, length);
 }
 
 // The EXIF chunk's orientation, found by its chunk headers after the first.
@@ -46,7 +43,7 @@ int scanExifOrientation(FILE* file) {
   for (int i = 0; i < kMaxChunks; ++i) {
     unsigned char chunk[8];
     if (fread(chunk, 1, 8, file) != 8) return 1;
-    const uint32_t length = little32(chunk);
+    const uint32_t length = byteLittle32(chunk);
     if (memcmp(chunk, "EXIF", 4) == 0) {
       if (length > kMaxExifBytes) return 1;
       std::vector<unsigned char> exif(length);
@@ -73,16 +70,16 @@ ImgStatus imgWebpReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* o
   bool animated = false;
   if (memcmp(chunk, "VP8 ", 4) == 0) {
     if (data[3] != 0x9D || data[4] != 0x01 || data[5] != 0x2A) return damaged(out, "bad VP8 header");
-    width = (data[6] | (data[7] << 8)) & 0x3FFF;
-    height = (data[8] | (data[9] << 8)) & 0x3FFF;
+    width = byteLittle16(data + 6) & 0x3FFF;
+    height = byteLittle16(data + 8) & 0x3FFF;
   } else if (memcmp(chunk, "VP8L", 4) == 0) {
     if (data[0] != 0x2F) return damaged(out, "bad VP8L header");
-    const uint32_t bits = little32(data + 1);
+    const uint32_t bits = byteLittle32(data + 1);
     width = (bits & 0x3FFF) + 1;
     height = ((bits >> 14) & 0x3FFF) + 1;
   } else if (memcmp(chunk, "VP8X", 4) == 0) {
-    width = little24(data + 4) + 1;
-    height = little24(data + 7) + 1;
+    width = byteLittle24(data + 4) + 1;
+    height = byteLittle24(data + 7) + 1;
     animated = data[0] & kVp8xAnimationFlag;
     if ((data[0] & kVp8xExifFlag) && fseek(file.get(), 12 + 8 + 10, SEEK_SET) == 0)
       orientation = scanExifOrientation(file.get());

@@ -77,19 +77,24 @@ unsigned utf8Next(const char** p) {
   return code;
 }
 
+size_t utf8WholeLength(const char* text, size_t length) {
+  size_t lead = length;
+  while (lead > 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
+  if (lead == 0) return length;
+  const unsigned char c = static_cast<unsigned char>(text[lead - 1]);
+  const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  return lead - 1 + need > length ? lead - 1 : length;
+}
+
 void utf8DropCutSequence(char* text) {
   const size_t length = strlen(text);
-  // The last sequence begins at most three continuation bytes from the end.
-  size_t start = length;
-  while (start > 0 && length - start < 3 && (text[start - 1] & 0xC0) == 0x80) start--;
-  if (start == 0) return;
-  start--;
+  const size_t whole = utf8WholeLength(text, length);
+  if (whole == length) return;
   bool cut;
-  if (sequenceLength(reinterpret_cast<const unsigned char*>(text + start), &cut) != 0 || !cut)
-    return;
-  const char lead = text[start];
-  text[start] = '\0';
-  if (!utf8HasMultibyte(text)) text[start] = lead;
+  if (sequenceLength(reinterpret_cast<const unsigned char*>(text + whole), &cut) != 0 || !cut) return;
+  const char lead = text[whole];
+  text[whole] = '\0';
+  if (!utf8HasMultibyte(text)) text[whole] = lead;
 }
 
 void utf8Append(std::string* out, unsigned c) {

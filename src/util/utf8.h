@@ -4,6 +4,7 @@
 // almost never is. Everything else keeps its byte-for-byte treatment.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // True when text is well-formed UTF-8 (no overlong forms, no surrogates,
@@ -14,9 +15,17 @@ bool utf8HasMultibyte(const char* text);
 // the start of a sequence of a text for which utf8HasMultibyte holds.
 unsigned utf8Next(const char** p);
 
-// For a text that a byte limit may have cut: when it ends in an incomplete
-// sequence and the text before that sequence passes utf8HasMultibyte, ends
-// the text there. Anything else (ISO-8859-1 text above all) is left whole.
+// The one rule for where a byte limit cut a character: the first length
+// bytes of text less a last sequence they end too early (a lead byte from
+// 0xC0 up, followed by fewer continuation bytes than its form needs: 0xF0 up
+// four bytes in all, 0xE0 up three, else two). Stray continuation bytes
+// stay. REQUIRES: text holds length bytes.
+size_t utf8WholeLength(const char* text, size_t length);
+
+// For a text that a byte limit may have cut: when utf8WholeLength drops a
+// sequence that is well-formed so far and the text before it passes
+// utf8HasMultibyte, ends the text there. Anything else (ISO-8859-1 text
+// above all) is left whole.
 void utf8DropCutSequence(char* text);
 
 // Appends the UTF-8 form of code point c to out; nothing for NUL, a
