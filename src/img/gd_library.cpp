@@ -23,7 +23,9 @@ struct Loaded {
     functions.createFromGif = reinterpret_cast<decltype(functions.createFromGif)>(symbol("gdImageCreateFromGif"));
     functions.getPixel = reinterpret_cast<decltype(functions.getPixel)>(symbol("gdImageGetPixel"));
     functions.destroy = reinterpret_cast<decltype(functions.destroy)>(symbol("gdImageDestroy"));
-    complete = functions.createFromGif && functions.getPixel && functions.destroy;
+    functions.setErrorMethod =
+        reinterpret_cast<decltype(functions.setErrorMethod)>(symbol("gdSetErrorMethod"));
+    complete = functions.createFromGif && functions.getPixel && functions.destroy && functions.setErrorMethod;
   }
   void* symbol(const char* name) const { return dlsym(handle.get(), name); }
 };

@@ -12,6 +12,8 @@ struct GdLibrary {
   gdImagePtr (*createFromGif)(FILE* file);
   int (*getPixel)(gdImagePtr image, int x, int y);
   void (*destroy)(gdImagePtr image);
+  // Where gd's warnings and errors go (by default, standard error).
+  decltype(&gdSetErrorMethod) setErrorMethod;
 };
 
 // Loads libgd.so.3 once per process (thread-safe) and returns its functions,
