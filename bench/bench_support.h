@@ -8,6 +8,7 @@
 #include <string>
 
 #include "img/img.h"
+#include "img/jpeg_codec.h"
 
 // A directory under /tmp made on first use and removed with its contents
 // when the program exits.
@@ -20,6 +21,13 @@ const std::string& benchScratchDir();
 void benchWriteJpeg(const std::string& path, int width, int height, int quality,
                     const std::function<void(int y, unsigned char* row)>& fill,
                     const std::string& app1 = "");
+
+// Decodes the JPEG at path whole into dst (an empty record); the library's
+// words are dropped. Returns imgJpegDecode's status.
+inline ImgStatus benchDecodeJpeg(Img* dst, const char* path) {
+  ImgDecoded out;
+  return imgJpegDecode(dst, path, {}, &out);
+}
 
 // Times op(&out) once per iteration on a fresh Img, which is released after
 // each run; a non-zero result from op skips the benchmark with failure.

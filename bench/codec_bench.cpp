@@ -57,7 +57,7 @@ long decodePeakBytes(const std::string& path) {
     std::ofstream("/proc/self/clear_refs") << "5";
     const long before = statusKb("VmHWM:");
     Img img{};
-    const int rc = imgJpegReadFile(&img, path.c_str());
+    const int rc = benchDecodeJpeg(&img, path.c_str());
     const long peak = rc == 0 ? (statusKb("VmHWM:") - before) * 1024 : -1;
     imgDestroy(&img);
     if (write(fds[1], &peak, sizeof peak) != sizeof peak) _exit(1);
@@ -75,7 +75,7 @@ void decode(benchmark::State& state, bool rotated) {
   const std::string& path = picture(rotated);
   const double rasterBytes = static_cast<double>(kWidth) * kHeight * 3 + kHeight * sizeof(unsigned char*);
   const long peak = decodePeakBytes(path);
-  benchEachImage(state, "decode failed", [&](Img* img) { return imgJpegReadFile(img, path.c_str()); });
+  benchEachImage(state, "decode failed", [&](Img* img) { return benchDecodeJpeg(img, path.c_str()); });
   state.counters["raster_MB"] = rasterBytes / 1e6;
   state.counters["peak_MB"] = static_cast<double>(peak) / 1e6;
   state.counters["peak_over_raster"] = static_cast<double>(peak) / rasterBytes;

@@ -63,7 +63,7 @@ const std::string& photo12mp() {
 
 void BM_DecodeFullSize12MP(benchmark::State& state) {
   const std::string& path = photo12mp();
-  benchEachImage(state, "decode failed", [&](Img* img) { return imgJpegReadFile(img, path.c_str()); });
+  benchEachImage(state, "decode failed", [&](Img* img) { return benchDecodeJpeg(img, path.c_str()); });
 }
 BENCHMARK(BM_DecodeFullSize12MP)->Unit(benchmark::kMillisecond);
 
@@ -71,7 +71,7 @@ BENCHMARK(BM_DecodeFullSize12MP)->Unit(benchmark::kMillisecond);
 // the medium box.
 void BM_ReduceToMedium12MP(benchmark::State& state) {
   Img photo{};
-  if (imgJpegReadFile(&photo, photo12mp().c_str()) != 0) state.SkipWithError("decode failed");
+  if (benchDecodeJpeg(&photo, photo12mp().c_str()) != 0) state.SkipWithError("decode failed");
   for (auto _ : state) {
     Img medium{};
     (void)imgResize(&medium, 640, 480, &photo, false);  // timed only

@@ -55,7 +55,7 @@ const char* photo() {
 
 void BM_DecodePhoto12MP(benchmark::State& state) {
   const char* path = photo();
-  benchEachImage(state, "decoding failed", [&](Img* img) { return imgJpegReadFile(img, path); });
+  benchEachImage(state, "decoding failed", [&](Img* img) { return benchDecodeJpeg(img, path); });
 }
 BENCHMARK(BM_DecodePhoto12MP)->Unit(benchmark::kMillisecond);
 
@@ -104,7 +104,7 @@ BENCHMARK(BM_Reduce12MPTo640x480NineRectangles)->Unit(benchmark::kMillisecond);
 // A real photo into the medium box; the decode is outside the timing.
 void reducePhoto(benchmark::State& state, const std::string& path) {
   OwnedImg photo;
-  if (imgJpegReadFile(&photo.img, path.c_str()) != 0) {
+  if (benchDecodeJpeg(&photo.img, path.c_str()) != 0) {
     state.SkipWithError("decoding failed");
     return;
   }

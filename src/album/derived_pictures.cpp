@@ -7,7 +7,6 @@
 
 #include "base/limits.h"
 #include "base/settings.h"
-#include "img/gif_codec.h"
 #include "img/img.h"
 #include "img/jpeg_codec.h"
 #include "img/lens_shadow.h"
@@ -24,7 +23,6 @@ struct Making {
   ImgFormat format;
   DerivedResult result;
   std::string icc;  // the source's colour profile, for every file made
-  bool gif() const { return format == ImgFormat::Gif; }
 
   // Ends the making with outcome and the message; false, for returning.
   bool fail(DerivedOutcome outcome, std::string message, const char* reason = "can't be written") {
@@ -36,75 +34,60 @@ struct Making {
   bool failCall(const char* call) { return fail(DerivedOutcome::Failed, std::string(call) + "(\"" + path + "\")"); }
 };
 
-// What a failed decode says after the decoder's name. A library error has
-// already given its own reason on the line before.
+// What a failed decode says after the decoder's name. A failure without a
+// reason has been told by the library's own line before.
 std::string decodeReason(int status, int openErrno, const std::string& why) {
   std::string reason;
-  if (status & (IMG_JPEG_TOO_LARGE | IMG_GIF_TOO_LARGE | IMG_DECODE_TOO_LARGE))
+  if (status & IMG_DECODE_TOO_LARGE)
     reason = "picture too large";
   else if (status & IMG_DATA_SHORT)
     reason = "too few bytes for the size it claims";
-  else if (status & IMG_JPEG_SCANS)
+  else if (status & IMG_DECODE_SCANS)
     reason = "more than " + std::to_string(kMaxJpegScans) + " scans";
-  else if (status & (IMG_JPEG_ALLOC | IMG_GIF_ALLOC | IMG_DECODE_ALLOC))
+  else if (status & IMG_DECODE_ALLOC)
     reason = "out of memory";
-  else if (status & (IMG_JPEG_OPEN | IMG_DECODE_OPEN))
+  else if ((status & IMG_DECODE_UNREADABLE) == IMG_DECODE_UNREADABLE)
+    reason = "cannot be opened or decoded";
+  else if (status & IMG_DECODE_OPEN)
     reason = openErrno ? strerror(openErrno) : "cannot be opened";
   else if (status & IMG_DECODE_NO_LIBRARY)
-    reason = "its format's library cannot be loaded";
-  else if (status & IMG_DECODE_DAMAGED)
+    reason = derivedNoLibraryReason(why);
+  else if ((status & IMG_DECODE_DAMAGED) && !why.empty())
     reason = "damaged (" + why + ")";
-  else if (status & IMG_GIF_READ)
-    reason = "cannot be opened or decoded";
   return reason.empty() ? reason : ": " + reason;
 }
 
 // A picture that fails to decode (damaged after a good header, or gone or
 // replaced since its header was read) costs its own place in the album only.
-bool leaveOut(Making& m, int status, int openErrno, const std::string& why = "") {
-  const char* reason = status & (IMG_JPEG_TOO_LARGE | IMG_GIF_TOO_LARGE | IMG_DECODE_TOO_LARGE) ? "too large"
-                       : status & (IMG_JPEG_OPEN | IMG_DECODE_OPEN)                            ? "unreadable"
-                                                                                               : "damaged";
+bool leaveOut(Making& m, int status, int openErrno, const std::string& why) {
+  const char* reason = status & IMG_DECODE_TOO_LARGE                             ? "too large"
+                       : (status & IMG_DECODE_UNREADABLE) == IMG_DECODE_OPEN ? "unreadable"
+                                                                             : "damaged";
   return m.fail(DerivedOutcome::LeftOut,
                 std::string(imgFormatDecoderName(m.format)) + "(\"" + m.path + "\")" + decodeReason(status, openErrno, why),
                 reason);
 }
 
-// An added format, whole or fitted as target says; its profile kept.
-bool decodeAdded(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
+// Decodes the picture into out as target says: what the library said goes
+// with the files' words, its profile is kept for the files.
+bool decode(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
   errno = 0;
   ImgDecoded decoded;
   const ImgStatus status = imgFormatDecode(&out.img, m.path, m.format, target, &decoded);
+  const int openErrno = errno;
+  m.result.libraryText += decoded.libraryText;
   m.icc = std::move(decoded.icc);
   if (status == IMG_OK) return true;
-  return leaveOut(m, status, errno, decoded.why);
-}
-
-// Decodes the picture at full size into working.
-bool decodeWhole(Making& m, OwnedImg& working) {
-  if (imgFormatIsAdded(m.format)) return decodeAdded(m, working, {});
-  errno = 0;
-  const int status = m.gif() ? imgGifReadFile(&working.img, m.path)
-                             : imgJpegReadFile(&working.img, m.path, &m.result.libraryText);
-  return status == IMG_OK || leaveOut(m, status, errno);
-}
-
-// The medium view in out, fitted to the -mw: x -mh: box. A JPEG is reduced
-// as it is decoded, never held at full size, as is an added format whose
-// library hands out rows; a GIF is decoded whole first.
-bool decodeMedium(Making& m, OwnedImg& out) {
-  if (imgFormatIsAdded(m.format)) return decodeAdded(m, out, {true, gSettings.mw, gSettings.mh});
-  if (m.gif()) {
-    OwnedImg whole;
-    if (!decodeWhole(m, whole)) return false;
-    return imgResize(&out.img, gSettings.mw, gSettings.mh, &whole.img, false) == IMG_OK ||
-           m.failCall("imgResize");
-  }
-  errno = 0;
-  const int status = imgJpegReadFitted(&out.img, m.path, gSettings.mw, gSettings.mh, &m.result.libraryText);
-  if (status == IMG_OK) return true;
   if (status & kImgResizeFailures) return m.failCall("imgResize");
-  return leaveOut(m, status, errno);
+  return leaveOut(m, status, openErrno, decoded.why);
+}
+
+// The medium view in out, fitted to the -mw: x -mh: box, reduced as the
+// picture is decoded wherever its library hands out rows, never held at full
+// size. A JPEG or a GIF the box would enlarge is enlarged; a picture of an
+// added format never is.
+bool decodeMedium(Making& m, OwnedImg& out) {
+  return decode(m, out, {true, gSettings.mw, gSettings.mh, !imgFormatIsAdded(m.format)});
 }
 
 // Fits src into the thumbnail box into out (empty), shadowed when a shadow is on.
@@ -152,7 +135,7 @@ bool encode(Making& m, OwnedImg& out, const std::string& target) {
     // only with a clear status.
     out.img.status = IMG_OK;
     // The library's message is the whole report.
-    if (written == IMG_JPEG_LIBRARY) return m.fail(DerivedOutcome::Failed, "");
+    if (written == IMG_JPEG_WRITE_LIBRARY) return m.fail(DerivedOutcome::Failed, "");
     failure = file.commit();
   }
   if (failure == 0) return true;
@@ -166,7 +149,7 @@ bool makeAll(Making& m, bool medium, const PictureNames& names) {
     if (!decodeMedium(m, out) || !encode(m, out, names.medium)) return false;
     // Thumbnails come from the smaller picture from here on.
     working.takeFrom(out);
-  } else if (!decodeWhole(m, working)) {
+  } else if (!decode(m, working, {})) {
     return false;
   }
   if (imgLens(&lens.img, &working.img) != IMG_OK) return m.failCall("imgLens");
@@ -176,6 +159,11 @@ bool makeAll(Making& m, bool medium, const PictureNames& names) {
 }
 
 }  // namespace
+
+std::string derivedNoLibraryReason(const std::string& why) {
+  std::string reason = "its format's library cannot be loaded";
+  return why.empty() ? reason : reason + " (" + why + ")";
+}
 
 DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names) {
   Making m{path, format, {}, {}};

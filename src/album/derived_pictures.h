@@ -34,8 +34,12 @@ struct DerivedResult {
 
 // Makes the derived files of the picture at path: names.medium first when
 // medium, then names.rollover, then names.micro, which stands for the whole
-// set being complete. format: what the file holds. GIF data is decoded with
-// gd, whose messages go straight to standard error: call it for a GIF on the
-// walk thread only. A picture of an added format carries its colour profile
-// into the three files; its medium view is never larger than the picture.
+// set being complete. format: what the file holds (img/picture_formats.h).
+// A picture of an added format carries its colour profile into the three
+// files; its medium view is never larger than the picture.
 DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names);
+
+// The reason a picture whose format's library cannot be loaded is left out
+// with: "its format's library cannot be loaded", then what the loader said
+// (the library's name or the missing function's), when it said something.
+std::string derivedNoLibraryReason(const std::string& why);

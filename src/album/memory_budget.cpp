@@ -1,7 +1,6 @@
 // The memory budget of the pictures in flight.
 #include "album/memory_budget.h"
 
-
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
@@ -30,13 +29,10 @@ void memoryBudgetSet(long long bytes) {
   gBudget = std::max(bytes, 1LL);
 }
 
-long long memoryBudgetNeed(long long pixels, bool gif, long long held) {
-  // A single-scan JPEG streams into the reduction a few rows at a time; a
-  // GIF is held by gd (1 byte a pixel, 4 in true colour) while it is copied
-  // into our raster of 3.
-  const long long source = gif ? pixels * 7 : held;
+long long memoryBudgetNeed(long long held) {
+  // A single-scan JPEG streams into the reduction a few rows at a time.
   const long long medium = 2LL * gSettings.mw * gSettings.mh * 3;
-  return source + medium + kFixedNeed;
+  return held + medium + kFixedNeed;
 }
 
 MemoryLease::MemoryLease(long long need) {

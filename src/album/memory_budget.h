@@ -9,10 +9,12 @@
 inline constexpr long long kDefaultMemoryBudget = 1LL << 30;
 void memoryBudgetSet(long long bytes);
 
-// What making the derived pictures of a picture of that many pixels holds
-// at once: held (a multi-scan JPEG's coefficients, imgJpegGetUprightSize)
-// or a GIF's rasters, the medium view, and what every picture needs.
-long long memoryBudgetNeed(long long pixels, bool gif, long long held);
+// What making the derived pictures of a picture holds at once: what its
+// decode holds besides the medium view, as its header read says
+// (ImgHeaderInfo.held: a multi-scan JPEG's coefficients, a GIF's rasters, a
+// whole raster where the library decodes whole), the medium view, and what
+// every picture needs.
+long long memoryBudgetNeed(long long held);
 
 // Holds need bytes of the budget (at most all of it) for its lifetime. The
 // memory a large picture freed is handed back to the system when the lease

@@ -11,7 +11,7 @@
 #include "album/derived_names.h"
 #include "album/derived_pictures.h"
 
-// One picture (no GIF) to make on a worker, and, once taken back, its result.
+// One picture to make on a worker, and, once taken back, its result.
 struct PoolJob {
   std::string path;
   PictureNames names;

@@ -22,11 +22,10 @@
 #include "base/fatal.h"
 #include "base/limits.h"
 #include "base/settings.h"
-#include "base/terminal_line.h"
-#include "img/header_probe.h"
-#include "img/picture_formats.h"
+#include "base/user_output.h"
 #include "img/jpeg_codec.h"
 #include "img/photo_meta.h"
+#include "img/picture_formats.h"
 #include "pages/album_pages.h"
 #include "pages/page_files.h"
 #include "util/caption_file.h"
@@ -41,99 +40,79 @@ namespace {
 // cameras and phones, whose format the content then tells.
 enum class NameKind { None, Jpeg, Gif, Added };
 
-constexpr const char* kAddedExtensions[] = {".jpeg", ".png", ".webp", ".heic", ".heif", ".avif"};
+// A picture's name ending, in lower case (a name ends in it in any case),
+// which is also its -list: line's.
+struct PictureName {
+  const char* extension;
+  NameKind kind;
+};
 
-// The added extension path ends in, in any case; null for none.
-const char* addedExtension(const char* path) {
-  for (const char* ext : kAddedExtensions)
-    if (strEndsWithNoCase(path, ext)) return ext;
-  return nullptr;
+constexpr PictureName kPictureNames[] = {
+    {".gif", NameKind::Gif},    {".jpg", NameKind::Jpeg},   {".jpeg", NameKind::Added}, {".png", NameKind::Added},
+    {".webp", NameKind::Added}, {".heic", NameKind::Added}, {".heif", NameKind::Added}, {".avif", NameKind::Added}};
+
+// The picture name path ends in; of kind None when none.
+PictureName pictureName(const char* path, bool allpics = gSettings.allpics) {
+  for (const PictureName& name : kPictureNames)
+    if ((allpics || name.kind != NameKind::Added) && strEndsWithNoCase(path, name.extension)) return name;
+  return {"", NameKind::None};
 }
 
-NameKind nameKind(const char* path, bool allpics = gSettings.allpics) {
-  if (strEndsWithNoCase(path, ".gif")) return NameKind::Gif;
-  if (strEndsWithNoCase(path, ".jpg")) return NameKind::Jpeg;
-  if (allpics && addedExtension(path)) return NameKind::Added;
-  return NameKind::None;
-}
+NameKind nameKind(const char* path, bool allpics = gSettings.allpics) { return pictureName(path, allpics).kind; }
 
 // What reading a picture's header tells.
 struct Probe {
   ImgFormat format = ImgFormat::Jpeg;  // what the decoder is to read it as
+  ImgHeaderInfo header;  // its upright size, and what its decode holds (memoryBudgetNeed)
   bool medium = false;   // gets a medium view: larger than the -mw: x -mh: box, or a format browsers don't show
-  int width = 0, height = 0;
-  long long held = 0;    // what its decode holds besides the medium view (memoryBudgetNeed)
-  std::string leftOut;   // why a picture of an added format is left out
+  std::string leftOut;   // why a picture whose header was refused is left out
 };
 
-enum class Shown { No, TooLarge, Unsupported, LeftOut, Yes };
+enum class Shown { No, Unopened, TooLarge, Unsupported, LeftOut, Yes };
 
-// A GIF's logical screen from its first bytes, whatever its name.
-bool gifSize(const char* path, Probe* probe) {
-  FileHandle file = fileOpenRead(path);
-  unsigned char head[10];
-  return file && fread(head, 1, sizeof head, file.get()) == sizeof head &&
-         imgsizeGetGifSize(head, sizeof head, &probe->width, &probe->height);
+// What path is read as: an added name by its content; a .jpg name as a
+// JPEG, and a .gif name as a GIF only when it holds GIF data, so that the
+// JPEG library says what is wrong with anything else.
+ImgFormat readAs(const char* path, NameKind kind) {
+  ImgFormat format = ImgFormat::Jpeg;
+  if (kind == NameKind::Jpeg || !imgFormatOfFile(path, &format)) return ImgFormat::Jpeg;
+  return kind == NameKind::Added || format == ImgFormat::Gif ? format : ImgFormat::Jpeg;
 }
 
-// The header of a file under an added name, by its content: a JPEG or a GIF
-// goes the way it would under its own name.
-Shown addedSize(const char* path, Probe* probe, std::string* messages) {
-  if (!imgFormatOfFile(path, &probe->format)) return Shown::No;
-  if (probe->format == ImgFormat::Gif) return gifSize(path, probe) ? Shown::Yes : Shown::No;
-  if (probe->format == ImgFormat::Jpeg) {
-    int size;
-    const JpegSizeCode read = imgJpegGetUprightSize(path, &probe->width, &probe->height, &size, messages, &probe->held);
-    if (read == JPEG_SIZE_OK) return Shown::Yes;
-    return read == JPEG_SIZE_UNSUPPORTED ? Shown::Unsupported : Shown::No;
-  }
-  ImgHeaderInfo info;
-  ImgDecoded decoded;
-  const ImgStatus read = imgFormatReadHeader(path, probe->format, &info, &decoded);
-  if (read == IMG_DECODE_OPEN) return Shown::No;
-  if (read != IMG_OK) {
-    probe->leftOut = std::string(imgFormatDecoderName(probe->format)) + "(\"" + path + "\"): " +
-                     (read == IMG_DECODE_NO_LIBRARY ? "its format's library cannot be loaded"
-                                                    : "damaged (" + decoded.why + ")");
-    return Shown::LeftOut;
-  }
-  probe->width = info.width;
-  probe->height = info.height;
-  probe->held = info.held;
-  return Shown::Yes;
-}
-
-// Size of the picture as it will be shown: Exif-rotated photos count upright.
-// Only what the probe reads as GIF data goes to the GIF decoder. Anything
-// else under a .gif name, in any case, is measured and decoded as the JPEG
-// it may be (handing it to the GIF decoder would end the whole run).
-JpegSizeCode pictureSize(const char* path, bool gif, Probe* probe, std::string* messages) {
-  int kind = -1;
-  const bool gifData = gif && imgsizeGetSize(path, nullptr, nullptr, &probe->width, &probe->height, &kind, nullptr) == 0 &&
-                       kind == IMG_KIND_GIF;
-  probe->format = gifData ? ImgFormat::Gif : ImgFormat::Jpeg;
-  if (gifData) return JPEG_SIZE_OK;
-  int size;
-  return imgJpegGetUprightSize(path, &probe->width, &probe->height, &size, messages, &probe->held);
+// What a header the reader refused makes of the picture. One it refused in
+// the library's own lines is no picture (a damaged one is counted where its
+// lines are written).
+Shown refused(const char* path, ImgStatus read, const std::string& why, Probe* probe) {
+  if (read == IMG_DECODE_OPEN) return Shown::Unopened;
+  if (read == IMG_DECODE_DAMAGED && why.empty()) return Shown::No;
+  if (read == IMG_DECODE_UNSUPPORTED) return Shown::Unsupported;
+  probe->leftOut = std::string(imgFormatDecoderName(probe->format)) + "(\"" + path + "\"): " +
+                   (read == IMG_DECODE_NO_LIBRARY ? derivedNoLibraryReason(why) : "damaged (" + why + ")");
+  return Shown::LeftOut;
 }
 
 // Whether path is a picture to show, without a word: the library's lines on
-// its header go to messages.
+// its header go to messages. The size that counts is the upright one.
 Shown classify(const char* path, Probe* probe, std::string* messages) {
   const NameKind kind = nameKind(path);
   // A derived picture is never read as a source: a damaged one would say so
   // twice, here and where its page entry reads its size.
   if (kind == NameKind::None || isDerivedName(path)) return Shown::No;
-  if (kind == NameKind::Added) {
-    const Shown read = addedSize(path, probe, messages);
-    if (read != Shown::Yes) return read;
-  } else if (const JpegSizeCode read = pictureSize(path, kind == NameKind::Gif, probe, messages)) {
-    return read == JPEG_SIZE_UNSUPPORTED ? Shown::Unsupported : Shown::No;
+  probe->format = readAs(path, kind);
+  ImgDecoded said;
+  ImgStatus read = imgFormatReadHeader(path, probe->format, &probe->header, &said);
+  if (read == IMG_DECODE_DAMAGED && probe->format == ImgFormat::Gif && kind == NameKind::Gif) {
+    // Cut short before its screen: measured as the JPEG it may be.
+    probe->format = ImgFormat::Jpeg;
+    read = imgFormatReadHeader(path, probe->format, &probe->header, &said);
   }
-  if (probe->height <= gSettings.ih || probe->width <= gSettings.iw) return Shown::No;
+  *messages += said.libraryText;
+  if (read != IMG_OK) return refused(path, read, said.why, probe);
+  const int width = probe->header.width, height = probe->header.height;
+  if (height <= gSettings.ih || width <= gSettings.iw) return Shown::No;
   // A few bytes can claim gigapixels; refused before anything is decoded.
-  if (static_cast<long long>(probe->width) * probe->height > kMaxPicturePixels) return Shown::TooLarge;
-  probe->medium = probe->width > gSettings.mw || probe->height > gSettings.mh;
+  if (static_cast<long long>(width) * height > kMaxPicturePixels) return Shown::TooLarge;
+  probe->medium = width > gSettings.mw || height > gSettings.mh;
   // A browser shows a JPEG view of what it can't show itself.
   if (!imgFormatBrowsersShow(probe->format)) probe->medium = true;
   return Shown::Yes;
@@ -141,47 +120,44 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
 
 // The libraries' lines on standard error, below a progress line's place.
 void writeLibraryText(const std::string& text) {
-  if (text.empty()) return;
-  terminalLineHide();
-  fputs(text.c_str(), stderr);
+  if (!text.empty()) userErrText(text);
 }
 
-// classify, its words written out and a picture too large reported.
+// classify, its words written out and a picture left out reported.
 bool isShownPicture(const char* path, Probe* probe) {
   std::string messages;
   const Shown shown = classify(path, probe, &messages);
   writeLibraryText(messages);
-  if (shown == Shown::TooLarge) {
-    report("picture too large \"%s\" (%d x %d)", path, probe->width, probe->height);
-    tallyLeftOut("too large");
-  }
-  // A JPEG of a kind the library doesn't decode is a picture all the same:
-  // left out, and counted, like a damaged one. The library's line says why.
-  if (shown == Shown::Unsupported) {
-    report("picture not supported by the JPEG library \"%s\"", path);
-    tallyLeftOut("not supported");
-  }
-  if (shown == Shown::LeftOut) {
-    report("%s", probe->leftOut.c_str());
-    tallyLeftOut("damaged");
-  }
-  // A picture no one may read would be left out without a word.
-  if (shown == Shown::No && albumIsPictureName(path) && !fileOpenRead(path) && errno != ENOENT) {
-    report("can't read \"%s\": %s", path, strerror(errno));
-    tallyLeftOut("unreadable");
-  }
-  // A header the library refused, in its own words (today's runs go on without a report).
-  else if (shown == Shown::No && !messages.empty()) {
-    tallyLeftOut("damaged");
+  switch (shown) {
+    case Shown::TooLarge:
+      report("picture too large \"%s\" (%d x %d)", path, probe->header.width, probe->header.height);
+      tallyLeftOut("too large");
+      break;
+    // A JPEG of a kind the library doesn't decode is a picture all the same:
+    // left out, and counted, like a damaged one. The library's line says why.
+    case Shown::Unsupported:
+      report("picture not supported by the JPEG library \"%s\"", path);
+      tallyLeftOut("not supported");
+      break;
+    case Shown::LeftOut:
+      report("%s", probe->leftOut.c_str());
+      tallyLeftOut("damaged");
+      break;
+    // A picture no one may read would be left out without a word.
+    case Shown::Unopened:
+      if (!fileOpenRead(path) && errno != ENOENT) {
+        report("can't read \"%s\": %s", path, strerror(errno));
+        tallyLeftOut("unreadable");
+      }
+      break;
+    // A header the library refused, in its own words (today's runs go on without a report).
+    case Shown::No:
+      if (!messages.empty()) tallyLeftOut("damaged");
+      break;
+    case Shown::Yes:
+      break;
   }
   return shown == Shown::Yes;
-}
-
-// The -list: line's extension: an added name keeps its own, in lower case.
-const char* listExtension(const char* path) {
-  const NameKind kind = nameKind(path);
-  if (kind == NameKind::Added) return addedExtension(path);
-  return kind == NameKind::Gif ? ".gif" : ".jpg";
 }
 
 // Whether path's derived pictures are to be made now, by their dates.
@@ -198,6 +174,19 @@ bool ownFile(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode);
 }
 
+// A derived picture's size as written (it carries no Exif), the library's
+// lines on it into messages.
+PictureSize derivedSize(const std::string& path, std::string* messages) {
+  ImgHeaderInfo header;
+  ImgDecoded said;
+  PictureSize size;
+  size.known = imgJpegReadStoredHeader(path.c_str(), &header, &said) == IMG_OK;
+  size.width = header.width;
+  size.height = header.height;
+  *messages += said.libraryText;
+  return size;
+}
+
 // outOfDate, or the page would point at a derived picture that is missing
 // or a link (the thumbnails, the medium view of a picture that gets one), or
 // the thumbnail's header can't be read: what a newer thumbnail does not
@@ -207,9 +196,7 @@ bool needsMaking(const char* path, const PictureNames& names, bool medium, Micro
   if (outOfDate(path, names.micro) || !ownFile(names.micro) || !ownFile(names.rollover) ||
       (medium && !ownFile(names.medium)))
     return true;
-  int bytes;
-  micro->size.known = imgJpegGetSize(names.micro.c_str(), &micro->size.width, &micro->size.height, &bytes,
-                                     &micro->messages) == JPEG_SIZE_OK;
+  micro->size = derivedSize(names.micro, &micro->messages);
   return !micro->size.known;
 }
 
@@ -250,10 +237,8 @@ void addPhotoFacts(const char* path, PictureEntry* entry) {
 }
 
 PictureSize sizeOf(const std::string& path) {
-  PictureSize size;
-  int bytes;
   std::string messages;
-  size.known = imgJpegGetSize(path.c_str(), &size.width, &size.height, &bytes, &messages) == 0;
+  const PictureSize size = derivedSize(path, &messages);
   writeLibraryText(messages);
   return size;
 }
@@ -283,14 +268,12 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
       if (!names.insert(*name).second) clash = true;
     if (clash || isDerivedName(path.c_str()) || !outOfDate(path.c_str(), job.names.micro)) continue;
     Probe probe;
-    // GIFs are decoded on the walk thread: their library writes its own
-    // messages, which would come out of walk order.
-    if (classify(path.c_str(), &probe, &job.headerText) != Shown::Yes || probe.format == ImgFormat::Gif) continue;
+    if (classify(path.c_str(), &probe, &job.headerText) != Shown::Yes) continue;
     job.path = path;
     job.format = probe.format;
     job.medium = probe.medium;
-    job.pixels = static_cast<long long>(probe.width) * probe.height;
-    job.memory = memoryBudgetNeed(job.pixels, false, probe.held);
+    job.pixels = static_cast<long long>(probe.header.width) * probe.header.height;
+    job.memory = memoryBudgetNeed(probe.header.held);
     picturePoolPlan(std::move(job));
   }
 }
@@ -306,23 +289,20 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   } else if (!isShownPicture(path, &probe)) {
     return;
   }
-  pictureListAdd(path, listExtension(path));
+  pictureListAdd(path, pictureName(path).extension);
 
   const PictureNames names = job ? std::move(job->names) : pictureNames(path);
   MicroHeader micro;
   bool makes = true;
   if (job) {
     // Made ahead: its line and messages come out here, as if made now.
-    terminalLineHide();
-    printf("%s\n", names.micro.c_str());
+    userOut("%s\n", names.micro.c_str());
     if (!reportMaking(job->result)) return;
   } else if (needsMaking(path, names, probe.medium, &micro)) {
-    terminalLineHide();
-    printf("%s\n", names.micro.c_str());
+    userOut("%s\n", names.micro.c_str());
     DerivedResult made;
     {
-      const MemoryLease lease(
-          memoryBudgetNeed(static_cast<long long>(probe.width) * probe.height, probe.format == ImgFormat::Gif, probe.held));
+      const MemoryLease lease(memoryBudgetNeed(probe.header.held));
       made = derivedMake(path, probe.format, probe.medium, names);
     }
     if (!reportMaking(made)) return;

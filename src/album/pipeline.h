@@ -22,26 +22,31 @@ void albumStopWorkers();
 bool albumPlansAhead();
 
 // A directory's files, in walk order, before its pictures are added: the
-// JPEG pictures that need making are handed to the workers. With ahead, they
-// are the files of the directory the walk adds pictures to next, planned
-// behind those planned already, so no thread idles at the turn. Reads
-// headers without a word: what the library says comes out when the walk
-// reaches the picture.
+// pictures that need making, of every format, are handed to the workers.
+// With ahead, they are the files of the directory the walk adds pictures to
+// next, planned behind those planned already, so no thread idles at the
+// turn. Reads headers without a word: what the library says comes out when
+// the walk reaches the picture.
 void albumPlanPictures(const std::vector<std::string>& paths, bool ahead = false);
 
 // path: directory path, separator, file name; path + rootOffset is the
-// root-relative path. Silently ignores names that are no picture names
-// (albumIsPictureName), unreadable JPEG and GIF headers, pictures not wider than -iw: and taller than
-// -ih: (Exif-rotated JPEGs measured upright) and derived files. Otherwise
-// writes the -list: line, remakes the derived files when pic.vi.jpg is older
-// than path, when one the page points at is missing or the thumbnail's
-// header can't be read (or -force; prints its name on stdout), and adds the
-// picture's
-// entry to pages (opening the Left page first). A picture whose header
-// claims more than kMaxPicturePixels, that cannot be decoded, or that cannot
-// be opened, is reported (report()) and left out: no derived files, no entry; its -list: line stays
-// when it was written. Any other failure while making the files ends the run
-// through error().
+// root-relative path. A picture name (albumIsPictureName) is read by its
+// header (img/picture_formats.h: a .jpg name as a JPEG, a .gif name as a
+// GIF when it holds one, an added name by its content), the size measured
+// upright. Silently ignores other names, derived files, pictures not wider
+// than -iw: and taller than -ih:, and headers that cannot be opened or that
+// the library refuses in its own lines (written on standard error; the
+// picture counted as damaged). A picture that cannot be read (not missing),
+// whose header claims more than kMaxPicturePixels, is of a kind the JPEG
+// library doesn't decode, is refused with a reason, or whose format's
+// library cannot be loaded is reported (report()) and left out. Otherwise
+// writes the -list: line, remakes the derived files when pic.vi.jpg is
+// older than path, when one the page points at is missing or the
+// thumbnail's header can't be read (or -force; prints its name on stdout),
+// and adds the picture's entry to pages (opening the Left page first). A
+// picture that cannot be decoded, or that cannot be opened, is reported and
+// left out: no derived files, no entry; its -list: line stays. Any other
+// failure while making the files ends the run through error().
 void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index);
 
 // The page entry of a picture whose derived files (names) exist: their sizes

@@ -1,32 +1,25 @@
-// GIF adapter over gd: a GIF decoded into a palette image, handed out pixel by
-// pixel through callbacks, or into an Img.
+// GIF adapter over gd (img/gd_library.h, loaded on first use), in
+// img/format_codec.h's shape: the logical screen read from the file's first
+// bytes; gd's image turned into an Img, whole or reduced as its rows come.
+// gd's own warnings are caught and handed back, never written, so a GIF
+// decodes on any thread.
 #pragma once
 
-#include "img/img.h"
+#include "img/format_codec.h"
 
-using GifSizeFn = void (*)(void* user, int width, int height);
-using GifEndFn = void (*)(void* user);
-using GifPixelFn = void (*)(void* user, int x, int y, int red, int green, int blue);
+// The logical screen's size, from the first 10 bytes (gd keeps every image
+// within it), and as held what a decode holds: gd's image (up to 4 bytes a
+// pixel) and the raster (3). Returns 0, IMG_DECODE_OPEN, or
+// IMG_DECODE_DAMAGED (no GIF header; no reason given).
+[[nodiscard]] ImgStatus imgGifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out);
 
-// What imgGifLoad returns; no callback is called unless it is GIF_LOAD_OK.
-enum GifLoadCode : int {
-  GIF_LOAD_OK = 0,
-  GIF_LOAD_OPEN = 1,       // cannot open
-  GIF_LOAD_DECODE = 2,     // gd cannot decode, or the gd library cannot be loaded
-  GIF_LOAD_TOO_LARGE = 3,  // the logical screen claims more than kMaxPicturePixels
-  GIF_LOAD_SHORT = 4,      // the file is too short for the screen it claims
-};
-
-// Decodes path with gd, then calls sizeFn once with the image's size, pixelFn
-// once per pixel (rows from the top, each left to right) with its palette
-// entry's colour (transparency is not treated specially), and endFn once.
-// The file and the gd image are released before returning.
-[[nodiscard]] GifLoadCode imgGifLoad(const char* path, GifSizeFn sizeFn, GifEndFn endFn,
-                                     GifPixelFn pixelFn, void* user);
-
-// Decodes path into the empty record dst. Returns 0; IMG_GIF_READ when the
-// file cannot be opened or decoded; IMG_GIF_TOO_LARGE when its screen claims
-// more than kMaxPicturePixels (gd never called); IMG_GIF_ALLOC when the
-// raster cannot be allocated (dst's status is then IMG_GIF_ALLOC | 1). Each
-// is added to dst's status.
-[[nodiscard]] ImgStatus imgGifReadFile(Img* dst, const char* path);
+// Decodes path with gd into dst as target asks; each pixel takes its palette
+// entry's colour (transparency is not treated specially). Returns 0;
+// IMG_DECODE_UNREADABLE when the file cannot be opened, gd refuses it or gd
+// cannot be loaded (gd's lines, if any, in out->libraryText);
+// IMG_DECODE_TOO_LARGE when the screen claims more than kMaxPicturePixels,
+// IMG_DATA_SHORT when more than the file's bytes could code (gd never
+// called); IMG_DECODE_ALLOC (the raster); or the reduction's or imgResize's
+// failure. On failure dst holds no block and records it.
+// REQUIRES: dst is an empty record.
+[[nodiscard]] ImgStatus imgGifDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out);

@@ -1,4 +1,5 @@
-// Header probe: reads the whole file, then looks at its first segments only.
+// Header probe: the signature from the file's first bytes, then, for a JPEG,
+// the head of each segment up to its frame, read from the file one by one.
 #include "img/header_probe.h"
 
 #include <strings.h>
@@ -50,8 +51,11 @@ bool readAt(FILE* file, long offset, unsigned char* out, long n) {
   return fseek(file, offset, SEEK_SET) == 0 && fread(out, 1, static_cast<size_t>(n), file) == static_cast<size_t>(n);
 }
 
-// imgsizeGetJpgSize over the file's length bytes, reading only the bytes it
-// looks at. head holds the file's first kHeadBytes (fewer when shorter).
+// Whether the file of length bytes is a JFIF, Exif or bare (FF D8 FF DB)
+// JPEG whose marker chain reaches a C0 or C2 frame header; then sets width
+// and height. Every segment must start with FF directly: fill bytes and
+// stand-alone markers end the walk. Reads only the bytes it looks at; head
+// holds the file's first kHeadBytes (fewer when shorter).
 bool jpegSizeInFile(FILE* file, long length, const unsigned char* head, int* width, int* height, bool* readFailed) {
   if (length < kHeadBytes) return false;
   const bool bare = head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF && head[3] == 0xDB;
@@ -84,25 +88,6 @@ bool imgsizeGetGifSize(const unsigned char* buf, long length, int* width, int* h
   *width = static_cast<int>(littleEndian16(buf + 6));
   *height = static_cast<int>(littleEndian16(buf + 8));
   return true;
-}
-
-bool imgsizeGetJpgSize(const unsigned char* buf, long length, int* width, int* height) {
-  if (length < 11) return false;
-  const bool bare = buf[0] == 0xFF && buf[1] == 0xD8 && buf[2] == 0xFF && buf[3] == 0xDB;
-  if (!bare && !hasSignature(buf, 0xE0, "JFIF") && !hasSignature(buf, 0xE1, "Exif")) return false;
-  // Every segment must start with FF directly: fill bytes and stand-alone
-  // markers end the walk. offset + 8 < length covers the widest read below.
-  for (long offset = 2; offset + 8 < length;) {
-    if (buf[offset] != 0xFF) return false;
-    const unsigned char marker = buf[offset + 1];
-    if (marker == 0xC0 || marker == 0xC2) {
-      *height = static_cast<int>(bigEndian16(buf + offset + 5));
-      *width = static_cast<int>(bigEndian16(buf + offset + 7));
-      return true;
-    }
-    offset += static_cast<long>(bigEndian16(buf + offset + 2)) + 2;
-  }
-  return false;
 }
 
 ProbeCode imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter, int* width,

@@ -1,6 +1,10 @@
-// Picture header probe: width and height of a JPEG or GIF from its headers,
-// without decoding. Reads only the header (a GIF's first 10 bytes, a JPEG's
-// segment heads up to its frame), never outside the file's bytes.
+// The design's picture header probe: width and height of a JPEG or GIF
+// from its headers, without decoding. Reads only the header (a GIF's first
+// 10 bytes, a JPEG's segment heads up to its frame), never outside the
+// file's bytes. The program reads every picture's header through
+// img/picture_formats.h; imgsizeGetSize is the design's interface, kept for
+// the tests, and only the GIF header readers serve the program (the GIF
+// adapter's).
 #pragma once
 
 // The kinds the probe reports.
@@ -33,9 +37,6 @@ enum ProbeCode : int {
 [[nodiscard]] ProbeCode imgsizeGetSize(const char* name, const char* prefix, ProbeReporter reporter,
                                        int* width, int* height, int* kind, int* size);
 
-// True when buf holds a JFIF, Exif or bare (FF D8 FF DB) JPEG whose marker
-// chain reaches a C0 or C2 frame header; then sets width and height.
-bool imgsizeGetJpgSize(const unsigned char* buf, long length, int* width, int* height);
 // True when buf holds a GIF header; sets the logical screen width and height.
 bool imgsizeGetGifSize(const unsigned char* buf, long length, int* width, int* height);
 // True when buf begins with "GIF87a" or "GIF89a".

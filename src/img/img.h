@@ -16,19 +16,21 @@ struct Img {
 enum ImgStatus : int32_t {
   IMG_OK = 0,
   IMG_CREATE_FAILED = 0x1,
-  // The decoders of the added formats (img/picture_formats.h).
-  IMG_DECODE_OPEN = 0x2,        // the file cannot be opened or read
-  IMG_DECODE_DAMAGED = 0x4,     // the library refused it (its reason comes with it)
-  IMG_DECODE_NO_LIBRARY = 0x8,  // the format's library cannot be loaded
-  IMG_DECODE_ALLOC = 0x10,      // a buffer cannot be had
+  // What a header read or a decode returns, the same for every picture
+  // format (img/picture_formats.h).
+  IMG_DECODE_OPEN = 0x2,          // the file cannot be opened or read
+  IMG_DECODE_DAMAGED = 0x4,       // the library refused it (its reason, or its own lines, come with it)
+  IMG_DECODE_UNREADABLE = 0x6,    // both: a library reading the file itself can't tell which (gd)
+  IMG_DECODE_NO_LIBRARY = 0x8,    // the format's library cannot be loaded
+  IMG_DECODE_ALLOC = 0x10,        // a buffer cannot be had
+  IMG_DECODE_UNSUPPORTED = 0x20,  // well formed, of a kind the library doesn't decode
+  IMG_DECODE_SCANS = 0x800,       // more than kMaxJpegScans scans
   IMG_DECODE_TOO_LARGE = 0x1000,  // the header claims more than kMaxPicturePixels
-  IMG_JPEG_OPEN = 0x20,
-  IMG_JPEG_LIBRARY = 0x40,
-  IMG_JPEG_ALLOC = 0x80,
+  IMG_DATA_SHORT = 0x40000000,    // the file is too short to code the size it claims
+  // The JPEG encoder's (img/jpeg_codec.h).
+  IMG_JPEG_WRITE_LIBRARY = 0x40,
   IMG_JPEG_WRITE_SOURCE = 0x100,
   IMG_JPEG_WRITE_CREATE = 0x200,
-  IMG_JPEG_TOO_LARGE = 0x400,  // the header claims more than kMaxPicturePixels
-  IMG_JPEG_SCANS = 0x800,      // more than kMaxJpegScans scans
   // The resizer's (img/resize.h, img/reduce.h).
   IMG_REDUCE_SOURCE = 0x4000,
   IMG_REDUCE_ALLOC = 0x8000,
@@ -41,10 +43,6 @@ enum ImgStatus : int32_t {
   IMG_RESIZE_REDUCE = 0x800000,
   IMG_LENS_SOURCE = 0x1000000,
   IMG_LENS_ALLOC = 0x2000000,
-  IMG_GIF_ALLOC = 0x8000000,
-  IMG_GIF_READ = 0x10000000,
-  IMG_GIF_TOO_LARGE = 0x20000000,  // the screen claims more than kMaxPicturePixels
-  IMG_DATA_SHORT = 0x40000000,     // the file is too short to code the size it claims
 };
 
 // The most pixels one byte of coded data can stand for: a Huffman-coded JPEG

@@ -1,19 +1,19 @@
-// JPEG adapter: libjpeg driven at full size, one scanline at a time.
+// JPEG adapter: libjpeg driven at full size, one scanline at a time, each
+// placed upright or reduced by img/upright_rows.h.
 #include "img/jpeg_codec.h"
 
-#include <jerror.h>  // after jpeglib.h, which img/jpeg_codec.h includes
 #include <sys/stat.h>
 
 #include <csetjmp>
-#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
-#include <utility>
+
+#include <jpeglib.h>  // after <cstdio>, whose FILE it uses
+#include <jerror.h>   // after jpeglib.h
 
 #include "base/limits.h"
 #include "img/exif.h"
-#include "img/reduce.h"
-#include "img/resize.h"
 #include "img/upright_rows.h"
 #include "util/file_handle.h"
 #include "util/test_hook.h"
@@ -23,9 +23,9 @@ namespace {
 constexpr int kExifMarker = JPEG_APP0 + 1;
 
 // Begins with the standard manager so that libjpeg sees one. path is what
-// every library message is prefixed with, and messages where it goes (null:
-// standard error); the jump context is the recovery point of the read or
-// write in progress.
+// every library message is prefixed with, and messages where it goes (null,
+// for the encoder only: standard error); the jump context is the recovery
+// point of the read or write in progress.
 struct ErrorMgr {
   jpeg_error_mgr pub;
   const char* path;
@@ -48,10 +48,17 @@ void outputNamedMessage(j_common_ptr cinfo) {
     fputs(line.c_str(), stderr);
 }
 
+// libjpeg's error exit: prints the message (after the path), jumps back to
+// the recovery point of the read or write in progress.
+[[noreturn]] void errorExit(j_common_ptr cinfo) {
+  (*cinfo->err->output_message)(cinfo);
+  longjmp(reinterpret_cast<ErrorMgr*>(cinfo->err)->jump, 1);
+}
+
 void initErrorMgr(ErrorMgr* err, const char* path, std::string* messages) {
   jpeg_std_error(&err->pub);
   err->pub.output_message = outputNamedMessage;
-  err->pub.error_exit = imgJpegErrorExit;
+  err->pub.error_exit = errorExit;
   err->path = path;
   err->messages = messages;
 }
@@ -125,17 +132,10 @@ void pixelToRgb(const JSAMPLE* s, int components, bool adobeInverted, unsigned c
   }
 }
 
-void storeRow(Img* dst, int orientation, int w, int h, int y, const JSAMPLE* row, int components,
-              bool adobeInverted, int columns) {
-  if (orientation == 1 && components == 3) {
-    memcpy(dst->rows[y], row, static_cast<size_t>(columns) * 3);
-    return;
-  }
-  const ImgRowWalk walk = imgOrientationRowWalk(orientation, w, h, y);
-  for (int x = 0; x < columns; ++x) {
-    unsigned char* out = dst->rows[walk.row0 + x * walk.drow] + (walk.col0 + x * walk.dcol) * 3;
-    pixelToRgb(row + static_cast<size_t>(x) * components, components, adobeInverted, out);
-  }
+// One scanline of components samples a pixel as RGB.
+void rowToRgb(const JSAMPLE* row, int components, bool adobeInverted, int width, unsigned char* out) {
+  for (int x = 0; x < width; ++x)
+    pixelToRgb(row + static_cast<size_t>(x) * components, components, adobeInverted, out + 3 * x);
 }
 
 // Progress monitor of a decode: a progressive file of thousands of scans,
@@ -170,111 +170,63 @@ bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif) {
   return true;
 }
 
-// Where a decode puts its lines: in a raster, each pixel at its upright
-// place, or, when stream is set, into the reduction of the upright picture
-// to fitWidth x fitHeight (a side <= 0 follows from the other) whenever that
-// reduces it, so the full-size picture is never held; the lines then go in
-// as stored, and the stream is told how they lie upright. Lives above the
-// recovery point.
-struct Target {
-  ImgReduceStream* stream = nullptr;
-  int fitWidth = 0, fitHeight = 0;
-  bool streamed = false;  // the decode went into the stream, else into a raster
-};
+// What the header claims, refused before anything is allocated: more pixels
+// than the limit, or, Huffman-coded, than the file's bytes can code
+// (arithmetic coding can spend less than a bit on a block).
+ImgStatus claimRefused(const jpeg_decompress_struct& c, FILE* file) {
+  if (claimsTooManyPixels(c.image_width, c.image_height)) return IMG_DECODE_TOO_LARGE;
+  struct stat st;
+  if (!c.arith_code && fstat(fileno(file), &st) == 0 &&
+      imgClaimOutgrowsBytes(c.image_width, c.image_height, st.st_size, kJpegMaxPixelsPerByte))
+    return IMG_DATA_SHORT;
+  return IMG_OK;
+}
 
-// Starts the reduction of the upright picture when the target asks for one
-// that reduces it. Returns 0 with target->streamed set or left false, or the
-// reduction's failure.
-ImgStatus startStream(Target* target, Img* dst, int uprightWidth, int uprightHeight, ImgLineOrder order) {
-  if (!target->stream) return IMG_OK;
-  int w, h;
-  if (imgFitSize(uprightWidth, uprightHeight, target->fitWidth, target->fitHeight, false, &w, &h) != 0 ||
-      w > uprightWidth || h > uprightHeight)
-    return IMG_OK;  // the whole picture goes through imgResize
-  target->streamed = true;
-  return target->stream->begin(dst, w, h, uprightWidth, uprightHeight, order);
+// The scanlines into rows, converted to RGB unless they are the library's
+// own RGB. Below the recovery point: trivially destructible locals only.
+[[gnu::noinline]] void readScanlines(jpeg_decompress_struct* c, ImgUprightRows* rows) {
+  jpeg_start_decompress(c);
+  const int components = c->output_components;
+  const auto pool = reinterpret_cast<j_common_ptr>(c);
+  JSAMPARRAY buffer =
+      (*c->mem->alloc_sarray)(pool, JPOOL_IMAGE, c->output_width * static_cast<JDIMENSION>(components), 1);
+  JSAMPARRAY line = components == 3 ? nullptr : (*c->mem->alloc_sarray)(pool, JPOOL_IMAGE, c->output_width * 3, 1);
+  while (c->output_scanline < c->output_height) {
+    jpeg_read_scanlines(c, buffer, 1);
+    if (line) {
+      rowToRgb(buffer[0], components, c->saw_Adobe_marker, static_cast<int>(c->output_width), line[0]);
+      rows->put(line[0], 3);
+    } else {
+      rows->put(buffer[0], 3);
+    }
+  }
+  jpeg_finish_decompress(c);
 }
 
 // The whole decode, below the recovery point of decodeGuarded: trivially
-// destructible locals only. Writes each scanline straight to its upright
-// place, or into the stream, so no second raster is ever needed.
-[[gnu::noinline]] ImgStatus decode(Reader* r, FILE* file, Img* dst, Target* target) {
+// destructible locals only. rows, above it, places each scanline upright or
+// feeds it to the reduction, so no second raster is ever needed.
+[[gnu::noinline]] ImgStatus decode(Reader* r, FILE* file, Img* dst, const ImgDecodeTarget& target,
+                                   ImgUprightRows* rows) {
   readHeader(r, file, true);
   jpeg_decompress_struct* c = &r->cinfo;
-  if (claimsTooManyPixels(c->image_width, c->image_height)) {
-    dst->status = IMG_JPEG_TOO_LARGE;
-    return IMG_JPEG_TOO_LARGE;
-  }
-  // Arithmetic coding can spend less than a bit on a block: only the
-  // Huffman-coded are held to their bytes.
-  struct stat st;
-  if (!c->arith_code && fstat(fileno(file), &st) == 0 &&
-      imgClaimOutgrowsBytes(c->image_width, c->image_height, st.st_size, kJpegMaxPixelsPerByte)) {
-    dst->status = IMG_DATA_SHORT;
-    return IMG_DATA_SHORT;
-  }
+  if (const ImgStatus refused = claimRefused(*c, file)) return refused;
   r->progress.progress_monitor = limitScans;
   c->progress = &r->progress;
-  const int orientation = savedOrientation(*c);
-  const int w = static_cast<int>(c->image_width);
-  const int h = static_cast<int>(c->image_height);
-  const bool swap = imgOrientationSwapsSides(orientation);
-  const ImgStatus started = startStream(target, dst, swap ? h : w, swap ? w : h, imgOrientationLineOrder(orientation));
-  if (started != IMG_OK) {
-    dst->status |= started;
-    return started;
-  }
-  if (!target->streamed && imgCreate(dst, swap ? h : w, swap ? w : h) != 0) {
-    dst->status |= IMG_JPEG_ALLOC;
-    return IMG_JPEG_ALLOC;
-  }
-
-  jpeg_start_decompress(c);
-  const int components = c->output_components;
-  const JDIMENSION stride = c->output_width * static_cast<JDIMENSION>(components);
-  JSAMPARRAY buffer = (*c->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE, stride, 1);
-  const int columns = static_cast<int>(c->output_width) < w ? static_cast<int>(c->output_width) : w;
-  const bool adobeInverted = c->saw_Adobe_marker;
-  // A streamed line that is not the library's own RGB row is converted here
-  // first; the stream takes lines in their stored order either way.
-  const bool direct = components == 3;
-  JSAMPARRAY line = target->streamed && !direct
-                        ? (*c->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE,
-                                                  static_cast<JDIMENSION>(w) * 3, 1)
-                        : nullptr;
-  int y = 0;
-  while (c->output_scanline < c->output_height) {
-    jpeg_read_scanlines(c, buffer, 1);
-    if (y < h) {
-      if (!target->streamed) {
-        storeRow(dst, orientation, w, h, y, buffer[0], components, adobeInverted, columns);
-      } else if (direct) {
-        target->stream->feed(buffer[0]);
-      } else {
-        for (int x = 0; x < columns; ++x)
-          pixelToRgb(buffer[0] + static_cast<size_t>(x) * components, components, adobeInverted, line[0] + 3 * x);
-        target->stream->feed(line[0]);
-      }
-    }
-    ++y;
-  }
-  jpeg_finish_decompress(c);
-  dst->status = IMG_OK;
+  const ImgStatus begun = rows->begin(dst, static_cast<int>(c->image_width), static_cast<int>(c->image_height),
+                                      savedOrientation(*c), target.fit, target.fitWidth, target.fitHeight,
+                                      target.enlarge);
+  if (begun != IMG_OK) return begun == IMG_CREATE_FAILED ? IMG_DECODE_ALLOC : begun;
+  readScanlines(c, rows);
   return IMG_OK;
 }
 
 // Recovery point of a decode. Nothing with a destructor lives in this frame
 // or in decode's; the parameters are never modified after setjmp, so they
 // keep their values when the library jumps back.
-ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst, Target* target) {
-  if (setjmp(r->err.jump)) {
-    imgDestroy(dst);  // the raster, if the error came after it was made
-    dst->rows = nullptr;
-    const ImgStatus failure = r->err.tooManyScans ? IMG_JPEG_SCANS : IMG_JPEG_LIBRARY;
-    dst->status = failure;
-    return failure;
-  }
-  return decode(r, file, dst, target);
+ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst, const ImgDecodeTarget& target, ImgUprightRows* rows) {
+  if (setjmp(r->err.jump)) return r->err.tooManyScans ? IMG_DECODE_SCANS : IMG_DECODE_DAMAGED;
+  return decode(r, file, dst, target, rows);
 }
 
 // The library calls of an encode, below the recovery point of encodeGuarded:
@@ -321,8 +273,8 @@ void writeIccProfile(jpeg_compress_struct* c, const std::string* icc) {
 // or in encode's; the parameters are never modified after setjmp.
 ImgStatus encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char* path, const std::string* icc) {
   if (setjmp(w->err.jump)) {
-    src->status |= IMG_JPEG_LIBRARY;
-    return IMG_JPEG_LIBRARY;
+    src->status |= IMG_JPEG_WRITE_LIBRARY;
+    return IMG_JPEG_WRITE_LIBRARY;
   }
   encode(w, file, src, quality, path, icc);
   return IMG_OK;
@@ -347,75 +299,42 @@ long long coefficientBytes(const jpeg_decompress_struct& c) {
   return bytes;
 }
 
-JpegSizeCode headerSize(const char* path, bool upright, int* width, int* height, int* size,
-                        std::string* messages, long long* held = nullptr) {
+ImgStatus headerOf(const char* path, bool upright, ImgHeaderInfo* info, ImgDecoded* out) {
   FileHandle file = fileOpen(path, "rb");
-  if (!file) return JPEG_SIZE_OPEN;
-  {
-    Reader r(path, messages);  // destroyed before the file is measured
-    if (!readHeaderGuarded(&r, file.get(), upright))
-      return isUnsupported(r.err.pub.msg_code) ? JPEG_SIZE_UNSUPPORTED : JPEG_SIZE_LIBRARY;
-    int w = static_cast<int>(r.cinfo.image_width);
-    int h = static_cast<int>(r.cinfo.image_height);
-    if (upright && imgOrientationSwapsSides(savedOrientation(r.cinfo))) std::swap(w, h);
-    if (width) *width = w;
-    if (height) *height = h;
-    if (held) *held = coefficientBytes(r.cinfo);
-  }
-  // The file is a regular one (fileOpen): its end is its size, read without
-  // the seek that would make stdio read it again.
-  struct stat st;
-  if (fstat(fileno(file.get()), &st) != 0) return JPEG_SIZE_SEEK;
-  if (size) *size = static_cast<int>(st.st_size);
-  return JPEG_SIZE_OK;
+  if (!file) return IMG_DECODE_OPEN;
+  Reader r(path, &out->libraryText);  // declared after the file: destroyed before it is closed
+  if (!readHeaderGuarded(&r, file.get(), upright))
+    return isUnsupported(r.err.pub.msg_code) ? IMG_DECODE_UNSUPPORTED : IMG_DECODE_DAMAGED;
+  const int w = static_cast<int>(r.cinfo.image_width);
+  const int h = static_cast<int>(r.cinfo.image_height);
+  const bool swap = upright && imgOrientationSwapsSides(savedOrientation(r.cinfo));
+  info->width = swap ? h : w;
+  info->height = swap ? w : h;
+  info->held = coefficientBytes(r.cinfo);
+  return IMG_OK;
 }
 
 }  // namespace
 
-void imgJpegErrorExit(j_common_ptr cinfo) {
-  (*cinfo->err->output_message)(cinfo);
-  longjmp(reinterpret_cast<ErrorMgr*>(cinfo->err)->jump, 1);
+ImgStatus imgJpegReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out) {
+  return headerOf(path, true, info, out);
 }
 
-JpegSizeCode imgJpegGetSize(const char* path, int* width, int* height, int* size, std::string* messages) {
-  return headerSize(path, false, width, height, size, messages);
+ImgStatus imgJpegReadStoredHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out) {
+  return headerOf(path, false, info, out);
 }
 
-JpegSizeCode imgJpegGetUprightSize(const char* path, int* width, int* height, int* size,
-                                   std::string* messages, long long* held) {
-  return headerSize(path, true, width, height, size, messages, held);
-}
-
-namespace {
-
-ImgStatus readFile(Img* dst, const char* path, Target* target, std::string* messages) {
-  dst->rows = nullptr;
-  FileHandle file = fileOpen(path, "rb");
-  if (!file) {
-    dst->status = IMG_JPEG_OPEN;
-    return IMG_JPEG_OPEN;
-  }
-  Reader reader(path, messages);  // declared after the file: destroyed before it is closed
-  return decodeGuarded(&reader, file.get(), dst, target);
-}
-
-}  // namespace
-
-ImgStatus imgJpegReadFile(Img* dst, const char* path, std::string* messages) {
-  Target whole;
-  return readFile(dst, path, &whole, messages);
-}
-
-ImgStatus imgJpegReadFitted(Img* dst, const char* path, int width, int height, std::string* messages) {
-  ImgReduceStream stream;
-  Target target{&stream, width, height};
-  const ImgStatus status = readFile(dst, path, &target, messages);
-  if (status != IMG_OK || target.streamed) return status;
-  // Fitting enlarges it: through the whole raster, as imgResize does it.
-  OwnedImg whole;
-  whole.img = *dst;
+ImgStatus imgJpegDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
   *dst = Img{};
-  return imgResize(dst, width, height, &whole.img, false);
+  FileHandle file = fileOpen(path, "rb");
+  if (!file) return imgDecodeFailed(dst, IMG_DECODE_OPEN);
+  // Both above the recovery point; the reader, declared after the file, is
+  // destroyed before it is closed.
+  ImgUprightRows rows;
+  Reader reader(path, &out->libraryText);
+  ImgStatus status = decodeGuarded(&reader, file.get(), dst, target, &rows);
+  if (status == IMG_OK) status = rows.finish();
+  return status == IMG_OK ? IMG_OK : imgDecodeFailed(dst, status);
 }
 
 ImgStatus imgJpegWrite(Img* src, FILE* file, int quality, const char* name, std::string* messages,

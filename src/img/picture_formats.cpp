@@ -1,9 +1,11 @@
-// Format by content, and the added formats' decoders behind one call.
+// Format by content, and every format's decoder behind one call.
 #include "img/picture_formats.h"
 
 #include <cstring>
 
+#include "img/gif_codec.h"
 #include "img/heif_codec.h"
+#include "img/jpeg_codec.h"
 #include "img/png_codec.h"
 #include "img/webp_codec.h"
 #include "util/byte_fields.h"
@@ -52,31 +54,36 @@ bool imgFormatOfFile(const char* path, ImgFormat* format) {
   return true;
 }
 
-const char* imgFormatDecoderName(ImgFormat format) {
-  switch (format) {
-    case ImgFormat::Png: return "imgPngReadFile";
-    case ImgFormat::Webp: return "imgWebpReadFile";
-    case ImgFormat::Heif: return "imgHeifReadFile";
-    case ImgFormat::Avif: return "imgAvifReadFile";
-    case ImgFormat::Gif: return "imgGifReadFile";
-    case ImgFormat::Jpeg: break;
-  }
-  return "imgJpegReadFile";
+namespace {
+
+// A format's decoder in img/format_codec.h's shape, and the name its decode
+// goes by in messages.
+struct Codec {
+  const char* name;
+  ImgStatus (*readHeader)(const char* path, ImgHeaderInfo* info, ImgDecoded* out);
+  ImgStatus (*decode)(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out);
+};
+
+const Codec& codecOf(ImgFormat format) {
+  // In ImgFormat's order.
+  static const Codec kCodecs[] = {
+      {"imgJpegReadFile", imgJpegReadHeader, imgJpegDecode}, {"imgGifReadFile", imgGifReadHeader, imgGifDecode},
+      {"imgPngReadFile", imgPngReadHeader, imgPngDecode},    {"imgWebpReadFile", imgWebpReadHeader, imgWebpDecode},
+      {"imgHeifReadFile", imgHeifReadHeader, imgHeifDecode}, {"imgAvifReadFile", imgHeifReadHeader, imgHeifDecode},
+  };
+  return kCodecs[static_cast<int>(format)];
 }
 
+}  // namespace
+
+const char* imgFormatDecoderName(ImgFormat format) { return codecOf(format).name; }
+
 ImgStatus imgFormatReadHeader(const char* path, ImgFormat format, ImgHeaderInfo* info, ImgDecoded* out) {
-  switch (format) {
-    case ImgFormat::Png: return imgPngReadHeader(path, info, out);
-    case ImgFormat::Webp: return imgWebpReadHeader(path, info, out);
-    default: return imgHeifReadHeader(path, info, out);
-  }
+  return codecOf(format).readHeader(path, info, out);
 }
 
 ImgStatus imgFormatDecode(Img* dst, const char* path, ImgFormat format, const ImgDecodeTarget& target,
                           ImgDecoded* out) {
-  switch (format) {
-    case ImgFormat::Png: return imgPngDecode(dst, path, target, out);
-    case ImgFormat::Webp: return imgWebpDecode(dst, path, target, out);
-    default: return imgHeifDecode(dst, path, target, out);
-  }
+  const ImgStatus status = codecOf(format).decode(dst, path, target, out);
+  return status == IMG_OK ? IMG_OK : imgDecodeFailed(dst, status);
 }

@@ -1,13 +1,14 @@
-// The picture formats quorvel reads and how a file's bytes tell which it
-// holds: JPEG and GIF as ever, and, with -allpics, PNG, WebP, HEIF and AVIF
-// through img/format_codec.h's decoders.
+// The picture formats quorvel reads, how a file's bytes tell which it holds
+// (JPEG and GIF as ever, and, with -allpics, PNG, WebP, HEIF and AVIF), and
+// every format's header read and decode behind one call each, in
+// img/format_codec.h's shape.
 #pragma once
 
 #include <cstddef>
 
 #include "img/format_codec.h"
 
-enum class ImgFormat { Jpeg, Gif, Png, Webp, Heif, Avif };
+enum class ImgFormat { Jpeg, Gif, Png, Webp, Heif, Avif };  // img/picture_formats.cpp lists their codecs in this order
 
 // The format the first bytes of a file show; Jpeg for anything else, so
 // that the JPEG library says what is wrong with it, as for any JPEG.
@@ -15,7 +16,7 @@ ImgFormat imgFormatOfBytes(const unsigned char* head, size_t length);
 // imgFormatOfBytes of path's first bytes; false when nothing can be read.
 bool imgFormatOfFile(const char* path, ImgFormat* format);
 
-// True for the formats of img/format_codec.h's decoders.
+// True for the formats -allpics adds.
 inline bool imgFormatIsAdded(ImgFormat format) {
   return format == ImgFormat::Png || format == ImgFormat::Webp || format == ImgFormat::Heif ||
          format == ImgFormat::Avif;
@@ -24,12 +25,19 @@ inline bool imgFormatIsAdded(ImgFormat format) {
 // Whether browsers show the format itself: not HEIF (Safari alone does).
 inline bool imgFormatBrowsersShow(ImgFormat format) { return format != ImgFormat::Heif; }
 
-// The name the decode of an added format goes by in messages.
+// The name a format's decode goes by in messages.
 const char* imgFormatDecoderName(ImgFormat format);
 
-// The header and the decode of an added format (img/format_codec.h).
-// REQUIRES: imgFormatIsAdded(format).
+// The header of path read as format: its verdict in info, what the library
+// said in out. Returns 0 or an IMG_DECODE_* failure (IMG_DECODE_OPEN: the
+// file cannot be opened; a damaged header with no reason is told by the
+// library's own lines, if any).
 [[nodiscard]] ImgStatus imgFormatReadHeader(const char* path, ImgFormat format, ImgHeaderInfo* info,
                                             ImgDecoded* out);
+// Decodes path as format into dst (an empty record) as target asks. Returns
+// 0, an IMG_DECODE_* failure or IMG_DATA_SHORT, or, with enlarge, the
+// resizer's (kImgResizeFailures); on failure dst holds no block and records
+// it. The reason and the library's lines come back in out, and, for a
+// format that carries one, the colour profile.
 [[nodiscard]] ImgStatus imgFormatDecode(Img* dst, const char* path, ImgFormat format, const ImgDecodeTarget& target,
                                         ImgDecoded* out);

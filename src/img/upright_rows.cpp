@@ -62,11 +62,13 @@ void toRgb(const void* row, int channels, int maxValue, int width, unsigned char
 }  // namespace
 
 ImgStatus ImgUprightRows::begin(Img* dst, int storedWidth, int storedHeight, int orientation, bool fit,
-                                int fitWidth, int fitHeight) {
-  dst_ = dst;
+                                int fitWidth, int fitHeight, bool enlarge) {
+  dst_ = target_ = dst;
   width_ = storedWidth;
   height_ = storedHeight;
   orientation_ = orientation;
+  fitWidth_ = fitWidth;
+  fitHeight_ = fitHeight;
   line_.resize(static_cast<size_t>(storedWidth) * 3);
   const bool swap = imgOrientationSwapsSides(orientation);
   const int uprightWidth = swap ? storedHeight : storedWidth;
@@ -77,7 +79,8 @@ ImgStatus ImgUprightRows::begin(Img* dst, int storedWidth, int storedHeight, int
     streamed_ = true;
     return stream_.begin(dst, w, h, uprightWidth, uprightHeight, imgOrientationLineOrder(orientation));
   }
-  return imgCreate(dst, uprightWidth, uprightHeight);
+  if (fit && enlarge) target_ = &whole_.img;
+  return imgCreate(target_, uprightWidth, uprightHeight);
 }
 
 void ImgUprightRows::put(const void* row, int channels, int maxValue) {
@@ -89,15 +92,20 @@ void ImgUprightRows::put(const void* row, int channels, int maxValue) {
   }
   if (streamed_) {
     stream_.feed(rgb);
+  } else if (orientation_ == 1) {
+    memcpy(target_->rows[y_], rgb, line_.size());
   } else {
-    Img* target = dst_;
-    if (orientation_ == 1) {
-      memcpy(target->rows[y_], rgb, line_.size());
-    } else {
-      const ImgRowWalk walk = imgOrientationRowWalk(orientation_, width_, height_, y_);
-      for (int x = 0; x < width_; ++x)
-        memcpy(target->rows[walk.row0 + x * walk.drow] + (walk.col0 + x * walk.dcol) * 3, rgb + 3 * x, 3);
-    }
+    const ImgRowWalk walk = imgOrientationRowWalk(orientation_, width_, height_, y_);
+    for (int x = 0; x < width_; ++x)
+      memcpy(target_->rows[walk.row0 + x * walk.drow] + (walk.col0 + x * walk.dcol) * 3, rgb + 3 * x, 3);
   }
   ++y_;
+}
+
+ImgStatus ImgUprightRows::finish() {
+  if (target_ != &whole_.img) return IMG_OK;
+  const ImgStatus fitted = imgResize(dst_, fitWidth_, fitHeight_, &whole_.img, false);
+  whole_.release();
+  target_ = dst_;
+  return fitted;
 }

@@ -32,20 +32,27 @@ class ImgUprightRows {
   // Prepares dst for a storedWidth x storedHeight picture in orientation.
   // With fit, dst is to become the upright picture reduced into fitWidth x
   // fitHeight (imgResize's fit, not exact) as the rows come; a picture the
-  // box holds already is kept whole, never enlarged. Returns 0,
-  // IMG_CREATE_FAILED (the raster) or the reduction's failure.
+  // box holds already is kept whole, never enlarged, unless enlarge: it is
+  // then held whole here and fitted by imgResize into dst in finish.
+  // Returns 0, IMG_CREATE_FAILED (the raster) or the reduction's failure.
   // REQUIRES: dst is an empty record; both sides >= 1.
   [[nodiscard]] ImgStatus begin(Img* dst, int storedWidth, int storedHeight, int orientation, bool fit,
-                                int fitWidth = 0, int fitHeight = 0);
+                                int fitWidth = 0, int fitHeight = 0, bool enlarge = false);
   // The next stored row: storedWidth pixels of channels samples each (3:
   // RGB, 4: RGBA), each sample 8 bits, or 16 bits in host order when
   // maxValue > 255, then rounded to 8. Alpha is laid over white. dst is
-  // complete once every row has come.
+  // complete once every row has come (and, for an enlargement, finish).
   void put(const void* row, int channels, int maxValue = 255);
+  // After the last row: the picture held for an enlargement fitted into dst
+  // (0 or imgResize's failure); 0 and nothing done otherwise.
+  [[nodiscard]] ImgStatus finish();
 
  private:
   Img* dst_ = nullptr;
+  Img* target_ = nullptr;  // where put places the rows: dst_, or whole_ for an enlargement
+  OwnedImg whole_;
   int width_ = 0, height_ = 0, orientation_ = 1;
+  int fitWidth_ = 0, fitHeight_ = 0;
   bool streamed_ = false;
   int y_ = 0;
   ImgReduceStream stream_;

@@ -371,6 +371,16 @@ TEST_F(MessyFolder, PicturesThatCannotBeMadeAreLeftOutAndTheWalkGoesOn) {
          writeFile(p, gif.substr(0, 13) + std::string(500, '\x55'));
        },
        "**** ERROR quorvel : imgGifReadFile(\"x/b.gif\"): cannot be opened or decoded\n", true},
+      // gd's own words come before the report, whichever thread made it.
+      {"GIF whose image is 0 pixels wide", "b.gif",
+       [](const std::string& p, const std::string&, const std::string& gif) {
+         std::string bytes = gif;
+         bytes[bytes.find(',', 13) + 5] = bytes[bytes.find(',', 13) + 6] = 0;
+         writeFile(p, bytes);
+       },
+       "GD Warning: one parameter to a memory allocation multiplication is negative or zero, failing operation "
+       "gracefully\n**** ERROR quorvel : imgGifReadFile(\"x/b.gif\"): cannot be opened or decoded\n",
+       true},
       {"header claims 65000 x 65000", "b.jpg",
        [](const std::string& p, const std::string& good, const std::string&) {
          writeFile(p, withClaimedSize(good, 65000, 65000));

@@ -75,6 +75,14 @@ void makeTree(const std::string& root) {
   std::string stray = testsupport::readFile(root + "/a/p1.jpg");
   stray.insert(stray.find("\xFF\xDB"), 2, '\0');
   writeFile(root + "/a/p1.jpg", stray);
+  // GIFs, made on the workers too: a whole one, and one whose image is 0
+  // pixels wide (no palette byte of makeGif's is a comma), which gd refuses
+  // in its own words.
+  testsupport::makeGif(root + "/a/b/g0.gif", 400, 300, 1);
+  testsupport::makeGif(root + "/a/b/g1.gif", 300, 250, 2);
+  std::string empty = testsupport::readFile(root + "/a/b/g1.gif");
+  empty[empty.find(',', 13) + 5] = empty[empty.find(',', 13) + 6] = 0;
+  writeFile(root + "/a/b/g1.gif", empty);
   makeJpeg(root + "/a/c/Same.jpg", 300, 300, 3);
   makeJpeg(root + "/a/c/Same.JPG", 320, 300, 4);
   writeFile(root + "/a/song.mp3", std::string(4000, 'm'));
@@ -124,6 +132,8 @@ TEST(Parallel, EveryByteWrittenIsTheSameOnOneThreadOrMany) {
   EXPECT_EQ(one.run.status, 1);  // the damaged picture is reported
   EXPECT_NE(one.run.err.find("a/b/p3.jpg: Premature end"), std::string::npos);
   EXPECT_NE(one.run.err.find("imgJpegReadFile(\"a/b/p4.jpg\")"), std::string::npos);
+  EXPECT_NE(one.run.err.find("GD Warning: one parameter"), std::string::npos);
+  EXPECT_NE(one.run.err.find("imgGifReadFile(\"a/b/g1.gif\"): cannot be opened or decoded"), std::string::npos);
   expectSame(one, runWith(2, args));
   expectSame(one, runWith(3, args));
   // -force makes the up-to-date directory again too.

@@ -79,7 +79,8 @@ Expected expectedFiles(const std::string& source, bool medium, Shadow shadow, in
   TempDir scratch;
   Expected e;
   Img working{};
-  EXPECT_EQ(imgJpegReadFile(&working, source.c_str()), 0);
+  ImgDecoded decoded;
+  EXPECT_EQ(imgJpegDecode(&working, source.c_str(), {}, &decoded), 0);
   if (medium) {
     Img md{};
     EXPECT_EQ(imgResize(&md, 640, 480, &working, false), 0);

@@ -1,4 +1,5 @@
-// GIF reading through a real file into a raster.
+// GIF reading through a real file: the header, then the whole decode, whose
+// raster must have the screen's size at most, and the fitted decode.
 //
 // Screens larger than kMaxPixels are skipped: gd allocates what the header
 // claims, and such inputs only slow the search down.
@@ -7,7 +8,6 @@
 
 #include "fuzz_scratch.h"
 #include "img/gif_codec.h"
-#include "img/header_probe.h"
 #include "img/img.h"
 
 namespace {
@@ -18,20 +18,20 @@ constexpr long kMaxPixels = 1L << 20;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static ScratchDir scratch;
-  int width = 0;
-  int height = 0;
-  if (imgsizeGetGifSize(data, static_cast<long>(size), &width, &height) &&
-      long{width} * height > kMaxPixels)
-    return 0;
   const std::string path = scratch.write("picture.gif", data, size);
-
-  Img img{};
-  if (imgGifReadFile(&img, path.c_str()) == 0) {
-    // Decoded: a raster, or none with its allocation failure recorded.
-    if (img.status == 0 ? img.rows == nullptr : img.status != (IMG_GIF_ALLOC | 1)) abort();
-  } else if (img.rows != nullptr) {
-    abort();  // a failed read keeps no pixels
+  ImgHeaderInfo screen;
+  ImgDecoded out;
+  if (imgGifReadHeader(path.c_str(), &screen, &out) == IMG_OK && long{screen.width} * screen.height > kMaxPixels)
+    return 0;
+  for (const ImgDecodeTarget target : {ImgDecodeTarget{}, ImgDecodeTarget{true, 64, 48, true}}) {
+    OwnedImg img;
+    if (imgGifDecode(&img.img, path.c_str(), target, &out) == IMG_OK) {
+      // gd keeps the image within the screen.
+      if (img.img.status != 0 || img.img.rows == nullptr) abort();
+      if (!target.fit && (img.img.width > screen.width || img.img.height > screen.height)) abort();
+    } else if (img.img.rows != nullptr) {
+      abort();  // a failed read keeps no pixels
+    }
   }
-  imgDestroy(&img);
   return 0;
 }

@@ -1,4 +1,4 @@
-// JPEG reading through a real file: both header sizes, then the full decode,
+// JPEG reading through a real file: both header reads, then the full decode,
 // whose raster must have the upright size the header promised, and the
 // decode reduced as it goes, whose bytes must be those of the full decode
 // resized.
@@ -26,49 +26,42 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static ScratchDir scratch;
   const std::string path = scratch.write("picture.jpg", data, size);
 
-  int width = 0;
-  int height = 0;
-  int bytes = 0;
-  const int stored = imgJpegGetSize(path.c_str(), &width, &height, &bytes);
-  if (stored == 0) {
-    if (bytes != static_cast<int>(size)) abort();
-    if (width > kMaxSide || height > kMaxSide || long{width} * height > kMaxPixels) return 0;
+  ImgHeaderInfo stored, upright;
+  ImgDecoded out;
+  const ImgStatus storedRead = imgJpegReadStoredHeader(path.c_str(), &stored, &out);
+  if (storedRead == IMG_OK) {
+    const long width = stored.width, height = stored.height;
+    if (width > kMaxSide || height > kMaxSide || width * height > kMaxPixels) return 0;
   }
-
-  int uprightWidth = 0;
-  int uprightHeight = 0;
-  const int upright = imgJpegGetUprightSize(path.c_str(), &uprightWidth, &uprightHeight, nullptr);
-  if ((upright == 0) != (stored == 0)) abort();
-  if (upright == 0 && !(uprightWidth == width && uprightHeight == height) &&
-      !(uprightWidth == height && uprightHeight == width))
+  const ImgStatus uprightRead = imgJpegReadHeader(path.c_str(), &upright, &out);
+  if ((uprightRead == IMG_OK) != (storedRead == IMG_OK)) abort();
+  if (uprightRead == IMG_OK && !(upright.width == stored.width && upright.height == stored.height) &&
+      !(upright.width == stored.height && upright.height == stored.width))
     abort();
 
-  Img img{};
-  const bool decoded = imgJpegReadFile(&img, path.c_str()) == 0;
+  OwnedImg img;
+  const bool decoded = imgJpegDecode(&img.img, path.c_str(), {}, &out) == IMG_OK;
   if (decoded) {
-    if (upright != 0 || img.status != 0) abort();
-    if (img.width != uprightWidth || img.height != uprightHeight) abort();
-  } else if (img.rows != nullptr) {
+    if (uprightRead != IMG_OK || img.img.status != 0) abort();
+    if (img.img.width != upright.width || img.img.height != upright.height) abort();
+  } else if (img.img.rows != nullptr) {
     abort();  // a failed read keeps no pixels
   }
 
   // A box from the input's size, so that the corpus tries many.
   const int boxWidth = 1 + static_cast<int>(size % 61), boxHeight = 1 + static_cast<int>(size / 61 % 47);
-  Img fitted{};
-  const bool reduced = imgJpegReadFitted(&fitted, path.c_str(), boxWidth, boxHeight) == 0;
+  OwnedImg fitted;
+  const bool reduced = imgJpegDecode(&fitted.img, path.c_str(), {true, boxWidth, boxHeight, true}, &out) == IMG_OK;
   // Damaged data decode the same way twice: both readings succeed or neither.
   if (reduced != decoded) abort();
   if (reduced) {
-    Img resized{};
-    if (imgResize(&resized, boxWidth, boxHeight, &img, false) != 0) abort();
-    if (resized.width != fitted.width || resized.height != fitted.height) abort();
-    for (int y = 0; y < fitted.height; ++y)
-      if (!std::equal(fitted.rows[y], fitted.rows[y] + 3 * fitted.width, resized.rows[y])) abort();
-    imgDestroy(&resized);
-  } else if (fitted.rows != nullptr) {
+    OwnedImg resized;
+    if (imgResize(&resized.img, boxWidth, boxHeight, &img.img, false) != 0) abort();
+    if (resized.img.width != fitted.img.width || resized.img.height != fitted.img.height) abort();
+    for (int y = 0; y < fitted.img.height; ++y)
+      if (!std::equal(fitted.img.rows[y], fitted.img.rows[y] + 3 * fitted.img.width, resized.img.rows[y])) abort();
+  } else if (fitted.img.rows != nullptr) {
     abort();
   }
-  imgDestroy(&fitted);
-  imgDestroy(&img);
   return 0;
 }

@@ -5,10 +5,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <array>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "img/resize.h"
 #include "support/test_support.h"
 
 namespace {
@@ -21,6 +23,15 @@ void saveGif(gdImagePtr im, const std::string& path) {
   gdImageGif(im, f);
   fclose(f);
   gdImageDestroy(im);
+}
+
+// Decodes path into img as target asks; gd's lines into lines.
+ImgStatus decode(OwnedImg& img, const std::string& path, const ImgDecodeTarget& target = {},
+                 std::string* lines = nullptr) {
+  ImgDecoded out;
+  const ImgStatus status = imgGifDecode(&img.img, path.c_str(), target, &out);
+  if (lines) *lines = out.libraryText;
+  return status;
 }
 
 std::vector<int> rgbAt(const Img& img, int x, int y) {
@@ -39,7 +50,7 @@ TEST(GifCodec, TransparentPixelsTakeTheirPaletteColour) {
   saveGif(im, dir / "t.gif");
 
   OwnedImg img;
-  ASSERT_EQ(imgGifReadFile(&img.img, (dir / "t.gif").c_str()), 0);
+  ASSERT_EQ(decode(img, dir / "t.gif"), IMG_OK);
   ASSERT_EQ(img.img.status, 0);
   ASSERT_EQ(img.img.width, 4);
   ASSERT_EQ(img.img.height, 3);
@@ -61,46 +72,79 @@ TEST(GifCodec, InterlacedGifDecodesInRowOrder) {
   ASSERT_EQ(testsupport::readFile(dir / "i.gif")[0x1A] & 0x40, 0x40) << "not written interlaced";
 
   OwnedImg img;
-  ASSERT_EQ(imgGifReadFile(&img.img, (dir / "i.gif").c_str()), 0);
+  ASSERT_EQ(decode(img, dir / "i.gif"), IMG_OK);
   for (int y = 0; y < 20; ++y) EXPECT_EQ(rgbAt(img.img, 3, y), (std::vector<int>{y * 10, 255 - y * 10, y})) << y;
 }
 
-struct Recorder {
-  std::vector<std::string> calls;
-};
-
-TEST(GifCodec, LoadCallsSizeThenPixelsRowByRowThenEnd) {
+TEST(GifCodec, HeaderGivesTheScreenAndWhatTheDecodeHolds) {
   TempDir dir;
-  testsupport::makeGif(dir / "c.gif", 2, 2);
-  Recorder rec;
-  ASSERT_EQ(imgGifLoad(
-                (dir / "c.gif").c_str(),
-                [](void* u, int w, int h) {
-                  static_cast<Recorder*>(u)->calls.push_back("size " + std::to_string(w) + "x" + std::to_string(h));
-                },
-                [](void* u) { static_cast<Recorder*>(u)->calls.push_back("end"); },
-                [](void* u, int x, int y, int, int, int) {
-                  static_cast<Recorder*>(u)->calls.push_back(std::to_string(x) + "," + std::to_string(y));
-                },
-                &rec),
-            0);
-  EXPECT_EQ(rec.calls, (std::vector<std::string>{"size 2x2", "0,0", "1,0", "0,1", "1,1", "end"}));
+  testsupport::makeGif(dir / "c.gif", 30, 20);
+  ImgHeaderInfo info;
+  ImgDecoded out;
+  ASSERT_EQ(imgGifReadHeader((dir / "c.gif").c_str(), &info, &out), IMG_OK);
+  EXPECT_EQ(info.width, 30);
+  EXPECT_EQ(info.height, 20);
+  EXPECT_EQ(info.held, 30 * 20 * 7);  // gd's image, at most 4 bytes a pixel, and the raster
+  testsupport::writeFile(dir / "short.gif", "GIF89a\x01");
+  EXPECT_EQ(imgGifReadHeader((dir / "short.gif").c_str(), &info, &out), IMG_DECODE_DAMAGED);
+  EXPECT_EQ(imgGifReadHeader((dir / "none.gif").c_str(), &info, &out), IMG_DECODE_OPEN);
+  EXPECT_EQ(out.why, "");
+}
+
+// Reduced as its rows come, or enlarged whole: the bytes of the whole
+// picture resized, whichever box.
+TEST(GifCodec, FittedDecodeIsTheWholeResized) {
+  TempDir dir;
+  testsupport::makeGif(dir / "f.gif", 40, 30);
+  OwnedImg whole;
+  ASSERT_EQ(decode(whole, dir / "f.gif"), IMG_OK);
+  for (auto [bw, bh] : {std::array{20, 20}, {39, 29}, {80, 80}, {0, 9}}) {
+    OwnedImg fitted, resized;
+    ASSERT_EQ(decode(fitted, dir / "f.gif", {true, bw, bh, true}), IMG_OK);
+    ASSERT_EQ(imgResize(&resized.img, bw, bh, &whole.img, false), IMG_OK);
+    ASSERT_EQ(fitted.img.width, resized.img.width);
+    ASSERT_EQ(fitted.img.height, resized.img.height);
+    for (int y = 0; y < fitted.img.height; ++y)
+      ASSERT_TRUE(std::equal(fitted.img.rows[y], fitted.img.rows[y] + 3 * fitted.img.width, resized.img.rows[y]))
+          << bw << "x" << bh << " row " << y;
+  }
 }
 
 TEST(GifCodec, UnreadableFilesFail) {
   TempDir dir;
   testsupport::writeFile(dir / "bad.gif", "GIF89a\x01");
-  int calls = 0;
-  auto size = [](void* u, int, int) { ++*static_cast<int*>(u); };
-  auto end = [](void* u) { ++*static_cast<int*>(u); };
-  auto px = [](void* u, int, int, int, int, int) { ++*static_cast<int*>(u); };
-  EXPECT_EQ(imgGifLoad((dir / "none.gif").c_str(), size, end, px, &calls), 1);
-  EXPECT_EQ(imgGifLoad((dir / "bad.gif").c_str(), size, end, px, &calls), 2);
-  EXPECT_EQ(calls, 0);
-
   OwnedImg img;
-  EXPECT_EQ(imgGifReadFile(&img.img, (dir / "bad.gif").c_str()), 0x10000000);
-  EXPECT_EQ(img.img.status, 0x10000000);
+  EXPECT_EQ(decode(img, dir / "none.gif"), IMG_DECODE_UNREADABLE);
+  EXPECT_EQ(decode(img, dir / "bad.gif"), IMG_DECODE_UNREADABLE);
+  EXPECT_EQ(img.img.status, IMG_DECODE_UNREADABLE);
+  EXPECT_EQ(img.img.rows, nullptr);
+}
+
+// gd's words on a GIF it refuses come back with the failure, in gd's own
+// form; nothing is written.
+TEST(GifCodec, GdMessagesAreHandedBackNotWritten) {
+  TempDir dir;
+  testsupport::makeGif(dir / "z.gif", 20, 20);
+  std::string bytes = testsupport::readFile(dir / "z.gif");
+  // The image descriptor: after the global colour table and any extension.
+  const unsigned char flags = static_cast<unsigned char>(bytes[10]);
+  size_t image = 13 + (flags & 0x80 ? size_t{3} << ((flags & 7) + 1) : 0);
+  while (bytes.at(image) == '!') {
+    image += 2;
+    while (bytes.at(image) != 0) image += static_cast<unsigned char>(bytes[image]) + 1;
+    ++image;
+  }
+  ASSERT_EQ(bytes[image], ',');
+  bytes[image + 5] = bytes[image + 6] = 0;  // an image 0 pixels wide
+  testsupport::writeFile(dir / "z.gif", bytes);
+  OwnedImg img;
+  std::string lines;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(decode(img, dir / "z.gif", {}, &lines), IMG_DECODE_UNREADABLE);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(lines,
+            "GD Warning: one parameter to a memory allocation multiplication is negative or zero, failing "
+            "operation gracefully\n");
 }
 
 // 35 bytes can claim 26000 x 26000; gd would allocate it before reading a
@@ -112,7 +156,7 @@ TEST(GifCodec, ScreenPastThePixelLimitIsRefusedBeforeDecoding) {
   bytes.replace(6, 4, "\x90\x65\x90\x65");  // screen 26000 x 26000
   testsupport::writeFile(dir / "s.gif", bytes);
   OwnedImg img;
-  EXPECT_EQ(imgGifReadFile(&img.img, (dir / "s.gif").c_str()), IMG_GIF_TOO_LARGE);
+  EXPECT_EQ(decode(img, dir / "s.gif"), IMG_DECODE_TOO_LARGE);
   EXPECT_EQ(img.img.rows, nullptr);
 }
 
@@ -129,8 +173,7 @@ long dataKilobytes() {
   const rlimit data{limit, limit};
   setrlimit(RLIMIT_DATA, &data);
   OwnedImg img;
-  const bool failed = imgGifReadFile(&img.img, path.c_str()) == IMG_GIF_ALLOC &&
-                      img.img.status == (IMG_GIF_ALLOC | IMG_CREATE_FAILED);
+  const bool failed = decode(img, path) == IMG_DECODE_ALLOC && img.img.status == IMG_DECODE_ALLOC;
   _exit(failed ? 0 : 1);
 }
 

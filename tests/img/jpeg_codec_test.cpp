@@ -24,6 +24,32 @@ using Bytes = std::vector<unsigned char>;
 
 constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
 
+// What the header reads (upright, or as stored), and its status.
+struct Header {
+  ImgStatus status;
+  ImgHeaderInfo info;
+  std::string lines;  // the library's
+};
+Header readHeader(const std::string& path, bool upright = true) {
+  Header h{};
+  ImgDecoded out;
+  h.status = upright ? imgJpegReadHeader(path.c_str(), &h.info, &out) : imgJpegReadStoredHeader(path.c_str(), &h.info, &out);
+  h.lines = out.libraryText;
+  return h;
+}
+
+// Decodes path into img as target asks; the library's lines into lines.
+ImgStatus decode(OwnedImg& img, const std::string& path, const ImgDecodeTarget& target = {},
+                 std::string* lines = nullptr) {
+  ImgDecoded out;
+  const ImgStatus status = imgJpegDecode(&img.img, path.c_str(), target, &out);
+  if (lines) *lines = out.libraryText;
+  return status;
+}
+
+// The medium view's decode: fitted into the box, enlarged if need be.
+ImgDecodeTarget fitted(int width, int height) { return {true, width, height, true}; }
+
 Rgb pixel(const Img& img, int x, int y) {
   const unsigned char* p = img.rows[y] + x * 3;
   return {p[0], p[1], p[2]};
@@ -87,13 +113,13 @@ TEST(JpegCodec, WrittenRasterReadsBackWithItsSize) {
   const std::string path = dir / "out.jpg";
   ASSERT_EQ(imgJpegWriteFile(&src.img, path.c_str(), 85), 0);
 
-  int w = 0, h = 0, size = 0;
-  ASSERT_EQ(imgJpegGetSize(path.c_str(), &w, &h, &size), 0);
-  EXPECT_EQ(w, 96);
-  EXPECT_EQ(h, 73);
-  EXPECT_EQ(size, static_cast<int>(testsupport::readFile(path).size()));
+  const Header stored = readHeader(path, false);
+  ASSERT_EQ(stored.status, IMG_OK);
+  EXPECT_EQ(stored.info.width, 96);
+  EXPECT_EQ(stored.info.height, 73);
+  EXPECT_EQ(stored.info.held, 0);  // a baseline JPEG streams
   OwnedImg back;
-  ASSERT_EQ(imgJpegReadFile(&back.img, path.c_str()), 0);
+  ASSERT_EQ(decode(back, path), IMG_OK);
   EXPECT_EQ(back.img.status, 0);
   EXPECT_EQ(back.img.width, 96);
   EXPECT_EQ(back.img.height, 73);
@@ -106,7 +132,7 @@ TEST(JpegCodec, GreyscaleDecodesToEqualChannels) {
   TempDir dir;
   testsupport::makeJpeg(dir / "g.jpg", 40, 30, 3, 1);
   OwnedImg img;
-  ASSERT_EQ(imgJpegReadFile(&img.img, (dir / "g.jpg").c_str()), 0);
+  ASSERT_EQ(decode(img, dir / "g.jpg"), IMG_OK);
   ASSERT_EQ(img.img.width, 40);
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 40; ++x) {
@@ -143,7 +169,7 @@ TEST(JpegCodec, FourComponentPicturesBecomeRgb) {
                                     cinfo->write_Adobe_marker = c.adobe;
                                   }});
     OwnedImg img;
-    ASSERT_EQ(imgJpegReadFile(&img.img, path.c_str()), 0) << c.name;
+    ASSERT_EQ(decode(img, path), IMG_OK) << c.name;
     EXPECT_TRUE(near(pixel(img.img, 2, 4), kRed)) << c.name;
     EXPECT_TRUE(near(pixel(img.img, 13, 4), {127, 127, 127})) << c.name;
   }
@@ -163,15 +189,15 @@ TEST(JpegCodec, ExifOrientationTurnsPictureUpright) {
       const std::string path = dir / std::string("o").append(std::to_string(o)).append(mm ? "m.jpg" : "i.jpg");
       writeQuadrants(path, exifSegment(o, mm));
       const int uw = o >= 5 ? 32 : 64, uh = o >= 5 ? 64 : 32;
-      int w = 0, h = 0;
-      ASSERT_EQ(imgJpegGetSize(path.c_str(), &w, &h, nullptr), 0);
-      EXPECT_EQ(w, 64);
-      EXPECT_EQ(h, 32);
-      ASSERT_EQ(imgJpegGetUprightSize(path.c_str(), &w, &h, nullptr), 0);
-      EXPECT_EQ(w, uw);
-      EXPECT_EQ(h, uh);
+      const Header stored = readHeader(path, false), turned = readHeader(path);
+      ASSERT_EQ(stored.status, IMG_OK);
+      EXPECT_EQ(stored.info.width, 64);
+      EXPECT_EQ(stored.info.height, 32);
+      ASSERT_EQ(turned.status, IMG_OK);
+      EXPECT_EQ(turned.info.width, uw);
+      EXPECT_EQ(turned.info.height, uh);
       OwnedImg img;
-      ASSERT_EQ(imgJpegReadFile(&img.img, path.c_str()), 0);
+      ASSERT_EQ(decode(img, path), IMG_OK);
       ASSERT_EQ(img.img.width, uw);
       ASSERT_EQ(img.img.height, uh);
       const int qx[2] = {uw / 4, uw * 3 / 4}, qy[2] = {uh / 4, uh * 3 / 4};
@@ -179,16 +205,16 @@ TEST(JpegCodec, ExifOrientationTurnsPictureUpright) {
       // Corner pixels land exactly: the transform is a permutation.
       EXPECT_TRUE(near(pixel(img.img, 0, 0), upright[o][0], 40));
       EXPECT_TRUE(near(pixel(img.img, uw - 1, uh - 1), upright[o][3], 40));
-      // Reduced as it is decoded, in the file's order of lines: the bytes of
-      // the whole upright picture resized, whichever box.
+      // Reduced as it is decoded, in the file's order of lines (or enlarged
+      // whole): the bytes of the whole upright picture resized, whichever box.
       for (auto [bw, bh] : {std::array{20, 20}, {63, 31}, {7, 50}, {64, 64}, {0, 9}}) {
-        OwnedImg fitted, resized;
-        ASSERT_EQ(imgJpegReadFitted(&fitted.img, path.c_str(), bw, bh), 0);
+        OwnedImg reduced, resized;
+        ASSERT_EQ(decode(reduced, path, fitted(bw, bh)), IMG_OK);
         ASSERT_EQ(imgResize(&resized.img, bw, bh, &img.img, false), 0);
-        ASSERT_EQ(fitted.img.width, resized.img.width);
-        ASSERT_EQ(fitted.img.height, resized.img.height);
-        for (int y = 0; y < fitted.img.height; ++y)
-          ASSERT_TRUE(std::equal(fitted.img.rows[y], fitted.img.rows[y] + 3 * fitted.img.width, resized.img.rows[y]))
+        ASSERT_EQ(reduced.img.width, resized.img.width);
+        ASSERT_EQ(reduced.img.height, resized.img.height);
+        for (int y = 0; y < reduced.img.height; ++y)
+          ASSERT_TRUE(std::equal(reduced.img.rows[y], reduced.img.rows[y] + 3 * reduced.img.width, resized.img.rows[y]))
               << bw << "x" << bh << " row " << y;
       }
     }
@@ -206,11 +232,11 @@ TEST(JpegCodec, BrokenExifDecodesAsStored) {
   for (const Bytes& segment : cases) {
     const std::string path = dir / "broken.jpg";
     writeQuadrants(path, segment);
-    int w = 0, h = 0;
-    ASSERT_EQ(imgJpegGetUprightSize(path.c_str(), &w, &h, nullptr), 0);
-    EXPECT_EQ(w, 64);
+    const Header upright = readHeader(path);
+    ASSERT_EQ(upright.status, IMG_OK);
+    EXPECT_EQ(upright.info.width, 64);
     OwnedImg img;
-    ASSERT_EQ(imgJpegReadFile(&img.img, path.c_str()), 0);
+    ASSERT_EQ(decode(img, path), IMG_OK);
     ASSERT_EQ(img.img.width, 64);
     EXPECT_TRUE(near(pixel(img.img, 8, 8), kRed));
     EXPECT_TRUE(near(pixel(img.img, 56, 24), kWhite));
@@ -236,29 +262,31 @@ TEST(ExifOrientation, ReadsOnlyWellFormedTags) {
   }
 }
 
-TEST(JpegCodec, NotAJpegReportsLibraryMessageAfterThePath) {
+// The library's line is handed back, never written.
+TEST(JpegCodec, NotAJpegHandsBackLibraryMessageAfterThePath) {
   TempDir dir;
   const std::string path = dir / "fake.jpg";
   const std::string message = path + ": Not a JPEG file: starts with 0x47 0x49\n";
   testsupport::writeFile(path, "GIF89a not a jpeg at all");
   ::testing::internal::CaptureStderr();
-  int w = -7;
-  EXPECT_EQ(imgJpegGetSize(path.c_str(), &w, nullptr, nullptr), 4);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), message);
-  EXPECT_EQ(w, -7);
+  const Header h = readHeader(path);
+  EXPECT_EQ(h.status, IMG_DECODE_DAMAGED);
+  EXPECT_EQ(h.lines, message);
+  EXPECT_EQ(h.info.width, 0);
   OwnedImg img;
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(imgJpegReadFile(&img.img, path.c_str()), 0x40);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), message);
-  EXPECT_EQ(img.img.status, 0x40);
+  std::string lines;
+  EXPECT_EQ(decode(img, path, {}, &lines), IMG_DECODE_DAMAGED);
+  EXPECT_EQ(lines, message);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(img.img.status, IMG_DECODE_DAMAGED);
   EXPECT_EQ(img.img.rows, nullptr);
 }
 
 TEST(JpegCodec, MissingFileCannotBeOpened) {
   OwnedImg img;
-  EXPECT_EQ(imgJpegGetSize("/nonexistent/x.jpg", nullptr, nullptr, nullptr), 2);
-  EXPECT_EQ(imgJpegReadFile(&img.img, "/nonexistent/x.jpg"), 0x20);
-  EXPECT_EQ(img.img.status, 0x20);
+  EXPECT_EQ(readHeader("/nonexistent/x.jpg").status, IMG_DECODE_OPEN);
+  EXPECT_EQ(decode(img, "/nonexistent/x.jpg"), IMG_DECODE_OPEN);
+  EXPECT_EQ(img.img.status, IMG_DECODE_OPEN);
 }
 
 TEST(JpegCodec, TruncatedFiles) {
@@ -268,17 +296,18 @@ TEST(JpegCodec, TruncatedFiles) {
   // Cut in the header: a library error, and no raster is kept.
   testsupport::writeFile(dir / "head.jpg", bytes.substr(0, 30));
   OwnedImg head;
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(imgJpegGetSize((dir / "head.jpg").c_str(), nullptr, nullptr, nullptr), 4);
-  EXPECT_EQ(imgJpegReadFile(&head.img, (dir / "head.jpg").c_str()), 0x40);
-  EXPECT_FALSE(::testing::internal::GetCapturedStderr().empty());
+  const Header h = readHeader(dir / "head.jpg");
+  EXPECT_EQ(h.status, IMG_DECODE_DAMAGED);
+  EXPECT_FALSE(h.lines.empty());
+  std::string lines;
+  EXPECT_EQ(decode(head, dir / "head.jpg", {}, &lines), IMG_DECODE_DAMAGED);
+  EXPECT_EQ(lines, h.lines);
   EXPECT_EQ(head.img.rows, nullptr);
   // Cut in the picture data: a warning, and the picture decodes.
   testsupport::writeFile(dir / "data.jpg", bytes.substr(0, bytes.size() / 2));
   OwnedImg data;
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(imgJpegReadFile(&data.img, (dir / "data.jpg").c_str()), 0);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), dir / "data.jpg: Premature end of JPEG file\n");
+  EXPECT_EQ(decode(data, dir / "data.jpg", {}, &lines), IMG_OK);
+  EXPECT_EQ(lines, dir / "data.jpg: Premature end of JPEG file\n");
   EXPECT_EQ(data.img.width, 64);
   EXPECT_EQ(data.img.height, 64);
 }
@@ -292,8 +321,8 @@ TEST(JpegCodec, HeaderClaimingMoreThanThePixelLimitIsRefusedUnallocated) {
   bytes.replace(sof + 5, 4, "\x65\x90\x65\x90");  // 26000 x 26000
   testsupport::writeFile(dir / "huge.jpg", bytes);
   OwnedImg img;
-  EXPECT_EQ(imgJpegReadFile(&img.img, (dir / "huge.jpg").c_str()), IMG_JPEG_TOO_LARGE);
-  EXPECT_EQ(img.img.status, IMG_JPEG_TOO_LARGE);
+  EXPECT_EQ(decode(img, dir / "huge.jpg"), IMG_DECODE_TOO_LARGE);
+  EXPECT_EQ(img.img.status, IMG_DECODE_TOO_LARGE);
   EXPECT_EQ(img.img.rows, nullptr);
 }
 
@@ -319,28 +348,29 @@ TEST(JpegCodec, ProgressiveFileOfTooManyScansFailsLikeADamagedOne) {
   TempDir dir;
   const std::string most = progressiveWithScans(dir / "a.jpg", kMaxJpegScans);
   const std::string tooMany = progressiveWithScans(dir / "b.jpg", kMaxJpegScans + 1);
+  EXPECT_GT(readHeader(most).info.held, 0);  // every scan's coefficients
   OwnedImg img;
-  EXPECT_EQ(imgJpegReadFile(&img.img, most.c_str()), IMG_OK);
+  EXPECT_EQ(decode(img, most), IMG_OK);
   OwnedImg over;
-  EXPECT_EQ(imgJpegReadFile(&over.img, tooMany.c_str()), IMG_JPEG_SCANS);
+  EXPECT_EQ(decode(over, tooMany), IMG_DECODE_SCANS);
   EXPECT_EQ(over.img.rows, nullptr);
   // Also once the reduction it streams into has begun.
   OwnedImg reduced;
-  EXPECT_EQ(imgJpegReadFitted(&reduced.img, tooMany.c_str(), 4, 4), IMG_JPEG_SCANS);
+  EXPECT_EQ(decode(reduced, tooMany, fitted(4, 4)), IMG_DECODE_SCANS);
   EXPECT_EQ(reduced.img.rows, nullptr);
 }
 
 TEST(JpegCodec, WriteRefusals) {
   TempDir dir;
   Img invalid{1, 10, 10, nullptr};
-  EXPECT_EQ(imgJpegWriteFile(&invalid, (dir / "a.jpg").c_str(), 85), 0x100);
-  EXPECT_EQ(invalid.status, 0x101);
+  EXPECT_EQ(imgJpegWriteFile(&invalid, (dir / "a.jpg").c_str(), 85), IMG_JPEG_WRITE_SOURCE);
+  EXPECT_EQ(invalid.status, IMG_JPEG_WRITE_SOURCE | 1);
   EXPECT_FALSE(testsupport::fileExists(dir / "a.jpg"));
 
   OwnedImg src;
   ASSERT_EQ(imgCreate(&src.img, 8, 8), 0);
-  EXPECT_EQ(imgJpegWriteFile(&src.img, (dir / "missing/dir/b.jpg").c_str(), 85), 0x200);
-  EXPECT_EQ(src.img.status, 0x200);
+  EXPECT_EQ(imgJpegWriteFile(&src.img, (dir / "missing/dir/b.jpg").c_str(), 85), IMG_JPEG_WRITE_CREATE);
+  EXPECT_EQ(src.img.status, IMG_JPEG_WRITE_CREATE);
   src.img.status = 0;  // so that the raster is released
 }
 
@@ -354,10 +384,10 @@ TEST(JpegCodec, LibraryErrorWhileEncodingComesBackAsACode) {
   ASSERT_TRUE(file);
   std::string messages;
   testing::internal::CaptureStderr();
-  EXPECT_EQ(imgJpegWrite(&empty.img, file.get(), 85, "shown/empty.jpg", &messages), IMG_JPEG_LIBRARY);
+  EXPECT_EQ(imgJpegWrite(&empty.img, file.get(), 85, "shown/empty.jpg", &messages), IMG_JPEG_WRITE_LIBRARY);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(messages.rfind("shown/empty.jpg: Empty JPEG image", 0), 0u);
-  EXPECT_EQ(empty.img.status, IMG_JPEG_LIBRARY);
+  EXPECT_EQ(empty.img.status, IMG_JPEG_WRITE_LIBRARY);
   empty.img.status = 0;  // so that the raster is released
 }
 
