@@ -108,6 +108,20 @@ convert "$work/kind1.jpg" -resize 900x700 "$small"
 convert "$small" "$album/damaged/plain.gif"
 convert "$small" -resize 50x40 "$album/damaged/tiny.gif"
 head -c 3000 "$album/damaged/plain.gif" >"$album/damaged/cutgif.gif"
+# An image 0 pixels wide in its descriptor: gd has words for it.
+python3 - "$album/damaged/plain.gif" "$album/damaged/zero.gif" <<'PYEOF'
+import sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+at = 13 + ((3 << ((data[10] & 7) + 1)) if data[10] & 0x80 else 0)
+while data[at] == 0x21:  # an extension: its label, then sub-blocks up to an empty one
+    at += 2
+    while data[at]:
+        at += data[at] + 1
+    at += 1
+assert data[at] == 0x2C
+data[at + 5:at + 7] = b'\0\0'
+open(sys.argv[2], 'wb').write(bytes(data))
+PYEOF
 cp "$work/kind1.jpg" "$album/formats/photo.jpeg"
 cp "$small" "$album/formats/rgb.png"
 convert "$small" -alpha set -channel A -evaluate set 60% +channel -interlace PNG "$album/formats/alpha-interlaced.png"

@@ -1,4 +1,4 @@
-// GIF adapter over gd (img/gd_library.h, loaded on first use), in
+// GIF adapter over gd (img/format_libraries.h, loaded on first use), in
 // img/format_codec.h's shape: the logical screen read from the file's first
 // bytes; gd's image turned into an Img, whole or reduced as its rows come.
 // gd's own warnings are caught and handed back, never written, so a GIF

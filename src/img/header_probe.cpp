@@ -23,9 +23,6 @@ enum Kind { kJpeg = IMG_KIND_JPEG, kGif = IMG_KIND_GIF, kByContent = 2 };
 // every path the walk builds does.
 constexpr size_t kPathLimit = PATH_MAX - 1;
 
-unsigned bigEndian16(const unsigned char* p) { return (p[0] << 8) | p[1]; }
-unsigned littleEndian16(const unsigned char* p) { return (p[1] << 8) | p[0]; }
-
 // Extensions are matched in any case, as everywhere else: "X.GIF" is read
 // itself, not a sibling "X.GIF.gif" that the name-less search would try.
 bool endsWithNoCase(const std::string& s, const char* tail) {
@@ -68,11 +65,11 @@ bool jpegSizeInFile(FILE* file, long length, const unsigned char* head, int* wid
     }
     if (segment[0] != 0xFF) return false;
     if (segment[1] == 0xC0 || segment[1] == 0xC2) {
-      *height = static_cast<int>(bigEndian16(segment + 5));
-      *width = static_cast<int>(bigEndian16(segment + 7));
+      *height = static_cast<int>(byteBig16(segment + 5));
+      *width = static_cast<int>(byteBig16(segment + 7));
       return true;
     }
-    offset += static_cast<long>(bigEndian16(segment + 2)) + 2;
+    offset += static_cast<long>(byteBig16(segment + 2)) + 2;
   }
   return false;
 }
@@ -85,8 +82,8 @@ bool imgsizeIsGif(const unsigned char* buf, long length) {
 
 bool imgsizeGetGifSize(const unsigned char* buf, long length, int* width, int* height) {
   if (length < 10 || !imgsizeIsGif(buf, length)) return false;
-  *width = static_cast<int>(littleEndian16(buf + 6));
-  *height = static_cast<int>(littleEndian16(buf + 8));
+  *width = static_cast<int>(byteLittle16(buf + 6));
+  *height = static_cast<int>(byteLittle16(buf + 8));
   return true;
 }
 
