@@ -2,6 +2,7 @@
 #include "img/picture_formats.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "img/gif_codec.h"
 #include "img/heif_codec.h"
@@ -71,6 +72,7 @@ const Codec& codecOf(ImgFormat format) {
       {"imgPngReadFile", imgPngReadHeader, imgPngDecode},    {"imgWebpReadFile", imgWebpReadHeader, imgWebpDecode},
       {"imgHeifReadFile", imgHeifReadHeader, imgHeifDecode}, {"imgAvifReadFile", imgHeifReadHeader, imgHeifDecode},
   };
+  static_assert(std::size(kCodecs) == static_cast<size_t>(ImgFormat::Avif) + 1, "a codec for every format");
   return kCodecs[static_cast<int>(format)];
 }
 

@@ -157,6 +157,12 @@ struct LookAhead {
   bool on = false;
   std::string dir;  // whose files are listed ahead
   NameBlock files;
+
+  // Forgets the listing: taken, or its folder left out.
+  void drop() {
+    files.reset();
+    dir.clear();
+  }
 };
 
 // Lists next's files and plans its pictures behind those planned already.
@@ -183,8 +189,7 @@ void tallyFile(const char* path) {
 NameBlock takeFiles(LookAhead& ahead, char* path, int len, bool* listedAhead) {
   *listedAhead = ahead.files && ahead.dir == std::string(path, static_cast<size_t>(len));
   NameBlock files = *listedAhead ? std::move(ahead.files) : listFilesIn(path, len);
-  ahead.files.reset();
-  ahead.dir.clear();
+  ahead.drop();
   return files;
 }
 
@@ -251,8 +256,7 @@ void Walk::take(const WalkLevels& levels) {
     walkFiles(path, len, rootOffset, pages, ahead, next);
     counts = albumDirectoryFinish(path, len, rootOffset, dirs.back(), pages);
   } else {
-    ahead.files.reset();
-    ahead.dir.clear();
+    ahead.drop();
   }
   dirs.pop_back();
   if (counts && levels.size() > 1) {
