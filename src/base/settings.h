@@ -2,6 +2,15 @@
 // option reader before the walk and only read afterwards.
 #pragma once
 
+// -originals: what an -out: album links of the library's own files (the
+// pictures behind the medium views, music, videos, the -css: sheet).
+enum class Originals {
+  Linked,      // a relative link from the album's folder into the library
+  Copied,      // copied beside their derived files: the album folder stands alone
+  HardLinked,  // hard-linked there where the file system allows, else copied
+  None,        // nothing of the library: every picture gets a medium view
+};
+
 struct Settings {
   const char* css = nullptr;       // -css: style sheet relative to the root; null when absent
   const char* mp3Prefix = "";      // -mp3: play-list prefix; "" when absent
@@ -32,6 +41,8 @@ struct Settings {
   const char* conf = nullptr;      // -conf:
   const char* list = nullptr;      // -list:
   const char* filter = nullptr;    // -filter:; null when absent
+  const char* out = nullptr;       // -out: the album's own folder; null: beside the pictures
+  Originals originals = Originals::Linked;  // -originals: (with -out: only)
 };
 
 extern Settings gSettings;

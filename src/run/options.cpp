@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "album/memory_budget.h"
@@ -55,7 +56,9 @@ const char* const kUsageText =
     "   -css:file.css   (lnk_other, lnk_here)\n"
     "   -exif     date taken, camera and caption from the picture itself\n"
     "   -nav      previous/next on picture pages, titles and alt texts\n"
-    "   -allpics  also .jpeg .png .webp .heic .heif .avif pictures\n";
+    "   -allpics  also .jpeg .png .webp .heic .heif .avif pictures\n"
+    "   -out:dir  write the album into dir, leave the photos as they are\n"
+    "   -originals:copy|link|none  with -out:, the photos copied, hard-linked or not linked\n";
 
 const char* argFind(int& argc, char** argv, const char* option) {
   for (int i = 1; i < argc; ++i) {
@@ -197,6 +200,29 @@ void readSizes(int& argc, char** argv, Settings& s) {
   checkBoxSide("-uh:", uh, s.uh, s.shadow ? shadowHeight() : 0);
 }
 
+// -out: and -originals:, refused now when they can't be followed, before
+// anything is written.
+void readOutFolder(int& argc, char** argv, Settings& s) {
+  s.out = argFind(argc, argv, "-out:");
+  if (s.out && !*s.out) error("option -out: names no folder");
+  const char* originals = argFind(argc, argv, "-originals:");
+  if (!originals) return;
+  if (!s.out) error("option -originals:%s: only with -out:", originals);
+  if (!strcmp(originals, "copy"))
+    s.originals = Originals::Copied;
+  else if (!strcmp(originals, "link"))
+    s.originals = Originals::HardLinked;
+  else if (!strcmp(originals, "none"))
+    s.originals = Originals::None;
+  else
+    error("option -originals:%s: must be copy, link or none", originals);
+  // Music and videos are files of the library too: an album that links none
+  // could only list them as dead links.
+  if (s.originals == Originals::None && (s.mp3 || s.video))
+    error("option -originals:none: leaves out music and videos, drop %s or choose -originals:copy",
+          s.mp3 ? "-mp3" : "-video");
+}
+
 }  // namespace
 
 int optionsPictureThreads() {
@@ -257,4 +283,6 @@ void optionsRead(int& argc, char** argv) {
   if (s.filter && !pathExprParses(s.filter, &stop))
     error("option -filter:%s: not a filter expression (%s)", s.filter,
           *stop ? (std::string("unexpected \"") + stop + "\"").c_str() : "a group is not closed");
+
+  readOutFolder(argc, argv, s);
 }

@@ -210,7 +210,7 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
 int TempFile::create(const std::string& finalPath) {
   std::string dirPart, finalName;
   splitPath(finalPath, &dirPart, &finalName);
-  const int dir = fileOpenAlbumDirectory(dirPart);
+  const int dir = fileOpenAlbumDirectory(dirPart, true);
   if (dir < 0) return errno;
   for (int tries = 0; tries < kCreateTries; ++tries) {
     std::string temp = fileTempName(finalName);
