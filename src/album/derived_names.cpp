@@ -3,6 +3,7 @@
 
 #include "base/fatal.h"
 #include "base/limits.h"
+#include "util/album_root.h"
 #include "util/paths.h"
 
 namespace {
@@ -20,8 +21,10 @@ std::string joined(const char* base, const char* suffix) {
 }  // namespace
 
 bool pictureNamesBuild(const char* path, PictureNames* names) {
-  const char* base = pathWithoutExt(path);
-  PictureNames built{joined(base, kMicroSuffix), joined(base, kRolloverSuffix), joined(base, kMediumSuffix)};
+  // Under -out: they are made in the out folder, and the name limit holds there.
+  const std::string base = fileOutPath(pathWithoutExt(path));
+  PictureNames built{joined(base.c_str(), kMicroSuffix), joined(base.c_str(), kRolloverSuffix),
+                     joined(base.c_str(), kMediumSuffix)};
   // The suffixes are of one length: all fit or none does.
   if (built.micro.empty()) return false;
   *names = std::move(built);

@@ -1,5 +1,6 @@
 // Names of the files derived from a picture: the picture's path without its
-// extension (pathWithoutExt), then a suffix. Built on the walk thread only
+// extension (pathWithoutExt), in the out folder under -out: (fileOutPath),
+// then a suffix. Built on the walk thread only
 // (pathWithoutExt's buffer), once per picture, and carried from there.
 #pragma once
 

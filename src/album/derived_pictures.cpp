@@ -85,9 +85,11 @@ bool decode(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
 // The medium view in out, fitted to the -mw: x -mh: box, reduced as the
 // picture is decoded wherever its library hands out rows, never held at full
 // size. A JPEG or a GIF the box would enlarge is enlarged; a picture of an
-// added format never is.
+// added format never is, nor one that gets its medium view only because
+// -originals:none links no original.
 bool decodeMedium(Making& m, OwnedImg& out) {
-  return decode(m, out, {true, gSettings.mw, gSettings.mh, !imgFormatIsAdded(m.format)});
+  const bool enlarge = !imgFormatIsAdded(m.format) && gSettings.originals != Originals::None;
+  return decode(m, out, {true, gSettings.mw, gSettings.mh, enlarge});
 }
 
 // Fits src into the thumbnail box into out (empty), shadowed when a shadow is on.

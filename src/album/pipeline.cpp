@@ -15,6 +15,7 @@
 
 #include "album/derived_pictures.h"
 #include "album/memory_budget.h"
+#include "album/originals.h"
 #include "album/picture_list.h"
 #include "album/photo_facts.h"
 #include "album/picture_pool.h"
@@ -28,6 +29,7 @@
 #include "img/picture_formats.h"
 #include "pages/album_pages.h"
 #include "pages/page_files.h"
+#include "util/album_root.h"
 #include "util/caption_file.h"
 #include "util/file_handle.h"
 #include "util/files.h"
@@ -113,8 +115,9 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
   // A few bytes can claim gigapixels; refused before anything is decoded.
   if (static_cast<long long>(width) * height > kMaxPicturePixels) return Shown::TooLarge;
   probe->medium = width > gSettings.mw || height > gSettings.mh;
-  // A browser shows a JPEG view of what it can't show itself.
-  if (!imgFormatBrowsersShow(probe->format)) probe->medium = true;
+  // A browser shows a JPEG view of what it can't show itself; an album that
+  // links no original shows every picture through its medium view.
+  if (!imgFormatBrowsersShow(probe->format) || gSettings.originals == Originals::None) probe->medium = true;
   return Shown::Yes;
 }
 
@@ -310,6 +313,7 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     makes = false;
   }
 
+  if (albumPlacesOriginals()) albumPlaceOriginalOrReport(path);
   const char* relPath = path + rootOffset;
   PictureEntry entry = pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr);
   entry.originalDownload = !imgFormatBrowsersShow(probe.format);
@@ -347,7 +351,7 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
 
   if (medium) entry.mediumPath = names.medium;
   if (medium || entry.captioned || !entry.factsLine.empty() || gSettings.nav) {
-    entry.pagePath = picturePageName(medium ? entry.mediumPath.c_str() : path);
+    entry.pagePath = picturePageName(medium ? entry.mediumPath.c_str() : fileOutPath(path).c_str());
     // A captioned picture named like one of the album's own pages (a
     // "quorvelLeft.jpg") would write its page over that page, the Left page
     // even while it is open; such a picture keeps no page of its own.

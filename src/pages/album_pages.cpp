@@ -11,6 +11,7 @@
 #include "pages/page_files.h"
 #include "pages/picture_nav.h"
 #include "pages/templates.h"
+#include "util/album_root.h"
 #include "util/caption_file.h"
 #include "util/html_text.h"
 #include "util/paths.h"
@@ -71,7 +72,11 @@ void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const st
       htmlWriteText(out, gSettings.infoText);
       fputs("<br>\n", out);
     }
-    if (!entry.mediumPath.empty()) {
+    if (!entry.mediumPath.empty() && picName.empty()) {
+      // -originals:none: the medium view is the largest there is.
+      writeImgTag(out, "", linkForm(pathBaseName(entry.mediumPath.c_str())), entry.mediumSize);
+      fprintf(out, "%s border=\"0\" vspace=\"1\">\n", alt.c_str());
+    } else if (!entry.mediumPath.empty()) {
       // -nav: the original opens in the whole window, which browsers fit it
       // to, not at full size inside the frame; Back returns.
       // An original that browsers can't show (HEIF) is offered as a file.
@@ -188,7 +193,10 @@ void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath) 
 void htmlAddPicture(DirectoryPages& pages, const PictureEntry& entry) {
   htmlOpenLeft(pages, entry.path, entry.relPath);
   strListAdd(&pages.preload, pathBaseName(entry.rolloverPath.c_str()));
-  const std::string picName = linkForm(pathBaseName(entry.path));
+  // Under -out: the original is reached in the library, or in the out
+  // folder beside its copy, or (-originals:none) not at all.
+  const std::string picName =
+      gSettings.originals == Originals::None ? "" : linkForm(fileLibraryLink(entry.relPath).c_str());
   std::string target = picName;
   if (!entry.pagePath.empty()) {
     target = linkForm(pathBaseName(entry.pagePath.c_str()));

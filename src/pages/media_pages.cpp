@@ -12,18 +12,19 @@
 #include "pages/page_files.h"
 #include "pages/picture_nav.h"
 #include "pages/templates.h"
+#include "util/album_root.h"
 #include "util/files.h"
 #include "util/paths.h"
 #include "util/text_encode.h"
 
 namespace {
 
-// The play-list text of path: the file name alone, or the -mp3: prefix and
-// the path as given (less a leading "./"). An entry that would not fit ends
-// the run rather than write a wrong line.
-std::string playlistEntry(const char* path) {
+// The play-list text of path: the file name alone (under -out:, the way to
+// it), or the -mp3: prefix and the path as given (less a leading "./"). An
+// entry that would not fit ends the run rather than write a wrong line.
+std::string playlistEntry(const char* path, const char* relPath) {
   const char* prefix = gSettings.mp3Prefix;
-  if (!prefix[0]) return pathBaseName(path);
+  if (!prefix[0]) return fileLibraryLink(relPath);
   const char* tail = path;
   if (strStartsWith(tail, "./") || strStartsWith(tail, ".\\")) tail += 2;
   char joined[kNameSize];
@@ -73,7 +74,7 @@ void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset) {
     fputs("<a href=\"quorvelRight.html\" target=\"right\"><b>MP3</b></a><p>\n", pages.left.get());
   }
   const char* name = pathBaseName(path);
-  fprintf(mp3Page.get(), "<li> <a href=\"%s\">%s</a>\n", linkForm(name).c_str(),
+  fprintf(mp3Page.get(), "<li> <a href=\"%s\">%s</a>\n", linkForm(fileLibraryLink(relPath).c_str()).c_str(),
           textForm(name).c_str());
   if (gSettings.mp3KoMo) fprintf(mp3Page.get(), "(%s)\n", sizeText(fileSize(path)));
 
@@ -81,7 +82,7 @@ void htmlAddMp3(DirectoryPages& pages, const char* path, int rootOffset) {
     playlist = pageCreateBeside(path, kPlaylistFile);
     templateWrite(playlist.get(), relPath, gTemplates.m3uBegin);
   }
-  urlEncodeM3u(playlist.get(), playlistEntry(path).c_str());
+  urlEncodeM3u(playlist.get(), playlistEntry(path, relPath).c_str());
   fputs("\n", playlist.get());
 }
 
@@ -102,7 +103,7 @@ void htmlAddVideo(DirectoryPages& pages, const char* path, int rootOffset) {
   }
   FILE* out = videoPage.get();
   const char* name = pathBaseName(path);
-  const std::string link = linkForm(name);
+  const std::string link = linkForm(fileLibraryLink(relPath).c_str());
   fputs("<center><table cellspacing=\"0\" cellpadding=\"8\" bgcolor=\"#ffff99\"><tr>"
         "<td align=\"center\">",
         out);

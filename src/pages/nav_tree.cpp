@@ -13,6 +13,7 @@
 #include "pages/page_files.h"
 #include "pages/picture_nav.h"
 #include "pages/templates.h"
+#include "util/album_root.h"
 #include "util/paths.h"
 #include "util/text_encode.h"
 
@@ -78,7 +79,7 @@ void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName,
 void htmlWriteTopLevel(char* pagePath, int dirLen, NameList subAlbums, int rootOffset,
                        const char* current, bool titleBlock) {
   TempFile page;
-  if (page.create(pagePath) != 0) return;
+  if (page.create(fileOutPath(pagePath)) != 0) return;
   FILE* out = page.get();
   pagePath[dirLen] = '\0';
   templateWrite(out, pathSlashes(relativePart(pagePath, rootOffset)), gTemplates.topBegin);

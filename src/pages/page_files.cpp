@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "base/fatal.h"
+#include "util/album_root.h"
 #include "util/paths.h"
 
 std::string pageSiblingName(const char* path, const char* name) {
@@ -20,8 +21,8 @@ std::string pageSiblingName(const char* path, const char* name) {
 
 TempFile pageCreate(const std::string& pagePath) {
   TempFile page;
-  if (const int failure = page.create(pagePath))
-    error("can't create \"%s\": %s", pagePath.c_str(), strerror(failure));
+  const std::string path = fileOutPath(pagePath);
+  if (const int failure = page.create(path)) error("can't create \"%s\": %s", path.c_str(), strerror(failure));
   return page;
 }
 
@@ -67,7 +68,7 @@ std::string pageText(const std::function<void(FILE*)>& write) {
 }
 
 void pageWriteUnlessSame(const std::string& pagePath, const std::string& bytes) {
-  if (!holds(pagePath, bytes)) pageWrite(pagePath, bytes);
+  if (!holds(fileOutPath(pagePath), bytes)) pageWrite(pagePath, bytes);
 }
 
 void pageWrite(const std::string& pagePath, const std::string& bytes) {

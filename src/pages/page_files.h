@@ -26,8 +26,9 @@ bool pageIsAlbumPage(const char* name);
 // 400 characters ends the run with error("path too long \"<path>\"").
 std::string pageSiblingName(const char* path, const char* name);
 
-// Starts pagePath: an open temporary beside it (TempFile), or the run ends
-// with error("can't create \"<pagePath>\": <reason>").
+// Starts pagePath (under -out:, its place in the out folder: fileOutPath):
+// an open temporary beside it (TempFile), or the run ends with
+// error("can't create \"<path>\": <reason>").
 TempFile pageCreate(const std::string& pagePath);
 
 // pageCreate(pageSiblingName(path, name)).

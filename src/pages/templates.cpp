@@ -9,6 +9,7 @@
 #include "base/fatal.h"
 #include "base/limits.h"
 #include "base/settings.h"
+#include "util/album_root.h"
 #include "util/files.h"
 #include "util/paths.h"
 #include "util/section_reader.h"
@@ -179,6 +180,8 @@ void templateWrite(FILE* out, const char* relPath, const char* text) {
       std::string tail = withWidth(original.substr(original.find(tag)));
       work.resize(at);
       work += "<link rel=\"stylesheet\" type=\"text/css\" href=\"$rootdir$";
+      // Under -out: the sheet stays in the library unless copied with the originals.
+      if (fileAlbumIsOut() && gSettings.originals == Originals::Linked) work += fileLibraryFromOut() + "/";
       work += gSettings.css;
       work += "\">\n";
       work += tail;

@@ -19,6 +19,7 @@
 #include "pages/media_pages.h"
 #include "pages/nav_tree.h"
 #include "pages/page_files.h"
+#include "run/out_folder.h"
 #include "util/album_root.h"
 #include "util/files.h"
 #include "util/test_hook.h"
@@ -91,7 +92,16 @@ bool albumDirectoryOpen(char* path, int len, int rootOffset, AlbumDirectory& dir
   const std::string name(path, static_cast<size_t>(len));
   testHook("album", name.c_str());
   int why;
-  if (!writable(name, &why)) {
+  if (fileAlbumIsOut()) {
+    // The out folder follows the library before its pages are written; one
+    // not made yet is made with its first file.
+    const std::string out = fileOutPath(name);
+    outFolderFollow(name, out);
+    if (access(out.c_str(), F_OK) == 0 && !writable(out, &why)) {
+      if (shows(name, dir.counts)) report("can't write into the album \"%s\": %s", out.c_str(), strerror(why));
+      return false;
+    }
+  } else if (!writable(name, &why)) {
     if (shows(name, dir.counts)) report("can't write into the album \"%s\": %s", name.c_str(), strerror(why));
     return false;
   }

@@ -68,6 +68,12 @@ int progressOutputLost() {
   return failure == EPIPE ? 0 : failure;
 }
 
+bool namesOutFolder(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (!strncmp(argv[i], "-out:", 5)) return true;
+  return false;
+}
+
 }  // namespace
 
 int quorvelMain(int argc, char** argv) {
@@ -81,15 +87,19 @@ int quorvelMain(int argc, char** argv) {
   // The cleaner takes any folder name, one starting with "-" as well.
   if (argc == 3 && !strcmp(argv[1], "--clean")) return cleanTree(argv[2]);
   noticePrint();
-  switch (docWriteCv()) {
-    case CvOutcome::Written:
-      break;
-    case CvOutcome::LeftAlone:
-      userWarn("cv.html is not quorvel's about page, left as it is");
-      break;
-    case CvOutcome::Failed:
-      userErrText("*** quorvel ERROR \"can't write cv.html\"\n\n");
-      return 1;
+  // An album written into a folder of its own gets its about page there
+  // (the walk writes it once that folder is checked), not here.
+  if (!namesOutFolder(argc, argv)) {
+    switch (docWriteCv()) {
+      case CvOutcome::Written:
+        break;
+      case CvOutcome::LeftAlone:
+        userWarn("cv.html is not quorvel's about page, left as it is");
+        break;
+      case CvOutcome::Failed:
+        userErrText("*** quorvel ERROR \"can't write cv.html\"\n\n");
+        return 1;
+    }
   }
   optionsRead(argc, argv);
   createPictureList();

@@ -65,12 +65,12 @@ void docWrite(const char* block, FILE* out) {
 
 const char* embeddedDoc() { return kEmbeddedDocBytes; }
 
-CvOutcome docWriteCv() {
+CvOutcome docWriteCv(const char* path) {
   // lstat, so that even a dangling link counts as a file that is there.
   struct stat st;
-  if (lstat("cv.html", &st) == 0 && !docIsOwnCv("cv.html")) return CvOutcome::LeftAlone;
+  if (lstat(path, &st) == 0 && !docIsOwnCv(path)) return CvOutcome::LeftAlone;
   TempFile cv;
-  if (cv.create("cv.html") != 0) return CvOutcome::Failed;
+  if (cv.create(path) != 0) return CvOutcome::Failed;
   docWrite(embeddedDoc(), cv.get());
   return cv.commit() == 0 ? CvOutcome::Written : CvOutcome::Failed;
 }

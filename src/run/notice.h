@@ -26,7 +26,7 @@ enum class CvOutcome {
   Failed,     // cv.html could not be created
 };
 
-// Writes the embedded document to "cv.html" in the current directory, but
-// only where no cv.html exists or the existing one is quorvel's own
-// (docIsOwnCv).
-CvOutcome docWriteCv();
+// Writes the embedded document to path ("cv.html" in the current directory,
+// or in the out folder under -out:), but only where no file exists there or
+// the existing one is quorvel's own (docIsOwnCv).
+CvOutcome docWriteCv(const char* path = "cv.html");

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "album/memory_budget.h"
+#include "album/originals.h"
 #include "album/pipeline.h"
 #include "album/run_tally.h"
 #include "base/fatal.h"
@@ -27,7 +28,9 @@
 #include "pages/media_pages.h"
 #include "pages/page_files.h"
 #include "run/album_directory.h"
+#include "run/notice.h"
 #include "run/options.h"
+#include "run/out_folder.h"
 #include "run/walk_order.h"
 #include "util/album_root.h"
 #include "util/files.h"
@@ -215,8 +218,17 @@ void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, LookA
     }
   };
   if (tallyOn()) pass([&](int) { tallyFile(path); });
-  if (gSettings.mp3) pass([&](int) { htmlAddMp3(pages, path, rootOffset); });
-  if (gSettings.video) pass([&](int) { htmlAddVideo(pages, path, rootOffset); });
+  const bool places = albumPlacesOriginals();
+  if (gSettings.mp3)
+    pass([&](int) {
+      htmlAddMp3(pages, path, rootOffset);
+      if (places && strEndsWithNoCase(path, ".mp3")) albumPlaceOriginalOrReport(path);
+    });
+  if (gSettings.video)
+    pass([&](int) {
+      htmlAddVideo(pages, path, rootOffset);
+      if (places && htmlIsVideoName(path)) albumPlaceOriginalOrReport(path);
+    });
   if (!listedAhead) albumPlanPictures(walkedFiles(std::string(path, static_cast<size_t>(len)), files.get()));
   if (ahead.on) planAhead(ahead, next);
   pass([&](int i) { albumAddPicture(pages, path, rootOffset, i); });
@@ -265,6 +277,24 @@ void Walk::take(const WalkLevels& levels) {
   }
 }
 
+// -out: the out folder checked and marked, the about page written into it,
+// and the style sheet placed there unless the pages link the library's.
+void openOutFolder(const char* root) {
+  outFolderOpen(root, gSettings.out);
+  const std::string cv = fileOutPath(std::string(root) + "/cv.html");
+  switch (docWriteCv(cv.c_str())) {
+    case CvOutcome::Written:
+      break;
+    case CvOutcome::LeftAlone:
+      userWarn("\"%s\" is not quorvel's about page, left as it is", cv.c_str());
+      break;
+    case CvOutcome::Failed:
+      error("can't write \"%s\"", cv.c_str());
+  }
+  if (gSettings.css && gSettings.originals != Originals::Linked)
+    albumPlaceOriginalOrReport((std::string(root) + "/" + gSettings.css).c_str());
+}
+
 }  // namespace
 
 void albumWalk(const char* root) {
@@ -277,6 +307,7 @@ void albumWalk(const char* root) {
   if (rootLength + 5 > sizeof path) error("path too long \"%s\"", root);
   refuseUnusableRoot(root);
   if (const int failure = fileConfineToAlbum(root)) error("can't read directory \"%s\": %s", root, strerror(failure));
+  if (gSettings.out) openOutFolder(root);
   userOut("######## %s ########\n", root);
   if (tallyOn()) tallyExpect(countExpected(root));
   memoryBudgetSet(optionsMemoryBudget());
@@ -290,7 +321,7 @@ void albumWalk(const char* root) {
     userWarn("-filter: leaves out the album root \"%s\": nothing was walked", root);
   albumStopWorkers();
   if (tallyOn()) {
-    std::string opens = std::string(root) + (root[rootLength - 1] == '/' ? "" : "/") + kFramesetPage;
+    std::string opens = fileOutPath(std::string(root) + (root[rootLength - 1] == '/' ? "" : "/") + kFramesetPage);
     struct stat st;
     if (stat(opens.c_str(), &st) != 0) opens.clear();
     fflush(stdout);

@@ -49,6 +49,12 @@ int openBelow(int rootFd, const char* rest, bool create) {
       name += *at;
       continue;
     }
+    if (name == ".." && fd >= 0) {
+      // The mirror of the album never climbs out of its root.
+      close(fd);
+      fd = -1;
+      errno = EACCES;
+    }
     if (!name.empty() && name != "." && fd >= 0) {
       constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
       int next = openat(fd, name.c_str(), kFlags);
