@@ -15,6 +15,11 @@ constexpr size_t kPathSize = 300;
 // pages, caption files, play-list entries), terminating NUL included.
 constexpr size_t kNameSize = 400;
 
+// -out: how many characters longer than the album root's name the out
+// folder's may be: every derived name of a path that fits kPathSize then
+// fits kNameSize in the out folder too.
+constexpr size_t kOutRootRoom = 90;
+
 // Visible labels of directory names (date labels), terminating NUL included.
 constexpr size_t kLabelSize = 200;
 

@@ -86,10 +86,11 @@ int quorvelMain(int argc, char** argv) {
   }
   // The cleaner takes any folder name, one starting with "-" as well.
   if (argc == 3 && !strcmp(argv[1], "--clean")) return cleanTree(argv[2]);
-  noticePrint();
+  const bool outFolder = namesOutFolder(argc, argv);
+  noticePrint(outFolder);
   // An album written into a folder of its own gets its about page there
   // (the walk writes it once that folder is checked), not here.
-  if (!namesOutFolder(argc, argv)) {
+  if (!outFolder) {
     switch (docWriteCv()) {
       case CvOutcome::Written:
         break;

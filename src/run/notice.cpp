@@ -43,12 +43,15 @@ bool docIsOwnCv(const char* path) {
          (bytes.size() == kCv100Size && fnv1a(bytes) == kCv100Hash);
 }
 
-void noticePrint() {
-  userOutText(
-      "quorvel " QUORVEL_VERSION " - static photo albums\n"
-      "thumbnails, rollover lenses and frameset pages beside your pictures\n"
-      "cv.html in the current directory tells more\n"
-      "\n");
+void noticePrint(bool outFolder) {
+  userOutText(outFolder ? "quorvel " QUORVEL_VERSION " - static photo albums\n"
+                          "thumbnails, rollover lenses and frameset pages in a folder of their own\n"
+                          "cv.html in that folder tells more\n"
+                          "\n"
+                        : "quorvel " QUORVEL_VERSION " - static photo albums\n"
+                          "thumbnails, rollover lenses and frameset pages beside your pictures\n"
+                          "cv.html in the current directory tells more\n"
+                          "\n");
 }
 
 void docWrite(const char* block, FILE* out) {

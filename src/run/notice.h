@@ -3,8 +3,9 @@
 
 #include <cstdio>
 
-// Writes the three-line notice and a blank line on standard output.
-void noticePrint();
+// Writes the three-line notice and a blank line on standard output; with
+// outFolder (-out:), the one that says where that album goes.
+void noticePrint(bool outFolder = false);
 
 // Expands a coded document onto out: block holds 255 NUL-terminated entries
 // (codes 1..255, in order), then a stream of code bytes ended by NUL; each

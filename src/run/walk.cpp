@@ -280,6 +280,12 @@ void Walk::take(const WalkLevels& levels) {
 // -out: the out folder checked and marked, the about page written into it,
 // and the style sheet placed there unless the pages link the library's.
 void openOutFolder(const char* root) {
+  // A picture's path fits the 300-byte buffer, and its derived names the
+  // 400-character limit with room to spare: the out folder may take that
+  // room, and no more, so that every picture the walk takes has its files.
+  if (strlen(gSettings.out) > strlen(root) + kOutRootRoom)
+    error("-out: \"%s\" is too long: at most %zu characters more than the album root \"%s\"", gSettings.out,
+          kOutRootRoom, root);
   outFolderOpen(root, gSettings.out);
   const std::string cv = fileOutPath(std::string(root) + "/cv.html");
   switch (docWriteCv(cv.c_str())) {
