@@ -18,6 +18,7 @@
 #include "base/fatal.h"
 #include "base/user_output.h"
 #include "run/notice.h"
+#include "run/out_folder.h"
 #include "util/paths.h"
 #include "util/temp_file.h"
 
@@ -69,14 +70,9 @@ long removeOwnFiles(const std::string& dir, const std::vector<ListedFile>& files
   return removed;
 }
 
-}  // namespace
-
-int cleanTree(const char* root) {
-  struct stat st;
-  if (stat(root, &st) != 0 || !S_ISDIR(st.st_mode)) {
-    userErrText("usage: quorvel --clean <album-dir>\n");
-    return 2;
-  }
+// An album written beside its pictures, and cv.html in the current
+// directory.
+long cleanAlbumInPlace(const char* root) {
   long removed = 0;
   std::vector<std::string> pending{root};
   while (!pending.empty()) {
@@ -98,6 +94,18 @@ int cleanTree(const char* root) {
     else
       report("can't remove \"cv.html\": %s", strerror(errno));
   }
+  return removed;
+}
+
+}  // namespace
+
+int cleanTree(const char* root) {
+  struct stat st;
+  if (stat(root, &st) != 0 || !S_ISDIR(st.st_mode)) {
+    userErrText("usage: quorvel --clean <album-dir>\n");
+    return 2;
+  }
+  const long removed = outFolderIsMarked(root) ? outFolderClean(root) : cleanAlbumInPlace(root);
   userOut("quorvel: removed %ld file%s\n", removed, removed == 1 ? "" : "s");
   return reportedFailures() > 0 ? 1 : 0;
 }

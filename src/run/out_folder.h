@@ -17,7 +17,9 @@ inline constexpr char kOutFolderMark[] = ".quorvel-album";
 // outRoot is the library, lies inside it or contains it; when it holds
 // files but no mark (a folder of the user's, not an album quorvel made);
 // when its mark names another library; or when it can't be made, opened or
-// written.
+// written. The paths are compared as real paths, outRoot's missing folders
+// as they will be once made. A mark already right is not written again.
+// REQUIRES: fileConfineToAlbum(libraryRoot) was called.
 void outFolderOpen(const char* libraryRoot, const char* outRoot);
 
 // Removes from outDir, the out folder of the library folder libraryDir (as
@@ -28,7 +30,7 @@ void outFolderOpen(const char* libraryRoot, const char* outRoot);
 // ever removed: a file of the user's put into the out folder stays. What
 // can't be removed is reported (report()). Walk thread, before the folder's
 // pages are written; every removal through the folder's descriptor, no link
-// followed.
+// followed. Nothing to do when outDir is not there. REQUIRES: outFolderOpen.
 void outFolderFollow(const std::string& libraryDir, const std::string& outDir);
 
 // True when dir holds the mark (a regular file): the cleaner cleans it as

@@ -1,0 +1,340 @@
+// The out folder of -out:: checked and marked at start-up, cleared of what
+// belonged to files gone from the library, and cleaned as a whole.
+#include "run/out_folder.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "album/derived_names.h"
+#include "album/pipeline.h"
+#include "base/fatal.h"
+#include "pages/media_pages.h"
+#include "pages/page_files.h"
+#include "run/notice.h"
+#include "util/album_root.h"
+#include "util/paths.h"
+#include "util/temp_file.h"
+#include "util/text_encode.h"
+
+namespace {
+
+constexpr char kMarkStart[] = "quorvel album of ";
+constexpr char kCvPage[] = "cv.html";
+
+// A mark longer than any path is no mark of ours; reading stops there.
+constexpr size_t kMarkLimit = PATH_MAX + sizeof kMarkStart + 1;
+
+// A descriptor closed when its scope ends.
+struct Descriptor {
+  explicit Descriptor(int f) : fd(f) {}
+  ~Descriptor() {
+    if (fd >= 0) close(fd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int fd;
+};
+
+struct DirCloser {
+  void operator()(DIR* d) const { closedir(d); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+std::string realPath(const char* path) {
+  char* real = realpath(path, nullptr);
+  if (!real) return "";
+  std::string out = real;
+  free(real);
+  return out;
+}
+
+std::string joined(const std::string& dir, const std::string& name) {
+  return dir.empty() || dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// The real path path will have once its missing folders are made: each
+// existing name resolved, a missing one appended, a ".." climbing one
+// level, as making them one by one would. "" when "." can't be resolved.
+std::string realPathToBe(const std::string& path) {
+  std::string at = path[0] == '/' ? "/" : realPath(".");
+  if (at.empty()) return "";
+  for (size_t start = 0; start <= path.size();) {
+    const size_t end = std::min(path.find('/', start), path.size());
+    const std::string name = path.substr(start, end - start);
+    start = end + 1;
+    if (name.empty() || name == ".") continue;
+    if (name == "..") {
+      at.resize(std::max<size_t>(at.rfind('/'), 1));
+      continue;
+    }
+    const std::string next = joined(at, name);
+    const std::string real = realPath(next.c_str());
+    at = real.empty() ? next : real;
+  }
+  return at;
+}
+
+// Whether the real path path lies below the real folder folder.
+bool inside(const std::string& path, const std::string& folder) {
+  if (folder == "/") return path != "/";
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
+}
+
+// The regular file name in the folder fd, never through a link, up to limit
+// bytes; false when it can't be read.
+bool readAt(int fd, const char* name, std::string* text, size_t limit = SIZE_MAX) {
+  const Descriptor file(openat(fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat st;
+  if (file.fd < 0 || fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  text->clear();
+  char buffer[16 * 1024];
+  ssize_t got = 0;
+  while (text->size() < limit && (got = read(file.fd, buffer, sizeof buffer)) > 0) text->append(buffer, got);
+  return got >= 0;
+}
+
+bool isRegularAt(int fd, const char* name) {
+  struct stat st;
+  return fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+}
+
+// A folder that holds anything must be an album quorvel made of this very
+// library: never write among a user's files or over another album.
+void refuseForeignContent(const char* outRoot, const std::string& libraryReal) {
+  const DirHandle dir(opendir(outRoot));
+  if (!dir) return;  // missing: made below; unreadable: the open says why
+  bool empty = true;
+  while (const dirent* e = readdir(dir.get()))
+    if (!pathIsDotName(e->d_name)) empty = false;
+  if (empty) return;
+  std::string mark;
+  const size_t start = sizeof kMarkStart - 1;
+  if (!readAt(dirfd(dir.get()), kOutFolderMark, &mark, kMarkLimit) || mark.compare(0, start, kMarkStart) != 0 ||
+      mark.size() < start + 2 || mark.back() != '\n')
+    error("-out: \"%s\" holds files and is no album of quorvel's: choose a new or empty folder", outRoot);
+  const std::string named = mark.substr(start, mark.size() - start - 1);
+  const std::string namedReal = realPath(named.c_str());
+  if ((namedReal.empty() ? named : namedReal) != libraryReal)
+    error("-out: \"%s\" holds the album of another folder \"%s\"", outRoot, named.c_str());
+}
+
+// Writes the mark unless it is there already as it should be: a warm run
+// writes nothing.
+void writeMark(const char* outRoot, const std::string& libraryReal) {
+  const Descriptor dir(fileOpenAlbumDirectory(outRoot));
+  if (dir.fd < 0 || faccessat(dir.fd, ".", W_OK, AT_EACCESS) != 0)
+    error("-out: can't write into \"%s\": %s", outRoot, strerror(errno));
+  const std::string text = kMarkStart + libraryReal + "\n";
+  std::string present;
+  if (readAt(dir.fd, kOutFolderMark, &present, kMarkLimit) && present == text) return;
+  const std::string path = joined(outRoot, kOutFolderMark);
+  TempFile mark;
+  if (const int failure = mark.create(path)) error("can't create \"%s\": %s", path.c_str(), strerror(failure));
+  fputs(text.c_str(), mark.get());
+  if (const int failure = mark.commit()) error("can't write \"%s\": %s", path.c_str(), strerror(failure));
+}
+
+}  // namespace
+
+void outFolderOpen(const char* libraryRoot, const char* outRoot) {
+  const std::string library = realPath(libraryRoot);
+  if (library.empty()) error("can't read directory \"%s\": %s", libraryRoot, strerror(errno));
+  const std::string out = realPathToBe(outRoot);
+  if (out.empty()) error("-out: can't find \"%s\": %s", outRoot, strerror(errno));
+  if (out == library) error("-out: \"%s\" is the album root itself", outRoot);
+  if (inside(out, library)) error("-out: \"%s\" lies inside the album root \"%s\"", outRoot, libraryRoot);
+  if (inside(library, out)) error("-out: \"%s\" contains the album root \"%s\"", outRoot, libraryRoot);
+  refuseForeignContent(outRoot, library);
+  if (const int failure = fileWriteAlbumInto(outRoot))
+    error("-out: can't make the folder \"%s\": %s", outRoot, strerror(failure));
+  writeMark(outRoot, library);
+}
+
+namespace {
+
+// What an out folder mirrors: its library folder and the entries there;
+// nothing when the folder is gone from the library.
+struct Mirrored {
+  bool gone = true;
+  std::string dir;
+  std::set<std::string> names;
+};
+
+// One pass over an out folder: where it is, and the age a temporary must
+// have to be taken for a dead run's.
+struct Pass {
+  int fd;
+  std::string path;
+  long tempAge;
+};
+
+// The folder fd's regular files and real folders; links and everything
+// else are left out, so never touched. Read through a descriptor of its own
+// so that no other reader's position moves.
+bool listOut(int fd, std::vector<std::string>* files, std::vector<std::string>* folders) {
+  const int own = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const DirHandle dir(own >= 0 ? fdopendir(own) : nullptr);
+  if (!dir) {
+    if (own >= 0) close(own);
+    return false;
+  }
+  while (const dirent* e = readdir(dir.get())) {
+    struct stat st;
+    if (pathIsDotName(e->d_name) || fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISREG(st.st_mode)) files->push_back(e->d_name);
+    if (S_ISDIR(st.st_mode)) folders->push_back(e->d_name);
+  }
+  return true;
+}
+
+// Whether the page name in the folder fd links the file name.
+bool pageLinks(int fd, const char* page, const std::string& name) {
+  std::string text;
+  return readAt(fd, page, &text) && text.find("href=\"" + linkForm(name.c_str()) + "\"") != std::string::npos;
+}
+
+// The derived pictures and picture pages the library's pictures still own.
+std::set<std::string> stillOwned(const std::set<std::string>& library) {
+  std::set<std::string> owned;
+  for (const std::string& name : library) {
+    PictureNames names;
+    if (!albumIsAnyPictureName(name.c_str()) || !pictureNamesBuild(name.c_str(), &names)) continue;
+    owned.insert({names.micro, names.rollover, names.medium, picturePageName(name.c_str()),
+                  picturePageName(names.medium.c_str())});
+  }
+  return owned;
+}
+
+// The files among files (the out folder's regular ones) that belonged to a
+// file gone from the library. Temporaries are left to the caller.
+std::vector<std::string> goneFiles(const Pass& pass, const std::vector<std::string>& files, const Mirrored& library) {
+  const std::set<std::string> owned = stillOwned(library.names);
+  const std::set<std::string> present(files.begin(), files.end());
+  std::set<std::string> gone, goneMicros;
+  for (const std::string& name : files)
+    if (isDerivedName(name.c_str()) && !owned.count(name)) {
+      gone.insert(name);
+      if (strEndsWith(name.c_str(), ".vi.jpg")) goneMicros.insert(name);
+    }
+  for (const std::string& micro : goneMicros) {
+    const std::string base = micro.substr(0, micro.size() - strlen(".vi.jpg"));
+    for (const std::string& page : {base + ".html", base + ".md.html"})
+      if (present.count(page) && !owned.count(page) && !pageIsAlbumPage(page.c_str())) gone.insert(page);
+  }
+  for (const std::string& name : files) {
+    if (library.names.count(name)) continue;
+    PictureNames names;
+    if (albumIsAnyPictureName(name.c_str()) && pictureNamesBuild(name.c_str(), &names) &&
+        goneMicros.count(names.micro))
+      gone.insert(name);
+    if ((strEndsWithNoCase(name.c_str(), ".mp3") && pageLinks(pass.fd, kRightPage, name)) ||
+        (htmlIsVideoName(name.c_str()) && pageLinks(pass.fd, kVideoPage, name)))
+      gone.insert(name);
+  }
+  if (library.gone)
+    for (const std::string& name : files)
+      if (pageIsAlbumPage(name.c_str()) || name == kPlaylistFile) gone.insert(name);
+  return {gone.begin(), gone.end()};
+}
+
+// Removes name from the pass's folder; 1 when it went.
+long removeFile(const Pass& pass, const std::string& name) {
+  if (unlinkat(pass.fd, name.c_str(), 0) == 0) return 1;
+  const int failure = errno;
+  if (failure != ENOENT) report("can't remove \"%s\": %s", joined(pass.path, name).c_str(), strerror(failure));
+  return 0;
+}
+
+// Whether the library folder of the out subfolder name is gone: nothing is
+// there any more, or no folder.
+bool libraryFolderGone(const Mirrored& library, const std::string& name) {
+  if (library.gone) return true;
+  struct stat st;
+  if (lstat(joined(library.dir, name).c_str(), &st) != 0) return errno == ENOENT;
+  return !S_ISDIR(st.st_mode);
+}
+
+long clearFolder(const Pass& pass, const Mirrored& library);
+
+// Clears the out subfolder name as a folder gone from the library, then
+// removes it when nothing of the user's kept it.
+long clearGoneFolder(const Pass& pass, const std::string& name) {
+  const Descriptor folder(openat(pass.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const int openFailure = errno;
+  const Pass inner{folder.fd, joined(pass.path, name), pass.tempAge};
+  if (folder.fd < 0) {
+    report("can't read the folder \"%s\": %s", inner.path.c_str(), strerror(openFailure));
+    return 0;
+  }
+  const long removed = clearFolder(inner, Mirrored{});
+  if (unlinkat(pass.fd, name.c_str(), AT_REMOVEDIR) != 0) {
+    const int failure = errno;
+    if (failure != ENOTEMPTY && failure != EEXIST && failure != ENOENT)
+      report("can't remove \"%s\": %s", inner.path.c_str(), strerror(failure));
+  }
+  return removed;
+}
+
+// Removes from the pass's folder what belonged to files gone from library,
+// stale temporaries, and every subfolder gone from it; returns the number
+// of files removed.
+long clearFolder(const Pass& pass, const Mirrored& library) {
+  std::vector<std::string> files, folders;
+  if (!listOut(pass.fd, &files, &folders)) {
+    report("can't read the folder \"%s\": %s", pass.path.c_str(), strerror(errno));
+    return 0;
+  }
+  long removed = 0;
+  for (const std::string& name : goneFiles(pass, files, library)) removed += removeFile(pass, name);
+  for (const std::string& name : files) {
+    if (!fileIsTempName(name.c_str())) continue;
+    const std::string path = joined(pass.path, name);
+    const int failure = fileRemoveStaleTemp(path.c_str(), pass.tempAge);
+    if (failure == 0) ++removed;
+    if (failure > 0 && failure != ENOENT) report("can't remove \"%s\": %s", path.c_str(), strerror(failure));
+  }
+  for (const std::string& name : folders)
+    if (libraryFolderGone(library, name)) removed += clearGoneFolder(pass, name);
+  return removed;
+}
+
+}  // namespace
+
+void outFolderFollow(const std::string& libraryDir, const std::string& outDir) {
+  const Descriptor out(fileOpenAlbumDirectory(outDir));
+  if (out.fd < 0) return;  // nothing made there yet; a folder that can't be opened fails its pages
+  Mirrored library{false, libraryDir, {}};
+  const DirHandle dir(opendir(libraryDir.c_str()));
+  if (!dir) return;  // what the library holds is unknown: nothing can be told gone
+  while (const dirent* e = readdir(dir.get()))
+    if (!pathIsDotName(e->d_name)) library.names.insert(e->d_name);
+  clearFolder(Pass{out.fd, outDir, kStaleTempSeconds}, library);
+}
+
+bool outFolderIsMarked(const std::string& dir) { return isRegularAt(AT_FDCWD, joined(dir, kOutFolderMark).c_str()); }
+
+long outFolderClean(const std::string& dir) {
+  const Descriptor out(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (out.fd < 0) {
+    report("can't read the folder \"%s\": %s", dir.c_str(), strerror(errno));
+    return 0;
+  }
+  // The cleaner runs alone: a temporary no live run holds is a dead one's.
+  const Pass pass{out.fd, dir, 0};
+  long removed = clearFolder(pass, Mirrored{});
+  if (isRegularAt(out.fd, kCvPage) && docIsOwnCv(joined(dir, kCvPage).c_str())) removed += removeFile(pass, kCvPage);
+  // The mark last: a clean cut short can be run again.
+  if (isRegularAt(out.fd, kOutFolderMark)) removed += removeFile(pass, kOutFolderMark);
+  return removed;
+}
