@@ -179,6 +179,33 @@ TEST_F(OutFolder, EachModeWritesOnlyIntoTheOutFolderAndItsLinksResolve) {
   }
 }
 
+// The way from the out folder into the library, whatever names them: a
+// library whose name needs escaping in a link, and one named by climbing
+// (with an out folder named the same way) from a folder inside it.
+TEST(OutFolderNames, LinksIntoTheLibraryResolveHoweverItIsNamed) {
+  struct Case {
+    std::string library, cwd, root, out;
+  };
+  const std::vector<Case> cases = {
+      {"my lib #1", "", "my lib #1", "site"},
+      {"lib", "lib/sub", "..", "../../site"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.root + " -out:" + c.out);
+    TempDir t;
+    testsupport::makeJpeg(t / (c.library + "/a/big.jpg"), 1024, 768);
+    writeFile(t / (c.library + "/a/s #2.mp3"), "ID3 not really music");
+    writeFile(t / (c.library + "/style.css"), "body { color: #333 }\n");
+    testsupport::makeDirs(t / c.library + "/sub");
+    const RunResult r =
+        testsupport::runQuorvel({c.root, "-out:" + c.out, "-mp3", "-css:style.css"}, t / c.cwd);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(fileExists(t / "site/a/big.md.html"));
+    EXPECT_EQ(testsupport::describe(testsupport::findBrokenLinks(t / "site")), "");
+  }
+}
+
 // What the command line refuses before anything is written: the reason
 // named, status 1, no out folder and no about page made.
 TEST(OutFolderRefusals, RefusedOptionsWriteNothing) {
