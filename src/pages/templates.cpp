@@ -181,7 +181,7 @@ void templateWrite(FILE* out, const char* relPath, const char* text) {
       work.resize(at);
       work += "<link rel=\"stylesheet\" type=\"text/css\" href=\"$rootdir$";
       // Under -out: the sheet stays in the library unless copied with the originals.
-      if (fileAlbumIsOut() && gSettings.originals == Originals::Linked) work += fileLibraryFromOut() + "/";
+      if (fileAlbumIsOut() && gSettings.originals == Originals::Linked) work += linkForm(fileLibraryFromOut().c_str()) + "/";
       work += gSettings.css;
       work += "\">\n";
       work += tail;

@@ -43,12 +43,12 @@ void writeOneLevelPages(char* path, int len, int rootOffset, NameList subAlbums,
   path[len + 1] = '\0';
   userOut("path \"%s\" :\n", path);
   if (isRoot && placeFileName(path, len, "", kTopPage)) {
-    userOut("%s\n", path);
+    userOut("%s\n", fileOutPath(path).c_str());
     htmlWriteTopLevel(path, len + 1, subAlbums, rootOffset, nullptr, false);
   }
   for (const char* name : strListEach(subAlbums)) {
     if (!placeFileName(path, len, name, (std::string("/") + kTopPage).c_str())) continue;
-    userOut("   %s\n", path);
+    userOut("   %s\n", fileOutPath(path).c_str());
     htmlWriteTopLevel(path, len + static_cast<int>(strlen(name)) + 2, subAlbums, rootOffset, name, false);
   }
 }
@@ -126,7 +126,7 @@ bool albumDirectoryFinish(char* path, int len, int rootOffset, AlbumDirectory& d
     // -notree writes no tree: the one-level page of the sub-albums stands in
     // the frameset's place, so the parent's link and the album's entry exist.
     if (gSettings.notree && placeFileName(path, len, "", kFramesetPage)) {
-      userOut("%s\n", path);
+      userOut("%s\n", fileOutPath(path).c_str());
       htmlWriteTopLevel(path, len + 1, subNames, rootOffset, nullptr, true);
     }
   }

@@ -267,6 +267,13 @@ bool libraryFolderGone(const Mirrored& library, const std::string& name) {
 
 long clearFolder(const Pass& pass, const Mirrored& library);
 
+// Whether the subfolder name is the top of another out folder (its mark is
+// there): an album of its own, which this one's upkeep never touches.
+bool holdsAlbum(const Pass& pass, const std::string& name) {
+  const Descriptor folder(openat(pass.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  return folder.fd >= 0 && isRegularAt(folder.fd, kOutFolderMark);
+}
+
 // Clears the out subfolder name as a folder gone from the library, then
 // removes it when nothing of the user's kept it.
 long clearGoneFolder(const Pass& pass, const std::string& name) {
@@ -305,7 +312,7 @@ long clearFolder(const Pass& pass, const Mirrored& library) {
     if (failure > 0 && failure != ENOENT) report("can't remove \"%s\": %s", path.c_str(), strerror(failure));
   }
   for (const std::string& name : folders)
-    if (libraryFolderGone(library, name)) removed += clearGoneFolder(pass, name);
+    if (libraryFolderGone(library, name) && !holdsAlbum(pass, name)) removed += clearGoneFolder(pass, name);
   return removed;
 }
 

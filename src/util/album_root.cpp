@@ -135,7 +135,10 @@ const std::string& fileAlbumOutRoot() { return gOutRoot; }
 const std::string& fileLibraryFromOut() { return gLibraryFromOut; }
 
 std::string fileOutPath(const std::string& path) {
-  const char* rest = fileAlbumIsOut() ? belowRoot(path) : nullptr;
+  // A path in the out folder already stays (the roots' names may overlap:
+  // ".." and "../../site").
+  if (!fileAlbumIsOut() || below(path, gOutRoot, gOutRootFd)) return path;
+  const char* rest = belowRoot(path);
   if (!rest) return path;
   std::string out = gOutRoot;
   if (*rest && *rest != '/' && out.back() != '/') out += '/';

@@ -58,7 +58,9 @@ const char kUsage[] =
     "   -css:file.css   (lnk_other, lnk_here)\n"
     "   -exif     date taken, camera and caption from the picture itself\n"
     "   -nav      previous/next on picture pages, titles and alt texts\n"
-    "   -allpics  also .jpeg .png .webp .heic .heif .avif pictures\n";
+    "   -allpics  also .jpeg .png .webp .heic .heif .avif pictures\n"
+    "   -out:dir  write the album into dir, leave the photos as they are\n"
+    "   -originals:copy|link|none  with -out:, the photos copied, hard-linked or not linked\n";
 
 TEST(Run, NoArgumentsPrintsNoticeAndUsageWithStatus2) {
   TempDir t;

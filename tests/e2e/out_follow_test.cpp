@@ -1,0 +1,57 @@
+// An album in a folder of its own follows its library: what belonged to a
+// file or folder gone from the library goes at the next run, nothing else.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::makeJpeg;
+using testsupport::runQuorvel;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+// Every file under root, relative to it.
+std::set<std::string> files(const std::string& root) {
+  std::set<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file()) names.insert(e.path().lexically_relative(root).string());
+  return names;
+}
+
+TEST(OutFollow, ANextRunRemovesExactlyWhatBelongedToTheDeletedFiles) {
+  TempDir t;
+  makeJpeg(t / "lib/a/kept.jpg", 800, 640);
+  makeJpeg(t / "lib/a/gone.jpg", 800, 640, 1);
+  writeFile(t / "lib/a/gone.txt", "Its caption\n");
+  writeFile(t / "lib/a/clip.mp4", "not really a video");
+  writeFile(t / "lib/a/kept.mp4", "not really a video either");
+  makeJpeg(t / "lib/b/deep.jpg", 300, 300, 2);
+  makeJpeg(t / "lib/b/c/deeper.jpg", 800, 640, 3);
+  const std::vector<std::string> args{"lib", "-out:album", "-video", "-originals:copy"};
+  auto first = runQuorvel(args, t.path());
+  ASSERT_EQ(first.status, 0) << first.err;
+
+  const std::set<std::string> before = files(t / "album");
+  fs::remove(t / "lib/a/gone.jpg");
+  fs::remove(t / "lib/a/clip.mp4");
+  fs::remove_all(t / "lib/b/c");
+  writeFile(t / "album/a/mine.html", "the user's");
+  writeFile(t / "album/b/c/keep.txt", "the user's too");
+  auto next = runQuorvel(args, t.path());
+  ASSERT_EQ(next.status, 0) << next.err;
+
+  std::set<std::string> expected{"a/mine.html", "b/c/keep.txt"};
+  for (const std::string& name : before)
+    if (name.find("gone.") == std::string::npos && name != "a/clip.mp4" && name.rfind("b/c/", 0) != 0)
+      expected.insert(name);
+  EXPECT_EQ(files(t / "album"), expected);
+  EXPECT_TRUE(before.count("a/gone.md.html") && before.count("a/clip.mp4") && before.count("b/c/deeper.vi.jpg"));
+}
+
+}  // namespace
