@@ -32,6 +32,9 @@ namespace {
 constexpr char kMarkStart[] = "quorvel album of ";
 constexpr char kCvPage[] = "cv.html";
 
+// The sheet's link stands in a page's head, which a theme may make long.
+constexpr size_t kSheetSearch = 64 * 1024;
+
 // A mark longer than any path is no mark of ours; reading stops there.
 constexpr size_t kMarkLimit = PATH_MAX + sizeof kMarkStart + 1;
 
@@ -190,10 +193,17 @@ bool listOut(int fd, std::vector<std::string>* files, std::vector<std::string>* 
     return false;
   }
   while (const dirent* e = readdir(dir.get())) {
-    struct stat st;
-    if (pathIsDotName(e->d_name) || fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (S_ISREG(st.st_mode)) files->push_back(e->d_name);
-    if (S_ISDIR(st.st_mode)) folders->push_back(e->d_name);
+    if (pathIsDotName(e->d_name)) continue;
+    // The listing's own type where the file system gives it: a warm run
+    // looks at every file of the album, and a stat each costs.
+    unsigned char type = e->d_type;
+    if (type == DT_UNKNOWN) {
+      struct stat st;
+      if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+    }
+    if (type == DT_REG) files->push_back(e->d_name);
+    if (type == DT_DIR) folders->push_back(e->d_name);
   }
   return true;
 }
@@ -316,6 +326,29 @@ long clearFolder(const Pass& pass, const Mirrored& library) {
   return removed;
 }
 
+// The -css: sheet placed in the out folder (-originals:copy, link, none),
+// named by the link the top page carries; one linked in the library, or
+// named with "..", is no file of the out folder's.
+long removePlacedSheet(const Pass& pass) {
+  constexpr char kSheetLink[] = "<link rel=\"stylesheet\" type=\"text/css\" href=\"";
+  std::string page;
+  size_t at = std::string::npos;
+  for (const char* name : kAlbumPages)
+    if (readAt(pass.fd, name, &page, kSheetSearch) && (at = page.find(kSheetLink)) != std::string::npos) break;
+  if (at == std::string::npos) return 0;
+  const size_t start = at + sizeof kSheetLink - 1;
+  const std::string sheet = page.substr(start, page.find('"', start) - start);
+  if (sheet.empty() || sheet[0] == '/' || sheet.find("..") != std::string::npos ||
+      sheet.find_first_of("%:") != std::string::npos)
+    return 0;
+  const size_t slash = sheet.rfind('/');
+  const Descriptor folder(slash == std::string::npos ? dup(pass.fd)
+                                                     : fileOpenAlbumDirectory(joined(pass.path, sheet.substr(0, slash))));
+  if (folder.fd < 0 || !isRegularAt(folder.fd, sheet.substr(slash + 1).c_str())) return 0;
+  return removeFile(Pass{folder.fd, joined(pass.path, sheet.substr(0, slash + 1)), pass.tempAge},
+                    sheet.substr(slash + 1));
+}
+
 }  // namespace
 
 void outFolderFollow(const std::string& libraryDir, const std::string& outDir) {
@@ -339,7 +372,8 @@ long outFolderClean(const std::string& dir) {
   }
   // The cleaner runs alone: a temporary no live run holds is a dead one's.
   const Pass pass{out.fd, dir, 0};
-  long removed = clearFolder(pass, Mirrored{});
+  long removed = removePlacedSheet(pass);
+  removed += clearFolder(pass, Mirrored{});
   if (isRegularAt(out.fd, kCvPage) && docIsOwnCv(joined(dir, kCvPage).c_str())) removed += removeFile(pass, kCvPage);
   // The mark last: a clean cut short can be run again.
   if (isRegularAt(out.fd, kOutFolderMark)) removed += removeFile(pass, kOutFolderMark);

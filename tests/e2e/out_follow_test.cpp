@@ -33,7 +33,8 @@ TEST(OutFollow, ANextRunRemovesExactlyWhatBelongedToTheDeletedFiles) {
   writeFile(t / "lib/a/kept.mp4", "not really a video either");
   makeJpeg(t / "lib/b/deep.jpg", 300, 300, 2);
   makeJpeg(t / "lib/b/c/deeper.jpg", 800, 640, 3);
-  const std::vector<std::string> args{"lib", "-out:album", "-video", "-originals:copy"};
+  writeFile(t / "lib/look/style.css", "body {}");
+  const std::vector<std::string> args{"lib", "-out:album", "-video", "-originals:copy", "-css:look/style.css"};
   auto first = runQuorvel(args, t.path());
   ASSERT_EQ(first.status, 0) << first.err;
 
@@ -52,6 +53,11 @@ TEST(OutFollow, ANextRunRemovesExactlyWhatBelongedToTheDeletedFiles) {
       expected.insert(name);
   EXPECT_EQ(files(t / "album"), expected);
   EXPECT_TRUE(before.count("a/gone.md.html") && before.count("a/clip.mp4") && before.count("b/c/deeper.vi.jpg"));
+
+  // The cleaner on the out folder leaves only the user's files, the copied sheet gone too.
+  EXPECT_EQ(runQuorvel({"--clean", "album"}, t.path()).status, 0);
+  EXPECT_EQ(files(t / "album"), (std::set<std::string>{"a/mine.html", "b/c/keep.txt"}));
+  EXPECT_FALSE(fs::exists(t / "album/look"));
 }
 
 }  // namespace
