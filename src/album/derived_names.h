@@ -6,16 +6,23 @@
 
 #include <string>
 
+#include "base/settings.h"
+
 // The derived pictures of one picture.
 struct PictureNames {
   std::string micro;     // pic.vi.jpg, the thumbnail, made last
   std::string rollover;  // pic.vr.jpg, the thumbnail with the lens
   std::string medium;    // pic.md.jpg, made only for a picture larger than the box
+  // -hidpi only (empty without it): the thumbnail and the rollover with 2x
+  // and 3x the box's pixels, and the large view.
+  std::string micro2, micro3;        // pic.vi2.jpg, pic.vi3.jpg
+  std::string rollover2, rollover3;  // pic.vr2.jpg, pic.vr3.jpg
+  std::string large;                 // pic.lg.jpg, made only beside a medium view
 };
 
-// path's names into names; false, names untouched, when one would reach 400
-// characters (kNameSize).
-bool pictureNamesBuild(const char* path, PictureNames* names);
+// path's names into names (with hidpi, -hidpi's too); false, names
+// untouched, when one would reach 400 characters (kNameSize).
+bool pictureNamesBuild(const char* path, PictureNames* names, bool hidpi = gSettings.hidpi);
 
 // path's names; a name that would not fit ends the run with
 // error("path too long \"<path>\"") rather than hand out a truncated one.
@@ -27,5 +34,7 @@ PictureNames pictureNames(const char* path);
 std::string picturePageName(const char* source);
 
 // True when path is named as a derived picture (it ends in .md.jpg, .vi.jpg
-// or .vr.jpg): such a file is never a picture of the album.
+// or .vr.jpg; or in -hidpi's .vi2.jpg, .vi3.jpg, .vr2.jpg, .vr3.jpg, .lg.jpg
+// under -hidpi, or beside its .vi.jpg): such a file is never a picture of the
+// album. Walk thread (it may look at the file system).
 bool isDerivedName(const char* path);

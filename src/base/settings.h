@@ -38,6 +38,8 @@ struct Settings {
   bool allpics = false;            // -allpics: .jpeg, PNG, WebP, HEIF and AVIF pictures too
   bool nav = false;                // -nav: picture pages step to their neighbours
   bool exif = false;               // -exif: the picture's own date, camera and caption
+  bool hidpi = false;              // -hidpi: 2x and 3x thumbnails, a large view, no original linked
+  bool linkOriginals = false;      // -linkoriginals: with -hidpi, the large view links the original
   const char* conf = nullptr;      // -conf:
   const char* list = nullptr;      // -list:
   const char* filter = nullptr;    // -filter:; null when absent

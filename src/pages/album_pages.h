@@ -39,6 +39,11 @@ struct PictureEntry {
   std::string captionBody;        // -nav: the text without its title, shown under it
   std::string factsLine;          // -exif: the picture's facts as page text; "" for none
   bool originalDownload = false;  // browsers can't show the original: the medium view offers it as a download
+  // -hidpi: the thumbnail and rollover at 2x and 3x (empty without -hidpi),
+  // and the large view (empty when the picture has none).
+  std::string micro2Path, micro3Path, rollover2Path, rollover3Path;
+  std::string largePath;
+  PictureSize largeSize;
 };
 
 // The title block of the title.txt in dirPath's directory (nothing when it

@@ -58,7 +58,9 @@ const char* const kUsageText =
     "   -nav      previous/next on picture pages, titles and alt texts\n"
     "   -allpics  also .jpeg .png .webp .heic .heif .avif pictures\n"
     "   -out:dir  write the album into dir, leave the photos as they are\n"
-    "   -originals:copy|link|none  with -out:, the photos copied, hard-linked or not linked\n";
+    "   -originals:copy|link|none  with -out:, the photos copied, hard-linked or not linked\n"
+    "   -hidpi    sharp on every screen: 2x and 3x thumbnails, a large view, lazy loading\n"
+    "   -linkoriginals  with -hidpi, the large view links the original photo\n";
 
 const char* argFind(int& argc, char** argv, const char* option) {
   for (int i = 1; i < argc; ++i) {
@@ -285,4 +287,8 @@ void optionsRead(int& argc, char** argv) {
           *stop ? (std::string("unexpected \"") + stop + "\"").c_str() : "a group is not closed");
 
   readOutFolder(argc, argv, s);
+  s.hidpi = flag(argc, argv, "-hidpi");
+  s.linkOriginals = flag(argc, argv, "-linkoriginals");
+  // Without -hidpi the medium view links the original anyway.
+  if (s.linkOriginals && !s.hidpi) error("option -linkoriginals: only with -hidpi");
 }

@@ -60,7 +60,9 @@ const char kUsage[] =
     "   -nav      previous/next on picture pages, titles and alt texts\n"
     "   -allpics  also .jpeg .png .webp .heic .heif .avif pictures\n"
     "   -out:dir  write the album into dir, leave the photos as they are\n"
-    "   -originals:copy|link|none  with -out:, the photos copied, hard-linked or not linked\n";
+    "   -originals:copy|link|none  with -out:, the photos copied, hard-linked or not linked\n"
+    "   -hidpi    sharp on every screen: 2x and 3x thumbnails, a large view, lazy loading\n"
+    "   -linkoriginals  with -hidpi, the large view links the original photo\n";
 
 TEST(Run, NoArgumentsPrintsNoticeAndUsageWithStatus2) {
   TempDir t;
