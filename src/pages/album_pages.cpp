@@ -30,15 +30,88 @@ std::string collapsePercents(const char* text) {
   return out;
 }
 
-// The <img> tag of a derived picture, with its size when it was read.
+// -hidpi: the thumbnails a first screen shows load at once, the rest when
+// scrolled to. Twelve fill the tallest first screen: a 768-px window whose
+// 128-px Left column runs its whole height (-notop) holds eleven rows of the
+// 96-px box's 3:2 landscape thumbnails (64 px, vspace and line gap: ~70 px);
+// the built-in Left frame (60% of it) shows six or seven, a 390-px phone's
+// thumbnail strip (the themes) three to five.
+constexpr int kEagerThumbnails = 12;
+
+// The <img> tag of a derived picture, with its size when it was read;
+// srcset (-hidpi's srcset and sizes attributes) follows the src.
 void writeImgTag(FILE* out, const char* attributes, const std::string& src,
-                 const PictureSize& size) {
-  if (size.known) {
-    fprintf(out, "<img %ssrc=\"%s\" width=\"%d\" height=\"%d\"", attributes, src.c_str(),
-            size.width, size.height);
-  } else {
-    fprintf(out, "<img %ssrc=\"%s\"", attributes, src.c_str());
+                 const PictureSize& size, const std::string& srcset = "") {
+  fprintf(out, "<img %ssrc=\"%s\"%s", attributes, src.c_str(), srcset.c_str());
+  if (size.known) fprintf(out, " width=\"%d\" height=\"%d\"", size.width, size.height);
+}
+
+// A derived file's name as an href or src value.
+std::string nameLink(const std::string& path) { return linkForm(pathBaseName(path.c_str())); }
+
+// A derived file's name as a srcset candidate: a space there would end the
+// URL and a comma at its end be dropped, so both are escaped too.
+std::string srcsetName(const std::string& path) {
+  std::string out;
+  for (char c : nameLink(path)) {
+    if (c == ' ') {
+      out += "%20";
+    } else if (c == ',') {
+      out += "%2c";
+    } else {
+      out += c;
+    }
   }
+  return out;
+}
+
+// -hidpi: the thumbnail's srcset over the densities made; "" when only the
+// 1x stands.
+std::string thumbnailSrcset(const PictureEntry& entry) {
+  std::string dense;
+  if (!entry.micro2Path.empty()) dense += ", " + srcsetName(entry.micro2Path) + " 2x";
+  if (!entry.micro3Path.empty()) dense += ", " + srcsetName(entry.micro3Path) + " 3x";
+  if (dense.empty()) return "";
+  return " srcset=\"" + srcsetName(entry.microPath) + " 1x" + dense + "\"";
+}
+
+// -hidpi: the medium view's srcset with the large view beside it. sizes is
+// the medium's own width: the built-in page draws it at its width attribute,
+// the themes at most that, so a 1x screen keeps the medium and any denser one
+// takes the large view. "" without a large view or a size read.
+std::string mediumSrcset(const PictureEntry& entry) {
+  if (entry.largePath.empty() || !entry.mediumSize.known || !entry.largeSize.known) return "";
+  const std::string width = std::to_string(entry.mediumSize.width);
+  return " srcset=\"" + srcsetName(entry.mediumPath) + " " + width + "w, " + srcsetName(entry.largePath) + " " +
+         std::to_string(entry.largeSize.width) + "w\" sizes=\"" + width + "px\"";
+}
+
+// The link around a picture page's view. -nav: it opens in the whole window,
+// which browsers fit it to, not at full size inside the frame; Back returns.
+// An original that browsers can't show (HEIF) is offered as a file.
+void writeViewLink(FILE* out, const std::string& href, bool download) {
+  const char* link = download       ? "<a href=\"%s\" download>"
+                     : gSettings.nav ? "<a href=\"%s\" target=\"_top\">"
+                                     : "<a href=\"%s\">";
+  fprintf(out, link, href.c_str());
+}
+
+// -hidpi: the medium view, linked to the large view, or with -linkoriginals
+// (original set) to the original; unlinked without a large view. The original
+// itself is never shown: should the medium be missing, the thumbnail stands in.
+void writeHidpiView(FILE* out, const PictureEntry& entry, const std::string& original, const std::string& alt) {
+  const bool large = !entry.largePath.empty();
+  if (!original.empty()) {
+    writeViewLink(out, original, entry.originalDownload);
+  } else if (large) {
+    writeViewLink(out, nameLink(entry.largePath), false);
+  }
+  if (entry.mediumPath.empty()) {
+    writeImgTag(out, "", nameLink(entry.microPath), entry.microSize);
+  } else {
+    writeImgTag(out, "", nameLink(entry.mediumPath), entry.mediumSize, mediumSrcset(entry));
+  }
+  fprintf(out, "%s border=\"0\" vspace=\"1\">%s\n", alt.c_str(), !original.empty() || large ? "</a>" : "");
 }
 
 // The picture's own Right page: caption, facts line, info text, then the
@@ -72,18 +145,14 @@ void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const st
       htmlWriteText(out, gSettings.infoText);
       fputs("<br>\n", out);
     }
-    if (!entry.mediumPath.empty() && picName.empty()) {
+    if (gSettings.hidpi) {
+      writeHidpiView(out, entry, picName, alt);
+    } else if (!entry.mediumPath.empty() && picName.empty()) {
       // -originals:none: the medium view is the largest there is.
       writeImgTag(out, "", linkForm(pathBaseName(entry.mediumPath.c_str())), entry.mediumSize);
       fprintf(out, "%s border=\"0\" vspace=\"1\">\n", alt.c_str());
     } else if (!entry.mediumPath.empty()) {
-      // -nav: the original opens in the whole window, which browsers fit it
-      // to, not at full size inside the frame; Back returns.
-      // An original that browsers can't show (HEIF) is offered as a file.
-      const char* link = entry.originalDownload ? "<a href=\"%s\" download>"
-                         : gSettings.nav        ? "<a href=\"%s\" target=\"_top\">"
-                                                : "<a href=\"%s\">";
-      fprintf(out, link, picName.c_str());
+      writeViewLink(out, picName, entry.originalDownload);
       writeImgTag(out, "", linkForm(pathBaseName(entry.mediumPath.c_str())), entry.mediumSize);
       fprintf(out, "%s border=\"0\" vspace=\"1\"></a>\n", alt.c_str());
     } else {
@@ -113,9 +182,10 @@ void writeHeldPages(DirectoryPages& pages) {
   pages.held.clear();
 }
 
-// The picture's Left entry: the micro picture, swapped for the rollover under
-// the pointer, linked to target; the caption's title below it.
-void writeLeftEntry(FILE* out, const PictureEntry& entry, const std::string& target) {
+// The picture's Left entry, the place'th of its page (from 1): the micro
+// picture, swapped for the rollover under the pointer, linked to target; the
+// caption's title below it.
+void writeLeftEntry(FILE* out, const PictureEntry& entry, const std::string& target, int place) {
   const std::string microName = linkForm(pathBaseName(entry.microPath.c_str()));
   fprintf(out,
           "<a href=\"%s\" target=\"right\" onMouseOver=\"return _1('i%d','%s','%s','zoom...');\" "
@@ -123,7 +193,8 @@ void writeLeftEntry(FILE* out, const PictureEntry& entry, const std::string& tar
           target.c_str(), entry.index, linkForm(pathBaseName(entry.rolloverPath.c_str())).c_str(),
           microName.c_str());
   const std::string name = "name=\"i" + std::to_string(entry.index) + "\" ";
-  writeImgTag(out, name.c_str(), microName, entry.microSize);
+  writeImgTag(out, name.c_str(), microName, entry.microSize, gSettings.hidpi ? thumbnailSrcset(entry) : "");
+  if (gSettings.hidpi && place > kEagerThumbnails) fputs(" loading=\"lazy\" decoding=\"async\"", out);
   if (gSettings.nav) fprintf(out, " alt=\"%s\"", navLabel(entry.captionTitle, pathBaseName(entry.path)).c_str());
   fputs(" border=\"0\" vspace=\"1\"></a><br>\n", out);
   if (entry.captioned) {
@@ -134,6 +205,17 @@ void writeLeftEntry(FILE* out, const PictureEntry& entry, const std::string& tar
 }
 
 }  // namespace
+
+// The design's _1/_2 set only src, which browsers ignore while srcset is
+// set: these swap srcset too, the rollover's 2x and 3x named from its 1x.
+const char kHidpiSwapScript[] =
+    "<script>(function(){var n='',t='',s=null;"
+    "window._1=function(i,r,v,w){var m=document.images[i];if(m){_2();n=i;t=v;s=m.getAttribute('srcset');"
+    "if(s){var b=r.replace(/ /g,'%20').replace(/,/g,'%2c').replace(/\\.vr\\.jpg$/,'');"
+    "m.srcset=b+'.vr.jpg 1x, '+b+'.vr2.jpg 2x, '+b+'.vr3.jpg 3x';}m.src=r;}status=w;return true;};"
+    "window._2=function(){var m=n?document.images[n]:null;"
+    "if(m){status=' ';if(s)m.srcset=s;m.src=t;n='';}return true;};"
+    "})();</script>\n";
 
 void htmlWriteTitleBlock(FILE* out, const char* dirPath) {
   char text[kCaptionTextSize];
@@ -186,23 +268,30 @@ void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath) 
   FILE* left = pages.left.get();
   templateWrite(left, relPath, navTitled(gTemplates.leftBegin, path).c_str());
   if (gSettings.nav) fputs(kNavLeftScript, left);
+  if (gSettings.hidpi) fputs(kHidpiSwapScript, left);
   htmlWriteTitleBlock(left, path);
   fputs("<center>\n", left);
 }
 
 void htmlAddPicture(DirectoryPages& pages, const PictureEntry& entry) {
   htmlOpenLeft(pages, entry.path, entry.relPath);
-  strListAdd(&pages.preload, pathBaseName(entry.rolloverPath.c_str()));
+  if (!gSettings.hidpi) strListAdd(&pages.preload, pathBaseName(entry.rolloverPath.c_str()));
   // Under -out: the original is reached in the library, or in the out
-  // folder beside its copy, or (-originals:none) not at all.
-  const std::string picName =
+  // folder beside its copy, or (-originals:none) not at all; under -hidpi
+  // only with -linkoriginals, the largest derived view standing in for it.
+  std::string picName =
       gSettings.originals == Originals::None ? "" : linkForm(fileLibraryLink(entry.relPath).c_str());
+  if (gSettings.hidpi && !gSettings.linkOriginals) picName.clear();
   std::string target = picName;
+  if (gSettings.hidpi && picName.empty())
+    target = nameLink(!entry.largePath.empty()    ? entry.largePath
+                      : !entry.mediumPath.empty() ? entry.mediumPath
+                                                  : entry.microPath);
   if (!entry.pagePath.empty()) {
     target = linkForm(pathBaseName(entry.pagePath.c_str()));
     writePicturePage(pages, entry, picName);
   }
-  writeLeftEntry(pages.left.get(), entry, target);
+  writeLeftEntry(pages.left.get(), entry, target, ++pages.entries);
 }
 
 bool htmlFinishLeft(DirectoryPages& pages) {
@@ -211,7 +300,8 @@ bool htmlFinishLeft(DirectoryPages& pages) {
   FILE* left = pages.left.get();
   StrList* preload = &pages.preload;
   fputs("</center>\n", left);
-  if (strListData(preload)) {
+  // -hidpi fetches each rollover when first shown, at the screen's density.
+  if (!gSettings.hidpi && strListData(preload)) {
     strListPack(preload);
     fputs("<script language=\"JavaScript\"><!--\n", left);
     for (const char* name : strListEach(strListNames(preload)))

@@ -62,9 +62,19 @@ void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath);
 // (the medium when there is one, else the picture; the caption's text, the
 // facts line and the -infoText: above). Opens the Left page when needed and adds the rollover's
 // bare file name, unescaped, to pages.preload.
+// -hidpi: the thumbnail and the medium view offer their denser files by
+// srcset, thumbnails past the first screen load lazily, nothing is preloaded,
+// and no page shows or links the original unless -linkoriginals: the medium
+// view links the large view (none without one).
 void htmlAddPicture(DirectoryPages& pages, const PictureEntry& entry);
 
 // Ends the Left page and gives it its name (pageFinish): "</center>", the
-// script preloading the rollover pictures (when there are any), the leftEnd
-// template. False, and nothing written, when the directory has no Left page.
+// script preloading the rollover pictures (when there are any; never under
+// -hidpi), the leftEnd template. False, and nothing written, when the
+// directory has no Left page.
 bool htmlFinishLeft(DirectoryPages& pages);
+
+// -hidpi: the script after the Left page's leftBegin that makes the pointer's
+// swap (_1, _2) show the rollover, and restore the thumbnail, at the screen's
+// density.
+extern const char kHidpiSwapScript[];

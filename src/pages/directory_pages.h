@@ -27,6 +27,7 @@ struct DirectoryPages {
   TempFile video;     // quorvelVideo.html
   int rightWritten = 0;  // quorvelRight.html is written (empty or MP3 page)
   StrList preload{};     // rollover names the Left page preloads
+  int entries = 0;       // picture entries on the Left page so far
   std::vector<HeldPicturePage> held;  // -nav: the picture pages, in Left order
 
   DirectoryPages() { strListInit(&preload); }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <string>
 
 #include "album/pipeline.h"
@@ -60,6 +61,34 @@ class AlbumPages : public ::testing::Test {
   }
   std::string page(const std::string& name) { return readFile(root_ + "/" + name); }
 
+  // base.ext at the album root as a -hidpi run's pipeline fills its entry:
+  // the 96 x 72 thumbnail and its rollover at three densities, the medium
+  // view, and a large view when largeWidth is not 0.
+  PictureEntry hidpiEntry(const std::string& base, const std::string& ext, int index, PictureSize medium,
+                          int largeWidth) {
+    const std::string& path = paths_.emplace_back(root_ + "/" + base + ext);
+    const std::string stem = root_ + "/" + base;
+    PictureEntry entry;
+    entry.path = path.c_str();
+    entry.relPath = entry.path + root_.size() + 1;
+    entry.index = index;
+    entry.microPath = stem + ".vi.jpg";
+    entry.microSize = {true, 96, 72};
+    entry.micro2Path = stem + ".vi2.jpg";
+    entry.micro3Path = stem + ".vi3.jpg";
+    entry.rolloverPath = stem + ".vr.jpg";
+    entry.rollover2Path = stem + ".vr2.jpg";
+    entry.rollover3Path = stem + ".vr3.jpg";
+    entry.mediumPath = stem + ".md.jpg";
+    entry.mediumSize = medium;
+    if (largeWidth) {
+      entry.largePath = stem + ".lg.jpg";
+      entry.largeSize = {true, largeWidth, largeWidth * medium.height / medium.width};
+    }
+    entry.pagePath = stem + ".md.html";
+    return entry;
+  }
+
   std::string titleBlock(const std::string& titleTxt) {
     writeFile(root_ + "/title.txt", titleTxt);
     const std::string out = dir_ / "block.html";
@@ -71,6 +100,7 @@ class AlbumPages : public ::testing::Test {
 
   TempDir dir_;
   const std::string root_ = dir_ / "photos";
+  std::deque<std::string> paths_;  // what the entries' paths point into
   DirectoryPages pages_;
   TempFile& left_ = pages_.left;
   int& rightWritten_ = pages_.rightWritten;
@@ -306,6 +336,63 @@ TEST_F(AlbumPages, NamesAreEscapedInLinksAndScriptArguments) {
             leftPage());
   // The preload list keeps the names as they are; the walk escapes them.
   EXPECT_STREQ("it's #1 100%.vr.jpg", strListNames(&preload_));
+}
+
+TEST_F(AlbumPages, HidpiThumbnailsOfferEveryDensityAndLoadLazilyPastTheFirstScreen) {
+  gSettings.hidpi = true;
+  for (int i = 1; i <= 13; ++i) {
+    const std::string base = i == 1 ? "beach, day 1" : "p" + std::to_string(i);
+    htmlAddPicture(pages_, hidpiEntry(base, ".jpg", i, {true, 640, 480}, 2048));
+  }
+  ASSERT_TRUE(htmlFinishLeft(pages_));
+  const std::string left = page("quorvelLeft.html");
+
+  // A space or comma would split a srcset candidate: escaped there only.
+  EXPECT_EQ(expected::kLeftBegin + kHidpiSwapScript + "<center>\n" +
+                "<a href=\"beach, day 1.md.html\" target=\"right\" onMouseOver=\"return _1('i1',"
+                "'beach, day 1.vr.jpg','beach, day 1.vi.jpg','zoom...');\" onMouseOut=\"return _2();\">"
+                "<img name=\"i1\" src=\"beach, day 1.vi.jpg\" srcset=\"beach%2c%20day%201.vi.jpg 1x, "
+                "beach%2c%20day%201.vi2.jpg 2x, beach%2c%20day%201.vi3.jpg 3x\" width=\"96\" height=\"72\" "
+                "border=\"0\" vspace=\"1\"></a><br>\n",
+            left.substr(0, left.find("<a href=\"p2.md.html\"")));
+  EXPECT_NE(left.find("srcset=\"p12.vi.jpg 1x, p12.vi2.jpg 2x, p12.vi3.jpg 3x\" width=\"96\" height=\"72\" "
+                      "border="),
+            std::string::npos);
+  EXPECT_NE(left.find("srcset=\"p13.vi.jpg 1x, p13.vi2.jpg 2x, p13.vi3.jpg 3x\" width=\"96\" height=\"72\" "
+                      "loading=\"lazy\" decoding=\"async\" border="),
+            std::string::npos);
+  // No rollover is preloaded: the page ends with the last entry.
+  EXPECT_EQ("vspace=\"1\"></a><br>\n</center>\n" + expected::kEnd,
+            left.substr(left.rfind("vspace=")));
+}
+
+TEST_F(AlbumPages, HidpiPicturePageLinksTheLargeViewNotTheOriginal) {
+  gSettings.hidpi = true;
+  PictureEntry heic = hidpiEntry("pic", ".heic", 1, {true, 640, 480}, 2048);
+  heic.originalDownload = true;
+  htmlAddPicture(pages_, heic);
+  htmlAddPicture(pages_, hidpiEntry("small", ".jpg", 2, {true, 300, 200}, 0));
+  const std::string medium =
+      "<img src=\"pic.md.jpg\" srcset=\"pic.md.jpg 640w, pic.lg.jpg 2048w\" sizes=\"640px\" width=\"640\" "
+      "height=\"480\" border=\"0\" vspace=\"1\">";
+  EXPECT_EQ(expected::kRightBegin + "<a href=\"pic.lg.jpg\">" + medium + "</a>\n" + expected::kEnd,
+            page("pic.md.html"));
+  // Not larger than the medium box: its medium view, at its own size, alone.
+  EXPECT_EQ(expected::kRightBegin +
+                "<img src=\"small.md.jpg\" width=\"300\" height=\"200\" border=\"0\" vspace=\"1\">\n" +
+                expected::kEnd,
+            page("small.md.html"));
+
+  gSettings.linkOriginals = true;
+  htmlAddPicture(pages_, heic);
+  htmlAddPicture(pages_, hidpiEntry("small", ".jpg", 2, {true, 300, 200}, 0));
+  EXPECT_EQ(expected::kRightBegin + "<a href=\"pic.heic\" download>" + medium + "</a>\n" + expected::kEnd,
+            page("pic.md.html"));
+  EXPECT_EQ(expected::kRightBegin +
+                "<a href=\"small.jpg\"><img src=\"small.md.jpg\" width=\"300\" height=\"200\" border=\"0\" "
+                "vspace=\"1\"></a>\n" +
+                expected::kEnd,
+            page("small.md.html"));
 }
 
 TEST_F(AlbumPages, UnwritablePageEndsTheRun) {
