@@ -37,7 +37,22 @@ struct DerivedResult {
 // set being complete. format: what the file holds (img/picture_formats.h).
 // A picture of an added format carries its colour profile into the three
 // files; its medium view is never larger than the picture.
-DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names);
+// Under -hidpi, from one decode: names.large when large (the picture fitted
+// into 2048 x 2048, never enlarged) and names.medium reduced from it, else
+// names.medium at most at the picture's size; the 3x and 2x thumbnails and
+// rollovers from the larger of the two (never enlarged: a picture too small
+// for 3x gives the largest whole scale it fills, 1x at least, the shadow at
+// that scale); then the 1x ones as without it, names.micro last. Every file
+// carries the colour profile and no other metadata.
+// REQUIRES: under -hidpi, names built with its names and large as
+// derivedLargePixels says.
+DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names,
+                          bool large = false);
+
+// -hidpi: the pixels of the large view of a picture width x height (upright),
+// 0 when it gets none: without -hidpi, for a picture the -mw: x -mh: box
+// holds, and where that box would hold as many pixels as the large view.
+long long derivedLargePixels(int width, int height);
 
 // The reason a picture whose format's library cannot be loaded is left out
 // with: "its format's library cannot be loaded", then what the loader said

@@ -47,13 +47,22 @@ std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector
   for (const ListedFile& f : files) {
     const char* name = f.name.c_str();
     if (pageIsAlbumPage(name) || f.name == kPlaylistFile || fileIsTempName(name)) own.insert(f.name);
-    if (!albumIsAnyPictureName(name)) continue;
+    // By its path: a -hidpi name is derived where its picture's thumbnail stands beside it.
+    if (!albumIsAnyPictureName((dir + "/" + f.name).c_str())) continue;
     PictureNames names;
-    if (!pictureNamesBuild(name, &names)) continue;
+    if (!pictureNamesBuild(name, &names, false)) continue;
     for (const std::string* derived : {&names.micro, &names.rollover, &names.medium}) {
       own.insert(*derived);
       own.insert(*derived + kLegacyTempSuffix);
     }
+    // -hidpi's, whatever this run's options, only beside the thumbnail a run
+    // made with them: without it the walk takes such a name as the user's
+    // picture, and so does the cleaner.
+    PictureNames hidpi;
+    if (regular.count(names.micro) && pictureNamesBuild(name, &hidpi, true))
+      for (const std::string* derived :
+           {&hidpi.micro2, &hidpi.micro3, &hidpi.rollover2, &hidpi.rollover3, &hidpi.large})
+        own.insert(*derived);
     const std::string mediumPage = picturePageName(names.medium.c_str());
     if (regular.count(names.medium) || (regular.count(mediumPage) && holdsPictureBar(dir + "/" + mediumPage)))
       own.insert(mediumPage);
