@@ -1,6 +1,7 @@
 // Derived pictures: one source picture decoded and made into its medium view
-// (when it gets one), its rollover thumbnail with the lens and its thumbnail,
-// each written aside and renamed into place. Runs on any thread: it reads the
+// (when it gets one), its rollover thumbnail with the lens and its thumbnail
+// (under -hidpi also its large view and both thumbnails at 2x and 3x), each
+// written aside and renamed into place. Runs on any thread: it reads the
 // settings (fixed before the walk), calls no function that returns a static
 // buffer, and never ends the process or writes on standard error. What it
 // has to say comes back in its result, for the walk thread to write out
@@ -44,8 +45,8 @@ struct DerivedResult {
 // for 3x gives the largest whole scale it fills, 1x at least, the shadow at
 // that scale); then the 1x ones as without it, names.micro last. Every file
 // carries the colour profile and no other metadata.
-// REQUIRES: under -hidpi, names built with its names and large as
-// derivedLargePixels says.
+// REQUIRES: under -hidpi, names built with its names, and large set when
+// derivedLargePixels gives the picture a large view.
 DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names,
                           bool large = false);
 
