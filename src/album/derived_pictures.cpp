@@ -16,6 +16,8 @@
 namespace {
 
 constexpr int kQuality = 85;
+// -hidpi's large view fits this square.
+constexpr int kLargeSide = 2048;
 
 // One picture's making: the source, where its words go, and how it ends.
 struct Making {
@@ -86,27 +88,32 @@ bool decode(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
 // picture is decoded wherever its library hands out rows, never held at full
 // size. A JPEG or a GIF the box would enlarge is enlarged; a picture of an
 // added format never is, nor one that gets its medium view only because
-// -originals:none links no original.
+// -originals:none links no original or -hidpi shows every picture through one.
 bool decodeMedium(Making& m, OwnedImg& out) {
-  const bool enlarge = !imgFormatIsAdded(m.format) && gSettings.originals != Originals::None;
+  const bool enlarge = !imgFormatIsAdded(m.format) && gSettings.originals != Originals::None && !gSettings.hidpi;
   return decode(m, out, {true, gSettings.mw, gSettings.mh, enlarge});
 }
 
-// Fits src into the thumbnail box into out (empty), shadowed when a shadow is on.
-bool makeThumbnail(Making& m, OwnedImg& out, const Img& src) {
-  int boxWidth = gSettings.uw;
-  int boxHeight = gSettings.uh;
-  if (gSettings.shadow) {
-    boxWidth -= shadowWidth();
-    boxHeight -= shadowHeight();
-  }
+// The thumbnail box, without the shadow's strip, at scale times its pixels.
+void thumbnailBox(int scale, int* width, int* height) {
+  *width = gSettings.uw - (gSettings.shadow ? shadowWidth() : 0);
+  *height = gSettings.uh - (gSettings.shadow ? shadowHeight() : 0);
+  *width *= scale;
+  *height *= scale;
+}
+
+// Fits src into the thumbnail box at scale into out (empty), shadowed at the
+// same scale when a shadow is on.
+bool makeThumbnail(Making& m, OwnedImg& out, const Img& src, int scale = 1) {
+  int boxWidth, boxHeight;
+  thumbnailBox(scale, &boxWidth, &boxHeight);
   if (imgResize(&out.img, boxWidth, boxHeight, &src, false) != IMG_OK) return m.failCall("imgResize");
   if (!gSettings.shadow) return true;
   OwnedImg spare;
   spare.takeFrom(out);
-  const int failed = gSettings.shadowColor ? imgShadowColor(&out.img, &spare.img, gSettings.shadowRed,
-                                                            gSettings.shadowGreen, gSettings.shadowBlue)
-                                           : imgShadow(&out.img, &spare.img);
+  const int failed = gSettings.shadowColor ? imgShadowColorScaled(&out.img, &spare.img, scale, gSettings.shadowRed,
+                                                                  gSettings.shadowGreen, gSettings.shadowBlue)
+                                           : imgShadowScaled(&out.img, &spare.img, scale);
   return failed == IMG_OK || m.failCall("imgShadow");
 }
 
@@ -145,19 +152,72 @@ bool encode(Making& m, OwnedImg& out, const std::string& target) {
                 std::string("imgJpegWriteFile(\"") + name + "\"): " + strerror(failure));
 }
 
+// The rollover and the thumbnail from working, the thumbnail last: it
+// stands for the whole set being complete.
+bool makeThumbnails(Making& m, const Img& working, const PictureNames& names) {
+  OwnedImg lens, out;
+  if (imgLens(&lens.img, &working) != IMG_OK) return m.failCall("imgLens");
+  if (!makeThumbnail(m, out, lens.img) || !encode(m, out, names.rollover)) return false;
+  out.release();
+  return makeThumbnail(m, out, working) && encode(m, out, names.micro);
+}
+
 bool makeAll(Making& m, bool medium, const PictureNames& names) {
-  OwnedImg working, lens, out;
+  OwnedImg working;
   if (medium) {
+    OwnedImg out;
     if (!decodeMedium(m, out) || !encode(m, out, names.medium)) return false;
     // Thumbnails come from the smaller picture from here on.
     working.takeFrom(out);
   } else if (!decode(m, working, {})) {
     return false;
   }
-  if (imgLens(&lens.img, &working.img) != IMG_OK) return m.failCall("imgLens");
-  if (!makeThumbnail(m, out, lens.img) || !encode(m, out, names.rollover)) return false;
-  out.release();
-  return makeThumbnail(m, out, working.img) && encode(m, out, names.micro);
+  return makeThumbnails(m, working.img, names);
+}
+
+// The largest whole scale up to most at which src fills the thumbnail box
+// without being enlarged (1 at least: the 1x thumbnail's own). A whole scale
+// keeps the shadow's strips and the page's layout in proportion.
+int scaleReached(const Img& src, int most) {
+  int boxWidth, boxHeight;
+  thumbnailBox(1, &boxWidth, &boxHeight);
+  for (int scale = most; scale > 1; --scale)
+    if (src.width >= scale * boxWidth || src.height >= scale * boxHeight) return scale;
+  return 1;
+}
+
+// -hidpi's thumbnails and rollovers at 3x and 2x from src, the largest view made.
+bool makeScaledThumbnails(Making& m, const Img& src, const PictureNames& names) {
+  OwnedImg lens, out;
+  for (auto [scale, name] : {std::pair{3, &names.micro3}, {2, &names.micro2}}) {
+    out.release();
+    if (!makeThumbnail(m, out, src, scaleReached(src, scale)) || !encode(m, out, *name)) return false;
+  }
+  if (imgLens(&lens.img, &src) != IMG_OK) return m.failCall("imgLens");
+  for (auto [scale, name] : {std::pair{3, &names.rollover3}, {2, &names.rollover2}}) {
+    out.release();
+    if (!makeThumbnail(m, out, lens.img, scaleReached(src, scale)) || !encode(m, out, *name)) return false;
+  }
+  return true;
+}
+
+// -hidpi, from one decode: the large view (when large), the medium view
+// reduced from it or decoded at most at the picture's size, the 3x and 2x
+// thumbnails from the larger of the two, then the 1x ones as without it.
+bool makeHidpi(Making& m, bool large, const PictureNames& names) {
+  OwnedImg largest, medium;
+  if (large) {
+    // Decoded straight into the fit: a 48 MP photo is never held whole.
+    if (!decode(m, largest, {true, kLargeSide, kLargeSide, false}) || !encode(m, largest, names.large)) return false;
+    if (imgResize(&medium.img, gSettings.mw, gSettings.mh, &largest.img, false) != IMG_OK)
+      return m.failCall("imgResize");
+  } else if (!decodeMedium(m, medium)) {
+    return false;
+  }
+  if (!encode(m, medium, names.medium) || !makeScaledThumbnails(m, large ? largest.img : medium.img, names))
+    return false;
+  largest.release();
+  return makeThumbnails(m, medium.img, names);
 }
 
 }  // namespace
@@ -167,8 +227,23 @@ std::string derivedNoLibraryReason(const std::string& why) {
   return why.empty() ? reason : reason + " (" + why + ")";
 }
 
-DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names) {
+long long derivedLargePixels(int width, int height) {
+  if (!gSettings.hidpi || (width <= gSettings.mw && height <= gSettings.mh)) return 0;
+  int largeWidth = width, largeHeight = height, mediumWidth, mediumHeight;
+  if ((width > kLargeSide || height > kLargeSide) &&
+      imgFitSize(width, height, kLargeSide, kLargeSide, false, &largeWidth, &largeHeight) != IMG_OK)
+    return 0;
+  if (imgFitSize(width, height, gSettings.mw, gSettings.mh, false, &mediumWidth, &mediumHeight) != IMG_OK) return 0;
+  // A medium box reaching past the large one on a side may hold as many pixels.
+  if (largeWidth <= mediumWidth && largeHeight <= mediumHeight) return 0;
+  return static_cast<long long>(largeWidth) * largeHeight;
+}
+
+DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names, bool large) {
   Making m{path, format, {}, {}};
-  makeAll(m, medium, names);
+  if (gSettings.hidpi)
+    makeHidpi(m, large, names);
+  else
+    makeAll(m, medium, names);
   return std::move(m.result);
 }

@@ -1,6 +1,7 @@
 // Derived pictures: one source picture decoded and made into its medium view
-// (when it gets one), its rollover thumbnail with the lens and its thumbnail,
-// each written aside and renamed into place. Runs on any thread: it reads the
+// (when it gets one), its rollover thumbnail with the lens and its thumbnail
+// (under -hidpi also its large view and both thumbnails at 2x and 3x), each
+// written aside and renamed into place. Runs on any thread: it reads the
 // settings (fixed before the walk), calls no function that returns a static
 // buffer, and never ends the process or writes on standard error. What it
 // has to say comes back in its result, for the walk thread to write out
@@ -37,7 +38,22 @@ struct DerivedResult {
 // set being complete. format: what the file holds (img/picture_formats.h).
 // A picture of an added format carries its colour profile into the three
 // files; its medium view is never larger than the picture.
-DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names);
+// Under -hidpi, from one decode: names.large when large (the picture fitted
+// into 2048 x 2048, never enlarged) and names.medium reduced from it, else
+// names.medium at most at the picture's size; the 3x and 2x thumbnails and
+// rollovers from the larger of the two (never enlarged: a picture too small
+// for 3x gives the largest whole scale it fills, 1x at least, the shadow at
+// that scale); then the 1x ones as without it, names.micro last. Every file
+// carries the colour profile and no other metadata.
+// REQUIRES: under -hidpi, names built with its names, and large set when
+// derivedLargePixels gives the picture a large view.
+DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names,
+                          bool large = false);
+
+// -hidpi: the pixels of the large view of a picture width x height (upright),
+// 0 when it gets none: without -hidpi, for a picture the -mw: x -mh: box
+// holds, and where that box would hold as many pixels as the large view.
+long long derivedLargePixels(int width, int height);
 
 // The reason a picture whose format's library cannot be loaded is left out
 // with: "its format's library cannot be loaded", then what the loader said

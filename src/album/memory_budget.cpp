@@ -29,10 +29,12 @@ void memoryBudgetSet(long long bytes) {
   gBudget = std::max(bytes, 1LL);
 }
 
-long long memoryBudgetNeed(long long held) {
+long long memoryBudgetNeed(long long held, long long largePixels) {
   // A single-scan JPEG streams into the reduction a few rows at a time.
   const long long medium = 2LL * gSettings.mw * gSettings.mh * 3;
-  return held + medium + kFixedNeed;
+  // The large view and its lens, held while its thumbnails are made.
+  const long long large = 2 * largePixels * 3;
+  return held + medium + large + kFixedNeed;
 }
 
 MemoryLease::MemoryLease(long long need) {

@@ -12,9 +12,10 @@ void memoryBudgetSet(long long bytes);
 // What making the derived pictures of a picture holds at once: what its
 // decode holds besides the medium view, as its header read says
 // (ImgHeaderInfo.held: a multi-scan JPEG's coefficients, a GIF's rasters, a
-// whole raster where the library decodes whole), the medium view, and what
+// whole raster where the library decodes whole), the medium view, -hidpi's
+// large view of largePixels (derivedLargePixels) with its lens, and what
 // every picture needs.
-long long memoryBudgetNeed(long long held);
+long long memoryBudgetNeed(long long held, long long largePixels = 0);
 
 // Holds need bytes of the budget (at most all of it) for its lifetime. The
 // memory a large picture freed is handed back to the system when the lease

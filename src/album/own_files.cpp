@@ -35,6 +35,13 @@ bool holdsPictureBar(const std::string& path) {
   return head.find(kNavBarMarker) != std::string::npos;
 }
 
+// Whether a run took name as a picture: its thumbnail stands beside it. An
+// earlier version took every name ending in .jpg but its own three so.
+bool takenAsPicture(const std::string& name, const std::set<std::string>& regular) {
+  PictureNames names;
+  return pictureNamesBuild(name.c_str(), &names, false) && regular.count(names.micro);
+}
+
 }  // namespace
 
 std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector<ListedFile>& files) {
@@ -47,13 +54,22 @@ std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector
   for (const ListedFile& f : files) {
     const char* name = f.name.c_str();
     if (pageIsAlbumPage(name) || f.name == kPlaylistFile || fileIsTempName(name)) own.insert(f.name);
-    if (!albumIsAnyPictureName(name)) continue;
+    // By its path: a -hidpi name is derived where its picture's thumbnail stands beside it.
+    if (!albumIsAnyPictureName((dir + "/" + f.name).c_str())) continue;
     PictureNames names;
-    if (!pictureNamesBuild(name, &names)) continue;
+    if (!pictureNamesBuild(name, &names, false)) continue;
     for (const std::string* derived : {&names.micro, &names.rollover, &names.medium}) {
       own.insert(*derived);
       own.insert(*derived + kLegacyTempSuffix);
     }
+    // -hidpi's, whatever this run's options, only beside the thumbnail a run
+    // made with them (without it the walk takes such a name as the user's
+    // picture), and never one some run took as a picture.
+    PictureNames hidpi;
+    if (regular.count(names.micro) && pictureNamesBuild(name, &hidpi, true))
+      for (const std::string* derived :
+           {&hidpi.micro2, &hidpi.micro3, &hidpi.rollover2, &hidpi.rollover3, &hidpi.large})
+        if (!takenAsPicture(*derived, regular)) own.insert(*derived);
     const std::string mediumPage = picturePageName(names.medium.c_str());
     if (regular.count(names.medium) || (regular.count(mediumPage) && holdsPictureBar(dir + "/" + mediumPage)))
       own.insert(mediumPage);

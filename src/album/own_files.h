@@ -14,7 +14,10 @@ struct ListedFile {
 // link there to a regular file) that a run of quorvel, with any options,
 // writes there and nothing else does:
 // - the album's fixed pages and its play list;
-// - a derived picture (.vi.jpg, .vr.jpg, .md.jpg) beside its picture;
+// - a derived picture (.vi.jpg, .vr.jpg, .md.jpg) beside its picture, and
+//   -hidpi's (.vi2.jpg, .vi3.jpg, .vr2.jpg, .vr3.jpg, .lg.jpg) beside its
+//   picture and its .vi.jpg, unless a thumbnail of its own shows a run took
+//   it as a picture;
 // - a picture's page: pic.md.html beside pic.jpg and its pic.md.jpg, pic.html
 //   beside pic.jpg captioned by pic.txt or by what the picture says of itself,
 //   and either beside pic.jpg when it carries the -nav picture bar;

@@ -17,6 +17,7 @@ struct PoolJob {
   PictureNames names;
   ImgFormat format = ImgFormat::Jpeg;  // what it is decoded as
   bool medium = false;     // the header's verdict, read once while planning
+  bool large = false;      // -hidpi: gets a large view, by the same verdict
   long long pixels = 0;    // its size: the workers take the largest first
   long long memory = 0;    // what making it holds (memoryBudgetNeed)
   std::string headerText;  // the library's lines while its header was read

@@ -67,6 +67,7 @@ struct Probe {
   ImgFormat format = ImgFormat::Jpeg;  // what the decoder is to read it as
   ImgHeaderInfo header;  // its upright size, and what its decode holds (memoryBudgetNeed)
   bool medium = false;   // gets a medium view: larger than the -mw: x -mh: box, or a format browsers don't show
+  long long largePixels = 0;  // -hidpi: the large view's pixels (derivedLargePixels), 0 for none
   std::string leftOut;   // why a picture whose header was refused is left out
 };
 
@@ -116,8 +117,11 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
   if (static_cast<long long>(width) * height > kMaxPicturePixels) return Shown::TooLarge;
   probe->medium = width > gSettings.mw || height > gSettings.mh;
   // A browser shows a JPEG view of what it can't show itself; an album that
-  // links no original shows every picture through its medium view.
-  if (!imgFormatBrowsersShow(probe->format) || gSettings.originals == Originals::None) probe->medium = true;
+  // links no original, or made with -hidpi, shows every picture through its
+  // medium view.
+  if (!imgFormatBrowsersShow(probe->format) || gSettings.originals == Originals::None || gSettings.hidpi)
+    probe->medium = true;
+  probe->largePixels = derivedLargePixels(width, height);
   return Shown::Yes;
 }
 
@@ -177,6 +181,20 @@ bool ownFile(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode);
 }
 
+// -hidpi's derived pictures, all there as regular files: the 3x and 2x
+// thumbnails and rollovers, and the large view when large. So a -hidpi run
+// over an album made without it makes every picture again. False without it.
+bool hidpiIncomplete(const PictureNames& names, bool large) {
+  if (!gSettings.hidpi) return false;
+  const auto regular = [](const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  };
+  for (const std::string* name : {&names.micro3, &names.micro2, &names.rollover3, &names.rollover2})
+    if (!regular(*name)) return true;
+  return large && !regular(names.large);
+}
+
 // A derived picture's size as written (it carries no Exif), the library's
 // lines on it into messages.
 PictureSize derivedSize(const std::string& path, std::string* messages) {
@@ -191,13 +209,13 @@ PictureSize derivedSize(const std::string& path, std::string* messages) {
 }
 
 // outOfDate, or the page would point at a derived picture that is missing
-// or a link (the thumbnails, the medium view of a picture that gets one), or
-// the thumbnail's header can't be read: what a newer thumbnail does not
-// prove. Made again, each link is replaced by the file. When not, micro
-// holds the thumbnail's header as read, for the page entry.
-bool needsMaking(const char* path, const PictureNames& names, bool medium, MicroHeader* micro) {
+// or a link (the thumbnails, the medium view of a picture that gets one,
+// -hidpi's), or the thumbnail's header can't be read: what a newer thumbnail
+// does not prove. Made again, each link is replaced by the file. When not,
+// micro holds the thumbnail's header as read, for the page entry.
+bool needsMaking(const char* path, const PictureNames& names, bool medium, bool large, MicroHeader* micro) {
   if (outOfDate(path, names.micro) || !ownFile(names.micro) || !ownFile(names.rollover) ||
-      (medium && !ownFile(names.medium)))
+      (medium && !ownFile(names.medium)) || hidpiIncomplete(names, large))
     return true;
   micro->size = derivedSize(names.micro, &micro->messages);
   return !micro->size.known;
@@ -267,16 +285,21 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
     // A name too long is the walk's to report, where it reaches the picture.
     if (!pictureNamesBuild(path.c_str(), &job.names)) continue;
     bool clash = false;
-    for (const std::string* name : {&job.names.micro, &job.names.medium, &job.names.rollover})
-      if (!names.insert(*name).second) clash = true;
-    if (clash || isDerivedName(path.c_str()) || !outOfDate(path.c_str(), job.names.micro)) continue;
+    const PictureNames& n = job.names;
+    for (const std::string* name : {&n.micro, &n.medium, &n.rollover, &n.micro2, &n.micro3, &n.rollover2,
+                                    &n.rollover3, &n.large})
+      if (!name->empty() && !names.insert(*name).second) clash = true;
+    if (clash || isDerivedName(path.c_str()) ||
+        (!outOfDate(path.c_str(), job.names.micro) && !hidpiIncomplete(job.names, false)))
+      continue;
     Probe probe;
     if (classify(path.c_str(), &probe, &job.headerText) != Shown::Yes) continue;
     job.path = path;
     job.format = probe.format;
     job.medium = probe.medium;
+    job.large = probe.largePixels > 0;
     job.pixels = static_cast<long long>(probe.header.width) * probe.header.height;
-    job.memory = memoryBudgetNeed(probe.header.held);
+    job.memory = memoryBudgetNeed(probe.header.held, probe.largePixels);
     picturePoolPlan(std::move(job));
   }
 }
@@ -294,6 +317,7 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   }
   pictureListAdd(path, pictureName(path).extension);
 
+  const bool large = job ? job->large : probe.largePixels > 0;
   const PictureNames names = job ? std::move(job->names) : pictureNames(path);
   MicroHeader micro;
   bool makes = true;
@@ -301,12 +325,12 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     // Made ahead: its line and messages come out here, as if made now.
     userOut("%s\n", names.micro.c_str());
     if (!reportMaking(job->result)) return;
-  } else if (needsMaking(path, names, probe.medium, &micro)) {
+  } else if (needsMaking(path, names, probe.medium, large, &micro)) {
     userOut("%s\n", names.micro.c_str());
     DerivedResult made;
     {
-      const MemoryLease lease(memoryBudgetNeed(probe.header.held));
-      made = derivedMake(path, probe.format, probe.medium, names);
+      const MemoryLease lease(memoryBudgetNeed(probe.header.held, probe.largePixels));
+      made = derivedMake(path, probe.format, probe.medium, names, large);
     }
     if (!reportMaking(made)) return;
   } else {
@@ -315,7 +339,8 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 
   if (albumPlacesOriginals()) albumPlaceOriginalOrReport(path);
   const char* relPath = path + rootOffset;
-  PictureEntry entry = pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr);
+  PictureEntry entry =
+      pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr, large);
   entry.originalDownload = !imgFormatBrowsersShow(probe.format);
   // A directory at the picture's page name would end the run at the page.
   struct stat st;
@@ -330,7 +355,7 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 }
 
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
-                          const PictureNames& names, const MicroHeader* micro) {
+                          const PictureNames& names, const MicroHeader* micro, bool large) {
   PictureEntry entry;
   entry.path = path;
   entry.relPath = relPath;
@@ -368,6 +393,15 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
     entry.microSize = sizeOf(entry.microPath);
   }
   if (medium) entry.mediumSize = sizeOf(entry.mediumPath);
+  // Empty without -hidpi, as the names are.
+  entry.micro2Path = names.micro2;
+  entry.micro3Path = names.micro3;
+  entry.rollover2Path = names.rollover2;
+  entry.rollover3Path = names.rollover3;
+  if (large) {
+    entry.largePath = names.large;
+    entry.largeSize = sizeOf(entry.largePath);
+  }
   return entry;
 }
 
@@ -376,7 +410,7 @@ bool albumIsPictureName(const char* name) { return nameKind(name) != NameKind::N
 bool albumExpectsMaking(const char* path) {
   PictureNames names;
   if (!albumIsPictureName(pathBaseName(path)) || !pictureNamesBuild(path, &names)) return false;
-  return outOfDate(path, names.micro) || !ownFile(names.micro);
+  return outOfDate(path, names.micro) || !ownFile(names.micro) || hidpiIncomplete(names, false);
 }
 
 bool albumIsAnyPictureName(const char* name) {

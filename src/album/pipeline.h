@@ -56,12 +56,14 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 // facts line; none when that name is one of the album's own pages).
 // micro, when given, is the thumbnail's header as read already (its size
 // and the library's words on it), which the entry then does not read again.
+// Under -hidpi, the 3x and 2x thumbnails' and rollovers' names, and with
+// large the large view's name and size as read back.
 struct MicroHeader {
   PictureSize size;
   std::string messages;
 };
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
-                          const PictureNames& names, const MicroHeader* micro = nullptr);
+                          const PictureNames& names, const MicroHeader* micro = nullptr, bool large = false);
 
 // True when name ends in .gif or .jpg (any case), or with -allpics in .jpeg,
 // .png, .webp, .heic, .heif or .avif, and is no derived name: a picture the

@@ -104,15 +104,16 @@ unsigned char tinted(unsigned char level, int factor) {
   return static_cast<unsigned char>(int64_t(level) * factor / 255);
 }
 
-// Draws sprite with its top-left corner at (x, y) of dst, clipped to dst.
-void blit(Img* dst, const Img& sprite, int x, int y, const Tint& tint) {
-  for (int k = 0; k < sprite.height; ++k) {
+// Draws sprite with its top-left corner at (x, y) of dst, clipped to dst,
+// each of its pixels as a block of scaleX x scaleY.
+void blit(Img* dst, const Img& sprite, int x, int y, int scaleX, int scaleY, const Tint& tint) {
+  for (int k = 0; k < sprite.height * scaleY; ++k) {
     const int dy = y + k;
     if (dy < 0 || dy >= dst->height) continue;
-    for (int l = 0; l < sprite.width; ++l) {
+    for (int l = 0; l < sprite.width * scaleX; ++l) {
       const int dx = x + l;
       if (dx < 0 || dx >= dst->width) continue;
-      const unsigned char* p = sprite.rows[k] + 3 * l;
+      const unsigned char* p = sprite.rows[k / scaleY] + 3 * (l / scaleX);
       unsigned char* q = dst->rows[dy] + 3 * dx;
       if (tint.on) {
         q[0] = tinted(p[0], tint.red);
@@ -130,21 +131,24 @@ void greyIfLight(unsigned char* p) {
     p[0] = p[1] = p[2] = kBorderGrey;
 }
 
-ImgStatus shadow(Img* dst, const Img* src, const Tint& tint) {
-  const int w = src->width, h = src->height;
-  const int W = w + shadowWidth(), H = h + shadowHeight();
+// The shadow at a whole scale: every sprite pixel a scale x scale block, the
+// grey border scale pixels thick, so a picture with scale times the pixels
+// looks as the one at 1x does.
+ImgStatus shadow(Img* dst, const Img* src, int scale, const Tint& tint) {
+  const int w = src->width, h = src->height, s = scale;
+  const int W = w + shadowWidth() * s, H = h + shadowHeight() * s;
   if (imgCreate(dst, W, H) != IMG_OK) return IMG_CREATE_FAILED;
   for (int i = 0; i < h; ++i) std::memcpy(dst->rows[i], src->rows[i], size_t(w) * 3);
-  blit(dst, shadowCornerTop, W - 7, 0, tint);
-  blit(dst, shadowCornerLeft, 0, H - 7, tint);
-  blit(dst, shadowCornerBottom, W - 7, H - 7, tint);
-  for (int i = 8; i < H - 7; ++i) blit(dst, shadowEdgeRight, W - 7, i, tint);
-  for (int j = 6; j < W - 7; ++j) blit(dst, shadowEdgeBottom, j, H - 7, tint);
+  blit(dst, shadowCornerTop, W - 7 * s, 0, s, s, tint);
+  blit(dst, shadowCornerLeft, 0, H - 7 * s, s, s, tint);
+  blit(dst, shadowCornerBottom, W - 7 * s, H - 7 * s, s, s, tint);
+  for (int i = 8 * s; i < H - 7 * s; ++i) blit(dst, shadowEdgeRight, W - 7 * s, i, s, 1, tint);
+  for (int j = 6 * s; j < W - 7 * s; ++j) blit(dst, shadowEdgeBottom, j, H - 7 * s, 1, s, tint);
   // The grey line only marks the picture's own top and left edges.
-  if (w > 0)
-    for (int i = 0; i < h; ++i) greyIfLight(dst->rows[i]);
-  if (h > 0)
-    for (int j = 0; j < w; ++j) greyIfLight(dst->rows[0] + 3 * j);
+  for (int i = 0; i < h; ++i)
+    for (int j = 0; j < s && j < w; ++j) greyIfLight(dst->rows[i] + 3 * j);
+  for (int i = 0; i < s && i < h; ++i)
+    for (int j = 0; j < w; ++j) greyIfLight(dst->rows[i] + 3 * j);
   return IMG_OK;
 }
 
@@ -158,10 +162,16 @@ constexpr double kLens = 1.57079632675;
 int shadowWidth() { return shadowEdgeRight.width; }
 int shadowHeight() { return shadowEdgeBottom.height; }
 
-ImgStatus imgShadow(Img* dst, const Img* src) { return shadow(dst, src, Tint{}); }
+ImgStatus imgShadow(Img* dst, const Img* src) { return shadow(dst, src, 1, Tint{}); }
 
 ImgStatus imgShadowColor(Img* dst, const Img* src, int red, int green, int blue) {
-  return shadow(dst, src, Tint{true, red, green, blue});
+  return shadow(dst, src, 1, Tint{true, red, green, blue});
+}
+
+ImgStatus imgShadowScaled(Img* dst, const Img* src, int scale) { return shadow(dst, src, scale, Tint{}); }
+
+ImgStatus imgShadowColorScaled(Img* dst, const Img* src, int scale, int red, int green, int blue) {
+  return shadow(dst, src, scale, Tint{true, red, green, blue});
 }
 
 ImgStatus imgLens(Img* dst, const Img* src) {

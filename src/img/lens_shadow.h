@@ -14,6 +14,13 @@
 // Same, with every shadow pixel's channels scaled by red, green and blue
 // / 255 (truncated, low 8 bits kept): level ff becomes exactly the colour.
 [[nodiscard]] ImgStatus imgShadowColor(Img* dst, const Img* src, int red, int green, int blue);
+// The same at a whole scale (a picture with scale times the pixels of the
+// one shown): strips 7 x scale pixels, each sprite pixel a scale x scale
+// block, the grey border scale pixels thick. Scale 1 gives imgShadow's and
+// imgShadowColor's bytes.
+// REQUIRES: scale >= 1.
+[[nodiscard]] ImgStatus imgShadowScaled(Img* dst, const Img* src, int scale);
+[[nodiscard]] ImgStatus imgShadowColorScaled(Img* dst, const Img* src, int scale, int red, int green, int blue);
 // Width of the right strip and height of the bottom strip: 7 and 7.
 int shadowWidth();
 int shadowHeight();

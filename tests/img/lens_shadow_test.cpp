@@ -130,6 +130,29 @@ TEST(Shadow, SpritesAreSharedConstantsNotCopies) {
   EXPECT_EQ(b.pixel(9, 0), grey(0xff));
 }
 
+TEST(Shadow, ScaleOneIsTodaysShadowAndScaleTwoDrawsEverySpritePixelTwice) {
+  Raster src(41, 23, 0xf0);
+  fillWithPositions(&src);
+  std::fill(src.img.rows[0], src.img.rows[0] + 3 * 41, 0xf0);  // a light top row for the border
+  Raster plain, scaled, tinted, tintedScaled;
+  ASSERT_EQ(imgShadow(&plain.img, &src.img) | imgShadowScaled(&scaled.img, &src.img, 1), 0);
+  ASSERT_EQ(imgShadowColor(&tinted.img, &src.img, 200, 90, 300) |
+                imgShadowColorScaled(&tintedScaled.img, &src.img, 1, 200, 90, 300), 0);
+  for (const auto& [a, b] : {std::pair{&plain, &scaled}, {&tinted, &tintedScaled}}) {
+    ASSERT_EQ(std::pair(b->img.width, b->img.height), std::pair(48, 30));
+    for (int y = 0; y < 30; ++y)
+      ASSERT_TRUE(std::equal(a->img.rows[y], a->img.rows[y] + 3 * 48, b->img.rows[y])) << y;
+  }
+
+  Raster white(20, 20, 0xff), twice;
+  ASSERT_EQ(imgShadowScaled(&twice.img, &white.img, 2), 0);
+  ASSERT_EQ(twice.img.width, 34);
+  ASSERT_EQ(twice.img.height, 34);
+  const std::pair<int, int> at[] = {{21, 15}, {20, 16}, {22, 16}, {11, 20}, {12, 21}, {12, 22}, {1, 5}, {2, 2}};
+  const int levels[] = {0x91, 0x8c, 0xb3, 0x5e, 0x57, 0x6e, 0xc0, 0xff};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(twice.pixel(at[i].first, at[i].second), grey(levels[i])) << i;
+}
+
 // -------------------------------------------------------------------- lens
 
 constexpr double kLens = 1.57079632675;

@@ -1,0 +1,71 @@
+// -hidpi's derived pictures: sizes, bytes, the up-to-date test, the cleaner.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+using namespace testsupport;
+using Lines = std::vector<std::string>;
+
+// An APP1 (Exif, XMP) or APP13 (IPTC) segment before the first scan.
+bool carriesMetadata(const std::string& bytes) {
+  for (size_t at = 2; at + 4 <= bytes.size() && bytes[at] == '\xff' && bytes[at + 1] != '\xda';) {
+    if (bytes[at + 1] == '\xe1' || bytes[at + 1] == '\xed') return true;
+    at += 2 + (static_cast<unsigned char>(bytes[at + 2]) << 8 | static_cast<unsigned char>(bytes[at + 3]));
+  }
+  return false;
+}
+
+std::set<std::string> filesIn(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
+  return names;
+}
+
+TEST(HidpiPictures, AreMadeOnceAtTheirSizesWithoutMetadataAndCleanedAlone) {
+  TempDir t;
+  JpegParams camera{.width = 4000, .height = 3000, .app1 = exifOrientationSegment(1, false)};
+  writeJpeg(t / "x/big.jpg", camera);
+  makeJpeg(t / "x/mid.jpg", 1000, 700, 1);
+  makeJpeg(t / "x/small.jpg", 300, 250, 2);     // inside the medium box
+  makeJpeg(t / "x/user.vi2.jpg", 400, 300, 3);  // no user.vi.jpg beside: the user's
+  const std::set<std::string> sources = filesIn(t / "x");
+  ASSERT_TRUE(carriesMetadata(readFile(t / "x/big.jpg")));
+  EXPECT_EQ(microLines(runQuorvel({"x"}, t.path()).out),
+            (Lines{"x/big.vi.jpg", "x/mid.vi.jpg", "x/small.vi.jpg", "x/user.vi2.vi.jpg"}));
+
+  const Lines hidpi = {"-hidpi", "-shadow", "x"};
+  auto first = runQuorvel(hidpi, t.path());
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(microLines(first.out), (Lines{"x/big.vi.jpg", "x/mid.vi.jpg", "x/small.vi.jpg"}));
+  // The 89 x 89 thumbnail box at 1x, 2x and 3x, the shadow's strip at the same scale.
+  for (const auto& [name, size] : std::vector<std::pair<std::string, Size>>{
+           {"big.lg", {2048, 1536}}, {"big.md", {640, 480}}, {"big.vi", {96, 73}}, {"big.vi2", {192, 147}},
+           {"big.vr3", {288, 221}}, {"mid.lg", {1000, 700}}, {"mid.md", {640, 448}}, {"small.md", {300, 250}},
+           {"small.vr2", {192, 162}}, {"small.vi3", {288, 243}}})
+    EXPECT_EQ(jpegSize(t / ("x/" + name + ".jpg")), size) << name;
+  EXPECT_FALSE(fileExists(t / "x/small.lg.jpg"));
+  int made = 0;
+  for (const std::string& name : filesIn(t / "x")) {
+    if (!name.ends_with(".jpg") || sources.count(name) || name.starts_with("user.")) continue;
+    ++made;
+    EXPECT_FALSE(carriesMetadata(readFile(t / ("x/" + name)))) << name;
+  }
+  EXPECT_EQ(made, 3 * 8 - 1);
+
+  EXPECT_EQ(microLines(runQuorvel(hidpi, t.path()).out), Lines{});
+  // As if an earlier version had taken a photo of the user's named mid.vi2.jpg as a picture.
+  writeFile(t / "x/mid.vi2.vi.jpg", readFile(t / "x/mid.vi.jpg"));
+  ASSERT_EQ(runQuorvel({"--clean", "x"}, t.path()).status, 0);
+  std::set<std::string> left = sources;
+  left.insert({"mid.vi2.jpg", "mid.vi2.vi.jpg"});
+  EXPECT_EQ(filesIn(t / "x"), left);
+}
+
+}  // namespace
