@@ -219,9 +219,12 @@ std::set<std::string> stillOwned(const std::set<std::string>& library) {
   std::set<std::string> owned;
   for (const std::string& name : library) {
     PictureNames names;
-    if (!albumIsAnyPictureName(name.c_str()) || !pictureNamesBuild(name.c_str(), &names)) continue;
+    if (!albumIsAnyPictureName(name.c_str()) || !pictureNamesBuild(name.c_str(), &names, false)) continue;
     owned.insert({names.micro, names.rollover, names.medium, picturePageName(name.c_str()),
                   picturePageName(names.medium.c_str())});
+    // -hidpi's files too, whatever this run's options: they are not gone.
+    if (pictureNamesBuild(name.c_str(), &names, true))
+      owned.insert({names.micro2, names.micro3, names.rollover2, names.rollover3, names.large});
   }
   return owned;
 }

@@ -60,4 +60,19 @@ TEST(OutFollow, ANextRunRemovesExactlyWhatBelongedToTheDeletedFiles) {
   EXPECT_FALSE(fs::exists(t / "album/look"));
 }
 
+// With workers, a folder's pictures are made before the walk reaches the
+// folder and follows the library there: what they made is not taken for
+// the files of pictures gone.
+TEST(OutFollow, FilesMadeAheadOfTheirFolderStay) {
+  TempDir t;
+  for (const char* dir : {"a", "b", "c"}) makeJpeg(t / ("lib/" + std::string(dir) + "/p.jpg"), 1200, 900);
+  setenv("QUORVEL_JOBS", "3", 1);
+  auto run = runQuorvel({"lib", "-out:album", "-hidpi"}, t.path());
+  unsetenv("QUORVEL_JOBS");
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* dir : {"a", "b", "c"})
+    for (const char* name : {"p.lg.jpg", "p.vi3.jpg", "p.md.jpg"})
+      EXPECT_TRUE(fs::exists(t / ("album/" + std::string(dir) + "/" + name))) << dir << "/" << name;
+}
+
 }  // namespace
