@@ -337,7 +337,8 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     makes = false;
   }
 
-  if (albumPlacesOriginals()) albumPlaceOriginalOrReport(path);
+  // -hidpi links no original: a copy no page links would still be published.
+  if (albumPlacesOriginals() && (!gSettings.hidpi || gSettings.linkOriginals)) albumPlaceOriginalOrReport(path);
   const char* relPath = path + rootOffset;
   PictureEntry entry =
       pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr, large);
