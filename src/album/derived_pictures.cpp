@@ -203,7 +203,8 @@ bool makeScaledThumbnails(Making& m, const Img& src, const PictureNames& names) 
 
 // -hidpi, from one decode: the large view (when large), the medium view
 // reduced from it or decoded at most at the picture's size, the 3x and 2x
-// thumbnails from the larger of the two, then the 1x ones as without it.
+// thumbnails from the smaller of the two that holds their pixels, then the
+// 1x ones as without it.
 bool makeHidpi(Making& m, bool large, const PictureNames& names) {
   OwnedImg largest, medium;
   if (large) {
@@ -214,8 +215,12 @@ bool makeHidpi(Making& m, bool large, const PictureNames& names) {
   } else if (!decodeMedium(m, medium)) {
     return false;
   }
-  if (!encode(m, medium, names.medium) || !makeScaledThumbnails(m, large ? largest.img : medium.img, names))
-    return false;
+  if (!encode(m, medium, names.medium)) return false;
+  // The medium view gives the 3x thumbnails whenever it holds their pixels
+  // (the default boxes): the lens and the reduction then cost a few hundred
+  // thousand pixels, not the large view's millions.
+  const bool fromLarge = large && scaleReached(medium.img, 3) < scaleReached(largest.img, 3);
+  if (!makeScaledThumbnails(m, fromLarge ? largest.img : medium.img, names)) return false;
   largest.release();
   return makeThumbnails(m, medium.img, names);
 }
