@@ -68,6 +68,7 @@ struct Probe {
   ImgHeaderInfo header;  // its upright size, and what its decode holds (memoryBudgetNeed)
   bool medium = false;   // gets a medium view: larger than the -mw: x -mh: box, or a format browsers don't show
   std::string leftOut;   // why a picture whose header was refused is left out
+  ImgPhotoMeta meta;     // with -exif, an added format's own metadata, read with its header
 };
 
 enum class Shown { No, Unopened, TooLarge, Unsupported, LeftOut, Yes };
@@ -102,7 +103,8 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
   if (kind == NameKind::None || isDerivedName(path)) return Shown::No;
   probe->format = readAs(path, kind);
   ImgDecoded said;
-  ImgStatus read = imgFormatReadHeader(path, probe->format, &probe->header, &said);
+  ImgPhotoMeta* meta = gSettings.exif && imgFormatIsAdded(probe->format) ? &probe->meta : nullptr;
+  ImgStatus read = imgFormatReadHeader(path, probe->format, &probe->header, &said, meta);
   if (read == IMG_DECODE_DAMAGED && probe->format == ImgFormat::Gif && kind == NameKind::Gif) {
     // Cut short before its screen: measured as the JPEG it may be.
     probe->format = ImgFormat::Jpeg;
@@ -222,10 +224,11 @@ bool reportMaking(const DerivedResult& made) {
 }
 
 // -exif: the picture's facts line, and its own caption when it has no .txt
-// one (a .txt caption wins whole). Read on the walk thread, from the
-// segments before the pixels, so pages come out alike with any threads.
-void addPhotoFacts(const char* path, PictureEntry* entry) {
-  PhotoFacts facts = photoFacts(imgPhotoMetaRead(path));
+// one (a .txt caption wins whole). Read on the walk thread, from a JPEG's
+// segments before the pixels, or given (meta) as an added format's header
+// read found it, so pages come out alike with any threads.
+void addPhotoFacts(const char* path, const ImgPhotoMeta* meta, PictureEntry* entry) {
+  PhotoFacts facts = photoFacts(meta ? *meta : imgPhotoMetaRead(path));
   entry->factsLine = std::move(facts.line);
   if (entry->captioned || facts.text.empty()) return;
   entry->captioned = true;
@@ -277,6 +280,7 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
     job.medium = probe.medium;
     job.pixels = static_cast<long long>(probe.header.width) * probe.header.height;
     job.memory = memoryBudgetNeed(probe.header.held);
+    job.meta = std::move(probe.meta);
     picturePoolPlan(std::move(job));
   }
 }
@@ -289,6 +293,7 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     writeLibraryText(job->headerText);
     probe.medium = job->medium;
     probe.format = job->format;
+    probe.meta = std::move(job->meta);
   } else if (!isShownPicture(path, &probe)) {
     return;
   }
@@ -315,7 +320,8 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 
   if (albumPlacesOriginals()) albumPlaceOriginalOrReport(path);
   const char* relPath = path + rootOffset;
-  PictureEntry entry = pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr);
+  PictureEntry entry = pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr,
+                                    imgFormatIsAdded(probe.format) ? &probe.meta : nullptr);
   entry.originalDownload = !imgFormatBrowsersShow(probe.format);
   // A directory at the picture's page name would end the run at the page.
   struct stat st;
@@ -330,7 +336,7 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 }
 
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
-                          const PictureNames& names, const MicroHeader* micro) {
+                          const PictureNames& names, const MicroHeader* micro, const ImgPhotoMeta* meta) {
   PictureEntry entry;
   entry.path = path;
   entry.relPath = relPath;
@@ -347,7 +353,7 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
     entry.captionTitle = title;
     if (gSettings.nav) entry.captionBody = captionBody(captionPath, kCaptionTextSize);
   }
-  if (gSettings.exif) addPhotoFacts(path, &entry);
+  if (gSettings.exif) addPhotoFacts(path, meta, &entry);
 
   if (medium) entry.mediumPath = names.medium;
   if (medium || entry.captioned || !entry.factsLine.empty() || gSettings.nav) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "album/derived_names.h"
+#include "img/photo_meta.h"
 #include "pages/album_pages.h"
 
 // Sets the threads that make derived pictures ahead of the walk (none for 1:
@@ -55,13 +56,17 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 // (pic.md.html with a medium, else pic.html when it is captioned or has a
 // facts line; none when that name is one of the album's own pages).
 // micro, when given, is the thumbnail's header as read already (its size
-// and the library's words on it), which the entry then does not read again.
+// and the library's words on it), which the entry then does not read again;
+// meta, when given, the picture's own metadata as its header read found it
+// (with -exif, a format -allpics adds), which -exif then takes instead of
+// reading a JPEG's segments.
 struct MicroHeader {
   PictureSize size;
   std::string messages;
 };
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
-                          const PictureNames& names, const MicroHeader* micro = nullptr);
+                          const PictureNames& names, const MicroHeader* micro = nullptr,
+                          const ImgPhotoMeta* meta = nullptr);
 
 // True when name ends in .gif or .jpg (any case), or with -allpics in .jpeg,
 // .png, .webp, .heic, .heif or .avif, and is no derived name: a picture the
