@@ -389,6 +389,15 @@ bool albumIsAnyPictureName(const char* name) {
   return nameKind(name, true) != NameKind::None && !isDerivedName(name);
 }
 
+ImgPhotoMeta albumPhotoMeta(const char* path) {
+  const ImgFormat format = readAs(path, nameKind(path, true));
+  if (!imgFormatIsAdded(format)) return imgPhotoMetaRead(path);
+  ImgHeaderInfo header;
+  ImgDecoded said;
+  ImgPhotoMeta meta;
+  return imgFormatReadHeader(path, format, &header, &said, &meta) == IMG_OK ? meta : ImgPhotoMeta{};
+}
+
 bool albumRemoveLeftoverTemp(const char* path) {
   bool temporary = fileIsTempName(pathBaseName(path));
   if (!temporary && strEndsWith(path, kLegacyTempSuffix)) {

@@ -79,6 +79,10 @@ bool albumExpectsMaking(const char* path);
 // As albumIsPictureName with -allpics, whatever the run's options: a name
 // whose derived files some run may have written.
 bool albumIsAnyPictureName(const char* name);
+// The picture's own metadata as -exif reads it, with -allpics, whatever the
+// run's options: a JPEG's segments, or what an added name's header read
+// finds (by its content); all empty when there is none or it can't be read.
+ImgPhotoMeta albumPhotoMeta(const char* path);
 
 // Earlier versions wrote a derived picture aside as its name plus this
 // suffix; such leftovers are recognised as temporaries too.
