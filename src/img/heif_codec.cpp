@@ -93,7 +93,6 @@ std::string colourProfile(const HeifFile& file) {
   return imgIccFromPrimaries(primaries, transfer);
 }
 
-
 // What the meta box says of its items: pitm names the primary item, ipco
 // holds the properties (their index in ipma counts from 1), ipma which
 // belong to which item.

@@ -21,8 +21,8 @@
 
 namespace {
 
-// Chunks looked at for an eXIf (and, asked for, an XMP iTXt); past that it
-// is none.
+// Chunks looked at for an eXIf (and, asked for, an XMP iTXt) before the
+// image data; past that it is none.
 constexpr int kMaxChunks = 1000;
 constexpr uint32_t kMaxExifBytes = 1 << 16;
 // Ancillary chunks are refused past this (profiles, texts): the pixels are
@@ -64,27 +64,26 @@ bool namedXmp(FILE* file, uint32_t length) {
          memcmp(keyword, kXmpKeyword, sizeof keyword) == 0;
 }
 
-// The chunks after IHDR, by their headers: the orientation of the first
-// eXIf of at most kMaxExifBytes before the image data, as ever, and, when
-// meta is asked for, the facts of the first eXIf and the first XMP iTXt
-// wherever they stand (some writers put them after the image data), within
-// one budget. Returns the orientation.
+// The chunks after IHDR up to the image data, by their headers: the
+// orientation of the first eXIf of at most kMaxExifBytes, as ever, and,
+// when meta is asked for, the facts of the first eXIf and the first XMP
+// iTXt within one budget. What follows the image data is not looked at: a
+// header read costs the same however large the picture (the writers of
+// today put their metadata first). Returns the orientation.
 int scanChunks(FILE* file, ImgPhotoMeta* meta) {
   int orientation = 1;
-  bool pastData = false, oriented = false, exifSeen = false, xmpSeen = false;
+  bool oriented = false, exifSeen = false, xmpSeen = false;
   ImgMetaBudget budget;
   for (int i = 0; i < kMaxChunks; ++i) {
     unsigned char chunk[8];
     if (fread(chunk, 1, 8, file) != 8) break;
     const off_t data = ftello(file);
     const uint32_t length = byteBig32(chunk);
-    if (memcmp(chunk + 4, "IEND", 4) == 0 || length > INT32_MAX || data < 0) break;
-    if (memcmp(chunk + 4, "IDAT", 4) == 0) {
-      if (!meta) break;
-      pastData = true;
-    } else if (memcmp(chunk + 4, "eXIf", 4) == 0) {
+    if (memcmp(chunk + 4, "IDAT", 4) == 0 || memcmp(chunk + 4, "IEND", 4) == 0 || length > INT32_MAX || data < 0)
+      break;
+    if (memcmp(chunk + 4, "eXIf", 4) == 0) {
       std::vector<unsigned char> exif;
-      const bool orients = !oriented && !pastData && length <= kMaxExifBytes;
+      const bool orients = !oriented && length <= kMaxExifBytes;
       if (orients) {
         oriented = true;
         exif.resize(length);
@@ -100,7 +99,8 @@ int scanChunks(FILE* file, ImgPhotoMeta* meta) {
       readXmpText(file, length, &budget, meta);
       xmpSeen = true;
     }
-    if (fseeko(file, data + static_cast<off_t>(length) + 4, SEEK_SET) != 0) break;
+    if ((oriented && exifSeen && xmpSeen) || fseeko(file, data + static_cast<off_t>(length) + 4, SEEK_SET) != 0)
+      break;
   }
   return orientation;
 }

@@ -8,8 +8,8 @@
 
 // The size from IHDR, upright by an eXIf chunk before the image data; read
 // by quorvel itself, so the library is not loaded for it. With meta, also
-// the facts of the first eXIf and the first uncompressed XMP iTXt, before
-// or after the image data.
+// the facts of the first eXIf and the first uncompressed XMP iTXt before the
+// image data.
 [[nodiscard]] ImgStatus imgPngReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out,
                                          ImgPhotoMeta* meta = nullptr);
 
