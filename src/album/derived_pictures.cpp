@@ -18,8 +18,11 @@
 namespace {
 
 constexpr int kQuality = 85;
-// -hidpi's large view fits this square.
+// -hidpi's large view fits this square, and holds at least this many
+// times the medium view's box (a 3x screen showing the medium's size): a
+// JPEG is decoded at the library's fastest scale between the two.
 constexpr int kLargeSide = 2048;
+constexpr int kLargeOverMedium = 3;
 
 // One picture's making: the source, where its words go, and how it ends.
 struct Making {
@@ -216,7 +219,9 @@ bool makeHidpi(Making& m, bool large, const PictureNames& names) {
   OwnedImg largest, medium;
   if (large) {
     // Decoded straight into the fit: a 48 MP photo is never held whole.
-    if (!decode(m, largest, {true, kLargeSide, kLargeSide, false}) || !encode(m, largest, names.large)) return false;
+    const ImgDecodeTarget target{true, kLargeSide, kLargeSide, false, kLargeOverMedium * gSettings.mw,
+                                 kLargeOverMedium * gSettings.mh};
+    if (!decode(m, largest, target) || !encode(m, largest, names.large)) return false;
     if (imgResize(&medium.img, gSettings.mw, gSettings.mh, &largest.img, false) != IMG_OK)
       return m.failCall("imgResize");
   } else if (!decodeMedium(m, medium)) {

@@ -42,10 +42,16 @@ struct ImgDecoded {
 // picture the box holds already stays whole, unless enlarge: it is then
 // fitted whole by imgResize (enlarged), the path JPEGs and GIFs have always
 // taken.
+// With a prescale box, a decoder whose library decodes at a reduced scale
+// (JPEG's DCT scaling, in eighths) decodes at the smallest that still holds
+// the picture's fit into that box, and the
+// fit into the target's box is taken from there: faster, and not the bytes
+// of a full decode's reduction, so only for pictures no earlier album holds.
 struct ImgDecodeTarget {
   bool fit = false;
   int fitWidth = 0, fitHeight = 0;
   bool enlarge = false;
+  int prescaleWidth = 0, prescaleHeight = 0;
 };
 
 // The most raw (decompressed) bytes one byte of a deflate stream can give.

@@ -14,6 +14,7 @@
 
 #include "base/limits.h"
 #include "img/exif.h"
+#include "img/resize.h"
 #include "img/upright_rows.h"
 #include "util/file_handle.h"
 #include "util/test_hook.h"
@@ -203,6 +204,31 @@ ImgStatus claimRefused(const jpeg_decompress_struct& c, FILE* file) {
   jpeg_finish_decompress(c);
 }
 
+// With the target's prescale box, sets the library's smallest scale (in
+// eighths) whose upright output still holds the picture's fit into that
+// box; true when it scales. A scaled inverse DCT costs less than a whole
+// one, and far less than the exact reduction of the pixels it saves.
+bool prescale(jpeg_decompress_struct* c, const ImgDecodeTarget& target, int orientation) {
+  if (!target.fit || target.prescaleWidth <= 0 || target.prescaleHeight <= 0) return false;
+  const bool swap = imgOrientationSwapsSides(orientation);
+  const int width = static_cast<int>(swap ? c->image_height : c->image_width);
+  const int height = static_cast<int>(swap ? c->image_width : c->image_height);
+  int fitWidth, fitHeight;
+  if (imgFitSize(width, height, target.prescaleWidth, target.prescaleHeight, false, &fitWidth, &fitHeight) != IMG_OK)
+    return false;
+  for (unsigned eighths = 1; eighths < 8; ++eighths) {
+    // The library rounds a scaled side up.
+    if ((static_cast<long long>(width) * eighths + 7) / 8 < fitWidth ||
+        (static_cast<long long>(height) * eighths + 7) / 8 < fitHeight)
+      continue;
+    c->scale_num = eighths;
+    c->scale_denom = 8;
+    jpeg_calc_output_dimensions(c);
+    return true;
+  }
+  return false;
+}
+
 // The whole decode, below the recovery point of decodeGuarded: trivially
 // destructible locals only. rows, above it, places each scanline upright or
 // feeds it to the reduction, so no second raster is ever needed.
@@ -213,7 +239,10 @@ ImgStatus claimRefused(const jpeg_decompress_struct& c, FILE* file) {
   if (const ImgStatus refused = claimRefused(*c, file)) return refused;
   r->progress.progress_monitor = limitScans;
   c->progress = &r->progress;
-  const ImgStatus begun = rows->begin(dst, static_cast<int>(c->image_width), static_cast<int>(c->image_height),
+  const bool scaled = prescale(c, target, savedOrientation(*c));
+  const JDIMENSION width = scaled ? c->output_width : c->image_width;
+  const JDIMENSION height = scaled ? c->output_height : c->image_height;
+  const ImgStatus begun = rows->begin(dst, static_cast<int>(width), static_cast<int>(height),
                                       savedOrientation(*c), target.fit, target.fitWidth, target.fitHeight,
                                       target.enlarge);
   if (begun != IMG_OK) return begun == IMG_CREATE_FAILED ? IMG_DECODE_ALLOC : begun;
