@@ -1,6 +1,7 @@
 // HEIF/AVIF adapter: boxes and pixels from libheif.
 #include "img/heif_codec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -172,6 +173,39 @@ bool applyProperty(const char* type, ImgBoxRange property, long long* w, long lo
   return true;
 }
 
+// The primary's size after its properties, from a canvas of fromW x fromH
+// (ispe then passed over), or from ispe's coded size when fromW is 0; false
+// as applyProperty, or for a size of no pixel or past an int's sides.
+bool transformedSize(const MetaItems& items, const std::vector<uint32_t>& associated, long long fromW,
+                     long long fromH, long long* w, long long* h) {
+  *w = fromW;
+  *h = fromH;
+  for (uint32_t index : associated) {
+    if (index == 0 || index > items.properties.size()) continue;
+    const char* type = items.propertyHeaders[index - 1].type;
+    if (fromW && !strcmp(type, "ispe")) continue;
+    if (!applyProperty(type, items.properties[index - 1], w, h)) return false;
+  }
+  return *w > 0 && *h > 0 && *w <= INT32_MAX && *h <= INT32_MAX;
+}
+
+// The size the header gives a composed primary image, *w x *h holding
+// ispe's: the library decodes its canvas whatever ispe says, so the larger
+// of the two is told (an ispe not the canvas's fails the decode), and a
+// canvas past the pixel limit is told as it is however small its crop, as
+// the library holds it whole first. False for a canvas not read.
+bool composedSize(const MetaItems& items, const std::vector<uint32_t>& associated, const ImgHeifCanvases& canvases,
+                  long long* w, long long* h) {
+  // A side past an int's is past the pixel limit whatever the other.
+  const long long rawW = std::min<long long>(canvases.primaryWidth, INT32_MAX);
+  const long long rawH = std::min<long long>(canvases.primaryHeight, INT32_MAX);
+  long long cw, ch;
+  if (!rawW || !transformedSize(items, associated, rawW, rawH, &cw, &ch)) return false;
+  if (cw * ch >= *w * *h) *w = cw, *h = ch;
+  if (rawW * rawH > kMaxPicturePixels && *w * *h <= kMaxPicturePixels) *w = rawW, *h = rawH;
+  return true;
+}
+
 // What a decode holds; nothing for a picture past the pixel limit, which is
 // refused before it is decoded.
 long long heldFor(const ImgHeaderInfo& info) {
@@ -179,10 +213,11 @@ long long heldFor(const ImgHeaderInfo& info) {
   return pixels <= kMaxPicturePixels ? pixels * 12 : 0;
 }
 
-// The primary image's size after its transforms, from the boxes of the
-// file's meta box, read by quorvel itself so that a warm run neither loads
-// libheif nor has it parse every file. False when the file holds no such
-// plain description (libheif then reads it). With photo, also the photo's
+// The primary image's size after its transforms (a composed one's from
+// its canvas too, composedSize), from the boxes of the file's meta box,
+// read by quorvel itself so that a warm run neither loads libheif nor has
+// it parse every file. False when the file holds no such plain description
+// (libheif then reads it). With photo, also the photo's
 // metadata items, from the same meta box and file.
 bool primarySize(const char* path, int* width, int* height, ImgPhotoMeta* photo = nullptr) {
   FileHandle file = fileOpenRead(path);
@@ -201,15 +236,34 @@ bool primarySize(const char* path, int* width, int* height, ImgPhotoMeta* photo 
   if (photo && items.havePrimary) imgHeifReadPhotoMeta(file.get(), meta.data(), meta.size(), items.primary, photo);
   std::vector<uint32_t> associated;
   if (!items.havePrimary || !items.haveIpma || !primaryProperties(items, &associated)) return false;
-  long long w = 0, h = 0;
-  for (uint32_t index : associated) {
-    if (index == 0 || index > items.properties.size()) continue;
-    if (!applyProperty(items.propertyHeaders[index - 1].type, items.properties[index - 1], &w, &h)) return false;
-  }
-  if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX) return false;
+  long long w, h;
+  if (!transformedSize(items, associated, 0, 0, &w, &h)) return false;
+  ImgHeifCanvases canvases;
+  imgHeifReadCanvases(file.get(), meta.data(), meta.size(), items.primary, &canvases);
+  if (canvases.primaryComposed && !composedSize(items, associated, canvases, &w, &h)) return false;
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
   return true;
+}
+
+// Whether the library may decode the file: it allocates an overlay's or a
+// grid's canvas whole, whatever the item's ispe says, for the primary image
+// and for each it is composed of. So every canvas of the file is to be read
+// and within the pixel limit; a meta box or canvas quorvel cannot read is
+// refused, as the library might read it otherwise.
+ImgStatus canvasesAllowed(const char* path, ImgDecoded* out) {
+  FileHandle file = fileOpenRead(path);
+  std::vector<unsigned char> meta;
+  if (!file || !imgHeifReadMetaBody(file.get(), &meta)) {
+    out->why = "meta box not readable";
+    return IMG_DECODE_DAMAGED;
+  }
+  ImgHeifCanvases canvases;
+  imgHeifReadCanvases(file.get(), meta.data(), meta.size(), 0, &canvases);
+  if (canvases.largestPixels > static_cast<uint64_t>(kMaxPicturePixels)) return IMG_DECODE_TOO_LARGE;
+  if (!canvases.unread) return IMG_OK;
+  out->why = "grid or overlay not readable";
+  return IMG_DECODE_DAMAGED;
 }
 
 }  // namespace
@@ -238,6 +292,7 @@ ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
   if (!lib) return IMG_DECODE_NO_LIBRARY;
   HeifFile file(lib);
   if (const ImgStatus opened = openPrimary(file, path, out)) return opened;
+  if (const ImgStatus allowed = canvasesAllowed(path, out)) return allowed;
   const bool alpha = lib->handleHasAlpha(file.handle);
   const int bits = lib->handleLumaBits(file.handle);
   const bool deep = bits > 8;

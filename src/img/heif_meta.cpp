@@ -1,9 +1,11 @@
-// HEIF/AVIF metadata items: iinf names them, iloc places them, iref links them.
+// HEIF/AVIF items read by quorvel: iinf names them, iloc places them, iref
+// links them.
 #include "img/heif_meta.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -19,15 +21,22 @@ namespace {
 constexpr size_t kMaxItems = 16;
 constexpr uint32_t kMaxExtents = 64;
 constexpr std::string_view kXmpType = "application/rdf+xml";
+// Overlays and grids looked at besides the primary item: a photo has one or
+// two (its picture, an alpha or gain map); more are refused, not unchecked.
+constexpr size_t kMaxCanvases = 64;
+// An overlay's canvas ends 18 bytes in at most, a grid's 12.
+constexpr uint64_t kCanvasBytes = 18;
+
+enum class ItemKind { Exif, Xmp, Overlay, Grid };
 
 struct Extent {
   uint64_t offset = 0, length = 0;  // length 0: to the end of the source
 };
 
-// An Exif or XMP item, and what iloc and iref say of it.
+// An Exif, XMP, overlay or grid item, and what iloc and iref say of it.
 struct Item {
   uint32_t id = 0;
-  bool exif = false;  // else XMP
+  ItemKind kind = ItemKind::Exif;
   bool located = false, fromIdat = false;
   std::vector<Extent> extents;
   bool describesAny = false, describesPrimary = false;
@@ -36,7 +45,9 @@ struct Item {
 struct Items {
   uint32_t primary = 0;
   std::vector<Item> list;
-  ImgBoxRange idat;
+  size_t described = 0, composed = 0;  // Exif and XMP items, overlays and grids listed
+  bool tooManyComposed = false;
+  ImgBoxRange idat, iref;
 
   Item* find(uint32_t id) {
     for (Item& item : list)
@@ -52,24 +63,44 @@ uint32_t fullBoxVersion(ImgBoxRange& body) {
   return version;
 }
 
+// An overlay or grid item, known by its type alone: the library takes it
+// whatever its name. The primary item is kept past the cap.
+void keepComposed(Item item, Items* items) {
+  if (items->composed >= kMaxCanvases && item.id != items->primary) {
+    items->tooManyComposed = true;
+    return;
+  }
+  ++items->composed;
+  items->list.push_back(std::move(item));
+}
+
 // infe, version 2 or 3 (the earlier ones name no item type): id,
 // protection index, type, name, and for a mime item its content type and
-// encoding. Only an Exif item and an unencoded XMP one are kept.
+// encoding. Only an Exif item, an unencoded XMP one, overlays and grids are
+// kept.
 void readInfe(ImgBoxRange body, Items* items) {
   const uint32_t version = fullBoxVersion(body);
-  if (version < 2 || items->list.size() >= kMaxItems) return;
+  if (version < 2) return;
   Item item;
   item.id = body.read(version == 2 ? 2 : 4);
   body.skip(2);
   char type[4];
   body.copy(type, 4);
+  if (!body.ok()) return;
+  if (memcmp(type, "iovl", 4) == 0 || memcmp(type, "grid", 4) == 0) {
+    item.kind = type[0] == 'i' ? ItemKind::Overlay : ItemKind::Grid;
+    return keepComposed(std::move(item), items);
+  }
+  if (items->described >= kMaxItems) return;
   body.readString();
-  item.exif = memcmp(type, "Exif", 4) == 0;
-  if (!item.exif) {
+  item.kind = memcmp(type, "Exif", 4) == 0 ? ItemKind::Exif : ItemKind::Xmp;
+  if (item.kind == ItemKind::Xmp) {
     if (memcmp(type, "mime", 4) != 0 || body.readString() != kXmpType) return;
     if (body.left() > 0 && !body.readString().empty()) return;  // compressed: passed over
   }
-  if (body.ok()) items->list.push_back(std::move(item));
+  if (!body.ok()) return;
+  ++items->described;
+  items->list.push_back(std::move(item));
 }
 
 void readIinf(ImgBoxRange body, Items* items) {
@@ -139,10 +170,10 @@ void readIref(ImgBoxRange body, Items* items) {
 
 // The item of a kind that describes the primary image, else the first of
 // that kind that describes none; null when none is.
-const Item* chosen(const Items& items, bool exif) {
+const Item* chosen(const Items& items, ItemKind kind) {
   const Item* unlinked = nullptr;
   for (const Item& item : items.list) {
-    if (item.exif != exif || !item.located) continue;
+    if (item.kind != kind || !item.located) continue;
     if (item.describesPrimary) return &item;
     if (!item.describesAny && !unlinked) unlinked = &item;
   }
@@ -150,8 +181,9 @@ const Item* chosen(const Items& items, bool exif) {
 }
 
 // The item's bytes, its extents one after the other, from idat or from
-// file; false when they leave their source or the budget.
-bool itemBytes(FILE* file, const Items& items, const Item& item, ImgMetaBudget* budget,
+// file, its first limit bytes at most; false when an extent leaves its
+// source or what is read the budget.
+bool itemBytes(FILE* file, const Items& items, const Item& item, uint64_t limit, ImgMetaBudget* budget,
                std::vector<unsigned char>* out) {
   struct stat st;
   if (!item.fromIdat && fstat(fileno(file), &st) != 0) return false;
@@ -162,7 +194,8 @@ bool itemBytes(FILE* file, const Items& items, const Item& item, ImgMetaBudget* 
     if (e.offset > source) return false;
     if (e.length == 0) e.length = source - e.offset;
     if (e.length > source - e.offset) return false;
-    total += e.length;  // at most kMaxExtents times the source's size
+    e.length = std::min(e.length, limit - total);
+    total += e.length;  // at most limit
   }
   if (!budget->take(total)) return false;
   out->clear();
@@ -179,35 +212,85 @@ bool itemBytes(FILE* file, const Items& items, const Item& item, ImgMetaBudget* 
   return true;
 }
 
+// The output size an overlay's or a grid's data gives, as the library reads
+// it: version, flags (bit 0: 32-bit sizes), then an overlay's fill value of
+// 16 bits for each of four channels (its version 0, the only layout there
+// is), a grid's rows and columns less one (its version not looked at, as
+// the library does not), then the width and height. False for a canvas not
+// read or of no pixel.
+bool canvasOf(const Item& item, const std::vector<unsigned char>& bytes, uint32_t* width, uint32_t* height) {
+  ImgBoxRange data(bytes.data(), bytes.size());
+  const uint32_t version = data.read(1);
+  const int field = data.read(1) & 1 ? 4 : 2;
+  if (item.kind == ItemKind::Overlay && version != 0) return false;
+  data.skip(item.kind == ItemKind::Overlay ? 8 : 2);
+  *width = data.read(field);
+  *height = data.read(field);
+  return data.ok() && *width > 0 && *height > 0;
+}
+
+// The items of the meta box's body and where they lie. The first box of
+// each kind counts, as for the library: its canvases are the ones checked.
+void collect(const unsigned char* body, size_t size, uint32_t primary, Items* items) {
+  ImgBoxRange boxes(body, size);
+  fullBoxVersion(boxes);
+  // iloc names items that iinf, wherever it stands, lists.
+  ImgBoxRange iinf, iloc;
+  struct First {
+    const char* type;
+    ImgBoxRange* body;
+    bool seen = false;
+  } firsts[] = {{"iinf", &iinf}, {"iloc", &iloc}, {"iref", &items->iref}, {"idat", &items->idat}};
+  items->primary = primary;
+  ImgBoxHeader box;
+  ImgBoxRange child;
+  while (imgBoxNext(boxes, &box, &child))
+    for (First& first : firsts)
+      if (!first.seen && !strcmp(box.type, first.type)) {
+        first.seen = true;
+        *first.body = child;
+      }
+  readIinf(iinf, items);
+  readIloc(iloc, items);
+}
+
 }  // namespace
 
 void imgHeifReadPhotoMeta(FILE* file, const unsigned char* body, size_t size, uint32_t primary, ImgPhotoMeta* meta) {
-  ImgBoxRange boxes(body, size);
-  fullBoxVersion(boxes);
-  // iloc and iref name items that iinf, wherever it stands, lists.
-  ImgBoxRange iinf, iloc, iref;
   Items items;
-  items.primary = primary;
-  ImgBoxHeader box;
-  ImgBoxRange child;
-  while (imgBoxNext(boxes, &box, &child)) {
-    if (!strcmp(box.type, "iinf")) iinf = child;
-    if (!strcmp(box.type, "iloc")) iloc = child;
-    if (!strcmp(box.type, "iref")) iref = child;
-    if (!strcmp(box.type, "idat")) items.idat = child;
-  }
-  readIinf(iinf, &items);
-  if (items.list.empty()) return;
-  readIloc(iloc, &items);
-  readIref(iref, &items);
+  collect(body, size, primary, &items);
+  if (items.described == 0) return;
+  readIref(items.iref, &items);
   ImgMetaBudget budget;
   std::vector<unsigned char> bytes;
-  if (const Item* exif = chosen(items, true); exif && itemBytes(file, items, *exif, &budget, &bytes) &&
-                                              bytes.size() >= 4 && byteBig32(bytes.data()) <= bytes.size() - 4) {
+  if (const Item* exif = chosen(items, ItemKind::Exif);
+      exif && itemBytes(file, items, *exif, UINT64_MAX, &budget, &bytes) && bytes.size() >= 4 &&
+      byteBig32(bytes.data()) <= bytes.size() - 4) {
     // The block starts at the offset its first 4 bytes give, past them.
     const size_t start = 4 + byteBig32(bytes.data());
     imgPhotoMetaReadExif(bytes.data() + start, bytes.size() - start, meta);
   }
-  if (const Item* xmp = chosen(items, false); xmp && itemBytes(file, items, *xmp, &budget, &bytes))
+  if (const Item* xmp = chosen(items, ItemKind::Xmp); xmp && itemBytes(file, items, *xmp, UINT64_MAX, &budget, &bytes))
     imgPhotoMetaReadXmp(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), meta);
+}
+
+void imgHeifReadCanvases(FILE* file, const unsigned char* body, size_t size, uint32_t primary,
+                         ImgHeifCanvases* canvases) {
+  Items items;
+  collect(body, size, primary, &items);
+  canvases->unread = items.tooManyComposed;
+  ImgMetaBudget budget;  // kCanvasBytes for each of at most kMaxCanvases + 1
+  std::vector<unsigned char> bytes;
+  for (const Item& item : items.list) {
+    if (item.kind != ItemKind::Overlay && item.kind != ItemKind::Grid) continue;
+    uint32_t width = 0, height = 0;
+    if (!item.located || !itemBytes(file, items, item, kCanvasBytes, &budget, &bytes) ||
+        !canvasOf(item, bytes, &width, &height))
+      canvases->unread = true;
+    canvases->largestPixels = std::max(canvases->largestPixels, uint64_t{width} * height);
+    if (item.id != primary || canvases->primaryComposed) continue;
+    canvases->primaryComposed = true;
+    canvases->primaryWidth = width;
+    canvases->primaryHeight = height;
+  }
 }

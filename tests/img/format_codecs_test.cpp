@@ -3,11 +3,14 @@
 // whole one reduced, profiles carried into the derived JPEGs.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "base/limits.h"
 #include "img/icc_profile.h"
 #include "img/jpeg_codec.h"
 #include "img/picture_formats.h"
@@ -17,6 +20,7 @@
 namespace {
 
 using testsupport::TempDir;
+using testsupport::writeFile;
 
 void sh(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
@@ -110,6 +114,98 @@ TEST(FormatCodecs, ColourProfilesAreCarriedIntoTheDerivedJpeg) {
   fclose(file);
   const std::string written = testsupport::readFile(s.t / "p3.jpg");
   EXPECT_NE(written.find(std::string("ICC_PROFILE\0\x01\x01", 14) + icc), std::string::npos);
+}
+
+std::string big(uint32_t value, int bytes) {
+  std::string out;
+  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
+  return out;
+}
+std::string box(const char* type, const std::string& body) { return big(8 + body.size(), 4) + type + body; }
+std::string fullBox(const char* type, const std::string& body, int version = 0) {
+  return box(type, big(version << 24, 4) + body);
+}
+
+// A HEIF made box by box: items 1, 2, ... of the types and data given (the
+// data in idat), each with an ispe of 24 x 16; item 1 the primary, with the
+// properties given too, made of the others.
+std::string composedHeif(const std::vector<std::pair<const char*, std::string>>& items,
+                         const std::vector<std::string>& properties = {}) {
+  std::string infe, iloc, idat, dimg, ipma;
+  for (uint32_t id = 1; id <= items.size(); ++id) {
+    const auto& [type, data] = items[id - 1];
+    infe += fullBox("infe", big(id, 2) + big(0, 2) + type + '\0', 2);
+    // From idat (construction method 1), in one extent.
+    iloc += big(id, 2) + big(1, 2) + big(0, 2) + big(1, 2) + big(idat.size(), 4) + big(data.size(), 4);
+    idat += data;
+    if (id > 1) dimg += big(id, 2);
+    ipma += big(id, 2) + big(id == 1 ? 1 + properties.size() : 1, 1) + "\x81";
+    for (size_t p = 0; id == 1 && p < properties.size(); ++p) ipma += static_cast<char>(0x82 + p);
+  }
+  std::string ipco = fullBox("ispe", big(24, 4) + big(16, 4));
+  for (const std::string& property : properties) ipco += property;
+  const std::string meta =
+      fullBox("hdlr", big(0, 4) + "pict" + std::string(13, '\0')) + fullBox("pitm", big(1, 2)) +
+      fullBox("iinf", big(items.size(), 2) + infe) +
+      fullBox("iloc", "\x44" + big(0, 1) + big(items.size(), 2) + iloc, 1) +
+      box("idat", idat) + fullBox("iref", dimg.empty() ? "" : box("dimg", big(1, 2) + big(dimg.size() / 2, 2) + dimg)) +
+      box("iprp", box("ipco", ipco) + fullBox("ipma", big(items.size(), 4) + ipma));
+  return box("ftyp", "mif1" + big(0, 4) + "mif1heic") + fullBox("meta", meta);
+}
+
+// An overlay's data: its canvas (sizes of 32 bits when wide), the fill, and
+// the place of each of its inputs.
+std::string overlay(uint32_t width, uint32_t height, bool wide, int inputs = 0) {
+  const int n = wide ? 4 : 2;
+  return big(0, 1) + big(wide, 1) + std::string(8, '\0') + big(width, n) + big(height, n) +
+         std::string(2 * n * inputs, '\0');
+}
+
+ImgHeaderInfo headerOf(const std::string& path) {
+  ImgHeaderInfo header;
+  ImgDecoded out;
+  EXPECT_EQ(imgFormatReadHeader(path.c_str(), ImgFormat::Heif, &header, &out), IMG_OK) << path << out.why;
+  return header;
+}
+
+// The library decodes an overlay or a grid at its canvas's size, whatever
+// its ispe says, and allocates it whole before anything else: the header
+// tells that size, and no canvas past the pixel limit is ever decoded,
+// wherever the primary image uses it.
+TEST(FormatCodecs, ComposedHeifHeaderTellsItsCanvasAndOnePastTheLimitIsNeverDecoded) {
+  TempDir t;
+  writeFile(t / "overlay.heic", composedHeif({{"iovl", overlay(40, 30, false)}}, {box("irot", "\x01")}));
+  ImgHeaderInfo header = headerOf(t / "overlay.heic");
+  EXPECT_EQ(header.width, 30);  // turned a quarter
+  EXPECT_EQ(header.height, 40);
+
+  // 70000 wide: past the library's own side limit too, so that a decode
+  // reaching it fails otherwise, without allocating.
+  const std::string huge = overlay(70000, 4000, true);
+  const std::string grid = big(0, 1) + big(1, 1) + big(0, 2) + big(70000, 4) + big(4000, 4);
+  std::string crop;  // to 24 x 16, centred: each a fraction
+  for (uint32_t n : {24, 16, 0, 0}) crop += big(n, 4) + big(1, 4);
+  crop = box("clap", crop);
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool headerTooLarge;
+  } cases[] = {
+      {"overlay", composedHeif({{"iovl", huge}}), true},
+      {"grid", composedHeif({{"grid", grid}}), true},
+      {"cropped", composedHeif({{"iovl", huge}}, {crop}), true},  // cropped once whole
+      {"input", composedHeif({{"iovl", overlay(24, 16, false, 1)}, {"iovl", huge}}), false},
+      {"identity", composedHeif({{"iden", ""}, {"iovl", huge}}), false},
+  };
+  for (const auto& c : cases) {
+    const std::string path = t / (std::string(c.name) + ".heic");
+    writeFile(path, c.bytes);
+    header = headerOf(path);
+    EXPECT_EQ(static_cast<long long>(header.width) * header.height > kMaxPicturePixels, c.headerTooLarge) << c.name;
+    OwnedImg img;
+    ImgDecoded out;
+    EXPECT_EQ(imgFormatDecode(&img.img, path.c_str(), ImgFormat::Heif, {}, &out), IMG_DECODE_TOO_LARGE) << c.name;
+  }
 }
 
 }  // namespace
