@@ -118,6 +118,9 @@ for (const look of LOOKS) {
       assert.equal(run.status, 0);
     });
 
+    // From file://, which Chromium lets wait for scrolling; over HTTP it
+    // fetches lazy images some screens ahead on its own, this folder's 20th
+    // among them.
     test('thumbnails past the 12th load lazily: at 1366 x 768 the 20th waits for scrolling', async () => {
       const browser = await launch({ width: 1366, height: 768 });
       try {
