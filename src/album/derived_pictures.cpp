@@ -1,6 +1,7 @@
 // Derived pictures: decode, medium view, lens, thumbnails, encode.
 #include "album/derived_pictures.h"
 
+#include <climits>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -11,6 +12,7 @@
 #include "img/jpeg_codec.h"
 #include "img/lens_shadow.h"
 #include "img/resize.h"
+#include "util/paths.h"
 #include "util/temp_file.h"
 
 namespace {
@@ -203,8 +205,14 @@ bool makeScaledThumbnails(Making& m, const Img& src, const PictureNames& names) 
 
 // -hidpi, from one decode: the large view (when large), the medium view
 // reduced from it or decoded at most at the picture's size, the 3x and 2x
-// thumbnails from the larger of the two, then the 1x ones as without it.
+// thumbnails from the smaller of the two that holds their pixels, then the
+// 1x ones as without it.
 bool makeHidpi(Making& m, bool large, const PictureNames& names) {
+  // -hidpi's longest names may pass the file system's limit where the
+  // others fit: refused before a file is written, so none is left behind.
+  for (const std::string* name : {&names.micro2, &names.micro3, &names.rollover2, &names.rollover3, &names.large})
+    if (strlen(pathBaseName(name->c_str())) > NAME_MAX)
+      return m.fail(DerivedOutcome::LeftOut, "imgJpegWriteFile(\"" + *name + "\"): " + strerror(ENAMETOOLONG));
   OwnedImg largest, medium;
   if (large) {
     // Decoded straight into the fit: a 48 MP photo is never held whole.
@@ -214,8 +222,12 @@ bool makeHidpi(Making& m, bool large, const PictureNames& names) {
   } else if (!decodeMedium(m, medium)) {
     return false;
   }
-  if (!encode(m, medium, names.medium) || !makeScaledThumbnails(m, large ? largest.img : medium.img, names))
-    return false;
+  if (!encode(m, medium, names.medium)) return false;
+  // The medium view gives the 3x thumbnails whenever it holds their pixels
+  // (the default boxes): the lens and the reduction then cost a few hundred
+  // thousand pixels, not the large view's millions.
+  const bool fromLarge = large && scaleReached(medium.img, 3) < scaleReached(largest.img, 3);
+  if (!makeScaledThumbnails(m, fromLarge ? largest.img : medium.img, names)) return false;
   largest.release();
   return makeThumbnails(m, medium.img, names);
 }

@@ -6,7 +6,6 @@
 #include "album/derived_names.h"
 #include "album/photo_facts.h"
 #include "album/pipeline.h"
-#include "img/photo_meta.h"
 #include "pages/page_files.h"
 #include "pages/picture_nav.h"
 #include "util/file_handle.h"
@@ -22,7 +21,7 @@ constexpr size_t kPictureBarSearch = 64 * 1024;
 // -exif, the title, description or facts the picture carries.
 bool captioned(const std::string& dir, const std::string& picture, const std::set<std::string>& present) {
   if (present.count(std::string(pathWithoutExt(picture.c_str())) + ".txt")) return true;
-  const PhotoFacts facts = photoFacts(imgPhotoMetaRead((dir + "/" + picture).c_str()));
+  const PhotoFacts facts = photoFacts(albumPhotoMeta((dir + "/" + picture).c_str()));
   return !facts.line.empty() || !facts.text.empty();
 }
 

@@ -10,6 +10,7 @@
 
 #include "album/derived_names.h"
 #include "album/derived_pictures.h"
+#include "img/photo_meta.h"
 
 // One picture to make on a worker, and, once taken back, its result.
 struct PoolJob {
@@ -21,6 +22,7 @@ struct PoolJob {
   long long pixels = 0;    // its size: the workers take the largest first
   long long memory = 0;    // what making it holds (memoryBudgetNeed)
   std::string headerText;  // the library's lines while its header was read
+  ImgPhotoMeta meta;       // with -exif, an added format's metadata, read with its header
   DerivedResult result;    // set when the job is taken back
 };
 

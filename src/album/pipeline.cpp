@@ -69,6 +69,7 @@ struct Probe {
   bool medium = false;   // gets a medium view: larger than the -mw: x -mh: box, or a format browsers don't show
   long long largePixels = 0;  // -hidpi: the large view's pixels (derivedLargePixels), 0 for none
   std::string leftOut;   // why a picture whose header was refused is left out
+  ImgPhotoMeta meta;     // with -exif, an added format's own metadata, read with its header
 };
 
 enum class Shown { No, Unopened, TooLarge, Unsupported, LeftOut, Yes };
@@ -103,7 +104,8 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
   if (kind == NameKind::None || isDerivedName(path)) return Shown::No;
   probe->format = readAs(path, kind);
   ImgDecoded said;
-  ImgStatus read = imgFormatReadHeader(path, probe->format, &probe->header, &said);
+  ImgPhotoMeta* meta = gSettings.exif && imgFormatIsAdded(probe->format) ? &probe->meta : nullptr;
+  ImgStatus read = imgFormatReadHeader(path, probe->format, &probe->header, &said, meta);
   if (read == IMG_DECODE_DAMAGED && probe->format == ImgFormat::Gif && kind == NameKind::Gif) {
     // Cut short before its screen: measured as the JPEG it may be.
     probe->format = ImgFormat::Jpeg;
@@ -240,10 +242,11 @@ bool reportMaking(const DerivedResult& made) {
 }
 
 // -exif: the picture's facts line, and its own caption when it has no .txt
-// one (a .txt caption wins whole). Read on the walk thread, from the
-// segments before the pixels, so pages come out alike with any threads.
-void addPhotoFacts(const char* path, PictureEntry* entry) {
-  PhotoFacts facts = photoFacts(imgPhotoMetaRead(path));
+// one (a .txt caption wins whole). Read on the walk thread, from a JPEG's
+// segments before the pixels, or given (meta) as an added format's header
+// read found it, so pages come out alike with any threads.
+void addPhotoFacts(const char* path, const ImgPhotoMeta* meta, PictureEntry* entry) {
+  PhotoFacts facts = photoFacts(meta ? *meta : imgPhotoMetaRead(path));
   entry->factsLine = std::move(facts.line);
   if (entry->captioned || facts.text.empty()) return;
   entry->captioned = true;
@@ -300,6 +303,7 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
     job.large = probe.largePixels > 0;
     job.pixels = static_cast<long long>(probe.header.width) * probe.header.height;
     job.memory = memoryBudgetNeed(probe.header.held, probe.largePixels);
+    job.meta = std::move(probe.meta);
     picturePoolPlan(std::move(job));
   }
 }
@@ -312,6 +316,7 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     writeLibraryText(job->headerText);
     probe.medium = job->medium;
     probe.format = job->format;
+    probe.meta = std::move(job->meta);
   } else if (!isShownPicture(path, &probe)) {
     return;
   }
@@ -337,10 +342,11 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     makes = false;
   }
 
-  if (albumPlacesOriginals()) albumPlaceOriginalOrReport(path);
+  // -hidpi links no original: a copy no page links would still be published.
+  if (albumPlacesOriginals() && (!gSettings.hidpi || gSettings.linkOriginals)) albumPlaceOriginalOrReport(path);
   const char* relPath = path + rootOffset;
-  PictureEntry entry =
-      pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr, large);
+  PictureEntry entry = pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr,
+                                    large, imgFormatIsAdded(probe.format) ? &probe.meta : nullptr);
   entry.originalDownload = !imgFormatBrowsersShow(probe.format);
   // A directory at the picture's page name would end the run at the page.
   struct stat st;
@@ -355,7 +361,8 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 }
 
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
-                          const PictureNames& names, const MicroHeader* micro, bool large) {
+                          const PictureNames& names, const MicroHeader* micro, bool large,
+                          const ImgPhotoMeta* meta) {
   PictureEntry entry;
   entry.path = path;
   entry.relPath = relPath;
@@ -372,7 +379,7 @@ PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool
     entry.captionTitle = title;
     if (gSettings.nav) entry.captionBody = captionBody(captionPath, kCaptionTextSize);
   }
-  if (gSettings.exif) addPhotoFacts(path, &entry);
+  if (gSettings.exif) addPhotoFacts(path, meta, &entry);
 
   if (medium) entry.mediumPath = names.medium;
   if (medium || entry.captioned || !entry.factsLine.empty() || gSettings.nav) {
@@ -415,6 +422,15 @@ bool albumExpectsMaking(const char* path) {
 
 bool albumIsAnyPictureName(const char* name) {
   return nameKind(name, true) != NameKind::None && !isDerivedName(name);
+}
+
+ImgPhotoMeta albumPhotoMeta(const char* path) {
+  const ImgFormat format = readAs(path, nameKind(path, true));
+  if (!imgFormatIsAdded(format)) return imgPhotoMetaRead(path);
+  ImgHeaderInfo header;
+  ImgDecoded said;
+  ImgPhotoMeta meta;
+  return imgFormatReadHeader(path, format, &header, &said, &meta) == IMG_OK ? meta : ImgPhotoMeta{};
 }
 
 bool albumRemoveLeftoverTemp(const char* path) {

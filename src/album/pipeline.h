@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "album/derived_names.h"
+#include "img/photo_meta.h"
 #include "pages/album_pages.h"
 
 // Sets the threads that make derived pictures ahead of the walk (none for 1:
@@ -57,13 +58,17 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
 // micro, when given, is the thumbnail's header as read already (its size
 // and the library's words on it), which the entry then does not read again.
 // Under -hidpi, the 3x and 2x thumbnails' and rollovers' names, and with
-// large the large view's name and size as read back.
+// large the large view's name and size as read back. meta, when given, the
+// picture's own metadata as its header read found it (with -exif, a format
+// -allpics adds), which -exif then takes instead of reading a JPEG's
+// segments.
 struct MicroHeader {
   PictureSize size;
   std::string messages;
 };
 PictureEntry pictureEntry(const char* path, const char* relPath, int index, bool medium,
-                          const PictureNames& names, const MicroHeader* micro = nullptr, bool large = false);
+                          const PictureNames& names, const MicroHeader* micro = nullptr, bool large = false,
+                          const ImgPhotoMeta* meta = nullptr);
 
 // True when name ends in .gif or .jpg (any case), or with -allpics in .jpeg,
 // .png, .webp, .heic, .heif or .avif, and is no derived name: a picture the
@@ -76,6 +81,10 @@ bool albumExpectsMaking(const char* path);
 // As albumIsPictureName with -allpics, whatever the run's options: a name
 // whose derived files some run may have written.
 bool albumIsAnyPictureName(const char* name);
+// The picture's own metadata as -exif reads it, with -allpics, whatever the
+// run's options: a JPEG's segments, or what an added name's header read
+// finds (by its content); all empty when there is none or it can't be read.
+ImgPhotoMeta albumPhotoMeta(const char* path);
 
 // Earlier versions wrote a derived picture aside as its name plus this
 // suffix; such leftovers are recognised as temporaries too.

@@ -105,6 +105,14 @@ bool openExif(const unsigned char* data, uint64_t length, Tiff* tiff) {
   return openTiff(data + sizeof kImgExifHeader, length - sizeof kImgExifHeader, tiff);
 }
 
+ImgExifFacts tiffFacts(const Tiff& t) {
+  ImgExifFacts facts;
+  uint64_t exifIfd = 0;
+  readIfd(t, byteOrdered32(t.data + 4, t.bigEndian), &facts, &exifIfd);
+  if (exifIfd) readIfd(t, exifIfd, &facts, nullptr);
+  return facts;
+}
+
 int tiffOrientation(const Tiff& t) {
   const uint64_t ifd = byteOrdered32(t.data + 4, t.bigEndian);
   const int64_t n = t.entries(ifd);
@@ -132,11 +140,11 @@ int imgExifTiffOrientation(const unsigned char* data, size_t length) {
 }
 
 ImgExifFacts imgExifReadFacts(const unsigned char* data, size_t length) {
-  ImgExifFacts facts;
   Tiff t;
-  if (!openExif(data, length, &t)) return facts;
-  uint64_t exifIfd = 0;
-  readIfd(t, byteOrdered32(t.data + 4, t.bigEndian), &facts, &exifIfd);
-  if (exifIfd) readIfd(t, exifIfd, &facts, nullptr);
-  return facts;
+  return openExif(data, length, &t) ? tiffFacts(t) : ImgExifFacts{};
+}
+
+ImgExifFacts imgExifTiffReadFacts(const unsigned char* data, size_t length) {
+  Tiff t;
+  return openTiff(data, length, &t) ? tiffFacts(t) : ImgExifFacts{};
 }

@@ -43,3 +43,5 @@ inline constexpr size_t kImgExifTextLimit = 2000;
 // imgExifOrientation takes it. Anything malformed is left out; never reads
 // outside data.
 ImgExifFacts imgExifReadFacts(const unsigned char* data, size_t length);
+// The same from a bare TIFF structure, as imgExifTiffOrientation takes it.
+ImgExifFacts imgExifTiffReadFacts(const unsigned char* data, size_t length);

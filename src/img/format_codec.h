@@ -20,6 +20,11 @@ struct ImgHeaderInfo {
   long long held = 0;
 };
 
+// A header read's optional request (img/photo_meta.h): where the format
+// keeps the photo's Exif and XMP among the boxes or chunks its header read
+// walks, they are read in the same pass. Null: nothing more is read.
+struct ImgPhotoMeta;
+
 // What a header read or a decode tells besides its status: the reason of a
 // failure; the library's own lines (libjpeg's, gd's: warnings and errors
 // alike, each ending in a line feed, in the order they came), for the caller

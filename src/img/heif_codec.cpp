@@ -11,6 +11,8 @@
 
 #include "base/limits.h"
 #include "img/format_libraries.h"
+#include "img/heif_boxes.h"
+#include "img/heif_meta.h"
 #include "img/icc_profile.h"
 #include "img/upright_rows.h"
 #include "util/file_handle.h"
@@ -91,126 +93,20 @@ std::string colourProfile(const HeifFile& file) {
   return imgIccFromPrimaries(primaries, transfer);
 }
 
-
-// A range of bytes that refuses a short read itself: a read past its end
-// yields zeros and marks the range failed, and every later read fails too,
-// so a caller checks ok() once after a group of reads. A box's body is a
-// range of its own, carved out of its parent, which moves past the whole
-// box; a body's failure stays with the body (a short property is skipped,
-// not the file).
-class BoxRange {
- public:
-  BoxRange() = default;
-  BoxRange(const unsigned char* data, size_t size) : p_(data), end_(data + size) {}
-  bool ok() const { return !failed_; }
-  size_t left() const { return static_cast<size_t>(end_ - p_); }
-  // The next n bytes (at most 4) as a big-endian number.
-  uint32_t read(int n) {
-    if (!take(static_cast<size_t>(n))) return 0;
-    uint32_t v = 0;
-    for (int i = 0; i < n; ++i) v = (v << 8) | *p_++;
-    return v;
-  }
-  void skip(size_t n) {
-    if (take(n)) p_ += n;
-  }
-  // The next n bytes into out, a box's type (n of 4) above all.
-  void copy(char* out, size_t n) {
-    if (!take(n)) return;
-    memcpy(out, p_, n);
-    p_ += n;
-  }
-  // The next n bytes as a range of their own.
-  BoxRange carve(size_t n) {
-    if (!take(n)) return {};
-    BoxRange body(p_, n);
-    p_ += n;
-    return body;
-  }
-
- private:
-  bool take(size_t n) {
-    if (!failed_ && left() >= n) return true;
-    failed_ = true;
-    p_ = end_;
-    return false;
-  }
-  const unsigned char* p_ = nullptr;
-  const unsigned char* end_ = nullptr;
-  bool failed_ = false;
-};
-
-// A box's header: its size as stored (0: up to the end of what holds it),
-// the header's own length (16 for a 64-bit size), and its type.
-struct BoxHeader {
-  uint64_t size = 0;
-  size_t length = 8;
-  char type[5] = {};
-};
-
-// The one reading of a box header, for the file's top level and the meta
-// box's contents alike; false when r ends first.
-bool readBoxHeader(BoxRange& r, BoxHeader* box) {
-  box->size = r.read(4);
-  r.copy(box->type, 4);
-  if (r.ok() && box->size == 1) {
-    const uint64_t high = r.read(4);
-    box->size = (high << 32) | r.read(4);
-    box->length = 16;
-  }
-  return r.ok();
-}
-
-// The next box of r: its header and a range over its body; false at the end
-// of r or at a box that does not fit it.
-bool nextBox(BoxRange& r, BoxHeader* box, BoxRange* body) {
-  if (r.left() == 0 || !readBoxHeader(r, box)) return false;
-  const uint64_t size = box->size == 0 ? box->length + r.left() : box->size;
-  if (size < box->length || size - box->length > r.left()) return false;
-  *body = r.carve(size - box->length);
-  return true;
-}
-
-constexpr size_t kMaxMetaBytes = 4 << 20;
-constexpr int kMaxTopLevelBoxes = 8;
-
-// The meta box's body, from the top-level boxes: ftyp first, meta usually
-// second. An empty meta box is passed over. False when none is found.
-bool readMetaBody(FILE* file, std::vector<unsigned char>* meta) {
-  for (int i = 0; i < kMaxTopLevelBoxes; ++i) {
-    const off_t start = ftello(file);
-    unsigned char head[16];
-    BoxRange r(head, fread(head, 1, sizeof head, file));
-    BoxHeader box;
-    if (start < 0 || !readBoxHeader(r, &box) || box.size < box.length) return false;
-    if (fseeko(file, start + static_cast<off_t>(box.length), SEEK_SET) != 0) return false;
-    const uint64_t bodySize = box.size - box.length;
-    if (memcmp(box.type, "meta", 4) == 0) {
-      if (bodySize > kMaxMetaBytes) return false;
-      meta->resize(bodySize);
-      if (fread(meta->data(), 1, meta->size(), file) != meta->size()) return false;
-      if (!meta->empty()) return true;
-    } else if (fseeko(file, static_cast<off_t>(bodySize), SEEK_CUR) != 0) {
-      return false;
-    }
-  }
-  return false;
-}
-
 // What the meta box says of its items: pitm names the primary item, ipco
 // holds the properties (their index in ipma counts from 1), ipma which
 // belong to which item.
 struct MetaItems {
   bool havePrimary = false, haveIpma = false;
   uint32_t primary = 0;
-  std::vector<BoxHeader> propertyHeaders;
-  std::vector<BoxRange> properties;
-  BoxRange ipma;
+  std::vector<ImgBoxHeader> propertyHeaders;
+  std::vector<ImgBoxRange> properties;
+  ImgBoxRange ipma;
 };
 
 // pitm: a full box's version and flags, then the item's id, 16 or 32 bits.
 // A pitm too short for its version is no plain description: false.
-bool readPitm(BoxRange body, MetaItems* items) {
+bool readPitm(ImgBoxRange body, MetaItems* items) {
   const uint32_t version = body.read(1);
   body.skip(3);
   if (!body.ok()) return true;  // passed over, as no pitm
@@ -219,14 +115,14 @@ bool readPitm(BoxRange body, MetaItems* items) {
   return body.ok();
 }
 
-void readIprp(BoxRange body, MetaItems* items) {
-  BoxHeader box;
-  BoxRange child;
-  while (nextBox(body, &box, &child)) {
+void readIprp(ImgBoxRange body, MetaItems* items) {
+  ImgBoxHeader box;
+  ImgBoxRange child;
+  while (imgBoxNext(body, &box, &child)) {
     if (!strcmp(box.type, "ipco")) {
-      BoxHeader property;
-      BoxRange propertyBody;
-      while (nextBox(child, &property, &propertyBody)) {
+      ImgBoxHeader property;
+      ImgBoxRange propertyBody;
+      while (imgBoxNext(child, &property, &propertyBody)) {
         items->propertyHeaders.push_back(property);
         items->properties.push_back(propertyBody);
       }
@@ -240,7 +136,7 @@ void readIprp(BoxRange body, MetaItems* items) {
 // The indices (from 1) of the primary item's properties, in order, from
 // ipma; false when ipma ends inside an entry.
 bool primaryProperties(const MetaItems& items, std::vector<uint32_t>* associated) {
-  BoxRange ipma = items.ipma;
+  ImgBoxRange ipma = items.ipma;
   const uint32_t version = ipma.read(1);
   const uint32_t flags = ipma.read(3);
   uint32_t entries = ipma.read(4);
@@ -258,7 +154,7 @@ bool primaryProperties(const MetaItems& items, std::vector<uint32_t>* associated
 // One property applied to the size so far: ispe sets the coded size, clap
 // crops it, irot turns it. A property too short for its fields is passed
 // over; false for a crop that makes no size.
-bool applyProperty(const char* type, BoxRange property, long long* w, long long* h) {
+bool applyProperty(const char* type, ImgBoxRange property, long long* w, long long* h) {
   if (!strcmp(type, "ispe")) {
     property.skip(4);
     const uint32_t width = property.read(4), height = property.read(4);
@@ -286,21 +182,23 @@ long long heldFor(const ImgHeaderInfo& info) {
 // The primary image's size after its transforms, from the boxes of the
 // file's meta box, read by quorvel itself so that a warm run neither loads
 // libheif nor has it parse every file. False when the file holds no such
-// plain description (libheif then reads it).
-bool primarySize(const char* path, int* width, int* height) {
+// plain description (libheif then reads it). With photo, also the photo's
+// metadata items, from the same meta box and file.
+bool primarySize(const char* path, int* width, int* height, ImgPhotoMeta* photo = nullptr) {
   FileHandle file = fileOpenRead(path);
   std::vector<unsigned char> meta;
-  if (!file || !readMetaBody(file.get(), &meta)) return false;
-  BoxRange boxes(meta.data(), meta.size());
+  if (!file || !imgHeifReadMetaBody(file.get(), &meta)) return false;
+  ImgBoxRange boxes(meta.data(), meta.size());
   boxes.skip(4);  // the full box's version and flags
   if (!boxes.ok()) return false;
   MetaItems items;
-  BoxHeader box;
-  BoxRange body;
-  while (nextBox(boxes, &box, &body)) {
+  ImgBoxHeader box;
+  ImgBoxRange body;
+  while (imgBoxNext(boxes, &box, &body)) {
     if (!strcmp(box.type, "pitm") && !readPitm(body, &items)) return false;
     if (!strcmp(box.type, "iprp")) readIprp(body, &items);
   }
+  if (photo && items.havePrimary) imgHeifReadPhotoMeta(file.get(), meta.data(), meta.size(), items.primary, photo);
   std::vector<uint32_t> associated;
   if (!items.havePrimary || !items.haveIpma || !primaryProperties(items, &associated)) return false;
   long long w = 0, h = 0;
@@ -316,10 +214,10 @@ bool primarySize(const char* path, int* width, int* height) {
 
 }  // namespace
 
-ImgStatus imgHeifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out) {
+ImgStatus imgHeifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoMeta* meta) {
   // The library's coded planes, its RGB(A) picture at up to 16 bits, and
   // its grid's tiles: about 12 bytes a pixel.
-  if (primarySize(path, &info->width, &info->height)) {
+  if (primarySize(path, &info->width, &info->height, meta)) {
     info->held = heldFor(*info);
     return IMG_OK;
   }

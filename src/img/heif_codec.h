@@ -8,8 +8,10 @@
 #include "img/format_codec.h"
 
 // The primary image's size after its transforms, from the file's boxes
-// (no pixel decoded).
-[[nodiscard]] ImgStatus imgHeifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out);
+// (no pixel decoded). With meta, also the facts of the Exif and XMP items
+// that describe the primary image, from the same meta box.
+[[nodiscard]] ImgStatus imgHeifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out,
+                                          ImgPhotoMeta* meta = nullptr);
 
 // Decodes path into dst (an empty record) as target asks: the library
 // decodes whole, its rows then go into the reduction. Returns 0 or

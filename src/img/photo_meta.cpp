@@ -1,5 +1,7 @@
-// A photo's own metadata, from its JPEG segments.
+// A photo's own metadata, from its JPEG segments or another format's blocks.
 #include "img/photo_meta.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -132,11 +134,6 @@ std::string xmpProperty(std::string_view xml, std::string_view name) {
   return first;
 }
 
-void readXmp(std::string_view xml, ImgPhotoMeta* meta) {
-  meta->xmpTitle = xmpProperty(xml, "title");
-  meta->xmpDescription = xmpProperty(xml, "description");
-}
-
 // ---------------------------------------------------------------- IPTC
 // IPTC-NAA records: 0x1C, record, dataset, a 16-bit size, the data. An
 // extended size ends the reading: no field we show is that long.
@@ -174,9 +171,9 @@ void readPhotoshop(const unsigned char* p, size_t n, ImgPhotoMeta* meta) {
 void readSegment(unsigned marker, const std::vector<unsigned char>& payload, ImgPhotoMeta* meta) {
   const std::string_view bytes = asView(payload);
   if (marker == kApp1 && bytes.starts_with(std::string_view(reinterpret_cast<const char*>(kImgExifHeader), 6)))
-    meta->exif = imgExifReadFacts(payload.data(), payload.size());
+    imgPhotoMetaReadExif(payload.data(), payload.size(), meta);
   else if (marker == kApp1 && bytes.starts_with(kXmpHeader))
-    readXmp(bytes.substr(kXmpHeader.size()), meta);
+    imgPhotoMetaReadXmp(bytes.substr(kXmpHeader.size()), meta);
   else if (marker == kApp13 && bytes.starts_with(kPhotoshopHeader))
     readPhotoshop(payload.data() + kPhotoshopHeader.size(), payload.size() - kPhotoshopHeader.size(), meta);
 }
@@ -234,4 +231,31 @@ ImgPhotoMeta imgPhotoMetaRead(const char* path) {
 ImgPhotoMeta imgPhotoMetaParse(const unsigned char* data, size_t size) {
   MemorySource in(data, size);
   return scan(in);
+}
+
+void imgPhotoMetaReadExif(const unsigned char* data, size_t size, ImgPhotoMeta* meta) {
+  const bool headed = size >= sizeof kImgExifHeader && memcmp(data, kImgExifHeader, sizeof kImgExifHeader) == 0;
+  meta->exif = headed ? imgExifReadFacts(data, size) : imgExifTiffReadFacts(data, size);
+}
+
+void imgPhotoMetaReadXmp(std::string_view packet, ImgPhotoMeta* meta) {
+  meta->xmpTitle = xmpProperty(packet, "title");
+  meta->xmpDescription = xmpProperty(packet, "description");
+}
+
+bool ImgMetaBudget::take(uint64_t n) {
+  if (n > left_) return false;
+  left_ -= static_cast<size_t>(n);
+  return true;
+}
+
+bool ImgMetaBudget::read(FILE* file, uint64_t length, std::vector<unsigned char>* out) {
+  // A claim is checked against what the file holds before anything is allocated.
+  struct stat st;
+  const off_t at = ftello(file);
+  if (at < 0 || fstat(fileno(file), &st) != 0 || at > st.st_size ||
+      length > static_cast<uint64_t>(st.st_size - at) || !take(length))
+    return false;
+  out->resize(length);
+  return fread(out->data(), 1, out->size(), file) == out->size();
 }

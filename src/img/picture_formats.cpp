@@ -61,14 +61,21 @@ namespace {
 // goes by in messages.
 struct Codec {
   const char* name;
-  ImgStatus (*readHeader)(const char* path, ImgHeaderInfo* info, ImgDecoded* out);
+  ImgStatus (*readHeader)(const char* path, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoMeta* meta);
   ImgStatus (*decode)(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out);
 };
+
+// The header reads that carry no metadata.
+template <ImgStatus (*read)(const char*, ImgHeaderInfo*, ImgDecoded*)>
+ImgStatus headerOnly(const char* path, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoMeta*) {
+  return read(path, info, out);
+}
 
 const Codec& codecOf(ImgFormat format) {
   // In ImgFormat's order.
   static const Codec kCodecs[] = {
-      {"imgJpegReadFile", imgJpegReadHeader, imgJpegDecode}, {"imgGifReadFile", imgGifReadHeader, imgGifDecode},
+      {"imgJpegReadFile", headerOnly<imgJpegReadHeader>, imgJpegDecode},
+      {"imgGifReadFile", headerOnly<imgGifReadHeader>, imgGifDecode},
       {"imgPngReadFile", imgPngReadHeader, imgPngDecode},    {"imgWebpReadFile", imgWebpReadHeader, imgWebpDecode},
       {"imgHeifReadFile", imgHeifReadHeader, imgHeifDecode}, {"imgAvifReadFile", imgHeifReadHeader, imgHeifDecode},
   };
@@ -80,8 +87,9 @@ const Codec& codecOf(ImgFormat format) {
 
 const char* imgFormatDecoderName(ImgFormat format) { return codecOf(format).name; }
 
-ImgStatus imgFormatReadHeader(const char* path, ImgFormat format, ImgHeaderInfo* info, ImgDecoded* out) {
-  return codecOf(format).readHeader(path, info, out);
+ImgStatus imgFormatReadHeader(const char* path, ImgFormat format, ImgHeaderInfo* info, ImgDecoded* out,
+                              ImgPhotoMeta* meta) {
+  return codecOf(format).readHeader(path, info, out, meta);
 }
 
 ImgStatus imgFormatDecode(Img* dst, const char* path, ImgFormat format, const ImgDecodeTarget& target,

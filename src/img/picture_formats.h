@@ -31,9 +31,12 @@ const char* imgFormatDecoderName(ImgFormat format);
 // The header of path read as format: its verdict in info, what the library
 // said in out. Returns 0 or an IMG_DECODE_* failure (IMG_DECODE_OPEN: the
 // file cannot be opened; a damaged header with no reason is told by the
-// library's own lines, if any).
+// library's own lines, if any). With meta, the formats -allpics adds also
+// hand back there the photo's metadata, read in the same pass within
+// kImgMetaReadLimit (none found: left empty); a JPEG's and a GIF's are
+// not read here (imgPhotoMetaRead reads a JPEG's).
 [[nodiscard]] ImgStatus imgFormatReadHeader(const char* path, ImgFormat format, ImgHeaderInfo* info,
-                                            ImgDecoded* out);
+                                            ImgDecoded* out, ImgPhotoMeta* meta = nullptr);
 // Decodes path as format into dst (an empty record) as target asks. Returns
 // 0, an IMG_DECODE_* failure or IMG_DATA_SHORT, or, with enlarge, the
 // resizer's (kImgResizeFailures); on failure dst holds no block and records

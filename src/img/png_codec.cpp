@@ -8,19 +8,22 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "base/limits.h"
 #include "img/exif.h"
 #include "img/format_libraries.h"
+#include "img/photo_meta.h"
 #include "img/upright_rows.h"
 #include "util/byte_fields.h"
 #include "util/file_handle.h"
 
 namespace {
 
-// Chunks looked at for an eXIf before the image data; past that it is none.
-constexpr int kMaxChunksBeforeData = 1000;
+// Chunks looked at for an eXIf (and, asked for, an XMP iTXt) before the
+// image data; past that it is none.
+constexpr int kMaxChunks = 1000;
 constexpr uint32_t kMaxExifBytes = 1 << 16;
 // Ancillary chunks are refused past this (profiles, texts): the pixels are
 // bounded by the header, the rest should be too.
@@ -35,9 +38,76 @@ ImgStatus damaged(ImgDecoded* out, const char* why) {
   return IMG_DECODE_DAMAGED;
 }
 
+constexpr char kXmpKeyword[] = "XML:com.adobe.xmp";  // with its NUL: how an XMP iTXt starts
+
+// An iTXt chunk's text when it is an uncompressed XMP packet: length bytes
+// at file's position (keyword, compression flag and method, language,
+// translated keyword, text). Compressed packets are passed over: no
+// inflater is loaded for a caption.
+void readXmpText(FILE* file, uint32_t length, ImgMetaBudget* budget, ImgPhotoMeta* meta) {
+  std::vector<unsigned char> bytes;
+  if (!budget->read(file, length, &bytes)) return;
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (!text.starts_with(std::string_view(kXmpKeyword, sizeof kXmpKeyword)) || text.size() < sizeof kXmpKeyword + 2 ||
+      text[sizeof kXmpKeyword] != 0)
+    return;
+  const size_t language = text.find('\0', sizeof kXmpKeyword + 2);
+  const size_t translated = language == std::string_view::npos ? language : text.find('\0', language + 1);
+  if (translated != std::string_view::npos) imgPhotoMetaReadXmp(text.substr(translated + 1), meta);
+}
+
+// Whether the iTXt chunk at file's position (of length bytes) is named as
+// XMP; reads its keyword.
+bool namedXmp(FILE* file, uint32_t length) {
+  char keyword[sizeof kXmpKeyword];
+  return length >= sizeof keyword && fread(keyword, 1, sizeof keyword, file) == sizeof keyword &&
+         memcmp(keyword, kXmpKeyword, sizeof keyword) == 0;
+}
+
+// The chunks after IHDR up to the image data, by their headers: the
+// orientation of the first eXIf of at most kMaxExifBytes, as ever, and,
+// when meta is asked for, the facts of the first eXIf and the first XMP
+// iTXt within one budget. What follows the image data is not looked at: a
+// header read costs the same however large the picture (the writers of
+// today put their metadata first). Returns the orientation.
+int scanChunks(FILE* file, ImgPhotoMeta* meta) {
+  int orientation = 1;
+  bool oriented = false, exifSeen = false, xmpSeen = false;
+  ImgMetaBudget budget;
+  for (int i = 0; i < kMaxChunks; ++i) {
+    unsigned char chunk[8];
+    if (fread(chunk, 1, 8, file) != 8) break;
+    const off_t data = ftello(file);
+    const uint32_t length = byteBig32(chunk);
+    if (memcmp(chunk + 4, "IDAT", 4) == 0 || memcmp(chunk + 4, "IEND", 4) == 0 || length > INT32_MAX || data < 0)
+      break;
+    if (memcmp(chunk + 4, "eXIf", 4) == 0) {
+      std::vector<unsigned char> exif;
+      const bool orients = !oriented && length <= kMaxExifBytes;
+      if (orients) {
+        oriented = true;
+        exif.resize(length);
+        if (fread(exif.data(), 1, length, file) != length) break;
+        orientation = imgExifTiffOrientation(exif.data(), length);
+        if (!meta) break;
+      }
+      if (meta && !exifSeen && (orients ? budget.take(length) : budget.read(file, length, &exif)))
+        imgPhotoMetaReadExif(exif.data(), exif.size(), meta);
+      exifSeen = true;
+    } else if (meta && !xmpSeen && memcmp(chunk + 4, "iTXt", 4) == 0 && namedXmp(file, length)) {
+      if (fseeko(file, data, SEEK_SET) != 0) break;
+      readXmpText(file, length, &budget, meta);
+      xmpSeen = true;
+    }
+    if ((oriented && exifSeen && xmpSeen) || fseeko(file, data + static_cast<off_t>(length) + 4, SEEK_SET) != 0)
+      break;
+  }
+  return orientation;
+}
+
 }  // namespace
 
-ImgStatus imgPngReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out) {
+ImgStatus imgPngReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoMeta* meta) {
   FileHandle file = fileOpenRead(path);
   if (!file) return IMG_DECODE_OPEN;
   unsigned char head[33];
@@ -46,20 +116,7 @@ ImgStatus imgPngReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* ou
     return damaged(out, "no PNG header");
   const uint32_t width = byteBig32(head + 16), height = byteBig32(head + 20);
   if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return damaged(out, "bad size");
-  int orientation = 1;
-  for (int i = 0; i < kMaxChunksBeforeData; ++i) {
-    unsigned char chunk[8];
-    if (fread(chunk, 1, 8, file.get()) != 8) break;
-    const uint32_t length = byteBig32(chunk);
-    if (memcmp(chunk + 4, "IDAT", 4) == 0 || memcmp(chunk + 4, "IEND", 4) == 0 || length > INT32_MAX) break;
-    if (memcmp(chunk + 4, "eXIf", 4) == 0 && length <= kMaxExifBytes) {
-      std::vector<unsigned char> exif(length);
-      if (fread(exif.data(), 1, length, file.get()) != length) break;
-      orientation = imgExifTiffOrientation(exif.data(), length);
-      break;
-    }
-    if (fseek(file.get(), static_cast<long>(length) + 4, SEEK_CUR) != 0) break;
-  }
+  const int orientation = scanChunks(file.get(), meta);
   const bool swap = imgOrientationSwapsSides(orientation);
   info->width = static_cast<int>(swap ? height : width);
   info->height = static_cast<int>(swap ? width : height);

@@ -7,8 +7,11 @@
 #include "img/format_codec.h"
 
 // The size from IHDR, upright by an eXIf chunk before the image data; read
-// by quorvel itself, so the library is not loaded for it.
-[[nodiscard]] ImgStatus imgPngReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out);
+// by quorvel itself, so the library is not loaded for it. With meta, also
+// the facts of the first eXIf and the first uncompressed XMP iTXt before the
+// image data.
+[[nodiscard]] ImgStatus imgPngReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out,
+                                         ImgPhotoMeta* meta = nullptr);
 
 // Decodes path into dst (an empty record) as target asks. Rows stream into
 // the reduction; an interlaced file is held whole at the library's depth

@@ -8,11 +8,13 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "base/limits.h"
 #include "img/exif.h"
 #include "img/format_libraries.h"
+#include "img/photo_meta.h"
 #include "img/upright_rows.h"
 #include "util/byte_fields.h"
 #include "util/file_handle.h"
@@ -22,7 +24,7 @@ namespace {
 constexpr uint32_t kMaxExifBytes = 1 << 16;
 constexpr long long kMaxWebpFileBytes = 1LL << 30;
 constexpr int kMaxChunks = 1000;
-constexpr unsigned kVp8xExifFlag = 0x08;
+constexpr unsigned kVp8xExifFlag = 0x08, kVp8xXmpFlag = 0x04;
 constexpr unsigned kVp8xAnimationFlag = 0x02;
 
 ImgStatus damaged(ImgDecoded* out, const char* why) {
@@ -38,25 +40,45 @@ int exifOrientation(const unsigned char* data, size_t length) {
   return imgExifTiffOrientation(data, length);
 }
 
-// The EXIF chunk's orientation, found by its chunk headers after the first.
-int scanExifOrientation(FILE* file) {
-  for (int i = 0; i < kMaxChunks; ++i) {
+// The chunks after VP8X, by their headers: the first EXIF chunk's
+// orientation (exifFlag: VP8X says there is one) when it is at most
+// kMaxExifBytes, as ever, and, when meta is asked for, the facts of the
+// first EXIF and XMP chunks within one budget. Returns the orientation.
+int scanChunks(FILE* file, bool exifFlag, ImgPhotoMeta* meta) {
+  int orientation = 1;
+  bool exifSeen = false, xmpSeen = false;
+  ImgMetaBudget budget;
+  for (int i = 0; i < kMaxChunks && (exifFlag || (meta && !(exifSeen && xmpSeen))); ++i) {
     unsigned char chunk[8];
-    if (fread(chunk, 1, 8, file) != 8) return 1;
-    const uint32_t length = byteLittle32(chunk);
-    if (memcmp(chunk, "EXIF", 4) == 0) {
-      if (length > kMaxExifBytes) return 1;
-      std::vector<unsigned char> exif(length);
-      return fread(exif.data(), 1, length, file) == length ? exifOrientation(exif.data(), length) : 1;
+    if (fread(chunk, 1, 8, file) != 8) break;
+    const off_t data = ftello(file);
+    const uint32_t length = byteLittle32(chunk + 4);  // after the fourcc
+    if (length > INT32_MAX - 1 || data < 0) break;
+    std::vector<unsigned char> bytes;
+    if (!exifSeen && memcmp(chunk, "EXIF", 4) == 0) {
+      exifSeen = true;
+      const bool orients = exifFlag && length <= kMaxExifBytes;
+      if (orients) {
+        bytes.resize(length);
+        if (fread(bytes.data(), 1, length, file) != length) break;
+        orientation = exifOrientation(bytes.data(), length);
+      }
+      exifFlag = false;  // the first EXIF chunk alone orients
+      if (meta && (orients ? budget.take(length) : budget.read(file, length, &bytes)))
+        imgPhotoMetaReadExif(bytes.data(), bytes.size(), meta);
+    } else if (meta && !xmpSeen && memcmp(chunk, "XMP ", 4) == 0) {
+      xmpSeen = true;
+      if (budget.read(file, length, &bytes))
+        imgPhotoMetaReadXmp(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), meta);
     }
-    if (length > INT32_MAX - 1 || fseek(file, static_cast<long>(length + (length & 1)), SEEK_CUR) != 0) return 1;
+    if (fseeko(file, data + static_cast<off_t>(length + (length & 1)), SEEK_SET) != 0) break;
   }
-  return 1;
+  return orientation;
 }
 
 }  // namespace
 
-ImgStatus imgWebpReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out) {
+ImgStatus imgWebpReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoMeta* meta) {
   FileHandle file = fileOpenRead(path);
   if (!file) return IMG_DECODE_OPEN;
   unsigned char head[30];
@@ -81,8 +103,11 @@ ImgStatus imgWebpReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* o
     width = byteLittle24(data + 4) + 1;
     height = byteLittle24(data + 7) + 1;
     animated = data[0] & kVp8xAnimationFlag;
-    if ((data[0] & kVp8xExifFlag) && fseek(file.get(), 12 + 8 + 10, SEEK_SET) == 0)
-      orientation = scanExifOrientation(file.get());
+    const bool exifFlag = data[0] & kVp8xExifFlag;
+    // Only an extended file holds metadata chunks; its flags say which.
+    ImgPhotoMeta* wanted = data[0] & (kVp8xExifFlag | kVp8xXmpFlag) ? meta : nullptr;
+    if ((exifFlag || wanted) && fseek(file.get(), 12 + 8 + 10, SEEK_SET) == 0)
+      orientation = scanChunks(file.get(), exifFlag, wanted);
   } else {
     return damaged(out, "no WebP image chunk");
   }

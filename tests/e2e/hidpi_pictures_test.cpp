@@ -69,3 +69,17 @@ TEST(HidpiPictures, AreMadeOnceAtTheirSizesWithoutMetadataAndCleanedAlone) {
 }
 
 }  // namespace
+
+// A name whose -hidpi files would pass the file system's 255 bytes leaves
+// its picture out before anything of it is written.
+TEST(HidpiPictures, ANameTooLongForTheDenserFilesLeavesNothingBehind) {
+  TempDir t;
+  const std::string name = std::string(248, 'a') + ".jpg";  // ".vi3.jpg" makes 256
+  makeJpeg(t / ("x/" + name), 1000, 700);
+  const auto run = runQuorvel({"x", "-hidpi"}, t.path());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("File name too long"), std::string::npos) << run.err;
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(t / "x")) left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{name});
+}

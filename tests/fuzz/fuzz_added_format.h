@@ -1,6 +1,6 @@
 // One input through the added formats' decoders, as a real file: the
-// header, then the whole and the fitted decodes, which must agree with it on
-// the picture's size. Each format's harness runs it over its own corpus.
+// header (alone, and with the photo's metadata), then the whole and the
+// fitted decodes, which must agree with it on the picture's size. Each format's harness runs it over its own corpus.
 //
 // Pictures larger than kMaxPixels are skipped: such inputs only slow the
 // search down (the decoders' own limits are tested end to end).
@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "fuzz_scratch.h"
+#include "img/photo_meta.h"
 #include "img/picture_formats.h"
 
 inline int fuzzAddedFormat(const uint8_t* data, size_t size) {
@@ -22,6 +23,12 @@ inline int fuzzAddedFormat(const uint8_t* data, size_t size) {
   ImgDecoded out;
   if (imgFormatReadHeader(path.c_str(), format, &info, &out) != IMG_OK) return 0;
   if (info.width <= 0 || info.height <= 0) abort();
+  // Asked for the photo's metadata too, the header read gives the same header.
+  ImgHeaderInfo asked;
+  ImgPhotoMeta meta;
+  if (imgFormatReadHeader(path.c_str(), format, &asked, &out, &meta) != IMG_OK || asked.width != info.width ||
+      asked.height != info.height || asked.held != info.held)
+    abort();
   if (static_cast<long long>(info.width) * info.height > kMaxPixels) return 0;
   for (const ImgDecodeTarget target : {ImgDecodeTarget{}, ImgDecodeTarget{true, 64, 48}}) {
     OwnedImg img;

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "support/test_support.h"
+#include "util/file_handle.h"
 
 namespace {
 
@@ -66,6 +69,29 @@ TEST(PhotoMeta, MalformedSourcesLeaveOnlyTheirOwnFieldsOut) {
                           "<dc:title><rdf:Alt><rdf:li xml:lang=\"fr\">fr</rdf:li>"
                           "<rdf:li xml:lang=\"x-default\">&lol; &amp;&#233;&#x263A;</rdf:li></rdf:Alt></dc:title>";
   EXPECT_EQ(parse(jpegWith(segment(0xe1, xmp))).xmpTitle, "&lol; &\xc3\xa9\xe2\x98\xba");
+}
+
+// What one file's metadata may cost: a claim past the file's end or past
+// what is left of kImgMetaReadLimit is refused; what fits is read and
+// charged.
+TEST(PhotoMeta, BudgetRefusesClaimsPastTheFileOrTheLimit) {
+  TempDir t;
+  testsupport::writeFile(t / "f", std::string(100, 'm'));
+  const FileHandle handle = fileOpenRead((t / "f").c_str());
+  ASSERT_TRUE(handle);
+  FILE* file = handle.get();
+  ImgMetaBudget budget;
+  std::vector<unsigned char> bytes;
+  EXPECT_FALSE(budget.read(file, uint64_t{1} << 40, &bytes));
+  EXPECT_FALSE(budget.read(file, 101, &bytes));
+  EXPECT_TRUE(bytes.empty());
+  ASSERT_EQ(fseek(file, 10, SEEK_SET), 0);
+  EXPECT_FALSE(budget.read(file, 91, &bytes));
+  EXPECT_TRUE(budget.read(file, 90, &bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string(90, 'm'));
+  EXPECT_FALSE(budget.take(kImgMetaReadLimit - 89));
+  EXPECT_TRUE(budget.take(kImgMetaReadLimit - 90));
+  EXPECT_FALSE(budget.take(1));
 }
 
 }  // namespace

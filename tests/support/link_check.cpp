@@ -92,10 +92,29 @@ bool exists(const std::string& path) {
 
 }  // namespace
 
+std::vector<SrcsetCandidate> srcsetCandidates(const std::string& html) {
+  std::vector<std::string> sets;
+  attributeValues(html, "srcset", sets);
+  std::vector<SrcsetCandidate> candidates;
+  for (const std::string& set : sets) {
+    std::istringstream parts(set);
+    for (std::string part; std::getline(parts, part, ',');) {
+      std::istringstream words(part);
+      SrcsetCandidate candidate;
+      if (words >> candidate.url) {
+        words >> candidate.descriptor;
+        candidates.push_back(candidate);
+      }
+    }
+  }
+  return candidates;
+}
+
 std::vector<std::string> pageLinks(const std::string& html) {
   std::vector<std::string> links;
   attributeValues(html, "href", links);
   attributeValues(html, "src", links);
+  for (const SrcsetCandidate& candidate : srcsetCandidates(html)) links.push_back(candidate.url);
   mouseOverNames(html, links);
   return links;
 }

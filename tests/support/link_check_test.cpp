@@ -10,12 +10,13 @@ using testsupport::findBrokenLinks;
 using testsupport::TempDir;
 using testsupport::writeFile;
 
-TEST(LinkCheck, FindsHrefSrcAndMouseOverNames) {
+TEST(LinkCheck, FindsHrefSrcSrcsetAndMouseOverNames) {
   auto links = testsupport::pageLinks(
       "<a href=\"p.md.html\" target=\"right\" onMouseOver=\"return _1('i1','p.vr.jpg','p.vi.jpg',"
-      "'zoom...');\"><IMG SRC=\"p.vi.jpg\"></a><script>(new Image()).src=\"p.vr.jpg\";</script>");
-  EXPECT_EQ(links, (std::vector<std::string>{"p.md.html", "p.vi.jpg", "p.vr.jpg", "p.vr.jpg",
-                                             "p.vi.jpg"}));
+      "'zoom...');\"><IMG SRC=\"p.vi.jpg\" srcset=\"p.vi.jpg 1x, p%2c.vi2.jpg 2x,q.jpg\"></a>"
+      "<script>(new Image()).src=\"p.vr.jpg\";</script>");
+  EXPECT_EQ(links, (std::vector<std::string>{"p.md.html", "p.vi.jpg", "p.vr.jpg", "p.vi.jpg", "p%2c.vi2.jpg",
+                                             "q.jpg", "p.vr.jpg", "p.vi.jpg"}));
 }
 
 TEST(LinkCheck, CompleteAlbumHasNoBrokenLink) {
