@@ -87,7 +87,10 @@ void libraryDecode(benchmark::State& state, const char* name, bool (*decode)(con
 void derived(benchmark::State& state, const char* name, ImgFormat format) {
   const std::string path = photo(name);
   const std::string base = path.substr(0, path.rfind('.'));
-  const PictureNames names{base + ".vi.jpg", base + ".vr.jpg", base + ".md.jpg"};
+  PictureNames names;  // without -hidpi's, which stay empty
+  names.micro = base + ".vi.jpg";
+  names.rollover = base + ".vr.jpg";
+  names.medium = base + ".md.jpg";
   for (auto _ : state)
     if (derivedMake(path.c_str(), format, true, names).outcome != DerivedOutcome::Made) state.SkipWithError("failed");
 }

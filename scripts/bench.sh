@@ -36,7 +36,15 @@
 #     (default 5000) pictures in 50 directories within 1.1x the run beside
 #     them (WARM_REPS pairs); and the run after a tenth of those pictures is
 #     deleted from the library removes exactly their files from the out
-#     folder, in at most 2x the CPU of the warm run before it.
+#     folder, in at most 2x the CPU of the warm run before it;
+#   - hidpi: a cold run of the photo tree on one core with -hidpi within 1.35x
+#     the CPU of the run without it (COLD_REPS pairs), with where the extra
+#     goes; a warm -hidpi run over HIDPI_PICTURES (default 5000) pictures, in
+#     one directory and in 50: at most 0.12 ms CPU a picture; and the first
+#     screen of a 200-picture folder in Chromium: with -hidpi no more bytes
+#     than without on a 1x desktop (1366 x 768), at most 3x on a 3x phone
+#     (390 x 844). Needs node, npm and chromium (as the browser tests); perf,
+#     when present, splits the cold run's CPU.
 #
 #   scripts/bench.sh [PHOTO-TREE]
 #
@@ -48,7 +56,7 @@
 # 200) starts of each program; the figures are medians, with the spread.
 # REPS also counts the paired runs on the 12 MP photo and its orientations.
 # SECTIONS (environment) picks some of: reduction start cold wall one12 memory
-# orient warm exif formats formatwarm out (default all). REF (environment) names a reference binary (an
+# orient warm exif formats formatwarm out hidpi (default all). REF (environment) names a reference binary (an
 # earlier build): the cold, wall and warm sections then run it too, paired
 # with this build, and print this build's figure against it.
 set -euo pipefail
@@ -567,5 +575,153 @@ if ratios:
           f"({len(suffixes)} each) in {exact.count(True)} of {len(exact)} runs, in {med:.2f}x the CPU of the warm "
           f"run before ({how}); targets: exactly, in <= 2x: "
           f"{'met' if all(exact) and med <= 2 else 'NOT met'}")
+EOF
+fi
+
+# ---------------------------------------------------------------- -hidpi
+# A cold run of the photo tree with -hidpi against the same run without it
+# (two copies, one core, COLD_REPS pairs in turns), and where the extra CPU
+# goes: the large views' encoding estimated by cjpeg at quorvel's quality on
+# their pixels, and, where perf can sample, each run's CPU split by the JPEG
+# library, the lens, the reductions and the kernel. Then warm runs over
+# HIDPI_PICTURES (default 5000) pictures in one directory and in 50, built
+# as the warm trees are from a seed larger than the medium box (so it has a
+# large view). Last, the bytes of the first screen of a 200-picture folder
+# with and without -hidpi, in Chromium over HTTP (tests/browser/page-weight.mjs)
+# on a 1x desktop and a 3x phone. Every line ends with the load average.
+if want hidpi; then
+for tool in cjpeg node npm /usr/bin/chromium; do
+  command -v "$tool" >/dev/null ||
+    { echo "bench: $tool is missing (libjpeg-turbo-progs, nodejs, npm, chromium)" >&2; exit 1; }
+done
+tests/browser/npm-ci.sh >/dev/null
+cp -r "$tree" "$work/hidpi-plain"
+cp -r "$tree" "$work/hidpi-dense"
+mkdir -p "$work/hidpi-seed" "$work/hidpi-ppm"
+convert "$work/12mp.jpg" -resize 800x600 -quality 85 "$work/hidpi-seed/p.jpg"
+touch -d '-1 hour' "$work/hidpi-seed/p.jpg"
+(cd "$work/cwd" && "$quorvel" "$work/hidpi-seed" -hidpi >/dev/null)
+python3 - "$quorvel" "$work" "$tree" "$root/tests/browser" "${COLD_REPS:-5}" "${WARM_REPS:-3}" \
+  "${HIDPI_PICTURES:-5000}" <<'EOF'
+import errno, glob, json, os, re, shutil, statistics, subprocess, sys
+from child import run, spread
+quorvel, work, tree, browser = sys.argv[1:5]
+cold_reps, warm_reps, total = int(sys.argv[5]), int(sys.argv[6]), int(sys.argv[7])
+def load():
+    return "load %.2f %.2f %.2f" % os.getloadavg()
+def photos_of(top):
+    return sorted(p for p in glob.glob(glob.escape(top) + "/**/*", recursive=True)
+                  if p.lower().endswith(".jpg") and not re.search(r"\.(v[ir][23]?|md|lg)\.jpg$", p))
+
+# Cold, paired in turns so that both see the same load.
+plain = lambda: run([quorvel, "hidpi-plain", "-force"], work, jobs=1)
+dense = lambda: run([quorvel, "hidpi-dense", "-force", "-hidpi"], work, jobs=1)
+ratios, cpu = [], {"plain": [], "dense": []}
+for rep in range(cold_reps):
+    if rep % 2:
+        d, p = dense(), plain()
+    else:
+        p, d = plain(), dense()
+    ratios.append(d / p)
+    cpu["plain"].append(p)
+    cpu["dense"].append(d)
+med, how = spread(ratios, "{:.3f}")
+n = len(photos_of(f"{work}/hidpi-plain"))
+print(f"cold run with -hidpi of {n} photos on one core: {med:.3f}x the CPU of the run without ({how}); "
+      f"target <= 1.35x: {'met' if med <= 1.35 else 'NOT met'}; {load()}")
+plain_s, dense_s = statistics.median(cpu["plain"]), statistics.median(cpu["dense"])
+
+# The large views' encoding: cjpeg at quorvel's quality 85 on their pixels.
+large = sorted(glob.glob(glob.escape(f"{work}/hidpi-dense") + "/**/*.lg.jpg", recursive=True))
+for i, f in enumerate(large):
+    subprocess.run(["djpeg", "-outfile", f"{work}/hidpi-ppm/{i}.ppm", f], check=True)
+encode = statistics.median(
+    sum(run(["cjpeg", "-quality", "85", "-outfile", "/dev/null", f"{work}/hidpi-ppm/{i}.ppm"], work)
+        for i in range(len(large))) for _ in range(3))
+extra = dense_s - plain_s
+print(f"cold run split: {plain_s:.2f} s CPU without -hidpi, {dense_s:.2f} s with, +{extra:.2f} s; "
+      f"encoding the {len(large)} large views ~{encode:.2f} s (cjpeg -quality 85 on their pixels), "
+      f"{100 * encode / extra if extra > 0 else 0:.0f}% of the extra; {load()}")
+
+# Each run's CPU by part, from perf's samples of one run each.
+def parts(args):
+    data = f"{work}/hidpi.perf"
+    env = dict(os.environ, QUORVEL_JOBS="1")
+    if subprocess.run(["perf", "record", "-q", "-o", data, "--"] + args, cwd=work, env=env,
+                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode:
+        return None
+    report = subprocess.run(["perf", "report", "-q", "-i", data, "--no-children", "--sort", "dso,sym", "--stdio"],
+                            capture_output=True, text=True, errors="replace").stdout
+    share = {}
+    for line in report.splitlines():
+        m = re.match(r"\s*([\d.]+)%\s+(\S+)\s+\[(.)\]\s+(.*)", line)
+        if not m:
+            continue
+        pct, dso, kind, sym = float(m[1]), m[2], m[3], m[4]
+        part = ("JPEG library" if dso.startswith("libjpeg") else
+                "kernel" if kind == "k" else
+                "lens" if sym.startswith("imgLens") else
+                "reductions" if dso == "quorvel" and re.search(r"[Rr]educ|combine|addToBand|readColumns|startBand", sym) else
+                "the rest of quorvel" if dso == "quorvel" else "other")
+        share[part] = share.get(part, 0) + pct / 100
+    return share
+if shutil.which("perf"):
+    without = parts([quorvel, "hidpi-plain", "-force"])
+    with_ = parts([quorvel, "hidpi-dense", "-force", "-hidpi"])
+    if without and with_:
+        seconds = {k: (without.get(k, 0) * plain_s, with_.get(k, 0) * dense_s) for k in set(without) | set(with_)}
+        shown = sorted((k for k, (a, b) in seconds.items() if max(a, b) >= 0.005), key=lambda k: seconds[k][0] - seconds[k][1])
+        print("cold run split by perf (s CPU without -> with; the JPEG library's part holds the large views' "
+              "encoding, the reductions' the decode's into the large view): " + "; ".join(
+            f"{k} {seconds[k][0]:.2f} -> {seconds[k][1]:.2f} ({seconds[k][1] - seconds[k][0]:+.2f})" for k in shown)
+              + f"; {load()}")
+    else:
+        print("cold run split by perf: not measured: perf record failed")
+
+# Warm trees: hard links of the seed's files.
+seed = f"{work}/hidpi-seed"
+suffixes = [f[1:] for f in os.listdir(seed) if f.startswith("p.")]  # ".jpg", ".lg.jpg", ...
+if not {".lg.jpg", ".vi3.jpg", ".vr2.jpg"} <= set(suffixes):
+    raise SystemExit(f"bench: the seed's -hidpi run made {suffixes}")
+def make(name, dirs):
+    for i in range(total):
+        d = f"{work}/{name}/d{i % dirs:02d}" if dirs > 1 else f"{work}/{name}"
+        os.makedirs(d, exist_ok=True)
+        for suffix in suffixes:
+            try:
+                os.link(f"{seed}/p{suffix}", f"{d}/p{i:06d}{suffix}")
+            except OSError as e:  # a file takes some 65,000 links
+                if e.errno != errno.EMLINK: raise
+                shutil.copy2(f"{seed}/p{suffix}", f"{d}/p{i:06d}{suffix}")
+    with open(f"{work}/{name}.out", "w") as out:
+        run([quorvel, name, "-hidpi"], work, out=out)
+    if ".vi.jpg" in open(f"{work}/{name}.out").read():
+        raise SystemExit(f"bench: the run over {name} made pictures: not a warm tree")
+for label, name, dirs in (("in one directory", "hidpi-warm-flat", 1), ("in 50 directories", "hidpi-warm-dirs", 50)):
+    make(name, dirs)
+    ms = [run([quorvel, name, "-hidpi"], work) * 1000 / total for _ in range(warm_reps)]
+    med, how = spread(ms, "{:.4f}")
+    print(f"warm run with -hidpi over {total} pictures {label}: {med:.4f} ms CPU a picture ({how}); "
+          f"target <= 0.12 ms: {'met' if med <= 0.12 else 'NOT met'}; {load()}")
+
+# Page weight: 200 of the tree's photos in one folder, with and without -hidpi.
+photos = photos_of(tree)
+for name, extra_args in (("weight-plain", []), ("weight-dense", ["-hidpi"])):
+    os.makedirs(f"{work}/{name}")
+    for i in range(200):
+        os.link(photos[i % len(photos)], f"{work}/{name}/p{i:03d}.jpg")
+    run([quorvel, name] + extra_args, work)
+def weight(name, screen):
+    out = subprocess.run(["node", "page-weight.mjs", f"{work}/{name}", screen, "3"], cwd=browser,
+                         capture_output=True, text=True, check=True).stdout
+    return json.loads(out)
+for screen, label, target in (("desktop", "1x desktop (1366 x 768)", 1.0), ("phone", "3x phone (390 x 844)", 3.0)):
+    p, d = weight("weight-plain", screen), weight("weight-dense", screen)
+    ratios = [b / a for a, b in zip(p["bytes"], d["bytes"])]
+    med, how = spread(ratios, "{:.3f}")
+    print(f"first screen of a 200-picture folder on a {label}: {statistics.median(d['bytes']) / 1024:.0f} KiB in "
+          f"{statistics.median(d['requests'])} requests with -hidpi, {statistics.median(p['bytes']) / 1024:.0f} KiB in "
+          f"{statistics.median(p['requests'])} without: {med:.3f}x ({how}); target <= {target:g}x: "
+          f"{'met' if med <= target else 'NOT met'}; {load()}")
 EOF
 fi

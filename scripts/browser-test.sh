@@ -3,8 +3,9 @@
 # them as a visitor would (tests/browser/album.test.mjs), and the sample album
 # in each theme at desktop and phone sizes (themes.test.mjs, which saves its
 # screenshots in <build-dir>/screenshots/), -nav stepped through
-# (nav.test.mjs), and an album written with -out: apart from its library, from
-# file:// and over HTTP (out.test.mjs). Installs Chromium,
+# (nav.test.mjs), an album written with -out: apart from its library, from
+# file:// and over HTTP (out.test.mjs), and -hidpi albums on a 3x phone and a
+# 1x desktop (hidpi.test.mjs). Installs Chromium,
 # Node.js and npm through apt-get when missing, and the pinned node modules
 # with npm ci. Run as root on Debian 12.
 #
@@ -40,4 +41,4 @@ fi
 
 tests/browser/npm-ci.sh
 cd tests/browser
-QUORVEL="$quorvel" node --test --test-reporter=tap --test-timeout=120000 album.test.mjs themes.test.mjs nav.test.mjs out.test.mjs
+QUORVEL="$quorvel" node --test --test-reporter=tap --test-timeout=120000 album.test.mjs themes.test.mjs nav.test.mjs out.test.mjs hidpi.test.mjs

@@ -163,3 +163,34 @@ export function buildAlbumTree(parent, samplesDir) {
 
   return { root, albums: ALBUMS, notAlbums: NOT_ALBUMS, mediumBox: MEDIUM_BOX, thumbBox: THUMB_BOX };
 }
+
+// Writes JPEGs of any size, drawn by the browser of context from a sample
+// photo (a bytes-only data URL, so the canvas stays readable) stretched to
+// fill them: real photo content without an image tool. jpegs holds
+// { file, width, height, from } (from: a path to a JPEG).
+export async function writeJpegs(context, jpegs) {
+  const page = await context.newPage();
+  try {
+    for (const { file, width, height, from } of jpegs) {
+      const source = `data:image/jpeg;base64,${fs.readFileSync(from).toString('base64')}`;
+      const encoded = await page.evaluate(async ({ source, width, height }) => {
+        const img = new Image();
+        img.src = source;
+        await img.decode();
+        const canvas = document.createElement('canvas');
+        canvas.width = width;
+        canvas.height = height;
+        canvas.getContext('2d').drawImage(img, 0, 0, width, height);
+        const blob = await new Promise((resolve) => canvas.toBlob(resolve, 'image/jpeg', 0.9));
+        const bytes = new Uint8Array(await blob.arrayBuffer());
+        let text = '';
+        for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+        return btoa(text);
+      }, { source, width, height });
+      fs.mkdirSync(path.dirname(file), { recursive: true });
+      fs.writeFileSync(file, Buffer.from(encoded, 'base64'));
+    }
+  } finally {
+    await page.close();
+  }
+}
