@@ -60,18 +60,36 @@ std::string picturePageName(const char* source) {
   return name;
 }
 
+namespace {
+
+// A regular file (not a link) at path's place in the album.
+bool madeFile(const std::string& path) {
+  struct stat st;
+  return lstat(fileOutPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The -hidpi suffix path ends in, or null.
+const char* hidpiSuffix(const char* path) {
+  for (const char* suffix : kHidpiSuffixes)
+    if (strEndsWith(path, suffix)) return suffix;
+  return nullptr;
+}
+
+}  // namespace
+
+bool isHidpiName(const char* path) { return hidpiSuffix(path) != nullptr; }
+
 bool isDerivedName(const char* path) {
   if (strEndsWith(path, kMediumSuffix) || strEndsWith(path, kMicroSuffix) || strEndsWith(path, kRolloverSuffix))
     return true;
   // -hidpi's: under the option, always; without it, where the 1x
-  // thumbnail of the same picture stands beside it (a -hidpi run made both),
-  // so that a picture of the user's so named is taken as it always was.
-  for (const char* suffix : kHidpiSuffixes) {
-    if (!strEndsWith(path, suffix)) continue;
-    if (gSettings.hidpi) return true;
-    const std::string micro = fileOutPath(std::string(path, strlen(path) - strlen(suffix)) + kMicroSuffix);
-    struct stat st;
-    return lstat(micro.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-  }
-  return false;
+  // thumbnail of the same picture stands beside it (a -hidpi run made both)
+  // and none of its own does (no run took it for a picture), so that a
+  // picture of the user's so named is taken as it always was.
+  const char* suffix = hidpiSuffix(path);
+  if (!suffix) return false;
+  if (gSettings.hidpi) return true;
+  const size_t length = strlen(path);
+  return madeFile(std::string(path, length - strlen(suffix)) + kMicroSuffix) &&
+         !madeFile(std::string(path, length - strlen(".jpg")) + kMicroSuffix);
 }

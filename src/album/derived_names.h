@@ -35,6 +35,12 @@ std::string picturePageName(const char* source);
 
 // True when path is named as a derived picture (it ends in .md.jpg, .vi.jpg
 // or .vr.jpg; or in -hidpi's .vi2.jpg, .vi3.jpg, .vr2.jpg, .vr3.jpg, .lg.jpg
-// under -hidpi, or beside its .vi.jpg): such a file is never a picture of the
-// album. Walk thread (it may look at the file system).
+// under -hidpi, or beside its picture's .vi.jpg and without one of its own):
+// such a file is never a picture of the album. Walk thread (it may look at
+// the file system).
 bool isDerivedName(const char* path);
+
+// True when path ends in one of -hidpi's suffixes: whether such a file is a
+// picture may change as the run makes thumbnails, so it is never planned
+// ahead for the workers, only taken where the walk reaches it.
+bool isHidpiName(const char* path);

@@ -283,7 +283,7 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
   std::set<std::string> names;
   for (const std::string& path : paths) {
     // Only pictures are planned; other files cost no look at their dates.
-    if (nameKind(path.c_str()) == NameKind::None) continue;
+    if (nameKind(path.c_str()) == NameKind::None || isHidpiName(path.c_str())) continue;
     PoolJob job;
     // A name too long is the walk's to report, where it reaches the picture.
     if (!pictureNamesBuild(path.c_str(), &job.names)) continue;
