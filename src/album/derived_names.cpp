@@ -79,6 +79,11 @@ const char* hidpiSuffix(const char* path) {
 
 bool isHidpiName(const char* path) { return hidpiSuffix(path) != nullptr; }
 
+std::string hidpiStem(const char* path) {
+  const char* suffix = hidpiSuffix(path);
+  return suffix ? std::string(path, strlen(path) - strlen(suffix)) : "";
+}
+
 bool isDerivedName(const char* path) {
   if (strEndsWith(path, kMediumSuffix) || strEndsWith(path, kMicroSuffix) || strEndsWith(path, kRolloverSuffix))
     return true;
@@ -86,10 +91,8 @@ bool isDerivedName(const char* path) {
   // thumbnail of the same picture stands beside it (a -hidpi run made both)
   // and none of its own does (no run took it for a picture), so that a
   // picture of the user's so named is taken as it always was.
-  const char* suffix = hidpiSuffix(path);
-  if (!suffix) return false;
+  if (!isHidpiName(path)) return false;
   if (gSettings.hidpi) return true;
-  const size_t length = strlen(path);
-  return madeFile(std::string(path, length - strlen(suffix)) + kMicroSuffix) &&
-         !madeFile(std::string(path, length - strlen(".jpg")) + kMicroSuffix);
+  return madeFile(hidpiStem(path) + kMicroSuffix) &&
+         !madeFile(std::string(path, strlen(path) - strlen(".jpg")) + kMicroSuffix);
 }

@@ -44,3 +44,7 @@ bool isDerivedName(const char* path);
 // picture may change as the run makes thumbnails, so it is never planned
 // ahead for the workers, only taken where the walk reaches it.
 bool isHidpiName(const char* path);
+
+// path without its -hidpi suffix ("a/pic" of "a/pic.vr2.jpg"); "" for a
+// name without one.
+std::string hidpiStem(const char* path);

@@ -235,8 +235,15 @@ std::vector<std::string> goneFiles(const Pass& pass, const std::vector<std::stri
   const std::set<std::string> owned = stillOwned(library.names);
   const std::set<std::string> present(files.begin(), files.end());
   std::set<std::string> gone, goneMicros;
+  // -hidpi's names are the out folder's where their picture's thumbnail
+  // stands beside them and none of their own does, whatever this run's options.
+  auto derived = [&present](const std::string& name) {
+    if (!isHidpiName(name.c_str())) return isDerivedName(name.c_str());
+    return present.count(hidpiStem(name.c_str()) + ".vi.jpg") > 0 &&
+           present.count(name.substr(0, name.size() - strlen(".jpg")) + ".vi.jpg") == 0;
+  };
   for (const std::string& name : files)
-    if (isDerivedName(name.c_str()) && !owned.count(name)) {
+    if (derived(name) && !owned.count(name)) {
       gone.insert(name);
       if (strEndsWith(name.c_str(), ".vi.jpg")) goneMicros.insert(name);
     }

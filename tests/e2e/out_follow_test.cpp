@@ -73,6 +73,14 @@ TEST(OutFollow, FilesMadeAheadOfTheirFolderStay) {
   for (const char* dir : {"a", "b", "c"})
     for (const char* name : {"p.lg.jpg", "p.vi3.jpg", "p.md.jpg"})
       EXPECT_TRUE(fs::exists(t / ("album/" + std::string(dir) + "/" + name))) << dir << "/" << name;
+
+  // A run without -hidpi still knows them: those of a picture gone go, and
+  // the cleaner takes every one.
+  fs::remove(t / "lib/a/p.jpg");
+  ASSERT_EQ(runQuorvel({"lib", "-out:album"}, t.path()).status, 0);
+  for (const std::string& name : files(t / "album")) EXPECT_NE(name.rfind("a/p.", 0), 0u) << name;
+  EXPECT_EQ(runQuorvel({"--clean", "album"}, t.path()).status, 0);
+  EXPECT_EQ(files(t / "album"), std::set<std::string>{});
 }
 
 }  // namespace
