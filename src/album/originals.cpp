@@ -12,21 +12,11 @@
 #include "base/fatal.h"
 #include "base/settings.h"
 #include "util/album_root.h"
+#include "util/file_handle.h"
 #include "util/paths.h"
 #include "util/temp_file.h"
 
 namespace {
-
-// Closes a descriptor on every path out.
-struct Descriptor {
-  int fd;
-  explicit Descriptor(int opened) : fd(opened) {}
-  ~Descriptor() {
-    if (fd >= 0) close(fd);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-};
 
 // A regular file at target that is the original already: the same file
 // (a hard link), or one of its size and modification time.
@@ -43,7 +33,7 @@ bool placedAlready(const std::string& target, const struct stat& original) {
 // it, nothing then left behind.
 bool hardLink(const char* path, const struct stat& source, const std::string& target) {
   const std::string name = pathBaseName(target.c_str());
-  const Descriptor dir(fileOpenAlbumDirectory(target.substr(0, target.size() - name.size()), true));
+  const FileDescriptor dir(fileOpenAlbumDirectory(target.substr(0, target.size() - name.size()), true));
   if (dir.fd < 0) return false;
   const std::string temp = fileTempName(name);
   if (linkat(AT_FDCWD, path, dir.fd, temp.c_str(), 0) != 0) return false;
@@ -92,7 +82,7 @@ std::string albumPlaceOriginal(const char* path) {
   const Originals mode = gSettings.originals;
   if (!fileAlbumIsOut()) return "";
   const std::string target = fileOutPath(path);
-  const Descriptor source(open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const FileDescriptor source(open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat st;
   if (source.fd < 0 || fstat(source.fd, &st) != 0) return strerror(errno);
   if (!S_ISREG(st.st_mode)) return "not a regular file";

@@ -23,6 +23,8 @@
 #include "pages/page_files.h"
 #include "run/notice.h"
 #include "util/album_root.h"
+#include "util/file_handle.h"
+#include "util/files.h"
 #include "util/paths.h"
 #include "util/temp_file.h"
 #include "util/text_encode.h"
@@ -38,29 +40,10 @@ constexpr size_t kSheetSearch = 64 * 1024;
 // A mark longer than any path is no mark of ours; reading stops there.
 constexpr size_t kMarkLimit = PATH_MAX + sizeof kMarkStart + 1;
 
-// A descriptor closed when its scope ends.
-struct Descriptor {
-  explicit Descriptor(int f) : fd(f) {}
-  ~Descriptor() {
-    if (fd >= 0) close(fd);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int fd;
-};
-
 struct DirCloser {
   void operator()(DIR* d) const { closedir(d); }
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
-std::string realPath(const char* path) {
-  char* real = realpath(path, nullptr);
-  if (!real) return "";
-  std::string out = real;
-  free(real);
-  return out;
-}
 
 std::string joined(const std::string& dir, const std::string& name) {
   return dir.empty() || dir.back() == '/' ? dir + name : dir + "/" + name;
@@ -70,7 +53,7 @@ std::string joined(const std::string& dir, const std::string& name) {
 // existing name resolved, a missing one appended, a ".." climbing one
 // level, as making them one by one would. "" when "." can't be resolved.
 std::string realPathToBe(const std::string& path) {
-  std::string at = path[0] == '/' ? "/" : realPath(".");
+  std::string at = path[0] == '/' ? "/" : fileRealPath(".");
   if (at.empty()) return "";
   for (size_t start = 0; start <= path.size();) {
     const size_t end = std::min(path.find('/', start), path.size());
@@ -82,7 +65,7 @@ std::string realPathToBe(const std::string& path) {
       continue;
     }
     const std::string next = joined(at, name);
-    const std::string real = realPath(next.c_str());
+    const std::string real = fileRealPath(next.c_str());
     at = real.empty() ? next : real;
   }
   return at;
@@ -97,7 +80,7 @@ bool inside(const std::string& path, const std::string& folder) {
 // The regular file name in the folder fd, never through a link, up to limit
 // bytes; false when it can't be read.
 bool readAt(int fd, const char* name, std::string* text, size_t limit = SIZE_MAX) {
-  const Descriptor file(openat(fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const FileDescriptor file(openat(fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat st;
   if (file.fd < 0 || fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   text->clear();
@@ -127,7 +110,7 @@ void refuseForeignContent(const char* outRoot, const std::string& libraryReal) {
       mark.size() < start + 2 || mark.back() != '\n')
     error("-out: \"%s\" holds files and is no album of quorvel's: choose a new or empty folder", outRoot);
   const std::string named = mark.substr(start, mark.size() - start - 1);
-  const std::string namedReal = realPath(named.c_str());
+  const std::string namedReal = fileRealPath(named.c_str());
   if ((namedReal.empty() ? named : namedReal) != libraryReal)
     error("-out: \"%s\" holds the album of another folder \"%s\"", outRoot, named.c_str());
 }
@@ -135,7 +118,7 @@ void refuseForeignContent(const char* outRoot, const std::string& libraryReal) {
 // Writes the mark unless it is there already as it should be: a warm run
 // writes nothing.
 void writeMark(const char* outRoot, const std::string& libraryReal) {
-  const Descriptor dir(fileOpenAlbumDirectory(outRoot));
+  const FileDescriptor dir(fileOpenAlbumDirectory(outRoot));
   if (dir.fd < 0 || faccessat(dir.fd, ".", W_OK, AT_EACCESS) != 0)
     error("-out: can't write into \"%s\": %s", outRoot, strerror(errno));
   const std::string text = kMarkStart + libraryReal + "\n";
@@ -151,7 +134,7 @@ void writeMark(const char* outRoot, const std::string& libraryReal) {
 }  // namespace
 
 void outFolderOpen(const char* libraryRoot, const char* outRoot) {
-  const std::string library = realPath(libraryRoot);
+  const std::string library = fileRealPath(libraryRoot);
   if (library.empty()) error("can't read directory \"%s\": %s", libraryRoot, strerror(errno));
   const std::string out = realPathToBe(outRoot);
   if (out.empty()) error("-out: can't find \"%s\": %s", outRoot, strerror(errno));
@@ -290,14 +273,14 @@ long clearFolder(const Pass& pass, const Mirrored& library);
 // Whether the subfolder name is the top of another out folder (its mark is
 // there): an album of its own, which this one's upkeep never touches.
 bool holdsAlbum(const Pass& pass, const std::string& name) {
-  const Descriptor folder(openat(pass.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const FileDescriptor folder(openat(pass.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   return folder.fd >= 0 && isRegularAt(folder.fd, kOutFolderMark);
 }
 
 // Clears the out subfolder name as a folder gone from the library, then
 // removes it when nothing of the user's kept it.
 long clearGoneFolder(const Pass& pass, const std::string& name) {
-  const Descriptor folder(openat(pass.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const FileDescriptor folder(openat(pass.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   const int openFailure = errno;
   const Pass inner{folder.fd, joined(pass.path, name), pass.tempAge};
   if (folder.fd < 0) {
@@ -352,7 +335,7 @@ long removePlacedSheet(const Pass& pass) {
       sheet.find_first_of("%:") != std::string::npos)
     return 0;
   const size_t slash = sheet.rfind('/');
-  const Descriptor folder(slash == std::string::npos ? dup(pass.fd)
+  const FileDescriptor folder(slash == std::string::npos ? dup(pass.fd)
                                                      : fileOpenAlbumDirectory(joined(pass.path, sheet.substr(0, slash))));
   if (folder.fd < 0 || !isRegularAt(folder.fd, sheet.substr(slash + 1).c_str())) return 0;
   return removeFile(Pass{folder.fd, joined(pass.path, sheet.substr(0, slash + 1)), pass.tempAge},
@@ -362,7 +345,7 @@ long removePlacedSheet(const Pass& pass) {
 }  // namespace
 
 void outFolderFollow(const std::string& libraryDir, const std::string& outDir) {
-  const Descriptor out(fileOpenAlbumDirectory(outDir));
+  const FileDescriptor out(fileOpenAlbumDirectory(outDir));
   if (out.fd < 0) return;  // nothing made there yet; a folder that can't be opened fails its pages
   Mirrored library{false, libraryDir, {}};
   const DirHandle dir(opendir(libraryDir.c_str()));
@@ -375,7 +358,7 @@ void outFolderFollow(const std::string& libraryDir, const std::string& outDir) {
 bool outFolderIsMarked(const std::string& dir) { return isRegularAt(AT_FDCWD, joined(dir, kOutFolderMark).c_str()); }
 
 long outFolderClean(const std::string& dir) {
-  const Descriptor out(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const FileDescriptor out(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (out.fd < 0) {
     report("can't read the folder \"%s\": %s", dir.c_str(), strerror(errno));
     return 0;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/settings.h"
+#include "util/files.h"
 
 #include "base/user_output.h"
 namespace {
@@ -99,15 +100,6 @@ std::string wayBetween(const std::string& from, const std::string& to) {
   return way.empty() ? "." : way;
 }
 
-// The real path of path, "" when it can't be resolved.
-std::string resolved(const char* path) {
-  char* real = realpath(path, nullptr);
-  if (!real) return "";
-  std::string out = real;
-  free(real);
-  return out;
-}
-
 }  // namespace
 
 int fileConfineToAlbum(const char* root) {
@@ -123,7 +115,7 @@ int fileWriteAlbumInto(const char* outRoot) {
   if (const int failure = makeFolders(gOutRoot)) return failure;
   gOutRootFd = open(outRoot, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (gOutRootFd < 0) return errno;
-  const std::string out = resolved(outRoot), library = resolved(gAlbumRoot.c_str());
+  const std::string out = fileRealPath(outRoot), library = fileRealPath(gAlbumRoot.c_str());
   gLibraryFromOut = out.empty() || library.empty() ? "" : wayBetween(out, library);
   return 0;
 }
@@ -168,8 +160,8 @@ int fileOpenAlbumDirectory(const std::string& dir, bool create) {
 bool fileStaysInAlbum(const char* path) {
   struct stat st;
   if (gAlbumRootFd < 0 || lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) return true;
-  const std::string root = resolved(gAlbumRoot.c_str());
-  const std::string target = resolved(path);
+  const std::string root = fileRealPath(gAlbumRoot.c_str());
+  const std::string target = fileRealPath(path);
   if (!target.empty() && !root.empty() &&
       (target.compare(0, root.size() + 1, root + "/") == 0 || (root == "/" && target[0] == '/')))
     return true;

@@ -2,6 +2,8 @@
 // stream it opened is closed.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -13,6 +15,17 @@ struct FileCloser {
 
 // An open stream or none (null).
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
+
+// An open descriptor or none (-1), closed when its scope ends.
+struct FileDescriptor {
+  explicit FileDescriptor(int opened) : fd(opened) {}
+  ~FileDescriptor() {
+    if (fd >= 0) close(fd);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int fd;
+};
 
 // Opens path for reading ("rb") only when it is a regular file. The open does
 // not block (a FIFO or a device named like a picture or caption would hang

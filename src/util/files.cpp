@@ -208,3 +208,11 @@ char* dirListQuiet(const char* dir, DirListMode mode) {
   bool unreadable;
   return listDirectory(dir, mode, &unreadable);
 }
+
+std::string fileRealPath(const char* path) {
+  char* real = realpath(path, nullptr);
+  if (!real) return "";
+  std::string out = real;
+  free(real);
+  return out;
+}

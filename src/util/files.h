@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 #include "util/file_handle.h"
 #include "util/str_list.h"  // AllocFn, NameList
@@ -35,6 +36,10 @@ FILE* fileOpenIn(const char* dir, const char* name, const char* mode);
 // is empty.
 char* fileLoadIn(AllocFn allocFn, const char* dir, const char* name);
 char* fileLoad(AllocFn allocFn, const char* name);
+
+// The real path of path (links, "." and ".." resolved); "" when it can't
+// be resolved.
+std::string fileRealPath(const char* path);
 
 enum class DirListMode { Subdirectories, RegularFiles };
 

@@ -2,6 +2,7 @@
 // /usr/bin/chromium driven through playwright-core, never a downloaded browser.
 
 import fs from 'node:fs';
+import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
@@ -80,4 +81,22 @@ export function printable(s) {
   if (Array.isArray(s)) return `[${s.map(printable).join(', ')}]`;
   if (typeof s !== 'string') return String(s);
   return `"${s.replace(/[^\x20-\x7E]/g, (c) => `\\x${c.charCodeAt(0).toString(16).toUpperCase().padStart(2, '0')}`)}"`;
+}
+
+// Serves the files below dir over HTTP on 127.0.0.1 and a free port (a
+// server.address().port), as a plain static web server would: names
+// percent-decoded, nothing outside dir, no folder listings.
+export function serve(dir) {
+  return new Promise((resolve) => {
+    const server = http.createServer((req, res) => {
+      const file = path.join(dir, decodeURIComponent(new URL(req.url, 'http://x').pathname));
+      if (!file.startsWith(dir) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+        res.writeHead(404).end();
+        return;
+      }
+      const type = file.endsWith('.html') ? 'text/html' : file.endsWith('.jpg') ? 'image/jpeg' : 'application/octet-stream';
+      res.writeHead(200, { 'Content-Type': type }).end(fs.readFileSync(file));
+    });
+    server.listen(0, '127.0.0.1', () => resolve(server));
+  });
 }

@@ -9,12 +9,11 @@ import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-import { exists, fileUrl, launch, urlPath } from './browser.mjs';
+import { exists, fileUrl, launch, serve, urlPath } from './browser.mjs';
 
 const HERE = path.dirname(fileURLToPath(import.meta.url));
 const SAMPLES = path.join(HERE, '..', '..', 'samples');
@@ -36,21 +35,6 @@ const pageOf = [];
 let server;
 
 const listing = (dir) => fs.readdirSync(dir, { recursive: true }).sort();
-
-function serve(dir) {
-  return new Promise((resolve) => {
-    const s = http.createServer((req, res) => {
-      const file = path.join(dir, decodeURIComponent(new URL(req.url, 'http://x').pathname));
-      if (!file.startsWith(dir) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
-        res.writeHead(404).end();
-        return;
-      }
-      const type = file.endsWith('.html') ? 'text/html' : file.endsWith('.jpg') ? 'image/jpeg' : 'application/octet-stream';
-      res.writeHead(200, { 'Content-Type': type }).end(fs.readFileSync(file));
-    });
-    s.listen(0, '127.0.0.1', () => resolve(s));
-  });
-}
 
 before(async () => {
   assert.ok(QUORVEL && fs.existsSync(QUORVEL), 'QUORVEL must name the quorvel binary');

@@ -10,11 +10,9 @@
 // Prints one line of JSON: { bytes: [...], requests: [...] }, one entry a
 // repetition (each in a fresh browser, so nothing comes from a cache).
 
-import fs from 'node:fs';
-import http from 'node:http';
 import path from 'node:path';
 
-import { launch } from './browser.mjs';
+import { launch, serve } from './browser.mjs';
 
 const SCREENS = {
   desktop: { width: 1366, height: 768, mobile: false },
@@ -27,16 +25,7 @@ if (!dir || !SCREENS[screen]) {
 }
 const root = path.resolve(dir);
 
-const server = http.createServer((req, res) => {
-  const file = path.join(root, decodeURIComponent(new URL(req.url, 'http://x').pathname));
-  if (!file.startsWith(root) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
-    res.writeHead(404).end();
-    return;
-  }
-  const type = file.endsWith('.html') ? 'text/html' : file.endsWith('.jpg') ? 'image/jpeg' : 'application/octet-stream';
-  res.writeHead(200, { 'Content-Type': type }).end(fs.readFileSync(file));
-});
-await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+const server = await serve(root);
 
 const out = { bytes: [], requests: [] };
 try {
