@@ -30,6 +30,8 @@ struct Making {
   ImgFormat format;
   DerivedResult result;
   std::string icc;  // the source's colour profile, for every file made
+  const std::string* micro = nullptr;  // the thumbnail's name, which alone carries comment
+  std::string comment;
 
   // Ends the making with outcome and the message; false, for returning.
   bool fail(DerivedOutcome outcome, std::string message, const char* reason = "can't be written") {
@@ -144,7 +146,8 @@ bool encode(Making& m, OwnedImg& out, const std::string& target) {
   TempFile file;
   int failure = file.create(target);
   if (failure == 0) {
-    const ImgStatus written = imgJpegWrite(&out.img, file.get(), kQuality, name, &m.result.libraryText, &m.icc);
+    const ImgStatus written = imgJpegWrite(&out.img, file.get(), kQuality, name, &m.result.libraryText, &m.icc,
+                                           &target == m.micro ? &m.comment : nullptr);
     // The failure bits are the write's; the raster is whole and is freed
     // only with a clear status.
     out.img.status = IMG_OK;
@@ -256,8 +259,9 @@ long long derivedLargePixels(int width, int height) {
   return static_cast<long long>(largeWidth) * largeHeight;
 }
 
-DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names, bool large) {
-  Making m{path, format, {}, {}};
+DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names, bool large,
+                          const std::string& microComment) {
+  Making m{path, format, {}, {}, &names.micro, microComment};
   if (gSettings.hidpi)
     makeHidpi(m, large, names);
   else

@@ -47,8 +47,10 @@ struct DerivedResult {
 // carries the colour profile and no other metadata.
 // REQUIRES: under -hidpi, names built with its names, and large set when
 // derivedLargePixels gives the picture a large view.
+// microComment, when not empty, goes into names.micro as its comment
+// segment (a video's running time, read back by the page entry).
 DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names,
-                          bool large = false);
+                          bool large = false, const std::string& microComment = "");
 
 // -hidpi: the pixels of the large view of a picture width x height (upright),
 // 0 when it gets none: without -hidpi, for a picture the -mw: x -mh: box

@@ -18,6 +18,7 @@
 struct ImgHeaderInfo {
   int width = 0, height = 0;
   long long held = 0;
+  long long durationMs = -1;  // a video's running time; -1 for a picture, or when unknown
 };
 
 // A header read's optional request (img/photo_meta.h): where the format

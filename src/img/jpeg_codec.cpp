@@ -156,18 +156,23 @@ bool claimsTooManyPixels(JDIMENSION width, JDIMENSION height) {
 // The library calls of a header read. Runs below the recovery point set by
 // its caller, so it must hold nothing with a destructor: a library error
 // longjmps straight past this frame.
-[[gnu::noinline]] void readHeader(Reader* r, FILE* file, bool keepExif) {
+// The most of a comment segment kept: a thumbnail's own comment is a few
+// bytes.
+constexpr unsigned kCommentKept = 255;
+
+[[gnu::noinline]] void readHeader(Reader* r, FILE* file, bool keepExif, bool keepComment = false) {
   jpeg_create_decompress(&r->cinfo);
   if (keepExif) jpeg_save_markers(&r->cinfo, kExifMarker, 0xFFFF);
+  if (keepComment) jpeg_save_markers(&r->cinfo, JPEG_COM, kCommentKept);
   jpeg_stdio_src(&r->cinfo, file);
   jpeg_read_header(&r->cinfo, TRUE);
 }
 
 // Returns false after a library error (its message already printed). No
 // object with a destructor may live in this frame: longjmp skips destructors.
-bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif) {
+bool readHeaderGuarded(Reader* r, FILE* file, bool keepExif, bool keepComment = false) {
   if (setjmp(r->err.jump)) return false;
-  readHeader(r, file, keepExif);
+  readHeader(r, file, keepExif, keepComment);
   return true;
 }
 
@@ -279,7 +284,7 @@ void writeIccProfile(jpeg_compress_struct* c, const std::string* icc) {
 }
 
 [[gnu::noinline]] void encode(Writer* w, FILE* file, Img* src, int quality, const char* path,
-                              const std::string* icc) {
+                              const std::string* icc, const std::string* comment) {
   jpeg_compress_struct* c = &w->cinfo;
   jpeg_stdio_dest(c, file);
   c->image_width = static_cast<JDIMENSION>(src->width);
@@ -290,6 +295,9 @@ void writeIccProfile(jpeg_compress_struct* c, const std::string* icc) {
   jpeg_set_quality(c, quality, TRUE);
   jpeg_start_compress(c, TRUE);
   if (icc && !icc->empty()) writeIccProfile(c, icc);
+  if (comment && !comment->empty() && comment->size() <= 65533)
+    jpeg_write_marker(c, JPEG_COM, reinterpret_cast<const JOCTET*>(comment->data()),
+                      static_cast<unsigned>(comment->size()));
   // The raster's own rows go to the library, one per call, uncopied.
   while (c->next_scanline < c->image_height) {
     if (c->next_scanline == c->image_height / 2) testHook("writing", path);
@@ -300,12 +308,13 @@ void writeIccProfile(jpeg_compress_struct* c, const std::string* icc) {
 
 // Recovery point of an encode. Nothing with a destructor lives in this frame
 // or in encode's; the parameters are never modified after setjmp.
-ImgStatus encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char* path, const std::string* icc) {
+ImgStatus encodeGuarded(Writer* w, FILE* file, Img* src, int quality, const char* path, const std::string* icc,
+                        const std::string* comment) {
   if (setjmp(w->err.jump)) {
     src->status |= IMG_JPEG_WRITE_LIBRARY;
     return IMG_JPEG_WRITE_LIBRARY;
   }
-  encode(w, file, src, quality, path, icc);
+  encode(w, file, src, quality, path, icc, comment);
   return IMG_OK;
 }
 
@@ -328,11 +337,13 @@ long long coefficientBytes(const jpeg_decompress_struct& c) {
   return bytes;
 }
 
-ImgStatus headerOf(const char* path, bool upright, ImgHeaderInfo* info, ImgDecoded* out) {
+ImgStatus headerOf(const char* path, bool upright, ImgHeaderInfo* info, ImgDecoded* out,
+                   std::string* comment = nullptr) {
   FileHandle file = fileOpen(path, "rb");
   if (!file) return IMG_DECODE_OPEN;
   Reader r(path, &out->libraryText);  // declared after the file: destroyed before it is closed
-  if (!readHeaderGuarded(&r, file.get(), upright))
+  if (comment) comment->clear();
+  if (!readHeaderGuarded(&r, file.get(), upright, comment != nullptr))
     return isUnsupported(r.err.pub.msg_code) ? IMG_DECODE_UNSUPPORTED : IMG_DECODE_DAMAGED;
   const int w = static_cast<int>(r.cinfo.image_width);
   const int h = static_cast<int>(r.cinfo.image_height);
@@ -340,6 +351,12 @@ ImgStatus headerOf(const char* path, bool upright, ImgHeaderInfo* info, ImgDecod
   info->width = swap ? h : w;
   info->height = swap ? w : h;
   info->held = coefficientBytes(r.cinfo);
+  if (comment)
+    for (jpeg_saved_marker_ptr m = r.cinfo.marker_list; m; m = m->next)
+      if (m->marker == JPEG_COM) {
+        comment->assign(reinterpret_cast<const char*>(m->data), m->data_length);
+        break;
+      }
   return IMG_OK;
 }
 
@@ -349,8 +366,8 @@ ImgStatus imgJpegReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* o
   return headerOf(path, true, info, out);
 }
 
-ImgStatus imgJpegReadStoredHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out) {
-  return headerOf(path, false, info, out);
+ImgStatus imgJpegReadStoredHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out, std::string* comment) {
+  return headerOf(path, false, info, out, comment);
 }
 
 ImgStatus imgJpegDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
@@ -367,13 +384,13 @@ ImgStatus imgJpegDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
 }
 
 ImgStatus imgJpegWrite(Img* src, FILE* file, int quality, const char* name, std::string* messages,
-                       const std::string* icc) {
+                       const std::string* icc, const std::string* comment) {
   if (src->status != 0) {
     src->status |= IMG_JPEG_WRITE_SOURCE;
     return IMG_JPEG_WRITE_SOURCE;
   }
   Writer writer(name, messages);
-  return encodeGuarded(&writer, file, src, quality, name, icc);
+  return encodeGuarded(&writer, file, src, quality, name, icc, comment);
 }
 
 ImgStatus imgJpegWriteFile(Img* src, const char* path, int quality) {

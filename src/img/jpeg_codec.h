@@ -25,7 +25,10 @@
 
 // As imgJpegReadHeader, the size as stored (Exif ignored): that of the
 // derived pictures, which carry none.
-[[nodiscard]] ImgStatus imgJpegReadStoredHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out);
+// comment, when given, receives the file's first comment (COM) segment, ""
+// for none: where a video's thumbnail keeps its running time.
+[[nodiscard]] ImgStatus imgJpegReadStoredHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out,
+                                                std::string* comment = nullptr);
 
 // Decodes path into dst as target asks, turned upright by its Exif
 // orientation, each scanline straight to its upright place or into the
@@ -47,9 +50,11 @@
 // IMG_JPEG_WRITE_LIBRARY after a library error while encoding (e.g. an empty raster, or a write refused): its message is
 // given and file is left incomplete for the caller to discard. Each is added
 // to src's status. The caller owns file and closes it. icc, when given and
-// not empty, is the colour profile the file carries.
+// not empty, is the colour profile the file carries; comment, when given and
+// not empty, a comment (COM) segment after it.
 [[nodiscard]] ImgStatus imgJpegWrite(Img* src, FILE* file, int quality, const char* name,
-                                     std::string* messages = nullptr, const std::string* icc = nullptr);
+                                     std::string* messages = nullptr, const std::string* icc = nullptr,
+                                     const std::string* comment = nullptr);
 
 // imgJpegWrite into a new file at path (fileCreateNew: anything already there
 // is refused, IMG_JPEG_WRITE_CREATE added to src's status). For tools and tests: the album's

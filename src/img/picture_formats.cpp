@@ -8,6 +8,7 @@
 #include "img/heif_codec.h"
 #include "img/jpeg_codec.h"
 #include "img/png_codec.h"
+#include "img/video_frame.h"
 #include "img/webp_codec.h"
 #include "util/byte_fields.h"
 #include "util/file_handle.h"
@@ -78,8 +79,9 @@ const Codec& codecOf(ImgFormat format) {
       {"imgGifReadFile", headerOnly<imgGifReadHeader>, imgGifDecode},
       {"imgPngReadFile", imgPngReadHeader, imgPngDecode},    {"imgWebpReadFile", imgWebpReadHeader, imgWebpDecode},
       {"imgHeifReadFile", imgHeifReadHeader, imgHeifDecode}, {"imgAvifReadFile", imgHeifReadHeader, imgHeifDecode},
+      {"imgVideoReadFile", imgVideoReadHeader, imgVideoDecode},
   };
-  static_assert(std::size(kCodecs) == static_cast<size_t>(ImgFormat::Avif) + 1, "a codec for every format");
+  static_assert(std::size(kCodecs) == static_cast<size_t>(ImgFormat::Video) + 1, "a codec for every format");
   return kCodecs[static_cast<int>(format)];
 }
 

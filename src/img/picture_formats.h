@@ -8,7 +8,9 @@
 
 #include "img/format_codec.h"
 
-enum class ImgFormat { Jpeg, Gif, Png, Webp, Heif, Avif };  // img/picture_formats.cpp lists their codecs in this order
+// Video: a video's poster frame (img/video_frame.h), which only a video's
+// name asks for, never its bytes.
+enum class ImgFormat { Jpeg, Gif, Png, Webp, Heif, Avif, Video };  // img/picture_formats.cpp lists their codecs in this order
 
 // The format the first bytes of a file show; Jpeg for anything else, so
 // that the JPEG library says what is wrong with it, as for any JPEG.
@@ -22,8 +24,9 @@ inline bool imgFormatIsAdded(ImgFormat format) {
          format == ImgFormat::Avif;
 }
 
-// Whether browsers show the format itself: not HEIF (Safari alone does).
-inline bool imgFormatBrowsersShow(ImgFormat format) { return format != ImgFormat::Heif; }
+// Whether browsers show the format itself as a picture: not HEIF (Safari
+// alone does), not a video.
+inline bool imgFormatBrowsersShow(ImgFormat format) { return format != ImgFormat::Heif && format != ImgFormat::Video; }
 
 // The name a format's decode goes by in messages.
 const char* imgFormatDecoderName(ImgFormat format);

@@ -44,6 +44,14 @@ struct PictureEntry {
   std::string micro2Path, micro3Path, rollover2Path, rollover3Path;
   std::string largePath;
   PictureSize largeSize;
+  // -nav -video: a video among the pictures (videoLink, its file in link
+  // form, set): the medium view is its poster, its page plays it, its
+  // thumbnail is marked as playing for durationMs (-1: not known).
+  std::string videoLink;
+  long long durationMs = -1;
+  // -nav -video: a Live Photo, the picture's motion (the video of the same
+  // stem beside it) in link form, which its page plays on request; "" for none.
+  std::string motionLink;
 };
 
 // The title block of the title.txt in dirPath's directory (nothing when it

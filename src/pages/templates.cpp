@@ -189,3 +189,5 @@ void templateWrite(FILE* out, const char* relPath, const char* text) {
   }
   writeWithRoot(out, work, pathDepth(relPath));
 }
+
+void templatesNavLook() {}

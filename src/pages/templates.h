@@ -42,6 +42,11 @@ extern const char* const kFramesetNotree;
 // Puts every slot back to its built-in text (frameset: the default one).
 void templatesReset();
 
+// -nav: every slot still holding a built-in text (the frameset that -notop
+// or -notree chose included) takes its phone-ready form. Called once the
+// -conf: file's sections are in place.
+void templatesNavLook();
+
 // Replaces each slot whose section the configuration file holds (first
 // section of that name, content byte for byte); other slots keep their text.
 // Ends the run through error() when the file cannot be loaded or is empty,

@@ -60,7 +60,8 @@ const char* const kUsageText =
     "   -out:dir  write the album into dir, leave the photos as they are\n"
     "   -originals:copy|link|none  with -out:, the photos copied, hard-linked or not linked\n"
     "   -hidpi    sharp on every screen: 2x and 3x thumbnails, a large view, lazy loading\n"
-    "   -linkoriginals  with -hidpi, the large view links the original photo\n";
+    "   -linkoriginals  with -hidpi, the large view links the original photo\n"
+    "   -today    a phone's folder: -allpics -nav -video -exif -hidpi\n";
 
 const char* argFind(int& argc, char** argv, const char* option) {
   for (int i = 1; i < argc; ++i) {
@@ -240,6 +241,9 @@ long long optionsMemoryBudget() {
 
 void optionsRead(int& argc, char** argv) {
   Settings& s = gSettings;
+  // -today: what a phone's folder needs, in one word. No other option's
+  // name starts it, nor does it start one, so it can be read first.
+  const bool today = flag(argc, argv, "-today");
   s.css = argFind(argc, argv, "-css:");
   const char* mp3Prefix = argFind(argc, argv, "-mp3:");
   if (mp3Prefix) {
@@ -248,7 +252,7 @@ void optionsRead(int& argc, char** argv) {
   } else {
     s.mp3 = flag(argc, argv, "-mp3");
   }
-  s.video = flag(argc, argv, "-video");
+  s.video = flag(argc, argv, "-video") || today;
   s.force = flag(argc, argv, "-force");
   s.mp3KoMo = flag(argc, argv, "-mp3KoMo");
   s.date = flag(argc, argv, "-date");
@@ -264,9 +268,9 @@ void optionsRead(int& argc, char** argv) {
   readSizes(argc, argv, s);
   s.notop = flag(argc, argv, "-notop");
   s.notree = flag(argc, argv, "-notree");
-  s.allpics = flag(argc, argv, "-allpics");
-  s.nav = flag(argc, argv, "-nav");
-  s.exif = flag(argc, argv, "-exif");
+  s.allpics = flag(argc, argv, "-allpics") || today;
+  s.nav = flag(argc, argv, "-nav") || today;
+  s.exif = flag(argc, argv, "-exif") || today;
 
   templatesReset();
   gTemplates.frameset = kFramesetDefault;
@@ -275,6 +279,7 @@ void optionsRead(int& argc, char** argv) {
 
   s.conf = argFind(argc, argv, "-conf:");
   if (s.conf) confLoad(s.conf);
+  if (s.nav) templatesNavLook();
 
   s.list = argFind(argc, argv, "-list:");
 
@@ -287,7 +292,7 @@ void optionsRead(int& argc, char** argv) {
           *stop ? (std::string("unexpected \"") + stop + "\"").c_str() : "a group is not closed");
 
   readOutFolder(argc, argv, s);
-  s.hidpi = flag(argc, argv, "-hidpi");
+  s.hidpi = flag(argc, argv, "-hidpi") || today;
   s.linkOriginals = flag(argc, argv, "-linkoriginals");
   // Without -hidpi the medium view links the original anyway.
   if (s.linkOriginals && !s.hidpi) error("option -linkoriginals: only with -hidpi");

@@ -62,7 +62,8 @@ const char kUsage[] =
     "   -out:dir  write the album into dir, leave the photos as they are\n"
     "   -originals:copy|link|none  with -out:, the photos copied, hard-linked or not linked\n"
     "   -hidpi    sharp on every screen: 2x and 3x thumbnails, a large view, lazy loading\n"
-    "   -linkoriginals  with -hidpi, the large view links the original photo\n";
+    "   -linkoriginals  with -hidpi, the large view links the original photo\n"
+    "   -today    a phone's folder: -allpics -nav -video -exif -hidpi\n";
 
 TEST(Run, NoArgumentsPrintsNoticeAndUsageWithStatus2) {
   TempDir t;
