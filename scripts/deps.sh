@@ -9,7 +9,7 @@ mapfile -t libraries < <(awk '/^[A-Za-z]/ && !seen[$5]++ { print $5 }' "$table")
 ((${#libraries[@]})) || { echo "deps: no library in $table" >&2; exit 1; }
 packages=(cmake g++ make pkg-config libjpeg62-turbo-dev "${libraries[@]}" libgtest-dev libgmock-dev
           libbenchmark-dev dpkg-dev file libimage-exiftool-perl lintian
-          imagemagick webp libheif-examples libavif-bin "$@")
+          imagemagick webp libheif-examples libavif-bin ffmpeg "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
