@@ -120,10 +120,11 @@ bool decode(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
 // The medium view in out, fitted to the -mw: x -mh: box, reduced as the
 // picture is decoded wherever its library hands out rows, never held at full
 // size. A JPEG or a GIF the box would enlarge is enlarged; a picture of an
-// added format never is, nor one that gets its medium view only because
+// added format or a video's poster never is, nor one that gets its medium view only because
 // -originals:none links no original or -hidpi shows every picture through one.
 bool decodeMedium(Making& m, OwnedImg& out) {
-  const bool enlarge = !imgFormatIsAdded(m.format) && gSettings.originals != Originals::None && !gSettings.hidpi;
+  const bool enlarge = !imgFormatIsAdded(m.format) && m.format != ImgFormat::Video &&
+                       gSettings.originals != Originals::None && !gSettings.hidpi;
   return decode(m, out, {true, gSettings.mw, gSettings.mh, enlarge});
 }
 
