@@ -118,7 +118,7 @@ ratios = []
 for r in runs:
     if r.get("aggregate_name") != "median":
         continue
-    path = r["run_name"].split("/", 1)[1]
+    path = r["run_name"].split("/", 1)[1].rsplit("/process_time", 1)[0]
     ours = r["cpu_time"] / 1000  # ms to s
     theirs = statistics.median(cpu_of(["taskset", "-c", "0", "ffmpeg", "-nostdin", "-v", "error", "-ss", "1",
                                        "-i", path, "-frames:v", "1", "-f", "null", "-"]) for _ in range(reps))
