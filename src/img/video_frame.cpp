@@ -33,8 +33,11 @@ constexpr int64_t kProbeMicroseconds = 2'000'000;
 // Where the poster is taken: this far in, or half way for a shorter video.
 constexpr long long kPosterMs = 1000;
 // What a decode holds a pixel: the RGB frame (3 bytes), and the decoder's
-// pictures, about eight 4:2:0 references at up to 8 bits (12).
-constexpr long long kHeldPerPixel = 3 + 12;
+// pictures and state (measured at 4K: about 6 for H.264, 13 for HEVC).
+constexpr long long kHeldPerPixel = 3 + 13;
+// A stream that gives no frame from this many packets is taken as damaged:
+// a broken video costs a bounded time, not a decode of the whole file.
+constexpr int kMaxPacketsWithoutFrame = 1000;
 
 // The descriptor behind libavformat's reads: the file fileOpenRead checked is
 // the one read, and no name is ever opened by the library.
@@ -227,7 +230,7 @@ ImgStatus firstFrame(const VideoInput& in, AVCodecContext* codec, AVFrame* frame
   if (!packet) return IMG_DECODE_ALLOC;
   int failure = 0;  // the decoder's last complaint, for the reason
   bool draining = false;
-  for (;;) {
+  for (int packets = 0; packets < kMaxPacketsWithoutFrame;) {
     if (!draining) {
       const int read = lib->readFrame(in.format, packet.get());
       if (read < 0) {
@@ -236,6 +239,7 @@ ImgStatus firstFrame(const VideoInput& in, AVCodecContext* codec, AVFrame* frame
         (void)lib->codecSendPacket(codec, nullptr);
       } else {
         if (packet->stream_index == in.stream->index) {
+          ++packets;
           const int sent = lib->codecSendPacket(codec, packet.get());
           if (sent < 0 && sent != AVERROR(EAGAIN)) failure = sent;
         }
@@ -355,8 +359,10 @@ ImgStatus imgVideoDecode(Img* dst, const char* path, const ImgDecodeTarget& targ
   if (!codec) return IMG_DECODE_ALLOC;
   if (const int copied = lib->codecParametersToContext(codec.get(), params); copied < 0)
     return damaged(lib, out, copied);
-  // One thread: the album decodes on its own workers.
+  // One thread: the album decodes on its own workers. A frame past the
+  // pixel limit is refused by the decoder before it is allocated.
   codec->thread_count = 1;
+  codec->max_pixels = kMaxPicturePixels;
   if (const int opened = lib->codecOpen(codec.get(), decoder, nullptr); opened < 0) return damaged(lib, out, opened);
   std::unique_ptr<AVFrame, FrameFree> frame(lib->frameAlloc(), FrameFree{lib});
   if (!frame) return IMG_DECODE_ALLOC;
