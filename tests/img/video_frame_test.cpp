@@ -15,14 +15,13 @@ namespace {
 
 using testsupport::TempDir;
 
-// Red, green (top), blue, white (bottom); 320 x 180, 30 frames a second.
-std::string quarters(const std::string& size, const std::string& seconds) {
-  const std::string w = size.substr(0, size.find('x')), h = size.substr(size.find('x') + 1);
-  const std::string halfW = std::to_string(std::stoi(w) / 2), halfH = std::to_string(std::stoi(h) / 2);
-  const std::string box = ":w=" + halfW + ":h=" + halfH;
-  return "color=c=red:s=" + size + ":r=30:d=" + seconds + ",drawbox=x=" + halfW + ":y=0" + box +
-         ":c=lime:t=fill,drawbox=x=0:y=" + halfH + box + ":c=blue:t=fill,drawbox=x=" + halfW + ":y=" + halfH +
-         box + ":c=white:t=fill";
+// Red and green above, blue and white below, 30 frames a second.
+std::string quarters(int w, int h, const char* seconds) {
+  const std::string box = ":w=" + std::to_string(w / 2) + ":h=" + std::to_string(h / 2) + ":t=fill:c=";
+  const std::string right = std::to_string(w / 2), below = std::to_string(h / 2);
+  return "color=c=red:s=" + std::to_string(w) + "x" + std::to_string(h) + ":r=30:d=" + seconds + ",drawbox=x=" +
+         right + ":y=0" + box + "lime,drawbox=x=0:y=" + below + box + "blue,drawbox=x=" + right + ":y=" + below +
+         box + "white";
 }
 
 bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
@@ -30,6 +29,12 @@ bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0
 void ffmpeg(const std::string& arguments) {
   const std::string command = "ffmpeg -nostdin -v error -y " + arguments;
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// path, the quarters coded in H.264 with extra arguments.
+void makeH264(const std::string& path, int w, int h, const char* seconds, const std::string& extra = "") {
+  ffmpeg("-f lavfi -i \"" + quarters(w, h, seconds) + "\" " + extra +
+         " -c:v libx264 -preset ultrafast -pix_fmt yuv420p " + path);
 }
 
 #define REQUIRE_FFMPEG() \
@@ -70,7 +75,7 @@ void readPoster(const std::string& path, Poster* poster, const ImgDecodeTarget& 
 TEST(VideoFrame, EachContainerGivesItsSizeRunningTimeAndFrame) {
   REQUIRE_FFMPEG();
   TempDir t;
-  const std::string source = "-f lavfi -i \"" + quarters("320x180", "3") + "\" -g 30 ";
+  const std::string source = "-f lavfi -i \"" + quarters(320, 180, "3") + "\" -g 30 ";
   ffmpeg(source + "-c:v libx264 -pix_fmt yuv420p " + t / "h264.mp4");
   ffmpeg(source + "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 " + t / "vp9.webm");
   ffmpeg(source + "-c:v libtheora -q:v 8 " + t / "theora.ogv");
@@ -100,7 +105,7 @@ TEST(VideoFrame, EachContainerGivesItsSizeRunningTimeAndFrame) {
 TEST(VideoFrame, PosterIsShownUprightWhateverTheDisplayMatrix) {
   REQUIRE_FFMPEG();
   TempDir t;
-  ffmpeg("-f lavfi -i \"" + quarters("320x180", "1") + "\" -c:v libx264 -pix_fmt yuv420p " + t / "plain.mp4");
+  makeH264(t / "plain.mp4", 320, 180, "1");
   for (const char* turn : {"90", "180", "270"})
     ffmpeg("-i " + t / "plain.mp4" + " -c copy -metadata:s:v:0 rotate=" + turn + " " + t / "turned" + turn + ".mov");
   // A mirrored matrix: the quarter turn's c (65536) made -65536.
@@ -136,8 +141,7 @@ TEST(VideoFrame, PosterIsShownUprightWhateverTheDisplayMatrix) {
 TEST(VideoFrame, PortraitVideoFitsIntoTheTargetBox) {
   REQUIRE_FFMPEG();
   TempDir t;
-  ffmpeg("-f lavfi -i \"" + quarters("720x1280", "1") + "\" -c:v libx264 -preset ultrafast -pix_fmt yuv420p " +
-         t / "portrait.mp4");
+  makeH264(t / "portrait.mp4", 720, 1280, "1");
   ImgDecodeTarget box;
   box.fit = true;
   box.fitWidth = box.fitHeight = 160;
@@ -154,8 +158,7 @@ TEST(VideoFrame, PortraitVideoFitsIntoTheTargetBox) {
 TEST(VideoFrame, NonSquarePixelsAreShownSquare) {
   REQUIRE_FFMPEG();
   TempDir t;
-  ffmpeg("-f lavfi -i \"" + quarters("160x180", "1") + "\" -vf setsar=2 -c:v libx264 -pix_fmt yuv420p " +
-         t / "wide.mp4");
+  makeH264(t / "wide.mp4", 160, 180, "1", "-vf setsar=2");
   Poster poster;
   readPoster(t / "wide.mp4", &poster);
   EXPECT_EQ(poster.info.width, 320);
@@ -171,8 +174,7 @@ TEST(VideoFrame, PosterIsTakenAtOneSecondOrTheFirstFrame) {
   TempDir t;
   ffmpeg("-f lavfi -i \"color=c=red:s=64x64:r=30:d=1[a];color=c=lime:s=64x64:r=30:d=2[b];[a][b]concat\" -g 30 "
          "-c:v libx264 -pix_fmt yuv420p " + t / "later.mp4");
-  ffmpeg("-f lavfi -i \"" + quarters("320x180", "1") + "\" -frames:v 1 -c:v libx264 -pix_fmt yuv420p " +
-         t / "one.mp4");
+  makeH264(t / "one.mp4", 320, 180, "1", "-frames:v 1");
   Poster later, one;
   readPoster(t / "later.mp4", &later);
   EXPECT_EQ(quarterColours(later.img.img), "GGGG");
@@ -184,7 +186,7 @@ TEST(VideoFrame, PosterIsTakenAtOneSecondOrTheFirstFrame) {
 TEST(VideoFrame, UnreadableVideosAreRefusedWithTheirReason) {
   REQUIRE_FFMPEG();
   TempDir t;
-  ffmpeg("-f lavfi -i \"" + quarters("320x180", "1") + "\" -c:v libx264 -pix_fmt yuv420p " + t / "whole.mp4");
+  makeH264(t / "whole.mp4", 320, 180, "1");
   ffmpeg("-f lavfi -i sine=d=1 -c:a aac " + t / "audio.mp4");
   const std::string whole = testsupport::readFile(t / "whole.mp4");
   testsupport::writeFile(t / "truncated.mp4", whole.substr(0, whole.size() / 2));
@@ -192,7 +194,8 @@ TEST(VideoFrame, UnreadableVideosAreRefusedWithTheirReason) {
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
   testsupport::writeFile(t / "noise.webm", noise);
   // A playlist named as a video would have the library open what it names.
-  testsupport::writeFile(t / "playlist.mp4", "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + t / "whole.mp4" + "\n#EXT-X-ENDLIST\n");
+  testsupport::writeFile(t / "playlist.mp4",
+                         "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + t / "whole.mp4" + "\n#EXT-X-ENDLIST\n");
   ASSERT_EQ(mkfifo((t / "fifo.mp4").c_str(), 0600), 0);
 
   const struct {
