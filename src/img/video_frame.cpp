@@ -204,19 +204,21 @@ long long shownWidth(const AVStream* stream, int codedWidth) {
   return width < 1 ? 1 : width;
 }
 
+bool validTimeBase(const AVStream* stream) { return stream->time_base.num > 0 && stream->time_base.den > 0; }
+
 long long durationMs(const VideoInput& in) {
   if (in.format->duration != AV_NOPTS_VALUE && in.format->duration >= 0) return in.format->duration / 1000;
-  if (in.stream->duration != AV_NOPTS_VALUE && in.stream->duration >= 0)
+  if (in.stream->duration != AV_NOPTS_VALUE && in.stream->duration >= 0 && validTimeBase(in.stream))
     return in.lib->rescaleQ(in.stream->duration, in.stream->time_base, AVRational{1, 1000});
   return -1;
 }
 
-// To the key frame at or before the poster's time. A failed seek leaves the
-// demuxer at the start, which gives the first frame.
+// To the key frame at or before the poster's time. Where the demuxer cannot
+// seek, it reads on from the start: the poster is the first frame.
 void seekToPoster(const VideoInput& in) {
   const long long duration = durationMs(in);
   const long long at = duration >= 0 && duration / 2 < kPosterMs ? duration / 2 : kPosterMs;
-  if (at <= 0) return;
+  if (at <= 0 || !validTimeBase(in.stream)) return;
   int64_t ts = in.lib->rescaleQ(at, AVRational{1, 1000}, in.stream->time_base);
   if (in.stream->start_time != AV_NOPTS_VALUE) ts += in.stream->start_time;
   (void)in.lib->seekFrame(in.format, in.stream->index, ts, AVSEEK_FLAG_BACKWARD);
@@ -248,11 +250,9 @@ ImgStatus firstFrame(const VideoInput& in, AVCodecContext* codec, AVFrame* frame
     }
     const int got = lib->codecReceiveFrame(codec, frame);
     if (got == 0) return IMG_OK;
-    if (got == AVERROR_EOF) break;
-    if (got != AVERROR(EAGAIN)) {
-      failure = got;
-      if (draining) break;
-    }
+    if (got != AVERROR(EAGAIN) && got != AVERROR_EOF) failure = got;
+    // Once drained, the decoder's first answer that is no frame is its last.
+    if (draining) break;
   }
   return failure ? damaged(lib, out, failure) : damaged(out, "no frame decoded");
 }
