@@ -45,6 +45,14 @@
 #     than without on a 1x desktop (1366 x 768), at most 3x on a 3x phone
 #     (390 x 844). Needs node, npm and chromium (as the browser tests); perf,
 #     when present, splits the cold run's CPU.
+#   - poster: for 10 phone-like videos made with ffmpeg (1080p and 4K, H.264
+#     and HEVC, 30 frames a second, a key frame each second, some portrait or
+#     turned by their display matrix), a video's poster fitted into the
+#     medium view's box (bench/poster_bench, one thread) for at most 2x the
+#     CPU of `ffmpeg -ss 1 -i VIDEO -frames:v 1 -f null -` (its user and
+#     system time, REPS runs each): the median of the 10 ratios, with their
+#     spread. Needs ffmpeg; runs before the photo tree is made, and
+#     SECTIONS=poster runs it alone without one.
 #   - today: a phone's folder (the photo tree, 10 phone videos of 3 s at 1080p,
 #     some portrait, and 2 Live Photo pairs) made with -today on one core,
 #     cold (-force) and warm, beside the same folder made without it
@@ -61,7 +69,7 @@
 # 200) starts of each program; the figures are medians, with the spread.
 # REPS also counts the paired runs on the 12 MP photo and its orientations.
 # SECTIONS (environment) picks some of: reduction start cold wall one12 memory
-# orient warm exif formats formatwarm out hidpi today (default all). REF (environment) names a reference binary (an
+# orient warm exif formats formatwarm out hidpi poster today (default all). REF (environment) names a reference binary (an
 # earlier build): the cold, wall and warm sections then run it too, paired
 # with this build, and print this build's figure against it.
 set -euo pipefail
@@ -79,7 +87,57 @@ for tool in convert identify djpeg jpegtran exiftool python3 /usr/bin/time; do
 done
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCH=ON -DQUORVEL_TESTS=OFF >/dev/null
-cmake --build build-bench -j2 --target resize_bench format_bench quorvel >/dev/null
+cmake --build build-bench -j2 --target resize_bench format_bench poster_bench quorvel >/dev/null
+
+# ---------------------------------------------------------------- poster
+# Six encodes, four of them turned again by their display matrix alone (a
+# copy with rotate=90 or 270, as phones record portrait).
+if want poster; then
+  command -v ffmpeg >/dev/null || { echo "bench: ffmpeg is missing" >&2; exit 1; }
+  mkdir -p "$work/videos"
+  encode() {  # name size codec
+    local codec=(-c:v libx264 -preset veryfast -g 30)
+    [[ $3 == hevc ]] && codec=(-c:v libx265 -preset ultrafast -tag:v hvc1 -x265-params log-level=none:keyint=30)
+    ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=s=$2:r=30:d=2.5" "${codec[@]}" -pix_fmt yuv420p \
+      "$work/videos/$1.mp4"
+  }
+  turn() { ffmpeg -nostdin -v error -y -i "$work/videos/$1.mp4" -c copy -metadata:s:v:0 rotate="$2" "$work/videos/$1-$2.mov"; }
+  encode hd-h264 1920x1080 h264; encode hd-hevc 1920x1080 hevc
+  encode tall-h264 1080x1920 h264; encode tall-hevc 1080x1920 hevc
+  encode uhd-h264 3840x2160 h264; encode uhd-hevc 3840x2160 hevc
+  turn hd-h264 270; turn hd-hevc 90; turn uhd-h264 270; turn uhd-hevc 90
+  videos="$(find "$work/videos" -type f | sort | paste -sd:)"
+  QUORVEL_POSTER_VIDEOS="$videos" taskset -c 0 build-bench/poster_bench --benchmark_repetitions="$reps" \
+    --benchmark_min_time=0.05 --benchmark_report_aggregates_only=true --benchmark_format=json \
+    >"$work/poster.json" 2>/dev/null
+  python3 - "$work/poster.json" "$reps" <<'EOF'
+import json, resource, statistics, subprocess, sys
+runs = json.load(open(sys.argv[1]))["benchmarks"]
+reps = int(sys.argv[2])
+def cpu_of(cmd):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime
+ratios = []
+for r in runs:
+    if r.get("aggregate_name") != "median":
+        continue
+    path = r["run_name"].split("/", 1)[1].rsplit("/process_time", 1)[0]
+    ours = r["cpu_time"] / 1000  # ms to s
+    theirs = statistics.median(cpu_of(["taskset", "-c", "0", "ffmpeg", "-nostdin", "-v", "error", "-ss", "1",
+                                       "-i", path, "-frames:v", "1", "-f", "null", "-"]) for _ in range(reps))
+    ratios.append(ours / theirs)
+    print(f"  poster {path.rsplit('/', 1)[1]}: {ours * 1000:.1f} ms CPU, ffmpeg {theirs * 1000:.1f} ms: "
+          f"{ours / theirs:.2f}x")
+med = statistics.median(ratios)
+verdict = "met" if med <= 2.0 else "NOT met"
+print(f"poster of {len(ratios)} videos into the medium view: {med:.2f}x ffmpeg's CPU "
+      f"(median of {len(ratios)}, {min(ratios):.2f} to {max(ratios):.2f}); target <= 2x: {verdict}")
+EOF
+fi
+# Every section below needs the photo tree: a run of the poster alone ends here.
+[[ "${SECTIONS:-}" == poster ]] && exit 0
 
 if [[ -z "$(find "$tree" -iname '*.jpg' -print -quit 2>/dev/null)" ]]; then
   tree="$work/photos"

@@ -3,6 +3,8 @@
 
 #include <dlfcn.h>
 
+#include <cstdarg>
+
 #include "library_names.h"
 
 ImgLibraryLoader::ImgLibraryLoader(const char* soname)
@@ -141,6 +143,61 @@ Loaded<HeifLibrary> loadHeif() {
   return loaded;
 }
 
+// The library's lines go nowhere: a worker must never write on standard error.
+void dropLogLine(void*, int, const char*, va_list) {}
+
+Loaded<AvLibrary> loadAv() {
+  Loaded<AvLibrary> loaded;
+  AvLibrary& functions = loaded.functions;
+  // libavutil first: the others need it, and the loader names the first missing.
+  ImgLibraryLoader util(kAvUtilSoname);
+  QV_RESOLVE(util, malloc, av_malloc);
+  QV_RESOLVE(util, free, av_free);
+  QV_RESOLVE(util, frameAlloc, av_frame_alloc);
+  QV_RESOLVE(util, frameFree, av_frame_free);
+  QV_RESOLVE(util, strerror, av_strerror);
+  QV_RESOLVE(util, rescaleQ, av_rescale_q);
+  QV_RESOLVE(util, logSetLevel, av_log_set_level);
+  QV_RESOLVE(util, logSetCallback, av_log_set_callback);
+  ImgLibraryLoader codec(kAvCodecSoname);
+  QV_RESOLVE(codec, codecFindDecoder, avcodec_find_decoder);
+  QV_RESOLVE(codec, codecAllocContext, avcodec_alloc_context3);
+  QV_RESOLVE(codec, codecFreeContext, avcodec_free_context);
+  QV_RESOLVE(codec, codecParametersToContext, avcodec_parameters_to_context);
+  QV_RESOLVE(codec, codecOpen, avcodec_open2);
+  QV_RESOLVE(codec, codecSendPacket, avcodec_send_packet);
+  QV_RESOLVE(codec, codecReceiveFrame, avcodec_receive_frame);
+  QV_RESOLVE(codec, packetAlloc, av_packet_alloc);
+  QV_RESOLVE(codec, packetFree, av_packet_free);
+  QV_RESOLVE(codec, packetUnref, av_packet_unref);
+  ImgLibraryLoader format(kAvFormatSoname);
+  QV_RESOLVE(format, formatAllocContext, avformat_alloc_context);
+  QV_RESOLVE(format, formatOpenInput, avformat_open_input);
+  QV_RESOLVE(format, formatCloseInput, avformat_close_input);
+  QV_RESOLVE(format, formatFindStreamInfo, avformat_find_stream_info);
+  QV_RESOLVE(format, findBestStream, av_find_best_stream);
+  QV_RESOLVE(format, streamGetSideData, av_stream_get_side_data);
+  QV_RESOLVE(format, seekFrame, av_seek_frame);
+  QV_RESOLVE(format, readFrame, av_read_frame);
+  QV_RESOLVE(format, ioAllocContext, avio_alloc_context);
+  QV_RESOLVE(format, ioContextFree, avio_context_free);
+  ImgLibraryLoader scale(kSwScaleSoname);
+  QV_RESOLVE(scale, swsGetContext, sws_getContext);
+  QV_RESOLVE(scale, swsFreeContext, sws_freeContext);
+  QV_RESOLVE(scale, swsSetColorspaceDetails, sws_setColorspaceDetails);
+  QV_RESOLVE(scale, swsGetCoefficients, sws_getCoefficients);
+  QV_RESOLVE(scale, swsScale, sws_scale);
+  for (const ImgLibraryLoader* part : {&util, &codec, &format, &scale}) {
+    if (part->ok()) continue;
+    loaded.why = part->why();
+    return loaded;
+  }
+  // Before any thread reads a video: the level and the callback are the process's.
+  functions.logSetLevel(AV_LOG_QUIET);
+  functions.logSetCallback(dropLogLine);
+  return loaded;
+}
+
 #undef QV_RESOLVE
 
 }  // namespace
@@ -162,5 +219,10 @@ const WebpLibrary* webpLibrary(std::string* why) {
 
 const HeifLibrary* heifLibrary(std::string* why) {
   static const Loaded<HeifLibrary> loaded = loadHeif();
+  return answer(loaded, why);
+}
+
+const AvLibrary* avLibrary(std::string* why) {
+  static const Loaded<AvLibrary> loaded = loadAv();
   return answer(loaded, why);
 }

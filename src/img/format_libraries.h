@@ -1,7 +1,8 @@
 // The libraries quorvel loads itself, each on the first file of its format
-// (gd for GIF; libpng, libwebp and libheif for the formats -allpics adds):
-// a run over JPEGs alone never maps them, and gd or libheif alone pull in
-// several more. Each is named once, in format_libraries.list.
+// (gd for GIF; libpng, libwebp and libheif for the formats -allpics adds;
+// FFmpeg's four for a video's poster): a run over JPEGs alone never maps
+// them, and gd, libheif or FFmpeg alone pull in several more. Each is named
+// once, in format_libraries.list.
 #pragma once
 
 #include <gd.h>
@@ -9,6 +10,13 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 #include <libheif/heif.h>
+
+// FFmpeg's headers declare C functions without saying so to C++.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
 
 #include <string>
 
@@ -119,6 +127,50 @@ struct HeifLibrary {
   decltype(&heif_image_release) imageRelease;
 };
 
+// FFmpeg's libavformat, libavcodec, libswscale and libavutil, for a video's
+// poster. Loading them also silences the library's log for the whole
+// process: nothing of it may reach standard error from a worker, so the
+// poster's failures are worded from error codes instead.
+struct AvLibrary {
+  // libavformat: the container, read through quorvel's own descriptor.
+  decltype(&avformat_alloc_context) formatAllocContext;
+  decltype(&avformat_open_input) formatOpenInput;
+  decltype(&avformat_close_input) formatCloseInput;
+  decltype(&avformat_find_stream_info) formatFindStreamInfo;
+  decltype(&av_find_best_stream) findBestStream;
+  decltype(&av_stream_get_side_data) streamGetSideData;
+  decltype(&av_seek_frame) seekFrame;
+  decltype(&av_read_frame) readFrame;
+  decltype(&avio_alloc_context) ioAllocContext;
+  decltype(&avio_context_free) ioContextFree;
+  // libavcodec: one frame decoded.
+  decltype(&avcodec_find_decoder) codecFindDecoder;
+  decltype(&avcodec_alloc_context3) codecAllocContext;
+  decltype(&avcodec_free_context) codecFreeContext;
+  decltype(&avcodec_parameters_to_context) codecParametersToContext;
+  decltype(&avcodec_open2) codecOpen;
+  decltype(&avcodec_send_packet) codecSendPacket;
+  decltype(&avcodec_receive_frame) codecReceiveFrame;
+  decltype(&av_packet_alloc) packetAlloc;
+  decltype(&av_packet_free) packetFree;
+  decltype(&av_packet_unref) packetUnref;
+  // libswscale: the frame's planes to RGB rows.
+  decltype(&sws_getContext) swsGetContext;
+  decltype(&sws_freeContext) swsFreeContext;
+  decltype(&sws_setColorspaceDetails) swsSetColorspaceDetails;
+  decltype(&sws_getCoefficients) swsGetCoefficients;
+  decltype(&sws_scale) swsScale;
+  // libavutil.
+  decltype(&av_malloc) malloc;
+  decltype(&av_free) free;
+  decltype(&av_frame_alloc) frameAlloc;
+  decltype(&av_frame_free) frameFree;
+  decltype(&av_strerror) strerror;
+  decltype(&av_rescale_q) rescaleQ;
+  decltype(&av_log_set_level) logSetLevel;
+  decltype(&av_log_set_callback) logSetCallback;
+};
+
 // Each loads its library once per process (thread-safe) and returns its
 // functions, or null when the library or one of its functions cannot be
 // had, with *why (when given) set to what failed as ImgLibraryLoader words
@@ -127,3 +179,4 @@ const GdLibrary* gdLibrary(std::string* why = nullptr);
 const PngLibrary* pngLibrary(std::string* why = nullptr);
 const WebpLibrary* webpLibrary(std::string* why = nullptr);
 const HeifLibrary* heifLibrary(std::string* why = nullptr);
+const AvLibrary* avLibrary(std::string* why = nullptr);
