@@ -148,7 +148,7 @@ const char kNavLeftBegin[] = NAV_HEAD_TO_STYLE
     "body{padding:4px}img{max-width:100%;height:auto}\n"
     "@media (max-height:180px){body{white-space:nowrap;overflow-x:auto;overflow-y:hidden}"
     "body>b,body>font,center>font,br{display:none}center{display:flex;gap:6px;align-items:center}"
-    "img{max-height:96px;width:auto;max-width:none}}\n"
+    "img{max-height:96px;max-width:none}}\n"
     "</style>\n" LEFT_SCRIPT "</head>\n<body>\n";
 const char kNavMp3Begin[] = NAV_HEAD_TO_STYLE NAV_LIST_STYLE NAV_STYLE_TO_BODY "\n" "<h2>MP3...</h2>\n" "<ul>\n";
 const char kNavVideoBegin[] = NAV_HEAD_TO_STYLE NAV_LIST_STYLE NAV_STYLE_TO_BODY "\n" "<h2>video...</h2>\n" "<ul>\n";
