@@ -45,6 +45,11 @@
 #     than without on a 1x desktop (1366 x 768), at most 3x on a 3x phone
 #     (390 x 844). Needs node, npm and chromium (as the browser tests); perf,
 #     when present, splits the cold run's CPU.
+#   - today: a phone's folder (the photo tree, 10 phone videos of 3 s at 1080p,
+#     some portrait, and 2 Live Photo pairs) made with -today on one core,
+#     cold (-force) and warm, beside the same folder made without it
+#     (COLD_REPS pairs); and a warm -today run maps no FFmpeg library (it
+#     reads the videos' dates only). Needs ffmpeg.
 #
 #   scripts/bench.sh [PHOTO-TREE]
 #
@@ -56,7 +61,7 @@
 # 200) starts of each program; the figures are medians, with the spread.
 # REPS also counts the paired runs on the 12 MP photo and its orientations.
 # SECTIONS (environment) picks some of: reduction start cold wall one12 memory
-# orient warm exif formats formatwarm out hidpi (default all). REF (environment) names a reference binary (an
+# orient warm exif formats formatwarm out hidpi today (default all). REF (environment) names a reference binary (an
 # earlier build): the cold, wall and warm sections then run it too, paired
 # with this build, and print this build's figure against it.
 set -euo pipefail
@@ -723,5 +728,52 @@ for screen, label, target in (("desktop", "1x desktop (1366 x 768)", 1.0), ("pho
           f"{statistics.median(d['requests'])} requests with -hidpi, {statistics.median(p['bytes']) / 1024:.0f} KiB in "
           f"{statistics.median(p['requests'])} without: {med:.3f}x ({how}); target <= {target:g}x: "
           f"{'met' if med <= target else 'NOT met'}; {load()}")
+EOF
+fi
+
+# ---------------------------------------------------------------- today
+if want today; then
+command -v ffmpeg >/dev/null || { echo "bench: ffmpeg is missing" >&2; exit 1; }
+mkdir -p "$work/phone"
+cp -r "$tree"/. "$work/phone/"
+find "$work/phone" -regextype posix-extended -iregex '.*\.(v[ir][23]?|md|lg)\.jpg|.*\.html' -delete
+for i in $(seq 0 9); do
+  size=1920x1080
+  ((i % 3 == 2)) && size=1080x1920
+  ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=$size:rate=30:duration=3" -c:v libx264 -preset veryfast \
+    -g 30 -pix_fmt yuv420p "$work/phone/VID_$i.mp4"
+done
+for i in 1 2; do
+  convert "$work/5mp.jpg" -resize 4032x3024 "$work/phone/IMG_900$i.JPG"
+  ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=1440x1080:rate=30:duration=2" -c:v libx264 -preset veryfast \
+    -g 30 -pix_fmt yuv420p -f mov "$work/phone/IMG_900$i.MOV"
+done
+cp -r "$work/phone" "$work/phone-plain"
+python3 - "$quorvel" "$work" "${COLD_REPS:-3}" "${WARM_REPS:-3}" <<'EOF'
+import os, subprocess, sys
+from child import run, spread
+quorvel, work = sys.argv[1:3]
+cold_reps, warm_reps = int(sys.argv[3]), int(sys.argv[4])
+def load():
+    return "load %.2f %.2f %.2f" % os.getloadavg()
+today = lambda extra: run([quorvel, "phone", "-today"] + extra, work, jobs=1)
+plain = lambda extra: run([quorvel, "phone-plain"] + extra, work, jobs=1)
+for label, extra, reps in (("cold", ["-force"], cold_reps), ("warm", [], warm_reps)):
+    t, p = [], []
+    for rep in range(reps):  # paired in turns, so that both see the same load
+        if rep % 2:
+            t.append(today(extra)); p.append(plain(extra))
+        else:
+            p.append(plain(extra)); t.append(today(extra))
+    tm, thow = spread(t)
+    pm, phow = spread(p)
+    print(f"today {label}, one core: -today {tm:.2f} s CPU ({thow}), without it {pm:.2f} s ({phow}): "
+          f"{tm / pm:.2f}x, the videos' posters and -hidpi's views included; {load()}")
+env = dict(os.environ, LD_DEBUG="libs", QUORVEL_JOBS="1")
+debug = subprocess.run([quorvel, "phone", "-today"], cwd=work, env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.PIPE, text=True, errors="replace").stderr
+mapped = "libavformat" in debug
+print(f"today warm run maps FFmpeg's libraries: {'yes' if mapped else 'no'}; target: no: "
+      f"{'NOT met' if mapped else 'met'}")
 EOF
 fi

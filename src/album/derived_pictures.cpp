@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -77,6 +78,24 @@ bool leaveOut(Making& m, int status, int openErrno, const std::string& why) {
                 reason);
 }
 
+// A video the libraries can't read keeps its tile: a plain frame of a
+// phone's 16:9 stands in for its poster.
+constexpr int kStandInWidth = 640, kStandInHeight = 360;
+constexpr unsigned char kStandInGrey = 0x44;
+
+bool standIn(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
+  OwnedImg plain;
+  if (imgCreate(&plain.img, kStandInWidth, kStandInHeight) != IMG_OK) return m.failCall("imgCreate");
+  for (int y = 0; y < plain.img.height; ++y) memset(plain.img.rows[y], kStandInGrey, 3 * size_t{kStandInWidth});
+  if (!target.fit) {
+    out.takeFrom(plain);
+    return true;
+  }
+  if (imgResize(&out.img, target.fitWidth, target.fitHeight, &plain.img, false) != IMG_OK)
+    return m.failCall("imgResize");
+  return true;
+}
+
 // Decodes the picture into out as target says: what the library said goes
 // with the files' words, its profile is kept for the files.
 bool decode(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
@@ -88,16 +107,24 @@ bool decode(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
   m.icc = std::move(decoded.icc);
   if (status == IMG_OK) return true;
   if (status & kImgResizeFailures) return m.failCall("imgResize");
+  if (m.format == ImgFormat::Video) {
+    m.result.notice = std::string(imgFormatDecoderName(m.format)) + "(\"" + m.path + "\")" +
+                      decodeReason(status, openErrno, decoded.why);
+    m.comment = kVideoUnreadComment;
+    m.icc.clear();
+    return standIn(m, out, target);
+  }
   return leaveOut(m, status, openErrno, decoded.why);
 }
 
 // The medium view in out, fitted to the -mw: x -mh: box, reduced as the
 // picture is decoded wherever its library hands out rows, never held at full
 // size. A JPEG or a GIF the box would enlarge is enlarged; a picture of an
-// added format never is, nor one that gets its medium view only because
+// added format or a video's poster never is, nor one that gets its medium view only because
 // -originals:none links no original or -hidpi shows every picture through one.
 bool decodeMedium(Making& m, OwnedImg& out) {
-  const bool enlarge = !imgFormatIsAdded(m.format) && gSettings.originals != Originals::None && !gSettings.hidpi;
+  const bool enlarge = !imgFormatIsAdded(m.format) && m.format != ImgFormat::Video &&
+                       gSettings.originals != Originals::None && !gSettings.hidpi;
   return decode(m, out, {true, gSettings.mw, gSettings.mh, enlarge});
 }
 
@@ -241,6 +268,17 @@ bool makeHidpi(Making& m, bool large, const PictureNames& names) {
 }
 
 }  // namespace
+
+std::string derivedVideoComment(long long durationMs) {
+  return "quorvel video " + std::to_string(durationMs < 0 ? -1 : durationMs) + " ms";
+}
+
+long long derivedVideoDuration(const std::string& comment) {
+  long long ms = -1;
+  char unit[3] = "";
+  if (sscanf(comment.c_str(), "quorvel video %lld %2s", &ms, unit) != 2 || strcmp(unit, "ms") != 0) return -1;
+  return ms < 0 ? -1 : ms;
+}
 
 std::string derivedNoLibraryReason(const std::string& why) {
   std::string reason = "its format's library cannot be loaded";

@@ -31,7 +31,19 @@ struct DerivedResult {
   std::string failure;
   // For LeftOut, the short reason a run's summary counts it under.
   const char* reason = "";
+  // Made, but from a stand-in: a video the libraries could not read gets a
+  // plain poster, and this is the report() line saying why ("" otherwise).
+  std::string notice;
 };
+
+// A video's thumbnail says in its comment segment how long the video runs,
+// or that its poster stands in for a video that could not be read, so that
+// a later run knows both without opening the video.
+inline constexpr char kVideoCommentStart[] = "quorvel video ";
+inline constexpr char kVideoUnreadComment[] = "quorvel video unread";
+std::string derivedVideoComment(long long durationMs);
+// The running time a thumbnail's comment gives; -1 for none or a stand-in.
+long long derivedVideoDuration(const std::string& comment);
 
 // Makes the derived files of the picture at path: names.medium first when
 // medium, then names.rollover, then names.micro, which stands for the whole
@@ -48,7 +60,9 @@ struct DerivedResult {
 // REQUIRES: under -hidpi, names built with its names, and large set when
 // derivedLargePixels gives the picture a large view.
 // microComment, when not empty, goes into names.micro as its comment
-// segment (a video's running time, read back by the page entry).
+// segment (derivedVideoComment). A video (format Video) that cannot be
+// decoded gets plain stand-in pictures, kVideoUnreadComment and a notice
+// instead of being left out.
 DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names,
                           bool large = false, const std::string& microComment = "");
 

@@ -4,8 +4,10 @@
 #include <set>
 
 #include "album/derived_names.h"
+#include "album/derived_pictures.h"
 #include "album/photo_facts.h"
 #include "album/pipeline.h"
+#include "img/jpeg_codec.h"
 #include "pages/page_files.h"
 #include "pages/picture_nav.h"
 #include "util/file_handle.h"
@@ -41,6 +43,18 @@ bool takenAsPicture(const std::string& name, const std::set<std::string>& regula
   return pictureNamesBuild(name.c_str(), &names, false) && regular.count(names.micro);
 }
 
+// A video's derived pictures are quorvel's only where its thumbnail carries
+// the comment quorvel's posters carry: a run without -nav -video leaves a
+// user's clip.vi.jpg beside clip.mp4 for what it is.
+bool ownPoster(const std::string& dir, const PictureNames& names, const std::set<std::string>& regular) {
+  if (!regular.count(names.micro)) return false;
+  ImgHeaderInfo header;
+  ImgDecoded said;
+  std::string comment;
+  return imgJpegReadStoredHeader((dir + "/" + names.micro).c_str(), &header, &said, &comment) == IMG_OK &&
+         comment.rfind(kVideoCommentStart, 0) == 0;
+}
+
 }  // namespace
 
 std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector<ListedFile>& files) {
@@ -53,10 +67,12 @@ std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector
   for (const ListedFile& f : files) {
     const char* name = f.name.c_str();
     if (pageIsAlbumPage(name) || f.name == kPlaylistFile || fileIsTempName(name)) own.insert(f.name);
-    // By its path: a -hidpi name is derived where its picture's thumbnail stands beside it.
-    if (!albumIsAnyPictureName((dir + "/" + f.name).c_str())) continue;
     PictureNames names;
     if (!pictureNamesBuild(name, &names, false)) continue;
+    // By its path: a -hidpi name is derived where its picture's thumbnail stands beside it.
+    if (!albumIsAnyPictureName((dir + "/" + f.name).c_str()) &&
+        !(albumIsAnyVideoName(name) && ownPoster(dir, names, regular)))
+      continue;
     for (const std::string* derived : {&names.micro, &names.rollover, &names.medium}) {
       own.insert(*derived);
       own.insert(*derived + kLegacyTempSuffix);

@@ -21,6 +21,8 @@ struct ListedFile {
 // - a picture's page: pic.md.html beside pic.jpg and its pic.md.jpg, pic.html
 //   beside pic.jpg captioned by pic.txt or by what the picture says of itself,
 //   and either beside pic.jpg when it carries the -nav picture bar;
+// - a video's poster pictures and page, as a picture's, where its thumbnail
+//   carries the comment of a poster quorvel made;
 // - a temporary's name (the caller removes it only when no run holds it).
 // Only regular files are named, never links; sources may be links.
 std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector<ListedFile>& files);

@@ -25,7 +25,7 @@ struct Entry {
 
 void run(PoolJob& job) {
   const MemoryLease lease(job.memory);
-  job.result = derivedMake(job.path.c_str(), job.format, job.medium, job.names, job.large);
+  job.result = derivedMake(job.path.c_str(), job.format, job.medium, job.names, job.large, job.microComment);
 }
 
 class PicturePool {

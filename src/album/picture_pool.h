@@ -23,6 +23,7 @@ struct PoolJob {
   long long memory = 0;    // what making it holds (memoryBudgetNeed)
   std::string headerText;  // the library's lines while its header was read
   ImgPhotoMeta meta;       // with -exif, an added format's metadata, read with its header
+  std::string microComment;  // a video's: its running time, for its thumbnail
   DerivedResult result;    // set when the job is taken back
 };
 

@@ -35,12 +35,13 @@
 #include "util/files.h"
 #include "util/paths.h"
 #include "util/temp_file.h"
+#include "util/text_encode.h"
 
 namespace {
 
 // What a file's name makes of it: -allpics adds the names of today's
 // cameras and phones, whose format the content then tells.
-enum class NameKind { None, Jpeg, Gif, Added };
+enum class NameKind { None, Jpeg, Gif, Added, Video };
 
 // A picture's name ending, in lower case (a name ends in it in any case),
 // which is also its -list: line's.
@@ -51,16 +52,25 @@ struct PictureName {
 
 constexpr PictureName kPictureNames[] = {
     {".gif", NameKind::Gif},    {".jpg", NameKind::Jpeg},   {".jpeg", NameKind::Added}, {".png", NameKind::Added},
-    {".webp", NameKind::Added}, {".heic", NameKind::Added}, {".heif", NameKind::Added}, {".avif", NameKind::Added}};
+    {".webp", NameKind::Added}, {".heic", NameKind::Added}, {".heif", NameKind::Added}, {".avif", NameKind::Added},
+    {".mp4", NameKind::Video},  {".m4v", NameKind::Video},  {".webm", NameKind::Video}, {".ogv", NameKind::Video},
+    {".mov", NameKind::Video}};
+
+// Under -nav -video the videos browsers play stand among the pictures.
+bool videosAmongPictures() { return gSettings.nav && gSettings.video; }
 
 // The picture name path ends in; of kind None when none.
-PictureName pictureName(const char* path, bool allpics = gSettings.allpics) {
+PictureName pictureName(const char* path, bool allpics = gSettings.allpics, bool videos = videosAmongPictures()) {
   for (const PictureName& name : kPictureNames)
-    if ((allpics || name.kind != NameKind::Added) && strEndsWithNoCase(path, name.extension)) return name;
+    if ((allpics || name.kind != NameKind::Added) && (videos || name.kind != NameKind::Video) &&
+        strEndsWithNoCase(path, name.extension))
+      return name;
   return {"", NameKind::None};
 }
 
-NameKind nameKind(const char* path, bool allpics = gSettings.allpics) { return pictureName(path, allpics).kind; }
+NameKind nameKind(const char* path, bool allpics = gSettings.allpics, bool videos = videosAmongPictures()) {
+  return pictureName(path, allpics, videos).kind;
+}
 
 // What reading a picture's header tells.
 struct Probe {
@@ -70,6 +80,7 @@ struct Probe {
   long long largePixels = 0;  // -hidpi: the large view's pixels (derivedLargePixels), 0 for none
   std::string leftOut;   // why a picture whose header was refused is left out
   ImgPhotoMeta meta;     // with -exif, an added format's own metadata, read with its header
+  bool unread = false;   // a video the libraries can't read: its stand-in is made, leftOut says why
 };
 
 enum class Shown { No, Unopened, TooLarge, Unsupported, LeftOut, Yes };
@@ -78,6 +89,7 @@ enum class Shown { No, Unopened, TooLarge, Unsupported, LeftOut, Yes };
 // JPEG, and a .gif name as a GIF only when it holds GIF data, so that the
 // JPEG library says what is wrong with anything else.
 ImgFormat readAs(const char* path, NameKind kind) {
+  if (kind == NameKind::Video) return ImgFormat::Video;
   ImgFormat format = ImgFormat::Jpeg;
   if (kind == NameKind::Jpeg || !imgFormatOfFile(path, &format)) return ImgFormat::Jpeg;
   return kind == NameKind::Added || format == ImgFormat::Gif ? format : ImgFormat::Jpeg;
@@ -112,8 +124,27 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
     read = imgFormatReadHeader(path, probe->format, &probe->header, &said);
   }
   *messages += said.libraryText;
+  if (read != IMG_OK && kind == NameKind::Video && read != IMG_DECODE_OPEN) {
+    // Still shown: a plain poster stands in, and the reason is told.
+    probe->leftOut = std::string(imgFormatDecoderName(probe->format)) + "(\"" + path + "\"): " +
+                     (read == IMG_DECODE_NO_LIBRARY ? derivedNoLibraryReason(said.why)
+                      : said.why.empty()            ? std::string("damaged")
+                                                    : "damaged (" + said.why + ")");
+    probe->header = ImgHeaderInfo{};
+    probe->unread = true;
+    probe->medium = true;
+    return Shown::Yes;
+  }
   if (read != IMG_OK) return refused(path, read, said.why, probe);
   const int width = probe->header.width, height = probe->header.height;
+  if (kind == NameKind::Video) {
+    // Not held to -iw: and -ih:, which sort out icons and buttons: a video
+    // of any size is one. Its poster is its medium view.
+    if (static_cast<long long>(width) * height > kMaxPicturePixels) return Shown::TooLarge;
+    probe->medium = true;
+    probe->largePixels = derivedLargePixels(width, height);
+    return Shown::Yes;
+  }
   if (height <= gSettings.ih || width <= gSettings.iw) return Shown::No;
   // A few bytes can claim gigapixels; refused before anything is decoded.
   if (static_cast<long long>(width) * height > kMaxPicturePixels) return Shown::TooLarge;
@@ -210,6 +241,19 @@ PictureSize derivedSize(const std::string& path, std::string* messages) {
   return size;
 }
 
+// A video's thumbnail's header as read, with its comment; the library's
+// lines on it go with the header, for the page entry to write.
+MicroHeader videoMicro(const PictureNames& names, std::string* comment) {
+  MicroHeader micro;
+  ImgHeaderInfo header;
+  ImgDecoded said;
+  micro.size.known = imgJpegReadStoredHeader(names.micro.c_str(), &header, &said, comment) == IMG_OK;
+  micro.size.width = header.width;
+  micro.size.height = header.height;
+  micro.messages = said.libraryText;
+  return micro;
+}
+
 // outOfDate, or the page would point at a derived picture that is missing
 // or a link (the thumbnails, the medium view of a picture that gets one,
 // -hidpi's), or the thumbnail's header can't be read: what a newer thumbnail
@@ -229,6 +273,7 @@ bool reportMaking(const DerivedResult& made) {
   writeLibraryText(made.libraryText);
   switch (made.outcome) {
     case DerivedOutcome::Made:
+      if (!made.notice.empty()) report("%s", made.notice.c_str());
       return true;
     case DerivedOutcome::LeftOut:
       report("%s", made.failure.c_str());
@@ -265,6 +310,26 @@ PictureSize sizeOf(const std::string& path) {
   const PictureSize size = derivedSize(path, &messages);
   writeLibraryText(messages);
   return size;
+}
+
+// A video's files all there, its thumbnail newer than it and carrying the
+// comment of a poster made from it (not a stand-in): micro and comment then
+// hold the thumbnail's header and comment.
+bool videoUpToDate(const char* path, MicroHeader* micro, std::string* comment) {
+  PictureNames names;
+  if (!pictureNamesBuild(path, &names) || outOfDate(path, names.micro) || !ownFile(names.micro) ||
+      !ownFile(names.rollover) || !ownFile(names.medium) || hidpiIncomplete(names, false))
+    return false;
+  *micro = videoMicro(names, comment);
+  return micro->size.known && *comment != kVideoUnreadComment;
+}
+
+// A video whose poster was a stand-in and that the libraries read now.
+bool videoNowRead(const PictureNames& names, const Probe& probe) {
+  if (probe.unread) return false;
+  std::string comment;
+  videoMicro(names, &comment);
+  return comment == kVideoUnreadComment;
 }
 
 }  // namespace
@@ -304,14 +369,24 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
     job.pixels = static_cast<long long>(probe.header.width) * probe.header.height;
     job.memory = memoryBudgetNeed(probe.header.held, probe.largePixels);
     job.meta = std::move(probe.meta);
+    if (probe.format == ImgFormat::Video) job.microComment = derivedVideoComment(probe.header.durationMs);
     picturePoolPlan(std::move(job));
   }
 }
 
-void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index) {
+void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index, const char* motion) {
   std::optional<PoolJob> job = picturePoolTake(path);
+  const bool video = nameKind(path) == NameKind::Video;
   Probe probe;
-  if (job) {
+  MicroHeader micro;
+  std::string comment;
+  // A video whose files are in order is taken by their dates alone: a warm
+  // run opens no video.
+  const bool warmVideo = !job && video && videoUpToDate(path, &micro, &comment);
+  if (warmVideo) {
+    probe.format = ImgFormat::Video;
+    probe.medium = true;
+  } else if (job) {
     // Planned, so shown: its header was read then, and read well.
     writeLibraryText(job->headerText);
     probe.medium = job->medium;
@@ -320,34 +395,51 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   } else if (!isShownPicture(path, &probe)) {
     return;
   }
-  pictureListAdd(path, pictureName(path).extension);
+  // The copy list is of pictures.
+  if (!video) pictureListAdd(path, pictureName(path).extension);
 
-  const bool large = job ? job->large : probe.largePixels > 0;
   const PictureNames names = job ? std::move(job->names) : pictureNames(path);
-  MicroHeader micro;
+  const bool large = job ? job->large : warmVideo ? ownFile(names.large) : probe.largePixels > 0;
   bool makes = true;
-  if (job) {
+  if (warmVideo) {
+    makes = false;
+  } else if (job) {
     // Made ahead: its line and messages come out here, as if made now.
     userOut("%s\n", names.micro.c_str());
     if (!reportMaking(job->result)) return;
-  } else if (needsMaking(path, names, probe.medium, large, &micro)) {
+  } else if (needsMaking(path, names, probe.medium, large, &micro) || (video && videoNowRead(names, probe))) {
     userOut("%s\n", names.micro.c_str());
     DerivedResult made;
     {
       const MemoryLease lease(memoryBudgetNeed(probe.header.held, probe.largePixels));
-      made = derivedMake(path, probe.format, probe.medium, names, large);
+      made = derivedMake(path, probe.format, probe.medium, names, large,
+                         video ? derivedVideoComment(probe.header.durationMs) : "");
     }
     if (!reportMaking(made)) return;
   } else {
     makes = false;
+    // Its stand-in is there already: the reason is told again.
+    if (probe.unread) report("%s", probe.leftOut.c_str());
   }
+  // A video's thumbnail says how long it runs.
+  if (video && !warmVideo) micro = videoMicro(names, &comment);
 
   // -hidpi links no original: a copy no page links would still be published.
-  if (albumPlacesOriginals() && (!gSettings.hidpi || gSettings.linkOriginals)) albumPlaceOriginalOrReport(path);
+  // Videos are placed where the walk hands them to the video page.
+  if (!video && albumPlacesOriginals() && (!gSettings.hidpi || gSettings.linkOriginals))
+    albumPlaceOriginalOrReport(path);
   const char* relPath = path + rootOffset;
-  PictureEntry entry = pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr,
-                                    large, imgFormatIsAdded(probe.format) ? &probe.meta : nullptr);
-  entry.originalDownload = !imgFormatBrowsersShow(probe.format);
+  // A video carries no photo's metadata for -exif to read.
+  const ImgPhotoMeta none;
+  PictureEntry entry =
+      pictureEntry(path, relPath, index, probe.medium, names, micro.size.known ? &micro : nullptr, large,
+                   video ? &none : imgFormatIsAdded(probe.format) ? &probe.meta : nullptr);
+  entry.originalDownload = !video && !imgFormatBrowsersShow(probe.format);
+  if (video) {
+    entry.videoLink = linkForm(fileLibraryLink(relPath).c_str());
+    entry.durationMs = derivedVideoDuration(comment);
+  }
+  if (motion) entry.motionLink = linkForm(fileLibraryLink(motion).c_str());
   // A directory at the picture's page name would end the run at the page.
   struct stat st;
   if (!entry.pagePath.empty() && lstat(entry.pagePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -421,11 +513,15 @@ bool albumExpectsMaking(const char* path) {
 }
 
 bool albumIsAnyPictureName(const char* name) {
-  return nameKind(name, true) != NameKind::None && !isDerivedName(name);
+  return nameKind(name, true, false) != NameKind::None && !isDerivedName(name);
 }
 
+bool albumIsVideoEntryName(const char* name) { return nameKind(name) == NameKind::Video; }
+
+bool albumIsAnyVideoName(const char* name) { return nameKind(name, false, true) == NameKind::Video; }
+
 ImgPhotoMeta albumPhotoMeta(const char* path) {
-  const ImgFormat format = readAs(path, nameKind(path, true));
+  const ImgFormat format = readAs(path, nameKind(path, true, false));
   if (!imgFormatIsAdded(format)) return imgPhotoMetaRead(path);
   ImgHeaderInfo header;
   ImgDecoded said;

@@ -48,7 +48,13 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead = false
 // picture that cannot be decoded, or that cannot be opened, is reported and
 // left out: no derived files, no entry; its -list: line stays. Any other
 // failure while making the files ends the run through error().
-void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index);
+// Under -nav -video a video browsers play (albumIsVideoEntryName) is taken
+// as a picture: its derived pictures are its poster's (a plain stand-in,
+// reported, when the libraries can't read it), made by its dates alone (a
+// warm run opens no video), its running time kept in its thumbnail; no
+// -list: line, no -exif facts. motion, when given, is the root-relative path
+// of a Live Photo's video, which the picture's page plays on request.
+void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int index, const char* motion = nullptr);
 
 // The page entry of a picture whose derived files (names) exist: their sizes
 // as read back, the caption of pic.txt (with -exif, else the picture's own),
@@ -81,6 +87,13 @@ bool albumExpectsMaking(const char* path);
 // As albumIsPictureName with -allpics, whatever the run's options: a name
 // whose derived files some run may have written.
 bool albumIsAnyPictureName(const char* name);
+// Whether name is a video that -nav -video takes as a picture: .mp4, .m4v,
+// .webm, .ogv or .mov (any case).
+bool albumIsVideoEntryName(const char* name);
+// The same names whatever the run's options: a video whose poster some run
+// may have written.
+bool albumIsAnyVideoName(const char* name);
+
 // The picture's own metadata as -exif reads it, with -allpics, whatever the
 // run's options: a JPEG's segments, or what an added name's header read
 // finds (by its content); all empty when there is none or it can't be read.

@@ -202,7 +202,9 @@ std::set<std::string> stillOwned(const std::set<std::string>& library) {
   std::set<std::string> owned;
   for (const std::string& name : library) {
     PictureNames names;
-    if (!albumIsAnyPictureName(name.c_str()) || !pictureNamesBuild(name.c_str(), &names, false)) continue;
+    if (!(albumIsAnyPictureName(name.c_str()) || albumIsAnyVideoName(name.c_str())) ||
+        !pictureNamesBuild(name.c_str(), &names, false))
+      continue;
     owned.insert({names.micro, names.rollover, names.medium, picturePageName(name.c_str()),
                   picturePageName(names.medium.c_str())});
     // -hidpi's files too, whatever this run's options: they are not gone.
@@ -238,8 +240,8 @@ std::vector<std::string> goneFiles(const Pass& pass, const std::vector<std::stri
   for (const std::string& name : files) {
     if (library.names.count(name)) continue;
     PictureNames names;
-    if (albumIsAnyPictureName(name.c_str()) && pictureNamesBuild(name.c_str(), &names) &&
-        goneMicros.count(names.micro))
+    if ((albumIsAnyPictureName(name.c_str()) || albumIsAnyVideoName(name.c_str())) &&
+        pictureNamesBuild(name.c_str(), &names) && goneMicros.count(names.micro))
       gone.insert(name);
     if ((strEndsWithNoCase(name.c_str(), ".mp3") && pageLinks(pass.fd, kRightPage, name)) ||
         (htmlIsVideoName(name.c_str()) && pageLinks(pass.fd, kVideoPage, name)))

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -196,6 +197,22 @@ NameBlock takeFiles(LookAhead& ahead, char* path, int len, bool* listedAhead) {
   return files;
 }
 
+// -nav -video: the Live Photos among names (a picture and a video the
+// album shows among the pictures, of one stem): each video's name, mapped to
+// its picture's (the first in walk order of that stem).
+std::map<std::string, std::string> livePhotos(const char* names) {
+  std::map<std::string, std::string> pictures, pairs;
+  if (!gSettings.nav || !gSettings.video) return pairs;
+  for (const char* name : strListEach(names))
+    if (albumIsPictureName(name) && !albumIsVideoEntryName(name)) pictures.emplace(pathWithoutExt(name), name);
+  for (const char* name : strListEach(names))
+    if (albumIsVideoEntryName(name)) {
+      const auto picture = pictures.find(pathWithoutExt(name));
+      if (picture != pictures.end()) pairs.emplace(name, picture->second);
+    }
+  return pairs;
+}
+
 // Hands the directory's files to the MP3, video and picture writers, one
 // pass each, skipping what the filter leaves out, and plans the pictures of
 // next, the directory walked after this one, when looking ahead.
@@ -224,14 +241,29 @@ void walkFiles(char* path, int len, int rootOffset, DirectoryPages& pages, LookA
       htmlAddMp3(pages, path, rootOffset);
       if (places && strEndsWithNoCase(path, ".mp3")) albumPlaceOriginalOrReport(path);
     });
+  // Under -nav the videos browsers play stand among the pictures instead.
   if (gSettings.video)
     pass([&](int) {
-      htmlAddVideo(pages, path, rootOffset);
+      if (!albumIsVideoEntryName(pathBaseName(path))) htmlAddVideo(pages, path, rootOffset);
       if (places && htmlIsVideoName(path)) albumPlaceOriginalOrReport(path);
     });
   if (!listedAhead) albumPlanPictures(walkedFiles(std::string(path, static_cast<size_t>(len)), files.get()));
   if (ahead.on) planAhead(ahead, next);
-  pass([&](int i) { albumAddPicture(pages, path, rootOffset, i); });
+  // A Live Photo is its picture's entry, which plays its video on request.
+  std::map<std::string, std::string> motionOf;
+  for (const auto& [video, picture] : livePhotos(files.get())) {
+    // Root-relative, as the walk's paths are; the root itself has no part.
+    const std::string dir = len >= rootOffset ? std::string(path + rootOffset, static_cast<size_t>(len - rootOffset)) : "";
+    motionOf.emplace(picture, (dir.empty() ? "" : dir + "/") + video);
+    motionOf.emplace(video, "");
+  }
+  pass([&](int i) {
+    const auto pair = motionOf.find(pathBaseName(path));
+    if (pair == motionOf.end())
+      albumAddPicture(pages, path, rootOffset, i);
+    else if (!pair->second.empty())
+      albumAddPicture(pages, path, rootOffset, i, pair->second.c_str());
+  });
 }
 
 // ---------------------------------------------------------------- walk

@@ -190,6 +190,17 @@ TEST_F(OptionsTest, TextOptionsAndFlags) {
   EXPECT_EQ(a.rest(), (std::vector<std::string>{"dir"}));
 }
 
+// -today is five flags in one word; it leaves the others and the directory
+// alone, also beside the flags it stands for and -top:.
+TEST_F(OptionsTest, TodayTurnsOnWhatAPhonesFolderNeeds) {
+  Args a({"-top:x", "dir", "-today", "-video"});
+  optionsRead(a.argc, a.argv.data());
+  EXPECT_TRUE(gSettings.allpics && gSettings.nav && gSettings.video && gSettings.exif && gSettings.hidpi);
+  EXPECT_FALSE(gSettings.force || gSettings.mp3 || gSettings.linkOriginals);
+  EXPECT_STREQ(gSettings.top, "x");
+  EXPECT_EQ(a.rest(), (std::vector<std::string>{"dir"}));
+}
+
 TEST_F(OptionsTest, FramesetChoiceNotreeWinsOverNotop) {
   {
     Args a({"dir", "-notop"});
