@@ -28,6 +28,9 @@ const char kFramesetScript[] =
     "var want=location.hash.slice(1),cur=null;"
     "document.addEventListener('DOMContentLoaded',function(){"
     "var f=right();if(f&&ours(want))f.src=want;});"
+    // A # link of this album typed or followed while it is open.
+    "window.addEventListener('hashchange',function(){"
+    "var p=location.hash.slice(1),f=right();if(f&&ours(p)&&p!==cur)f.src=p;});"
     "document.addEventListener('keydown',function(e){if(e.altKey||e.ctrlKey||e.metaKey||e.shiftKey)return;"
     "var s=e.key==='ArrowRight'?'next':e.key==='ArrowLeft'?'prev':'',f=right();"
     "if(s&&f&&f.contentWindow){f.contentWindow.postMessage({quorvel:'key',step:s},'*');e.preventDefault();}});"
