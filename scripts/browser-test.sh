@@ -5,7 +5,8 @@
 # screenshots in <build-dir>/screenshots/), -nav stepped through
 # (nav.test.mjs), an album written with -out: apart from its library, from
 # file:// and over HTTP (out.test.mjs), and -hidpi albums on a 3x phone and a
-# 1x desktop (hidpi.test.mjs). Installs Chromium,
+# 1x desktop (hidpi.test.mjs), and a phone's folder made with -today in every
+# look (phone.test.mjs). Installs Chromium,
 # Node.js and npm through apt-get when missing, and the pinned node modules
 # with npm ci. Run as root on Debian 12.
 #
@@ -41,4 +42,4 @@ fi
 
 tests/browser/npm-ci.sh
 cd tests/browser
-QUORVEL="$quorvel" node --test --test-reporter=tap --test-timeout=120000 album.test.mjs themes.test.mjs nav.test.mjs out.test.mjs hidpi.test.mjs
+QUORVEL="$quorvel" node --test --test-reporter=tap --test-timeout=120000 album.test.mjs themes.test.mjs nav.test.mjs out.test.mjs hidpi.test.mjs phone.test.mjs

@@ -114,6 +114,17 @@ void writeHidpiView(FILE* out, const PictureEntry& entry, const std::string& ori
   fprintf(out, "%s border=\"0\" vspace=\"1\">%s\n", alt.c_str(), !original.empty() || large ? "</a>" : "");
 }
 
+// -nav: a video's page plays it, its poster the medium view (under -hidpi
+// the large view when there is one) at the medium view's size.
+void writeVideoView(FILE* out, const PictureEntry& entry) {
+  const std::string& poster = gSettings.hidpi && !entry.largePath.empty() ? entry.largePath : entry.mediumPath;
+  fputs("<div class=\"quorvel-media\"><video controls playsinline preload=\"metadata\"", out);
+  if (!poster.empty()) fprintf(out, " poster=\"%s\"", nameLink(poster).c_str());
+  fprintf(out, " src=\"%s\"", entry.videoLink.c_str());
+  if (entry.mediumSize.known) fprintf(out, " width=\"%d\" height=\"%d\"", entry.mediumSize.width, entry.mediumSize.height);
+  fputs("></video></div>\n", out);
+}
+
 // The picture's own Right page: caption, facts line, info text, then the
 // medium linked to the source picture, or the picture itself. Made in memory
 // first: a warm run finds most pages as they were and leaves them so. With
@@ -145,6 +156,13 @@ void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const st
       htmlWriteText(out, gSettings.infoText);
       fputs("<br>\n", out);
     }
+    if (!entry.videoLink.empty() || !entry.motionLink.empty()) fputs(kNavMediaStyle, out);
+    if (!entry.videoLink.empty()) {
+      writeVideoView(out, entry);
+      fputs(gTemplates.rightEnd, out);
+      return;
+    }
+    if (!entry.motionLink.empty()) fputs("<button type=\"button\" class=\"quorvel-live\" aria-pressed=\"false\">LIVE</button>\n", out);
     if (gSettings.hidpi) {
       writeHidpiView(out, entry, picName, alt);
     } else if (!entry.mediumPath.empty() && picName.empty()) {
@@ -157,6 +175,10 @@ void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const st
       fprintf(out, "%s border=\"0\" vspace=\"1\"></a>\n", alt.c_str());
     } else {
       fprintf(out, "<img src=\"%s\"%s>", picName.c_str(), alt.c_str());
+    }
+    if (!entry.motionLink.empty()) {
+      fprintf(out, "<video class=\"quorvel-motion\" src=\"%s\" muted playsinline preload=\"none\" style=\"display:none\"></video>\n%s",
+              entry.motionLink.c_str(), kNavLiveScript);
     }
     fputs(gTemplates.rightEnd, out);
   });
@@ -182,26 +204,66 @@ void writeHeldPages(DirectoryPages& pages) {
   pages.held.clear();
 }
 
+// The thumbnail of the place'th entry of a page (from 1), as far as its
+// attributes go: its srcset under -hidpi, lazy past the first screen, its
+// label as alt text under -nav. attributes go first.
+void writeThumbnail(FILE* out, const char* attributes, const PictureEntry& entry, int place) {
+  writeImgTag(out, attributes, nameLink(entry.microPath), entry.microSize, gSettings.hidpi ? thumbnailSrcset(entry) : "");
+  if (gSettings.hidpi && place > kEagerThumbnails) fputs(" loading=\"lazy\" decoding=\"async\"", out);
+  if (gSettings.nav) fprintf(out, " alt=\"%s\"", navLabel(entry.captionTitle, pathBaseName(entry.path)).c_str());
+}
+
+// -nav: a video's mark over its thumbnail: a play sign and its length.
+std::string playMark(const PictureEntry& entry) {
+  const std::string length = navDuration(entry.durationMs);
+  return "<span class=\"quorvel-play\">&#9654;" + (length.empty() ? "" : " " + length) + "</span>";
+}
+
 // The picture's Left entry, the place'th of its page (from 1): the micro
 // picture, swapped for the rollover under the pointer, linked to target; the
 // caption's title below it.
 void writeLeftEntry(FILE* out, const PictureEntry& entry, const std::string& target, int place) {
-  const std::string microName = linkForm(pathBaseName(entry.microPath.c_str()));
+  const bool video = gSettings.nav && !entry.videoLink.empty();
   fprintf(out,
-          "<a href=\"%s\" target=\"right\" onMouseOver=\"return _1('i%d','%s','%s','zoom...');\" "
+          "<a href=\"%s\" target=\"right\"%s onMouseOver=\"return _1('i%d','%s','%s','zoom...');\" "
           "onMouseOut=\"return _2();\">",
-          target.c_str(), entry.index, linkForm(pathBaseName(entry.rolloverPath.c_str())).c_str(),
-          microName.c_str());
+          target.c_str(), video ? " class=\"quorvel-video\"" : "", entry.index,
+          linkForm(pathBaseName(entry.rolloverPath.c_str())).c_str(), nameLink(entry.microPath).c_str());
   const std::string name = "name=\"i" + std::to_string(entry.index) + "\" ";
-  writeImgTag(out, name.c_str(), microName, entry.microSize, gSettings.hidpi ? thumbnailSrcset(entry) : "");
-  if (gSettings.hidpi && place > kEagerThumbnails) fputs(" loading=\"lazy\" decoding=\"async\"", out);
-  if (gSettings.nav) fprintf(out, " alt=\"%s\"", navLabel(entry.captionTitle, pathBaseName(entry.path)).c_str());
-  fputs(" border=\"0\" vspace=\"1\"></a><br>\n", out);
+  writeThumbnail(out, name.c_str(), entry, place);
+  fprintf(out, " border=\"0\" vspace=\"1\">%s</a><br>\n", video ? playMark(entry).c_str() : "");
   if (entry.captioned) {
     fputs("<font size=\"-1\">", out);
     htmlWriteText(out, entry.captionTitle.c_str());
     fputs("</font><br>&nbsp;<br>\n", out);
   }
+}
+
+// -nav: the place'th tile of the contact sheet, opening target in the same
+// frame.
+void writeSheetTile(FILE* out, const PictureEntry& entry, const std::string& target, int place) {
+  fprintf(out, "<a href=\"%s\">", target.c_str());
+  writeThumbnail(out, "", entry, place);
+  fprintf(out, ">%s</a>\n", entry.videoLink.empty() ? "" : playMark(entry).c_str());
+}
+
+// -nav: the display frame's first page, in place of the empty one: the
+// album's title block above its thumbnails. The MP3 page keeps that place.
+void writeSheet(DirectoryPages& pages) {
+  const char* path = pages.openedBy.c_str();
+  const char* relPath = pages.openedByRel.c_str();
+  pageWrite(pageSiblingName(path, kRightPage), pageText([&](FILE* out) {
+              templateWrite(out, relPath, navTitled(gTemplates.rightBegin, path).c_str());
+              fputs(kNavSheetStyle, out);
+              fputs("<div class=\"quorvel-sheet-title\">\n", out);
+              htmlWriteTitleBlock(out, path);
+              fputs("</div>\n<div class=\"quorvel-sheet\">\n", out);
+              fputs(pages.sheet.c_str(), out);
+              fputs("</div>\n", out);
+              fputs(kNavSheetScript, out);
+              fputs(gTemplates.rightEnd, out);
+            }));
+  pages.sheet.clear();
 }
 
 }  // namespace
@@ -265,6 +327,8 @@ void htmlOpenLeft(DirectoryPages& pages, const char* path, const char* relPath) 
   htmlWriteFrameset(path, relPath);
   htmlWriteRightEmpty(pages.rightWritten, relPath, path);
   pages.left = pageCreateBeside(path, kLeftPage);
+  pages.openedBy = path;
+  pages.openedByRel = relPath;
   FILE* left = pages.left.get();
   templateWrite(left, relPath, navTitled(gTemplates.leftBegin, path).c_str());
   if (gSettings.nav) fputs(kNavLeftScript, left);
@@ -292,11 +356,13 @@ void htmlAddPicture(DirectoryPages& pages, const PictureEntry& entry) {
     writePicturePage(pages, entry, picName);
   }
   writeLeftEntry(pages.left.get(), entry, target, ++pages.entries);
+  if (gSettings.nav) pages.sheet += pageText([&](FILE* out) { writeSheetTile(out, entry, target, pages.entries); });
 }
 
 bool htmlFinishLeft(DirectoryPages& pages) {
   if (!pages.left) return false;
   writeHeldPages(pages);
+  if (gSettings.nav && !pages.mp3) writeSheet(pages);
   FILE* left = pages.left.get();
   StrList* preload = &pages.preload;
   fputs("</center>\n", left);

@@ -29,6 +29,11 @@ struct DirectoryPages {
   StrList preload{};     // rollover names the Left page preloads
   int entries = 0;       // picture entries on the Left page so far
   std::vector<HeldPicturePage> held;  // -nav: the picture pages, in Left order
+  // -nav: the contact sheet's tiles so far, and the file that opened the
+  // Left page (and its root-relative part), beside which the sheet goes.
+  std::string sheet;
+  std::string openedBy;
+  std::string openedByRel;
 
   DirectoryPages() { strListInit(&preload); }
   ~DirectoryPages() { strListRelease(free, &preload); }

@@ -72,6 +72,7 @@ void htmlWriteTop(const char* dirPath, NameList subAlbums, const char* pageName,
   }
   fputs("</pre>\n", out);
   if (titleBlock) htmlWriteTitleBlock(out, dirPath);
+  if (gSettings.nav) fputs(kNavTreeScript, out);
   fputs(gTemplates.topEnd, out);
   pageFinish(page);
 }

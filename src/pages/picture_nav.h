@@ -21,8 +21,30 @@ std::string navBar(const std::string& prev, const std::string& next, const std::
 // bar's links, and the frameset is told which picture is shown.
 extern const char kNavPictureScript[];
 
-// The script of the thumbnail column: its arrow keys go to the picture shown.
+// The script of the thumbnail column: its arrow keys go to the picture shown,
+// whose thumbnail it marks (class quorvel-at) and scrolls into view; with
+// the style of that mark and of a video's play mark (class quorvel-play).
 extern const char kNavLeftScript[];
+
+// The script of a tree page in the album's frameset: the current folder in
+// view, the arrow keys passed on like the thumbnail column's.
+extern const char kNavTreeScript[];
+
+// The contact sheet (the display frame's first page): its style, and its
+// script, by which the arrow key → opens its first picture.
+extern const char kNavSheetStyle[];
+extern const char kNavSheetScript[];
+
+// A video's page and a Live Photo's: the style that fits the player to the
+// frame and draws the LIVE button, and the script by which that button plays
+// the motion (class quorvel-motion, right after the photo's view) in place of
+// the photo.
+extern const char kNavMediaStyle[];
+extern const char kNavLiveScript[];
+
+// A video's length as its play mark shows it: "m:ss", "h:mm:ss" from an hour
+// on, to the nearest second; "" for a negative (unknown) one.
+std::string navDuration(long long ms);
 
 // page, an album frameset, with the script that shows the picture page its
 // address names after "#", keeps that address in step with the visitor, and

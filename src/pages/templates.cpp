@@ -81,6 +81,85 @@ const char kM3uBegin[] = "#EXTM3U\n";
 const char kM3uEnd[] = "";
 const char kVideoBegin[] = HEAD_1_TO_5 HEAD_6 BODY_LINE "\n" "<h2>video...</h2>\n" "<ul>\n";
 
+// -nav: the same pages, laid out for a phone as well as a desktop. Text is
+// never under 14 CSS px, and the picture is fitted to its frame.
+#define NAV_HEAD_TO_STYLE                                                           \
+  "<!DOCTYPE html>\n"                                                              \
+  "<html>\n"                                                                       \
+  "<head>\n"                                                                       \
+  "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\n" \
+  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"     \
+  "<title>quorvel</title>\n"                                                       \
+  "<style>\n"                                                                      \
+  "html{-webkit-text-size-adjust:100%;text-size-adjust:100%}\n"                    \
+  "body{margin:0;padding:8px;font:16px/1.4 sans-serif;background:#fff;color:#000}\n" \
+  "a{color:#00f}font[size],code{font-size:14px}\n"
+#define NAV_STYLE_TO_BODY \
+  "</style>\n"           \
+  "</head>\n"            \
+  "<body>"
+#define NAV_FRAMES(grid, phone, tree)                                                          \
+  "<!DOCTYPE html>\n"                                                                          \
+  "<html>\n"                                                                                   \
+  "<head>\n"                                                                                   \
+  "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\n"             \
+  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"                 \
+  "<title>quorvel</title>\n"                                                                   \
+  "<style>\n"                                                                                  \
+  "html,body{margin:0;height:100%;overflow:hidden;background:#fff}\n"                          \
+  "body{display:grid;grid-template:" grid "}\n"                                                \
+  "iframe{border:0;box-sizing:border-box;width:100%;height:100%;display:block;min-height:0}\n"                       \
+  "#t{grid-area:t;border-bottom:1px solid #ccc}#l{grid-area:l}#r{grid-area:r}\n"              \
+  "@media (min-width:601px){#l,#t{border-right:1px solid #ccc}}\n"                             \
+  "@media (max-width:600px){body{grid-template:" phone "}#l{border-top:1px solid #ccc}}\n"     \
+  "</style>\n"                                                                                 \
+  "</head>\n"                                                                                  \
+  "<body>\n"                                                                                   \
+  tree                                                                                         \
+  "<iframe id=\"l\" src=\"quorvelLeft.html\" title=\"thumbnails\"></iframe>\n"                \
+  "<iframe id=\"r\" name=\"right\" src=\"quorvelRight.html\" title=\"picture\"></iframe>\n"   \
+  "</body>\n"                                                                                  \
+  "</html>\n"
+#define NAV_TREE_FRAME(src) "<iframe id=\"t\" src=\"" src "\" title=\"folders\"></iframe>\n"
+#define NAV_GRID "\"t r\" 40% \"l r\" 1fr/%dpx 1fr"
+#define NAV_PHONE_GRID "\"t\" 88px \"r\" 1fr \"l\" 116px/100%"
+#define NAV_LIST_STYLE                                             \
+  "h2{font-size:20px}ul{padding-left:1.2em}li{padding:.3em 0}\n" \
+  "table{max-width:100%}video{max-width:100%;height:auto}code{overflow-wrap:anywhere}\n"
+
+const char kNavFramesetDefault[] = NAV_FRAMES(NAV_GRID, NAV_PHONE_GRID, NAV_TREE_FRAME("quorvelTop.html"));
+const char kNavFramesetNotree[] = NAV_FRAMES(NAV_GRID, NAV_PHONE_GRID, NAV_TREE_FRAME("quorvelTop.html#ici"));
+const char kNavFramesetNotop[] = NAV_FRAMES("\"l r\" 1fr/%dpx 1fr", "\"r\" 1fr \"l\" 116px/100%", "");
+const char kNavTopBegin[] = NAV_HEAD_TO_STYLE
+    "pre{margin:0;font:15px/1.5 monospace;white-space:pre-wrap;overflow-wrap:anywhere}\n"
+    NAV_STYLE_TO_BODY;  // no line feed: the tree follows
+const char kNavRightEmpty[] = NAV_HEAD_TO_STYLE NAV_STYLE_TO_BODY "\n" END_LINES;
+// The picture page is a column: caption and bar take what they need, the
+// picture the rest of the frame's height.
+const char kNavRightBegin[] = NAV_HEAD_TO_STYLE
+    "html,body{height:100%}\n"
+    "body{box-sizing:border-box;display:flex;flex-direction:column;align-items:center;gap:6px;text-align:center}\n"
+    "body>a:has(img){flex:1 1 0;min-height:0;width:100%;display:flex;align-items:center;justify-content:center}\n"
+    "body>a>img,body>img{max-width:100%;max-height:100%;width:auto;height:auto;min-height:0;object-fit:contain}\n"
+    ".quorvel-nav{font-size:18px}.quorvel-nav a{display:inline-block;min-width:44px;line-height:44px;text-decoration:none}\n"
+    NAV_STYLE_TO_BODY "\n";
+// A frame too low for a column (the phone's strip) lines the thumbnails up.
+const char kNavLeftBegin[] = NAV_HEAD_TO_STYLE
+    "body{padding:4px}img{max-width:100%;height:auto}\n"
+    "@media (max-height:180px){body{white-space:nowrap;overflow-x:auto;overflow-y:hidden}"
+    "body>b,body>font,center>font,br{display:none}center{display:flex;gap:6px;align-items:center}"
+    "img{max-height:96px;max-width:none}}\n"
+    "</style>\n" LEFT_SCRIPT "</head>\n<body>\n";
+const char kNavMp3Begin[] = NAV_HEAD_TO_STYLE NAV_LIST_STYLE NAV_STYLE_TO_BODY "\n" "<h2>MP3...</h2>\n" "<ul>\n";
+const char kNavVideoBegin[] = NAV_HEAD_TO_STYLE NAV_LIST_STYLE NAV_STYLE_TO_BODY "\n" "<h2>video...</h2>\n" "<ul>\n";
+
+#undef NAV_HEAD_TO_STYLE
+#undef NAV_STYLE_TO_BODY
+#undef NAV_FRAMES
+#undef NAV_TREE_FRAME
+#undef NAV_GRID
+#undef NAV_PHONE_GRID
+#undef NAV_LIST_STYLE
 #undef HEAD_1_TO_5
 #undef HEAD_6
 #undef BODY_LINE
@@ -190,4 +269,25 @@ void templateWrite(FILE* out, const char* relPath, const char* text) {
   writeWithRoot(out, work, pathDepth(relPath));
 }
 
-void templatesNavLook() {}
+void templatesNavLook() {
+  struct NavForm {
+    const char* TemplateSet::*slot;
+    const char* builtIn;
+    const char* nav;
+  };
+  static const NavForm kForms[] = {
+      {&TemplateSet::frameset, kFramesetDefault, kNavFramesetDefault},
+      {&TemplateSet::frameset, kFramesetNotree, kNavFramesetNotree},
+      {&TemplateSet::frameset, kFramesetNotop, kNavFramesetNotop},
+      {&TemplateSet::topBegin, kTopBegin, kNavTopBegin},
+      {&TemplateSet::rightEmpty, kRightEmpty, kNavRightEmpty},
+      {&TemplateSet::rightBegin, kRightBegin, kNavRightBegin},
+      {&TemplateSet::leftBegin, kLeftBegin, kNavLeftBegin},
+      {&TemplateSet::mp3Begin, kMp3Begin, kNavMp3Begin},
+      {&TemplateSet::videoBegin, kVideoBegin, kNavVideoBegin},
+  };
+  // By pointer: a -conf: section holding the same text is the user's own.
+  for (const NavForm& form : kForms) {
+    if (gTemplates.*form.slot == form.builtIn) gTemplates.*form.slot = form.nav;
+  }
+}

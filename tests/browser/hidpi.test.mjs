@@ -126,7 +126,8 @@ for (const look of LOOKS) {
       try {
         const page = await browser.context.newPage();
         const requested = [];
-        page.on('request', (r) => requested.push(baseName(r.url())));
+        // The column's own: the sheet beside it shows all twenty on this screen.
+        page.on('request', (r) => { if (r.frame().url().endsWith('quorvelLeft.html')) requested.push(baseName(r.url())); });
         await open(page, path.join(root, 'vingt', 'quorvelFrameset.html'));
         const left = await leftFrame(page);
         const lazy = await left.evaluate(() => [...document.images].map((img) => img.loading === 'lazy'));

@@ -43,7 +43,13 @@ TEST(PictureNav, EveryPicturePageStepsToItsNeighboursInLeftOrder) {
   EXPECT_NE(left.find("alt=\"c.jpg\""), std::string::npos);
   EXPECT_NE(left.find("<b>Coast</b><br>\n<font size=\"-1\">in May</font>"), std::string::npos);
   const std::string frameset = readFile(t / "a/quorvelFrameset.html");
-  EXPECT_NE(frameset.find("<title>Coast</title>\n<script>"), std::string::npos);
+  EXPECT_NE(frameset.find("<title>Coast</title>"), std::string::npos);
+  EXPECT_LT(frameset.find("<script>"), frameset.find("</head>"));
+  // The album opens on its pictures, each tile opening its page in the frame.
+  const std::string sheet = readFile(t / "a/quorvelRight.html");
+  const size_t tiles = sheet.find("<div class=\"quorvel-sheet\">\n<a href=\"b.md.html\">");
+  EXPECT_LT(tiles, sheet.find("<a href=\"c.html\">"));
+  EXPECT_LT(sheet.find("<a href=\"c.html\">"), sheet.find("<a href=\"d.md.html\">"));
   EXPECT_EQ(testsupport::describe(testsupport::findBrokenLinks(t / "a")), "");
 }
 

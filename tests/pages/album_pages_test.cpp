@@ -11,6 +11,7 @@
 #include "base/settings.h"
 #include "util/caption_file.h"
 #include "pages/expected_pages.h"
+#include "pages/media_pages.h"
 #include "pages/templates.h"
 #include "support/test_support.h"
 #include "util/str_list.h"
@@ -369,6 +370,71 @@ TEST_F(AlbumPages, HidpiPicturePageLinksTheLargeViewNotTheOriginal) {
   htmlAddPicture(pages_, withLarge);
   EXPECT_EQ(expected::kRightBegin + "<a href=\"pic.heic\" download>" + medium + "</a>\n" + expected::kEnd,
             page("pic.md.html"));
+}
+
+TEST_F(AlbumPages, NavVideoIsATileWithItsLengthAndItsPagePlaysItAtThePostersSize) {
+  gSettings.nav = true;
+  gSettings.hidpi = true;
+  const std::string clipPath = root_ + "/clip.mp4", oldPath = root_ + "/old.webm";
+  PictureEntry clip = hidpiEntry(clipPath, 1, {true, 360, 640}, 1080);
+  clip.videoLink = "clip.mp4";
+  clip.durationMs = 3'723'400;
+  htmlAddPicture(pages_, clip);
+  PictureEntry unknown = hidpiEntry(oldPath, 2, {true, 640, 360}, 0);
+  unknown.videoLink = "old.webm";
+  htmlAddPicture(pages_, unknown);
+  ASSERT_TRUE(htmlFinishLeft(pages_));
+  const std::string left = page("quorvelLeft.html");
+  EXPECT_NE(left.find("<a href=\"clip.md.html\" target=\"right\" class=\"quorvel-video\" onMouseOver="), std::string::npos);
+  EXPECT_NE(left.find("alt=\"clip.mp4\" border=\"0\" vspace=\"1\"><span class=\"quorvel-play\">&#9654; 1:02:03</span></a>"),
+            std::string::npos);
+  EXPECT_NE(left.find("<span class=\"quorvel-play\">&#9654;</span>"), std::string::npos);
+  // Under -hidpi the poster is the large view when there is one.
+  EXPECT_NE(page("clip.md.html").find("<div class=\"quorvel-media\"><video controls playsinline preload=\"metadata\" "
+                                      "poster=\"clip.lg.jpg\" src=\"clip.mp4\" width=\"360\" height=\"640\"></video></div>"),
+            std::string::npos);
+  EXPECT_NE(page("old.md.html").find("poster=\"old.md.jpg\" src=\"old.webm\""), std::string::npos);
+  EXPECT_NE(page("old.md.html").find("<a href=\"clip.md.html\" rel=\"prev\""), std::string::npos);
+}
+
+TEST_F(AlbumPages, NavLivePhotoPageOffersItsMotionOverThePhoto) {
+  gSettings.nav = true;
+  const std::string photoPath = root_ + "/IMG_1.JPG";
+  PictureEntry photo = hidpiEntry(photoPath, 1, {true, 640, 480}, 0);
+  photo.motionLink = "IMG_1.MOV";
+  htmlAddPicture(pages_, photo);
+  ASSERT_TRUE(htmlFinishLeft(pages_));
+  const std::string pic = page("IMG_1.md.html");
+  const size_t button = pic.find("<button type=\"button\" class=\"quorvel-live\""), view = pic.find("<a href=\"IMG_1.JPG\"");
+  const size_t motion = pic.find("<video class=\"quorvel-motion\" src=\"IMG_1.MOV\" muted playsinline preload=\"none\"");
+  ASSERT_NE(motion, std::string::npos);
+  EXPECT_LT(button, view);
+  // The script finds the photo as the element right before the motion.
+  EXPECT_EQ(pic.substr(view, motion - view).find("</a>\n"), pic.substr(view, motion - view).size() - 5);
+}
+
+TEST_F(AlbumPages, NavSheetTakesTheEmptyRightPagesPlaceUnlessMusicStandsThere) {
+  gSettings.nav = true;
+  writeFile(root_ + "/title.txt", "<t>Coast</t> in May");
+  addPicture("", "a", ".jpg", 1, false);
+  addPicture("", "b", ".jpg", 2, true);
+  ASSERT_TRUE(htmlFinishLeft(pages_));
+  const std::string sheet = page("quorvelRight.html");
+  EXPECT_NE(sheet.find("<title>Coast</title>"), std::string::npos);
+  EXPECT_NE(sheet.find("<b>Coast</b><br>\n<font size=\"-1\">in May</font>"), std::string::npos);
+  EXPECT_NE(sheet.find("<div class=\"quorvel-sheet\">\n<a href=\"a.html\"><img src=\"a.vi.jpg\" alt=\"a.jpg\"></a>\n"
+                       "<a href=\"b.md.html\"><img src=\"b.vi.jpg\" alt=\"b.jpg\"></a>\n</div>"),
+            std::string::npos);
+
+  DirectoryPages music;
+  const std::string sub = root_ + "/music/";
+  testsupport::makeDirs(sub);
+  writeFile(sub + "song.mp3", "ID3");
+  htmlAddMp3(music, (sub + "song.mp3").c_str(), static_cast<int>(root_.size()) + 1);
+  htmlAddPicture(music, pictureEntry((sub + "c.jpg").c_str(), "music/c.jpg", 1, false, pictureNames((sub + "c.jpg").c_str())));
+  ASSERT_TRUE(htmlFinishLeft(music));
+  htmlCloseMedia(music);
+  EXPECT_NE(readFile(sub + "quorvelRight.html").find("song.mp3"), std::string::npos);
 }
 
 TEST_F(AlbumPages, UnwritablePageEndsTheRun) {

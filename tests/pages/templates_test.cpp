@@ -174,4 +174,26 @@ TEST_F(Templates, ResetRestoresBuiltInsAfterConf) {
   EXPECT_EQ(expected::kEnd, gTemplates.rightEnd);
 }
 
+TEST_F(Templates, NavGivesBuiltInSlotsTheirPhoneFormAndLeavesTheConfsOwn) {
+  load("<rightBegin><html><body></rightBegin>");
+  gTemplates.frameset = kFramesetNotop;
+  templatesNavLook();
+  EXPECT_STREQ(gTemplates.rightBegin, "<html><body>");
+  for (const char* slot : {gTemplates.topBegin, gTemplates.leftBegin, gTemplates.rightEmpty, gTemplates.mp3Begin,
+                           gTemplates.videoBegin})
+    EXPECT_NE(std::string(slot).find("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"),
+              std::string::npos)
+        << slot;
+  EXPECT_STREQ(gTemplates.m3uBegin, "#EXTM3U\n");
+  // -notop's grid has no tree; its width still comes from -lw:.
+  const std::string frameset = gTemplates.frameset;
+  EXPECT_NE(frameset.find("grid-template:\"l r\" 1fr/%dpx 1fr}"), std::string::npos);
+  EXPECT_EQ(frameset.find("quorvelTop.html"), std::string::npos);
+  EXPECT_NE(frameset.find("<iframe id=\"r\" name=\"right\" src=\"quorvelRight.html\""), std::string::npos);
+  templatesReset();
+  gTemplates.frameset = kFramesetNotree;
+  templatesNavLook();
+  EXPECT_NE(std::string(gTemplates.frameset).find("src=\"quorvelTop.html#ici\""), std::string::npos);
+}
+
 }  // namespace
