@@ -162,7 +162,8 @@ void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const st
       fputs(gTemplates.rightEnd, out);
       return;
     }
-    if (!entry.motionLink.empty()) fputs("<button type=\"button\" class=\"quorvel-live\" aria-pressed=\"false\">LIVE</button>\n", out);
+    if (!entry.motionLink.empty())
+      fputs("<button type=\"button\" class=\"quorvel-live\" aria-pressed=\"false\">LIVE</button>\n", out);
     if (gSettings.hidpi) {
       writeHidpiView(out, entry, picName, alt);
     } else if (!entry.mediumPath.empty() && picName.empty()) {
@@ -177,7 +178,9 @@ void writePicturePage(DirectoryPages& pages, const PictureEntry& entry, const st
       fprintf(out, "<img src=\"%s\"%s>", picName.c_str(), alt.c_str());
     }
     if (!entry.motionLink.empty()) {
-      fprintf(out, "<video class=\"quorvel-motion\" src=\"%s\" muted playsinline preload=\"none\" style=\"display:none\"></video>\n%s",
+      fprintf(out,
+              "<video class=\"quorvel-motion\" src=\"%s\" muted playsinline preload=\"none\" "
+              "style=\"display:none\"></video>\n%s",
               entry.motionLink.c_str(), kNavLiveScript);
     }
     fputs(gTemplates.rightEnd, out);
@@ -256,7 +259,9 @@ void writeSheet(DirectoryPages& pages) {
               templateWrite(out, relPath, navTitled(gTemplates.rightBegin, path).c_str());
               fputs(kNavSheetStyle, out);
               fputs("<div class=\"quorvel-sheet-title\">\n", out);
-              htmlWriteTitleBlock(out, path);
+              // Without a title.txt the folder's name heads the sheet.
+              const std::string block = pageText([&](FILE* title) { htmlWriteTitleBlock(title, path); });
+              fputs(block.empty() ? ("<b>" + navAlbumLabel(path) + "</b><br>\n").c_str() : block.c_str(), out);
               fputs("</div>\n<div class=\"quorvel-sheet\">\n", out);
               fputs(pages.sheet.c_str(), out);
               fputs("</div>\n", out);

@@ -51,6 +51,11 @@ const char kFramesetScript[] =
   "var s=e.key==='ArrowRight'?'next':e.key==='ArrowLeft'?'prev':'';"                    \
   "if(s&&top!==self){top.postMessage({quorvel:'key',step:s},'*');e.preventDefault();}});"
 
+// A video's play mark over its thumbnail, in the column and on the sheet.
+#define PLAY_MARK_STYLE                                                                         \
+  ":where(.quorvel-play){position:absolute;left:4px;bottom:6px;padding:0 5px;border-radius:4px;" \
+  "background:#000b;color:#fff;font:14px/1.5 sans-serif;white-space:nowrap;pointer-events:none}"
+
 size_t findHeadEnd(const std::string& page) {
   for (const char* mark : {"</head>", "</HEAD>", "<frameset", "<FRAMESET"}) {
     const size_t at = page.find(mark);
@@ -92,8 +97,7 @@ const char kNavLeftScript[] =
     "})();</script>\n"
     "<style>:where(a.quorvel-at) img{outline:3px solid #e8a400;outline-offset:1px}"
     ":where(.quorvel-video){position:relative;display:inline-block}"
-    ":where(.quorvel-play){position:absolute;left:4px;bottom:6px;padding:0 5px;border-radius:4px;"
-    "background:#000b;color:#fff;font:14px/1.5 sans-serif;white-space:nowrap;pointer-events:none}</style>\n";
+    PLAY_MARK_STYLE "</style>\n";
 
 const char kNavTreeScript[] =
     "<script>(function(){" KEYS_TO_TOP
@@ -105,8 +109,7 @@ const char kNavSheetStyle[] =
     "grid-template-columns:repeat(auto-fill,minmax(104px,1fr));gap:8px;margin:4px 0 12px;text-align:center}"
     ":where(.quorvel-sheet) a{position:relative;display:flex;align-items:center;justify-content:center;min-height:100px}"
     ":where(.quorvel-sheet) img{max-width:100%;height:auto}"
-    ":where(.quorvel-play){position:absolute;left:4px;bottom:6px;padding:0 5px;border-radius:4px;"
-    "background:#000b;color:#fff;font:14px/1.5 sans-serif;white-space:nowrap;pointer-events:none}</style>\n";
+    PLAY_MARK_STYLE "</style>\n";
 
 const char kNavSheetScript[] =
     "<script>(function(){"
@@ -141,6 +144,7 @@ const char kNavLiveScript[] =
     "})();</script>\n";
 
 #undef KEYS_TO_TOP
+#undef PLAY_MARK_STYLE
 
 std::string navDuration(long long ms) {
   if (ms < 0) return "";
