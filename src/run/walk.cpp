@@ -137,6 +137,22 @@ std::vector<std::string> walkedFiles(const std::string& dir, const char* names) 
   return paths;
 }
 
+// -nav -video: the Live Photos among names (a picture and a video the
+// album shows among the pictures, of one stem): each video's name, mapped to
+// its picture's (the first in walk order of that stem).
+std::map<std::string, std::string> livePhotos(const char* names) {
+  std::map<std::string, std::string> pictures, pairs;
+  if (!gSettings.nav || !gSettings.video) return pairs;
+  for (const char* name : strListEach(names))
+    if (albumIsPictureName(name) && !albumIsVideoEntryName(name)) pictures.emplace(pathWithoutExt(name), name);
+  for (const char* name : strListEach(names))
+    if (albumIsVideoEntryName(name)) {
+      const auto picture = pictures.find(pathWithoutExt(name));
+      if (picture != pictures.end()) pairs.emplace(name, picture->second);
+    }
+  return pairs;
+}
+
 // The pictures below root that look to be made this run, for the progress
 // line: the walk's order followed without a word, names and dates only, no
 // link followed.
@@ -145,8 +161,11 @@ long countExpected(const char* root) {
   WalkQuietLister quiet;
   walkInOrder(root, quiet, [&count](const WalkLevels& levels) {
     const std::string& dir = levels.back().dir;
-    if (NameBlock files{dirListQuiet((dir + "/.").c_str(), DirListMode::RegularFiles)})
-      for (const std::string& path : walkedFiles(dir, files.get())) count += albumExpectsMaking(path.c_str());
+    if (NameBlock files{dirListQuiet((dir + "/.").c_str(), DirListMode::RegularFiles)}) {
+      const std::map<std::string, std::string> motions = livePhotos(files.get());
+      for (const std::string& path : walkedFiles(dir, files.get()))
+        if (!motions.count(pathBaseName(path.c_str()))) count += albumExpectsMaking(path.c_str());
+    }
   });
   return count;
 }
@@ -195,22 +214,6 @@ NameBlock takeFiles(LookAhead& ahead, char* path, int len, bool* listedAhead) {
   NameBlock files = *listedAhead ? std::move(ahead.files) : listFilesIn(path, len);
   ahead.drop();
   return files;
-}
-
-// -nav -video: the Live Photos among names (a picture and a video the
-// album shows among the pictures, of one stem): each video's name, mapped to
-// its picture's (the first in walk order of that stem).
-std::map<std::string, std::string> livePhotos(const char* names) {
-  std::map<std::string, std::string> pictures, pairs;
-  if (!gSettings.nav || !gSettings.video) return pairs;
-  for (const char* name : strListEach(names))
-    if (albumIsPictureName(name) && !albumIsVideoEntryName(name)) pictures.emplace(pathWithoutExt(name), name);
-  for (const char* name : strListEach(names))
-    if (albumIsVideoEntryName(name)) {
-      const auto picture = pictures.find(pathWithoutExt(name));
-      if (picture != pictures.end()) pairs.emplace(name, picture->second);
-    }
-  return pairs;
 }
 
 // Hands the directory's files to the MP3, video and picture writers, one
