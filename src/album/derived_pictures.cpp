@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "base/limits.h"
 #include "base/settings.h"
@@ -30,9 +31,12 @@ struct Making {
   const char* path;
   ImgFormat format;
   DerivedResult result;
-  std::string icc;  // the source's colour profile, for every file made
-  const std::string* micro = nullptr;  // the thumbnail's name, which alone carries comment
+  std::string icc;            // the source's colour profile, for every file made
+  const std::string* micro;   // the thumbnail's name, which alone carries comment
   std::string comment;
+
+  Making(const char* source, ImgFormat kind, const std::string* microName, std::string microComment)
+      : path(source), format(kind), micro(microName), comment(std::move(microComment)) {}
 
   // Ends the making with outcome and the message; false, for returning.
   bool fail(DerivedOutcome outcome, std::string message, const char* reason = "can't be written") {
@@ -299,7 +303,7 @@ long long derivedLargePixels(int width, int height) {
 
 DerivedResult derivedMake(const char* path, ImgFormat format, bool medium, const PictureNames& names, bool large,
                           const std::string& microComment) {
-  Making m{path, format, {}, {}, &names.micro, microComment};
+  Making m(path, format, &names.micro, microComment);
   if (gSettings.hidpi)
     makeHidpi(m, large, names);
   else
