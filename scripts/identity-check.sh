@@ -164,7 +164,7 @@ n=0
 # pages change, videos stand among the pictures; -hidpi's files, -exif over
 # the added formats): their runs are only compared with each other.
 for opts in "-mp3 -video -shadow" "-notree -date -mp3 -mp3KoMo -video" "-exif -mp3" "-nav -exif -video" \
-  "-allpics -nav -video" "-allpics -exif -hidpi -nav"; do
+  "-allpics -nav -video" "-allpics -exif -hidpi -nav" "-today"; do
   n=$((n + 1)); set_="set$n"
   echo "options $opts:"
   for run in ref j1 j2 j3; do
@@ -183,7 +183,7 @@ for opts in "-mp3 -video -shadow" "-notree -date -mp3 -mp3KoMo -video" "-exif -m
     echo "$status" >"$work/$set_-$run.status"
   done
   [[ ( -z "${CURRENT:-}" && ( "$opts" == -exif* || "$opts" == -nav* || "$opts" == -allpics* ) ) ||
-    "$opts" == *-hidpi* || "$opts" == *-nav* ]] || check "new with QUORVEL_JOBS=1 against the reference" "$set_-ref" "$set_-j1" cv
+    "$opts" == *-hidpi* || "$opts" == *-nav* || "$opts" == -today ]] || check "new with QUORVEL_JOBS=1 against the reference" "$set_-ref" "$set_-j1" cv
   check "new with QUORVEL_JOBS=2 against QUORVEL_JOBS=1" "$set_-j1" "$set_-j2"
   check "new with QUORVEL_JOBS=3 against QUORVEL_JOBS=1" "$set_-j1" "$set_-j3"
 done
