@@ -19,6 +19,7 @@ TEST(FormatLibraries, EveryLibraryOfTheTableLoads) {
   EXPECT_NE(pngLibrary(&why), nullptr) << why;
   EXPECT_NE(webpLibrary(&why), nullptr) << why;
   EXPECT_NE(heifLibrary(&why), nullptr) << why;
+  EXPECT_NE(avLibrary(&why), nullptr) << why;
   EXPECT_EQ(why, "");
 }
 
