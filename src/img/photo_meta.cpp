@@ -200,10 +200,12 @@ ImgPhotoMeta scan(Source& in) {
       continue;
     }
     budget -= size;
-    std::vector<unsigned char> payload(size);
-    if (!in.read(payload.data(), size)) break;
     // The first of each kind counts, as readers commonly take it; segments
-    // of other kinds (extended XMP, ICC profiles) are passed over.
+    // of other kinds (extended XMP, ICC profiles) are passed over. Their
+    // kind is told by their first bytes, so the rest of a segment passed
+    // over is skipped, not read.
+    std::vector<unsigned char> payload(std::min(size, kXmpHeader.size()));
+    if (!in.read(payload.data(), payload.size())) break;
     const std::string_view bytes = asView(payload);
     bool* seen = nullptr;
     if (marker == kApp13)
@@ -212,7 +214,13 @@ ImgPhotoMeta scan(Source& in) {
       seen = &xmpSeen;
     else if (bytes.starts_with(std::string_view(reinterpret_cast<const char*>(kImgExifHeader), 6)))
       seen = &exifSeen;
-    if (!seen || *seen) continue;
+    if (!seen || *seen) {
+      if (!in.skip(size - payload.size())) break;
+      continue;
+    }
+    const size_t kind = payload.size();
+    payload.resize(size);
+    if (!in.read(payload.data() + kind, size - kind)) break;
     *seen = true;
     readSegment(marker, payload, &meta);
   }
