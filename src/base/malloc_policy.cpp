@@ -7,13 +7,15 @@ void mallocPolicyApply() {
   // Pictures come one after another and need buffers of much the same sizes,
   // the codecs' own among them (a WebP decoder's whole output: 36 MB at
   // 12 MP). Served from the heap, what one picture frees stays mapped for the
-  // next instead of being mapped anew and faulted in page by page. So no
-  // block is mapped apart: glibc's threshold for that stops at 32 MiB.
+  // next instead of being mapped anew and faulted in page by page; glibc's
+  // threshold for mapping a block apart stops at 32 MiB, so none is.
   mallopt(M_MMAP_MAX, 0);
-  // What a heap keeps free at its top stays under 64 MiB (the size of a
-  // thread's heap): past that it goes back to the system, so that a huge
-  // picture's buffers (a multi-scan JPEG's coefficients) do not stay with its
-  // thread, outside the memory budget. Rasters keep their blocks apart
-  // (img/img.h).
+  // One heap for every thread: what a picture frees serves the next picture
+  // on any thread, instead of staying with the thread that freed it, where N
+  // threads would each keep a picture's worth outside the memory budget.
+  mallopt(M_ARENA_MAX, 1);
+  // Past 64 MiB free at its top, the heap gives memory back to the system: a
+  // huge picture's buffers (a multi-scan JPEG's coefficients) are not kept.
+  // Rasters keep their blocks apart (img/img.h).
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
