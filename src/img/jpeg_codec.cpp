@@ -5,11 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-
 #include <csetjmp>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -127,6 +126,9 @@ struct FileSource {
 // skipped segments costs one small read each.
 constexpr size_t kHopBytes = 256;
 
+// The source's calls, and the marker processor below, are called by the
+// library below the recovery point of the read: trivially destructible
+// locals only.
 void initSource(j_decompress_ptr) {}
 void termSource(j_decompress_ptr) {}
 
@@ -194,7 +196,7 @@ void setSource(j_decompress_ptr c, FILE* file) {
   c->src = &src->pub;
 }
 
-// One byte of a marker segment. The stdio source never suspends: its
+// One byte of a marker segment. Neither source suspends: its
 // fill_input_buffer always returns with bytes (a fake EOI at the end).
 unsigned nextByte(j_decompress_ptr c) {
   jpeg_source_mgr* src = c->src;
