@@ -10,11 +10,16 @@
 #include <vector>
 
 #include "album/derived_pictures.h"
+#include "base/malloc_policy.h"
 #include "base/settings.h"
 #include "img/format_libraries.h"
 #include "util/file_handle.h"
 
 namespace {
+
+// Before main and its threads: quorvel's own allocator policy, so that both
+// sides are measured as quorvel runs them.
+[[maybe_unused]] const bool kPolicy = (mallocPolicyApply(), true);
 
 std::string photo(const char* name) {
   const char* dir = getenv("QUORVEL_FORMAT_PHOTOS");

@@ -3,7 +3,10 @@
 #include "img/jpeg_codec.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -67,14 +70,19 @@ void initErrorMgr(ErrorMgr* err, const char* path, std::string* messages) {
 // A decompression object with its error record. Zero-initialised, so that
 // destroying it is harmless whether or not jpeg_create_decompress ran (or
 // failed half-way): libjpeg only frees what its memory manager holds.
+// It also keeps what the header read learns past the library's own fields:
+// the orientation of the first Exif segment.
 struct Reader {
   ErrorMgr err{};
   jpeg_decompress_struct cinfo{};
   jpeg_progress_mgr progress{};
+  int orientation = 1;
+  bool exifSeen = false;
 
   Reader(const char* path, std::string* messages) {
     initErrorMgr(&err, path, messages);
     cinfo.err = &err.pub;
+    cinfo.client_data = this;
   }
   ~Reader() { jpeg_destroy_decompress(&cinfo); }
   Reader(const Reader&) = delete;
@@ -97,14 +105,141 @@ struct Writer {
   Writer& operator=(const Writer&) = delete;
 };
 
-// Orientation from the first Exif APP1 segment kept by jpeg_save_markers.
-int savedOrientation(const jpeg_decompress_struct& cinfo) {
-  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
-    if (m->marker == kExifMarker && m->data_length >= sizeof kImgExifHeader &&
-        memcmp(m->data, kImgExifHeader, sizeof kImgExifHeader) == 0)
-      return imgExifOrientation(m->data, m->data_length);
+Reader* readerOf(j_decompress_ptr c) { return static_cast<Reader*>(c->client_data); }
+
+// The source of a regular file: the stdio source's reads and its ends (an
+// empty file an error, a cut one a warning and a fake EOI), but it knows
+// where it reads, so a skip past its buffer costs nothing: a photo may carry
+// megabytes of segments we never read (extended XMP, depth maps), and
+// reading through them would cost more than the rest of its header.
+struct FileSource {
+  jpeg_source_mgr pub;
+  int fd;
+  off_t at;    // of the next read
+  off_t size;  // a skip past it reads through, as the stdio source does
+  size_t want;
+  bool startOfFile;
+  JOCTET buffer[4096];  // the stdio source's size
+};
+
+// After a far skip, the next read is only the next segment's head: a run of
+// skipped segments costs one small read each.
+constexpr size_t kHopBytes = 256;
+
+// The source's calls, and the marker processor below, are called by the
+// library below the recovery point of the read: trivially destructible
+// locals only.
+void initSource(j_decompress_ptr) {}
+void termSource(j_decompress_ptr) {}
+
+boolean fillFromFile(j_decompress_ptr c) {
+  auto* src = reinterpret_cast<FileSource*>(c->src);
+  ssize_t got;
+  do got = pread(src->fd, src->buffer, src->want, src->at);
+  while (got < 0 && errno == EINTR);
+  if (got <= 0) {
+    if (src->startOfFile) ERREXIT(c, JERR_INPUT_EMPTY);
+    WARNMS(c, JWRN_JPEG_EOF);
+    src->buffer[0] = 0xFF;
+    src->buffer[1] = JPEG_EOI;
+    got = 2;
+  } else {
+    src->at += got;
   }
-  return 1;
+  src->pub.next_input_byte = src->buffer;
+  src->pub.bytes_in_buffer = static_cast<size_t>(got);
+  src->startOfFile = false;
+  src->want = sizeof src->buffer;
+  return TRUE;
+}
+
+void skipInFile(j_decompress_ptr c, long count) {
+  auto* src = reinterpret_cast<FileSource*>(c->src);
+  if (count <= 0) return;
+  const long beyond = count - static_cast<long>(src->pub.bytes_in_buffer);
+  if (beyond > 0 && src->at + beyond <= src->size) {
+    src->at += beyond;
+    src->pub.bytes_in_buffer = 0;
+    src->want = kHopBytes;
+    return;
+  }
+  while (count > static_cast<long>(src->pub.bytes_in_buffer)) {
+    count -= static_cast<long>(src->pub.bytes_in_buffer);
+    fillFromFile(c);
+  }
+  src->pub.next_input_byte += count;
+  src->pub.bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+// The file's source: ours for a regular file read from its start, else the
+// stdio source. Allocated in the library's pool, freed with the object.
+void setSource(j_decompress_ptr c, FILE* file) {
+  struct stat st;
+  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode) || ftello(file) != 0) {
+    jpeg_stdio_src(c, file);
+    return;
+  }
+  auto* src = static_cast<FileSource*>(
+      (*c->mem->alloc_small)(reinterpret_cast<j_common_ptr>(c), JPOOL_PERMANENT, sizeof(FileSource)));
+  src->pub.init_source = initSource;
+  src->pub.fill_input_buffer = fillFromFile;
+  src->pub.skip_input_data = skipInFile;
+  src->pub.resync_to_restart = jpeg_resync_to_restart;
+  src->pub.term_source = termSource;
+  src->pub.bytes_in_buffer = 0;
+  src->pub.next_input_byte = nullptr;
+  src->fd = fileno(file);
+  src->at = 0;
+  src->size = st.st_size;
+  src->want = sizeof src->buffer;
+  src->startOfFile = true;
+  c->src = &src->pub;
+}
+
+// One byte of a marker segment. Neither source suspends: its
+// fill_input_buffer always returns with bytes (a fake EOI at the end).
+unsigned nextByte(j_decompress_ptr c) {
+  jpeg_source_mgr* src = c->src;
+  if (src->bytes_in_buffer == 0) (*src->fill_input_buffer)(c);
+  --src->bytes_in_buffer;
+  return *src->next_input_byte++;
+}
+
+// APP1 processor of the upright header reads: of all APP1 segments only the
+// first that begins as Exif is read, whole, for its orientation; the others
+// (XMP, its extensions) are skipped uncopied.
+boolean keepFirstExif(j_decompress_ptr c) {
+  Reader* r = readerOf(c);
+  const unsigned high = nextByte(c);
+  const long length = static_cast<long>(high << 8 | nextByte(c)) - 2;
+  if (length <= 0) return TRUE;  // a bogus length, as the library's own skip takes it
+  if (r->exifSeen) {
+    (*c->src->skip_input_data)(c, length);
+    return TRUE;
+  }
+  JOCTET head[sizeof kImgExifHeader];
+  long got = 0;
+  while (got < length && got < static_cast<long>(sizeof head)) head[got++] = static_cast<JOCTET>(nextByte(c));
+  if (got < static_cast<long>(sizeof head) || memcmp(head, kImgExifHeader, sizeof head) != 0) {
+    if (length > got) (*c->src->skip_input_data)(c, length - got);
+    return TRUE;
+  }
+  r->exifSeen = true;
+  // Gathered whole: IFD0 may lie anywhere in it.
+  jpeg_source_mgr* src = c->src;
+  auto* data = static_cast<JOCTET*>((*c->mem->alloc_large)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE,
+                                                            static_cast<size_t>(length)));
+  memcpy(data, head, sizeof head);
+  for (size_t at = sizeof head; at < static_cast<size_t>(length);) {
+    if (src->bytes_in_buffer == 0) (*src->fill_input_buffer)(c);
+    const size_t n = std::min(src->bytes_in_buffer, static_cast<size_t>(length) - at);
+    memcpy(data + at, src->next_input_byte, n);
+    src->next_input_byte += n;
+    src->bytes_in_buffer -= n;
+    at += n;
+  }
+  r->orientation = imgExifOrientation(data, static_cast<size_t>(length));
+  return TRUE;
 }
 
 unsigned char scale255(unsigned a, unsigned b) { return static_cast<unsigned char>((a * b + 127) / 255); }
@@ -162,9 +297,9 @@ constexpr unsigned kCommentKept = 255;
 
 [[gnu::noinline]] void readHeader(Reader* r, FILE* file, bool keepExif, bool keepComment = false) {
   jpeg_create_decompress(&r->cinfo);
-  if (keepExif) jpeg_save_markers(&r->cinfo, kExifMarker, 0xFFFF);
+  if (keepExif) jpeg_set_marker_processor(&r->cinfo, kExifMarker, keepFirstExif);
   if (keepComment) jpeg_save_markers(&r->cinfo, JPEG_COM, kCommentKept);
-  jpeg_stdio_src(&r->cinfo, file);
+  setSource(&r->cinfo, file);
   jpeg_read_header(&r->cinfo, TRUE);
 }
 
@@ -244,11 +379,11 @@ bool prescale(jpeg_decompress_struct* c, const ImgDecodeTarget& target, int orie
   if (const ImgStatus refused = claimRefused(*c, file)) return refused;
   r->progress.progress_monitor = limitScans;
   c->progress = &r->progress;
-  const bool scaled = prescale(c, target, savedOrientation(*c));
+  const bool scaled = prescale(c, target, r->orientation);
   const JDIMENSION width = scaled ? c->output_width : c->image_width;
   const JDIMENSION height = scaled ? c->output_height : c->image_height;
   const ImgStatus begun = rows->begin(dst, static_cast<int>(width), static_cast<int>(height),
-                                      savedOrientation(*c), target.fit, target.fitWidth, target.fitHeight,
+                                      r->orientation, target.fit, target.fitWidth, target.fitHeight,
                                       target.enlarge);
   if (begun != IMG_OK) return begun == IMG_CREATE_FAILED ? IMG_DECODE_ALLOC : begun;
   readScanlines(c, rows);
@@ -347,7 +482,7 @@ ImgStatus headerOf(const char* path, bool upright, ImgHeaderInfo* info, ImgDecod
     return isUnsupported(r.err.pub.msg_code) ? IMG_DECODE_UNSUPPORTED : IMG_DECODE_DAMAGED;
   const int w = static_cast<int>(r.cinfo.image_width);
   const int h = static_cast<int>(r.cinfo.image_height);
-  const bool swap = upright && imgOrientationSwapsSides(savedOrientation(r.cinfo));
+  const bool swap = upright && imgOrientationSwapsSides(r.orientation);
   info->width = swap ? h : w;
   info->height = swap ? w : h;
   info->held = coefficientBytes(r.cinfo);

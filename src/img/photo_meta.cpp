@@ -2,8 +2,10 @@
 #include "img/photo_meta.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -47,11 +49,62 @@ struct MemorySource final : Source {
   }
 };
 
+// A regular file (fileOpenRead opens no other), read at an offset of its own:
+// a skip costs no call, and a segment's head one small read, so that
+// megabytes of segments passed over cost no more than a few bytes each.
 struct FileSource final : Source {
-  FILE* file;
-  explicit FileSource(FILE* f) : file(f) {}
-  bool read(unsigned char* out, size_t n) override { return n == 0 || fread(out, 1, n, file) == n; }
-  bool skip(size_t n) override { return fseek(file, static_cast<long>(n), SEEK_CUR) == 0; }
+  int fd;
+  off_t at = 0;  // of the buffer's end in the file
+  unsigned char buffer[512];
+  size_t begin = 0, end = 0;
+  explicit FileSource(FILE* f) : fd(fileno(f)) {}
+
+  bool read(unsigned char* out, size_t n) override {
+    const size_t held = std::min(n, end - begin);
+    memcpy(out, buffer + begin, held);
+    begin += held;
+    out += held;
+    n -= held;
+    if (n >= sizeof buffer) return readAt(out, n);
+    while (n > 0) {
+      const ssize_t got = fill();
+      if (got <= 0) return false;
+      const size_t take = std::min(n, end - begin);
+      memcpy(out, buffer + begin, take);
+      begin += take;
+      out += take;
+      n -= take;
+    }
+    return true;
+  }
+  bool skip(size_t n) override {
+    const size_t held = std::min(n, end - begin);
+    begin += held;
+    at += static_cast<off_t>(n - held);
+    return true;
+  }
+
+ private:
+  ssize_t fill() {
+    ssize_t got;
+    do got = pread(fd, buffer, sizeof buffer, at);
+    while (got < 0 && errno == EINTR);
+    begin = 0;
+    end = got > 0 ? static_cast<size_t>(got) : 0;
+    at += static_cast<off_t>(end);
+    return got;
+  }
+  bool readAt(unsigned char* out, size_t n) {
+    while (n > 0) {
+      const ssize_t got = pread(fd, out, n, at);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      at += got;
+      out += got;
+      n -= static_cast<size_t>(got);
+    }
+    return true;
+  }
 };
 
 std::string_view asView(const std::vector<unsigned char>& bytes) {
@@ -200,10 +253,12 @@ ImgPhotoMeta scan(Source& in) {
       continue;
     }
     budget -= size;
-    std::vector<unsigned char> payload(size);
-    if (!in.read(payload.data(), size)) break;
     // The first of each kind counts, as readers commonly take it; segments
-    // of other kinds (extended XMP, ICC profiles) are passed over.
+    // of other kinds (extended XMP, ICC profiles) are passed over. Their
+    // kind is told by their first bytes, so the rest of a segment passed
+    // over is skipped, not read.
+    std::vector<unsigned char> payload(std::min(size, kXmpHeader.size()));
+    if (!in.read(payload.data(), payload.size())) break;
     const std::string_view bytes = asView(payload);
     bool* seen = nullptr;
     if (marker == kApp13)
@@ -212,7 +267,13 @@ ImgPhotoMeta scan(Source& in) {
       seen = &xmpSeen;
     else if (bytes.starts_with(std::string_view(reinterpret_cast<const char*>(kImgExifHeader), 6)))
       seen = &exifSeen;
-    if (!seen || *seen) continue;
+    if (!seen || *seen) {
+      if (!in.skip(size - payload.size())) break;
+      continue;
+    }
+    const size_t kind = payload.size();
+    payload.resize(size);
+    if (!in.read(payload.data() + kind, size - kind)) break;
     *seen = true;
     readSegment(marker, payload, &meta);
   }

@@ -243,6 +243,51 @@ TEST(JpegCodec, BrokenExifDecodesAsStored) {
   }
 }
 
+// An APP1 segment (marker and length) of payload.
+std::string app1Segment(const std::string& payload) {
+  const size_t length = payload.size() + 2;
+  return std::string{'\xFF', '\xE1', char(length >> 8), char(length & 0xFF)} + payload;
+}
+
+// Megabytes of extended XMP ahead of the Exif segment, and a second Exif
+// segment after it: the orientation is still the first Exif segment's, the
+// pixels those of the same file without them, whether the segments are read
+// through or skipped. Cut inside the skipped segments, the file still fails
+// as a cut header does.
+TEST(JpegCodec, LargeSegmentsBeforeExifChangeNeitherOrientationNorPixels) {
+  TempDir dir;
+  const Bytes exif = exifSegment(6, true);
+  writeQuadrants(dir / "plain.jpg", exif);
+  const std::string plain = testsupport::readFile(dir / "plain.jpg");
+  std::string xmp;
+  for (int i = 0; i < 40; ++i)
+    xmp += app1Segment(std::string("http://ns.adobe.com/xmp/extension/\0", 35) + std::string(65000, char('a' + i % 26)));
+  xmp += app1Segment("Exif");  // too short to be the Exif segment
+  const std::string second = app1Segment(std::string(reinterpret_cast<const char*>(exifSegment(3, false).data()),
+                                                     exifSegment(3, false).size()));
+  const size_t exifAt = plain.find("Exif\0\0") - 4;
+  const size_t exifEnd = exifAt + 4 + exif.size();
+  const std::string heavy = plain.substr(0, exifAt) + xmp + plain.substr(exifAt, exifEnd - exifAt) + xmp + second +
+                            plain.substr(exifEnd);
+  testsupport::writeFile(dir / "heavy.jpg", heavy);
+  const Header h = readHeader(dir / "heavy.jpg");
+  ASSERT_EQ(h.status, IMG_OK);
+  EXPECT_EQ(h.info.width, 32);
+  EXPECT_EQ(h.info.height, 64);
+  EXPECT_EQ(h.lines, "");
+  OwnedImg want, got;
+  ASSERT_EQ(decode(want, dir / "plain.jpg"), IMG_OK);
+  ASSERT_EQ(decode(got, dir / "heavy.jpg"), IMG_OK);
+  ASSERT_EQ(got.img.width, 32);
+  ASSERT_EQ(got.img.height, 64);
+  for (int y = 0; y < 64; ++y) ASSERT_TRUE(std::equal(got.img.rows[y], got.img.rows[y] + 3 * 32, want.img.rows[y])) << y;
+
+  testsupport::writeFile(dir / "cut.jpg", heavy.substr(0, exifAt + 20 * 65000));
+  const Header cut = readHeader(dir / "cut.jpg");
+  EXPECT_EQ(cut.status, IMG_DECODE_DAMAGED);
+  EXPECT_NE(cut.lines.find("Premature end of JPEG file"), std::string::npos) << cut.lines;
+}
+
 TEST(ExifOrientation, ReadsOnlyWellFormedTags) {
   const Bytes good = exifSegment(3, true);
   EXPECT_EQ(imgExifOrientation(good.data(), static_cast<unsigned>(good.size())), 3);

@@ -71,6 +71,35 @@ TEST(PhotoMeta, MalformedSourcesLeaveOnlyTheirOwnFieldsOut) {
   EXPECT_EQ(parse(jpegWith(segment(0xe1, xmp))).xmpTitle, "&lol; &\xc3\xa9\xe2\x98\xba");
 }
 
+// Extended XMP passed over costs its size in the budget, read or not: the
+// first packet and an Exif segment within the budget are read, one larger
+// than what is left of it is not, and a second packet never counts. The
+// same from a file as from memory.
+TEST(PhotoMeta, SegmentsPassedOverStillSpendTheBudget) {
+  // IFD0 of one Make, "K"; then padding, so that it no longer fits in what
+  // is left of the budget after twelve extension segments.
+  const std::string exif = std::string("Exif\0\0II*\0\x08\0\0\0\x01\0\x0f\x01\x02\0\x02\0\0\0K\0\0\0\0\0\0\0", 32) +
+                           std::string(8000, '\0');
+  const auto packet = [](const std::string& title) {
+    return std::string("http://ns.adobe.com/xap/1.0/\0", 29) + "<dc:title><rdf:Alt><rdf:li>" + title +
+           "</rdf:li></rdf:Alt></dc:title>";
+  };
+  std::string extension;
+  for (int i = 0; i < 6; ++i)
+    extension += segment(0xe1, std::string("http://ns.adobe.com/xmp/extension/\0", 35) + std::string(65000, 'x'));
+  const std::string within = jpegWith(segment(0xe1, packet("first")) + extension + segment(0xe1, exif) +
+                                      segment(0xe1, packet("second")));
+  const std::string past = jpegWith(segment(0xe1, packet("first")) + extension + extension + segment(0xe1, exif));
+  TempDir t;
+  for (const auto& [bytes, make] : {std::pair{within, "K"}, std::pair{past, ""}}) {
+    testsupport::writeFile(t / "p.jpg", bytes);
+    for (const ImgPhotoMeta& meta : {parse(bytes), imgPhotoMetaRead((t / "p.jpg").c_str())}) {
+      EXPECT_EQ(meta.xmpTitle, "first");
+      EXPECT_EQ(meta.exif.make, make);
+    }
+  }
+}
+
 // What one file's metadata may cost: a claim past the file's end or past
 // what is left of kImgMetaReadLimit is refused; what fits is read and
 // charged.
