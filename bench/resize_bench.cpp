@@ -65,6 +65,28 @@ void BM_Reduce12MPTo640x480(benchmark::State& state) {
 }
 BENCHMARK(BM_Reduce12MPTo640x480)->Unit(benchmark::kMillisecond);
 
+// The streamed reduction alone, rows fed as a decoder hands them over, in
+// time per source megapixel: the figure the row kernels are judged by.
+// Arguments: the source's width and height (a 5 and a 12 MP photo).
+void BM_ReduceRowsPerMegapixel(benchmark::State& state) {
+  const int w = int(state.range(0)), h = int(state.range(1));
+  Raster src(w, h);
+  for (auto _ : state) {
+    Img dst{};
+    ImgReduceStream stream;
+    if (stream.begin(&dst, 640, 480, w, h, ImgLineOrder{}) != IMG_OK) {
+      state.SkipWithError("reduction failed");
+      break;
+    }
+    for (int y = 0; y < h; ++y) stream.feed(src.img.rows[y]);
+    benchmark::DoNotOptimize(dst.rows);
+    imgDestroy(&dst);
+  }
+  state.counters["perMP"] = benchmark::Counter(double(w) * h / 1e6, benchmark::Counter::kIsIterationInvariantRate |
+                                                                          benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ReduceRowsPerMegapixel)->Args({2592, 1944})->Args({4000, 3000})->Unit(benchmark::kMillisecond);
+
 // The nine rectangle passes per pixel done naively, for comparison.
 void BM_Reduce12MPTo640x480NineRectangles(benchmark::State& state) {
   Raster src(kPhotoWidth, kPhotoHeight);
