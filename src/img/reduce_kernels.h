@@ -4,6 +4,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <type_traits>
@@ -24,14 +26,26 @@ namespace imgreduce {
 #define QUORVEL_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
 #endif
 
-// The view of a line (of Level samples) over columns of Fewest to Fewest +
-// Extra whole pixels each,
-// with loop counts fixed at compile time: the entries as RowView::read makes
-// them, for sums that Divisor::shortQuotient divides exactly.
+// The same builds, on x86-64, also have kernels written in AVX2's own
+// shuffles (readRunsAvx2), picked at run time.
+#if !defined(__SANITIZE_THREAD__) && !defined(__clang__) && defined(__x86_64__)
+#define QUORVEL_AVX2_KERNELS 1
+#include <immintrin.h>
+#else
+#define QUORVEL_AVX2_KERNELS 0
+#endif
+
+// Cleared by imgReduceAllowAvx2Kernels (the tests of the plain kernels).
+inline std::atomic<bool> avx2KernelsAllowed{true};
+
+// The totals of a line (of Level samples) over columns of Fewest to Fewest +
+// Extra whole pixels each, with loop counts fixed at compile time, and the
+// levels at each column's near edge: the sums only, so that this loop does
+// loads and adds alone and the divisions run in lanes (divideLanes).
 template <int Fewest, int Extra, typename Level>
-QUORVEL_AVX2_CLONES void readColumns(const Level* levels, const Column* columns, size_t n, int64_t lastPixel, uint64_t byRows,
-                 uint32_t* means, uint32_t* edges) {
-  for (size_t j = 0; j < n; ++j, means += 3, edges += 3) {
+QUORVEL_AVX2_CLONES void readColumns(const Level* levels, const Column* columns, size_t n, int64_t lastPixel,
+                                     uint32_t* sums, uint32_t* edges) {
+  for (size_t j = 0; j < n; ++j, sums += 3, edges += 3) {
     const Column c = columns[j];
     const Level* p = levels + 3 * int64_t(c.from);
     uint32_t r = 0, g = 0, b = 0;
@@ -41,13 +55,121 @@ QUORVEL_AVX2_CLONES void readColumns(const Level* levels, const Column* columns,
       const Level* x = levels + 3 * std::min<int64_t>(int64_t(c.from) + k, lastPixel);
       r += uint32_t(x[0]) & more, g += uint32_t(x[1]) & more, b += uint32_t(x[2]) & more;
     }
-    means[0] = uint32_t((((r * c.byCount) >> 40) * byRows) >> 40);
-    means[1] = uint32_t((((g * c.byCount) >> 40) * byRows) >> 40);
-    means[2] = uint32_t((((b * c.byCount) >> 40) * byRows) >> 40);
+    sums[0] = r, sums[1] = g, sums[2] = b;
     const Level* q = levels + 3 * int64_t(c.edge);
-    edges[0] = uint32_t((q[0] * byRows) >> 40), edges[1] = uint32_t((q[1] * byRows) >> 40),
-    edges[2] = uint32_t((q[2] * byRows) >> 40);
+    edges[0] = q[0], edges[1] = q[1], edges[2] = q[2];
   }
+}
+
+#if QUORVEL_AVX2_KERNELS
+// Byte shuffles that gather a run of up to five RGB pixels (the 16 bytes from
+// its first) into groups of eight that _mm_sad_epu8 totals: for a run of
+// length c, the reds then the greens of its first c pixels, and its blues;
+// every other byte zero (index 0x80).
+struct RunShuffles {
+  std::array<unsigned char, 16> redGreen, blue;
+};
+constexpr std::array<RunShuffles, 6> makeRunShuffles() {
+  std::array<RunShuffles, 6> table{};
+  for (int c = 0; c < 6; ++c)
+    for (int k = 0; k < 8; ++k) {
+      const bool in = k < c;
+      table[c].redGreen[k] = in ? uint8_t(3 * k) : 0x80;
+      table[c].redGreen[8 + k] = in ? uint8_t(3 * k + 1) : 0x80;
+      table[c].blue[k] = in ? uint8_t(3 * k + 2) : 0x80;
+      table[c].blue[8 + k] = 0x80;
+    }
+  return table;
+}
+inline constexpr std::array<RunShuffles, 6> kRunShuffles = makeRunShuffles();
+
+// Totals [red, green, blue, 0] in each 128-bit lane, from _mm256_sad_epu8's
+// results for the red-green and the blue groups.
+[[gnu::target("avx2")]] inline __m256i runTotals(__m256i redGreen, __m256i blue) {
+  return _mm256_or_si256(_mm256_shuffle_epi32(redGreen, 0xD8), _mm256_slli_si256(blue, 8));
+}
+[[gnu::target("avx2")]] inline __m128i loadShuffle(const std::array<unsigned char, 16>& bytes) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data()));
+}
+[[gnu::target("avx2")]] inline __m256i loadShuffles(const std::array<unsigned char, 16>& low,
+                                                   const std::array<unsigned char, 16>& high) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(loadShuffle(low)), loadShuffle(high), 1);
+}
+
+// readColumns for byte lines in AVX2, for columns of at most 5 * Halves
+// whole pixels: each column's run is one or two 16-byte loads, shuffled into
+// groups and totalled by _mm256_sad_epu8 (exact: integer sums). Runs of up
+// to five pixels (Halves 1) go two columns to the 256 bits, longer ones (up
+// to ten, Halves 2) one column in two halves. A run whose loads would pass
+// the line's end is added up pixel by pixel. Writes sums[3n], one entry past
+// the columns'.
+template <int Halves>
+[[gnu::target("avx2")]] void readRunsAvx2(const unsigned char* levels, const Column* columns, size_t n,
+                                          int64_t lastPixel, uint32_t* sums, uint32_t* edges) {
+  const int64_t lineBytes = 3 * (lastPixel + 1), loadBytes = Halves == 1 ? 16 : 31;
+  const auto fits = [&](const Column& c) { return 3 * int64_t(c.from) + loadBytes <= lineBytes; };
+  const auto byPixels = [&](const Column& c, uint32_t* out) {
+    uint32_t r = 0, g = 0, b = 0;
+    for (const unsigned char* p = levels + 3 * int64_t(c.from); p < levels + 3 * (int64_t(c.from) + c.count); p += 3)
+      r += p[0], g += p[1], b += p[2];
+    out[0] = r, out[1] = g, out[2] = b;
+  };
+  const auto at = [&](const Column& c) { return reinterpret_cast<const __m128i*>(levels + 3 * int64_t(c.from)); };
+  const __m256i zero = _mm256_setzero_si256();
+  size_t j = 0;
+  if constexpr (Halves == 1) {
+    for (; j + 1 < n; j += 2) {
+      const Column c0 = columns[j], c1 = columns[j + 1];
+      if (!fits(c0) || !fits(c1)) {
+        byPixels(c0, sums + 3 * j);
+        byPixels(c1, sums + 3 * j + 3);
+        continue;
+      }
+      const __m256i v = _mm256_loadu2_m128i(at(c1), at(c0));
+      const RunShuffles &s0 = kRunShuffles[size_t(c0.count)], &s1 = kRunShuffles[size_t(c1.count)];
+      const __m256i redGreen = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.redGreen, s1.redGreen)), zero);
+      const __m256i blue = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.blue, s1.blue)), zero);
+      const __m256i totals = runTotals(redGreen, blue);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j), _mm256_castsi256_si128(totals));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j + 3), _mm256_extracti128_si256(totals, 1));
+    }
+  } else {
+    for (; j < n; ++j) {
+      const Column c = columns[j];
+      if (!fits(c)) {
+        byPixels(c, sums + 3 * j);
+        continue;
+      }
+      const __m256i v = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(levels + 3 * int64_t(c.from) + 15), at(c));
+      const RunShuffles &s0 = kRunShuffles[size_t(std::min(c.count, 5))],
+                        &s1 = kRunShuffles[size_t(std::max(c.count - 5, 0))];
+      const __m256i redGreen = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.redGreen, s1.redGreen)), zero);
+      const __m256i blue = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.blue, s1.blue)), zero);
+      const __m256i totals = runTotals(redGreen, blue);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j),
+                       _mm_add_epi32(_mm256_castsi256_si128(totals), _mm256_extracti128_si256(totals, 1)));
+    }
+  }
+  for (; j < n; ++j) byPixels(columns[j], sums + 3 * j);
+  for (j = 0; j < n; ++j) {
+    const unsigned char* q = levels + 3 * int64_t(columns[j].edge);
+    edges[3 * j] = q[0], edges[3 * j + 1] = q[1], edges[3 * j + 2] = q[2];
+  }
+}
+#endif
+
+// floor(n / d) in 32-bit lanes as (n * m) >> 31, m = laneReciprocal(d) =
+// floor(2^31 / d) + 1, exact when n * d < 2^31 (Divisor's proof, with 2^31
+// for 2^40); m fits 32 bits for every d >= 1.
+inline uint32_t laneReciprocal(uint64_t d) { return uint32_t((uint64_t(1) << 31) / std::max<uint64_t>(d, 1) + 1); }
+
+// v[k] = floor(v[k] / d[k]), by[k] being laneReciprocal(d[k]).
+QUORVEL_AVX2_CLONES void divideLanes(uint32_t* __restrict v, const uint32_t* __restrict by, size_t n) {
+  for (size_t k = 0; k < n; ++k) v[k] = uint32_t((uint64_t(v[k]) * by[k]) >> 31);
+}
+// v[k] = floor(v[k] / d), by being laneReciprocal(d).
+QUORVEL_AVX2_CLONES void divideLanesBy(uint32_t* __restrict v, uint32_t by, size_t n) {
+  for (size_t k = 0; k < n; ++k) v[k] = uint32_t((uint64_t(v[k]) * by) >> 31);
 }
 
 template <int Fewest, typename Level>
@@ -78,15 +200,22 @@ ColumnReader<Level> columnReader(int64_t fewest, int64_t extra) {
   }
 }
 
-// Fills xs' compact columns and picks its fixed-count readers.
-inline void axisPrepareColumns(Axis& xs) {
+// Fills xs' compact columns and picks its fixed-count readers; leaves them
+// null when a band of up to rows whole rows could reach a sum beyond the
+// 2^31 of laneReciprocal (255 times its pixels, times its divisor).
+inline void axisPrepareColumns(Axis& xs, int64_t rows) {
   xs.columns.clear();
   for (size_t j = 0; j < xs.count(); ++j) {
     const Footprint& f = xs.footprints[j];
-    xs.columns.push_back({int32_t(f.innerFrom), int32_t(f.innerCount), int32_t(f.edge),
-                          (uint64_t(1) << 40) / uint64_t(std::max<int64_t>(f.innerCount, 1)) + 1});
+    xs.columns.push_back({int32_t(f.innerFrom), int32_t(f.innerCount), int32_t(f.edge)});
   }
+  const int64_t pixels = std::max<int64_t>(xs.mostInner, 1) * std::max<int64_t>(rows, 1);
+  if (pixels > 2900 || 255 * pixels * pixels >= (int64_t(1) << 31)) return;
   xs.readBytes = columnReader<unsigned char>(xs.fewestInner, xs.mostInner - xs.fewestInner);
+#if QUORVEL_AVX2_KERNELS
+  if (avx2KernelsAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2") && xs.mostInner <= 10)
+    xs.readBytes = xs.mostInner <= 5 ? readRunsAvx2<1> : readRunsAvx2<2>;
+#endif
   xs.readWords = columnReader<uint16_t>(xs.fewestInner, xs.mostInner - xs.fewestInner);
 }
 
@@ -105,7 +234,7 @@ struct RowView {
   template <typename Level>
   void read(const Level* levels, const Axis& xs, const Divisor* rows = nullptr) {
     const size_t n = xs.count();
-    means.resize(3 * n);
+    means.resize(3 * n + 1);  // readRunsAvx2 writes one entry more
     edges.resize(3 * (n + 1));
     Entry* m = means.data();
     Entry* e = edges.data();
@@ -115,11 +244,13 @@ struct RowView {
       if constexpr (std::is_same_v<Level, unsigned char>) reader = xs.readBytes;
       if constexpr (std::is_same_v<Level, uint16_t>) reader = xs.readWords;
       if (reader) {
-        // Without rows, a multiplier that divides by 1.
-        const uint64_t byRows = rows ? rows->shortMultiplier() : (uint64_t(1) << 40) + 1;
-        reader(levels, xs.columns.data(), n, xs.size - 1, byRows, m, e);
+        reader(levels, xs.columns.data(), n, xs.size - 1, m, e);
         const Level* q = levels + 3 * f[n].edge;
-        for (int c = 0; c < 3; ++c) e[3 * n + c] = uint32_t((q[c] * byRows) >> 40);
+        for (int c = 0; c < 3; ++c) e[3 * n + c] = q[c];
+        // floor(floor(t / a) / b) is floor(t / ab): one division per entry.
+        const uint64_t byRows = rows ? rows->divisor() : 1;
+        divideLanes(m, xs.lanesDividing(byRows), 3 * n);
+        if (byRows > 1) divideLanesBy(e, laneReciprocal(byRows), 3 * (n + 1));
         return;
       }
     }
