@@ -156,6 +156,66 @@ template <int Halves>
     edges[3 * j] = q[0], edges[3 * j + 1] = q[1], edges[3 * j + 2] = q[2];
   }
 }
+
+// Byte shuffles for a run of up to five pixels of 16-bit totals (the 32
+// bytes from its first): for a run of length c and channel ch, in each
+// 128-bit lane, the low bytes then the high bytes of that channel's totals
+// among its first c pixels, as two groups of eight for _mm256_sad_epu8.
+using WordShuffle = std::array<unsigned char, 32>;
+constexpr std::array<std::array<WordShuffle, 3>, 6> makeWordShuffles() {
+  std::array<std::array<WordShuffle, 3>, 6> table{};
+  for (int c = 0; c < 6; ++c)
+    for (int ch = 0; ch < 3; ++ch) {
+      WordShuffle& s = table[c][ch];
+      for (unsigned char& b : s) b = 0x80;
+      int used[2] = {0, 0};
+      for (int k = 0; k < c; ++k) {
+        const int word = 3 * k + ch, lane = word / 8, local = word % 8;
+        s[16 * lane + used[lane]] = uint8_t(2 * local);
+        s[16 * lane + 8 + used[lane]] = uint8_t(2 * local + 1);
+        ++used[lane];
+      }
+    }
+  return table;
+}
+inline constexpr std::array<std::array<WordShuffle, 3>, 6> kWordShuffles = makeWordShuffles();
+
+// The totals of the byte groups that order gathers from v.
+[[gnu::target("avx2")]] inline __m256i wordBytes(__m256i v, const WordShuffle& order) {
+  const __m256i bytes = _mm256_shuffle_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(order.data())));
+  return _mm256_sad_epu8(bytes, _mm256_setzero_si256());
+}
+
+// readColumns for the band's 16-bit totals in AVX2, for columns of at most
+// five whole pixels: one 32-byte load a column, each channel's low and high
+// bytes totalled apart and joined (low + 256 high, exact).
+[[gnu::target("avx2")]] void readWordRunsAvx2(const uint16_t* levels, const Column* columns, size_t n,
+                                             int64_t lastPixel, uint32_t* sums, uint32_t* edges) {
+  const int64_t lineWords = 3 * (lastPixel + 1);
+  for (size_t j = 0; j < n; ++j) {
+    const Column c = columns[j];
+    const uint16_t* p = levels + 3 * int64_t(c.from);
+    if (3 * int64_t(c.from) + 16 > lineWords) {
+      uint32_t r = 0, g = 0, b = 0;
+      for (int k = 0; k < c.count; ++k) r += p[3 * k], g += p[3 * k + 1], b += p[3 * k + 2];
+      sums[3 * j] = r, sums[3 * j + 1] = g, sums[3 * j + 2] = b;
+    } else {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+      const std::array<WordShuffle, 3>& s = kWordShuffles[size_t(c.count)];
+      // u32 lanes [red low, green low, red high, green high] and [blue low,
+      // 0, blue high, 0], each 128-bit lane holding its part of the run.
+      const __m256i redGreen =
+          _mm256_or_si256(wordBytes(v, s[0]), _mm256_slli_epi64(wordBytes(v, s[1]), 32));
+      const __m256i blue = wordBytes(v, s[2]);
+      const __m128i rg = _mm_add_epi32(_mm256_castsi256_si128(redGreen), _mm256_extracti128_si256(redGreen, 1));
+      const __m128i bb = _mm_add_epi32(_mm256_castsi256_si128(blue), _mm256_extracti128_si256(blue, 1));
+      const __m128i low = _mm_unpacklo_epi64(rg, bb), high = _mm_unpackhi_epi64(rg, bb);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j), _mm_add_epi32(low, _mm_slli_epi32(high, 8)));
+    }
+    const uint16_t* q = levels + 3 * int64_t(c.edge);
+    edges[3 * j] = q[0], edges[3 * j + 1] = q[1], edges[3 * j + 2] = q[2];
+  }
+}
 #endif
 
 // floor(n / d) in 32-bit lanes as (n * m) >> 31, m = laneReciprocal(d) =
@@ -217,6 +277,10 @@ inline void axisPrepareColumns(Axis& xs, int64_t rows) {
     xs.readBytes = xs.mostInner <= 5 ? readRunsAvx2<1> : readRunsAvx2<2>;
 #endif
   xs.readWords = columnReader<uint16_t>(xs.fewestInner, xs.mostInner - xs.fewestInner);
+#if QUORVEL_AVX2_KERNELS
+  if (avx2KernelsAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2") && xs.mostInner <= 5)
+    xs.readWords = readWordRunsAvx2;
+#endif
 }
 
 unsigned char clampByte(int64_t v) { return static_cast<unsigned char>(std::clamp<int64_t>(v, 0, 255)); }
