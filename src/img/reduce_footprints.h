@@ -37,7 +37,6 @@ class Divisor {
   }
   // REQUIRES: n * divisor() < 2^40 and n / divisor() < 2^23.
   uint64_t shortQuotient(uint64_t n) const { return (n * short_) >> 40; }
-  uint64_t shortMultiplier() const { return short_; }
 
  private:
   uint64_t d_ = 1;

@@ -27,7 +27,7 @@ namespace imgreduce {
 #endif
 
 // The same builds, on x86-64, also have kernels written in AVX2's own
-// shuffles (readRunsAvx2), picked at run time.
+// shuffles (readRunsAvx2, readWordRunsAvx2), picked at run time.
 #if !defined(__SANITIZE_THREAD__) && !defined(__clang__) && defined(__x86_64__)
 #define QUORVEL_AVX2_KERNELS 1
 #include <immintrin.h>
@@ -188,7 +188,8 @@ inline constexpr std::array<std::array<WordShuffle, 3>, 6> kWordShuffles = makeW
 
 // readColumns for the band's 16-bit totals in AVX2, for columns of at most
 // five whole pixels: one 32-byte load a column, each channel's low and high
-// bytes totalled apart and joined (low + 256 high, exact).
+// bytes totalled apart and joined (low + 256 high, exact). Writes sums[3n],
+// one entry past the columns'.
 [[gnu::target("avx2")]] void readWordRunsAvx2(const uint16_t* levels, const Column* columns, size_t n,
                                              int64_t lastPixel, uint32_t* sums, uint32_t* edges) {
   const int64_t lineWords = 3 * (lastPixel + 1);
