@@ -187,27 +187,35 @@ inline constexpr std::array<std::array<WordShuffle, 3>, 6> kWordShuffles = makeW
 }
 
 // readColumns for the band's 16-bit totals in AVX2, for columns of at most
-// five whole pixels: one 32-byte load a column, each channel's low and high
-// bytes totalled apart and joined (low + 256 high, exact). Writes sums[3n],
-// one entry past the columns'.
+// 5 * Halves whole pixels: one 32-byte load a column for each five pixels,
+// each channel's low and high bytes totalled apart and joined (low + 256
+// high, exact). A run whose loads would pass the line's end is added up
+// pixel by pixel. Writes sums[3n], one entry past the columns'.
+template <int Halves>
 [[gnu::target("avx2")]] void readWordRunsAvx2(const uint16_t* levels, const Column* columns, size_t n,
                                              int64_t lastPixel, uint32_t* sums, uint32_t* edges) {
   const int64_t lineWords = 3 * (lastPixel + 1);
   for (size_t j = 0; j < n; ++j) {
     const Column c = columns[j];
     const uint16_t* p = levels + 3 * int64_t(c.from);
-    if (3 * int64_t(c.from) + 16 > lineWords) {
+    if (3 * int64_t(c.from) + 15 * (Halves - 1) + 16 > lineWords) {
       uint32_t r = 0, g = 0, b = 0;
       for (int k = 0; k < c.count; ++k) r += p[3 * k], g += p[3 * k + 1], b += p[3 * k + 2];
       sums[3 * j] = r, sums[3 * j + 1] = g, sums[3 * j + 2] = b;
     } else {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-      const std::array<WordShuffle, 3>& s = kWordShuffles[size_t(c.count)];
+      const std::array<WordShuffle, 3>& s = kWordShuffles[size_t(std::min(c.count, 5))];
+      __m256i red = wordBytes(v, s[0]), green = wordBytes(v, s[1]), blue = wordBytes(v, s[2]);
+      if constexpr (Halves == 2) {
+        const __m256i more = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 15));
+        const std::array<WordShuffle, 3>& t = kWordShuffles[size_t(std::max(c.count - 5, 0))];
+        red = _mm256_add_epi64(red, wordBytes(more, t[0]));
+        green = _mm256_add_epi64(green, wordBytes(more, t[1]));
+        blue = _mm256_add_epi64(blue, wordBytes(more, t[2]));
+      }
       // u32 lanes [red low, green low, red high, green high] and [blue low,
       // 0, blue high, 0], each 128-bit lane holding its part of the run.
-      const __m256i redGreen =
-          _mm256_or_si256(wordBytes(v, s[0]), _mm256_slli_epi64(wordBytes(v, s[1]), 32));
-      const __m256i blue = wordBytes(v, s[2]);
+      const __m256i redGreen = _mm256_or_si256(red, _mm256_slli_epi64(green, 32));
       const __m128i rg = _mm_add_epi32(_mm256_castsi256_si128(redGreen), _mm256_extracti128_si256(redGreen, 1));
       const __m128i bb = _mm_add_epi32(_mm256_castsi256_si128(blue), _mm256_extracti128_si256(blue, 1));
       const __m128i low = _mm_unpacklo_epi64(rg, bb), high = _mm_unpackhi_epi64(rg, bb);
@@ -279,8 +287,8 @@ inline void axisPrepareColumns(Axis& xs, int64_t rows) {
 #endif
   xs.readWords = columnReader<uint16_t>(xs.fewestInner, xs.mostInner - xs.fewestInner);
 #if QUORVEL_AVX2_KERNELS
-  if (avx2KernelsAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2") && xs.mostInner <= 5)
-    xs.readWords = readWordRunsAvx2;
+  if (avx2KernelsAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2") && xs.mostInner <= 10)
+    xs.readWords = xs.mostInner <= 5 ? readWordRunsAvx2<1> : readWordRunsAvx2<2>;
 #endif
 }
 
