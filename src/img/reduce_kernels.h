@@ -96,65 +96,72 @@ inline constexpr std::array<RunShuffles, 6> kRunShuffles = makeRunShuffles();
   return _mm256_inserti128_si256(_mm256_castsi128_si256(loadShuffle(low)), loadShuffle(high), 1);
 }
 
+// The totals of a run of pixels and the levels at its column's near edge,
+// one at a time: for columns near the line's end, which a wider load would
+// pass.
+template <typename Level>
+inline void readColumnByPixels(const Level* levels, const Column& c, uint32_t* sums, uint32_t* edges) {
+  uint32_t r = 0, g = 0, b = 0;
+  const Level* p = levels + 3 * int64_t(c.from);
+  for (int k = 0; k < c.count; ++k) r += p[3 * k], g += p[3 * k + 1], b += p[3 * k + 2];
+  sums[0] = r, sums[1] = g, sums[2] = b;
+  const Level* q = levels + 3 * int64_t(c.edge);
+  edges[0] = q[0], edges[1] = q[1], edges[2] = q[2];
+}
+
+// The levels of the pixel at q widened to 32 bits at edges, and one entry
+// more past them (a zero, or for words the next level: q[3] must lie in the
+// line).
+[[gnu::target("avx2")]] inline void storeEdge(const unsigned char* q, uint32_t* edges) {
+  const __m128i pixel = _mm_cvtsi32_si128(int(uint32_t(q[0]) | uint32_t(q[1]) << 8 | uint32_t(q[2]) << 16));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(edges), _mm_cvtepu8_epi32(pixel));
+}
+[[gnu::target("avx2")]] inline void storeEdge(const uint16_t* q, uint32_t* edges) {
+  const __m128i pixel = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(edges), _mm_cvtepu16_epi32(pixel));
+}
+
 // readColumns for byte lines in AVX2, for columns of at most 5 * Halves
 // whole pixels: each column's run is one or two 16-byte loads, shuffled into
 // groups and totalled by _mm256_sad_epu8 (exact: integer sums). Runs of up
 // to five pixels (Halves 1) go two columns to the 256 bits, longer ones (up
-// to ten, Halves 2) one column in two halves. A run whose loads would pass
-// the line's end is added up pixel by pixel. Writes sums[3n], one entry past
-// the columns'.
+// to ten, Halves 2) one column in two halves. A column whose loads would
+// pass the line's end is read pixel by pixel. Writes sums[3n] and edges[3n],
+// one entry past the columns'.
 template <int Halves>
 [[gnu::target("avx2")]] void readRunsAvx2(const unsigned char* levels, const Column* columns, size_t n,
                                           int64_t lastPixel, uint32_t* sums, uint32_t* edges) {
-  const int64_t lineBytes = 3 * (lastPixel + 1), loadBytes = Halves == 1 ? 16 : 31;
-  const auto fits = [&](const Column& c) { return 3 * int64_t(c.from) + loadBytes <= lineBytes; };
-  const auto byPixels = [&](const Column& c, uint32_t* out) {
-    uint32_t r = 0, g = 0, b = 0;
-    for (const unsigned char* p = levels + 3 * int64_t(c.from); p < levels + 3 * (int64_t(c.from) + c.count); p += 3)
-      r += p[0], g += p[1], b += p[2];
-    out[0] = r, out[1] = g, out[2] = b;
-  };
-  const auto at = [&](const Column& c) { return reinterpret_cast<const __m128i*>(levels + 3 * int64_t(c.from)); };
+  // The last place a run's loads may start; columns beyond it are read by pixels.
+  const int64_t lastStart = 3 * (lastPixel + 1) - (Halves == 1 ? 16 : 31);
   const __m256i zero = _mm256_setzero_si256();
   size_t j = 0;
-  if constexpr (Halves == 1) {
-    for (; j + 1 < n; j += 2) {
-      const Column c0 = columns[j], c1 = columns[j + 1];
-      if (!fits(c0) || !fits(c1)) {
-        byPixels(c0, sums + 3 * j);
-        byPixels(c1, sums + 3 * j + 3);
-        continue;
-      }
-      const __m256i v = _mm256_loadu2_m128i(at(c1), at(c0));
-      const RunShuffles &s0 = kRunShuffles[size_t(c0.count)], &s1 = kRunShuffles[size_t(c1.count)];
-      const __m256i redGreen = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.redGreen, s1.redGreen)), zero);
-      const __m256i blue = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.blue, s1.blue)), zero);
-      const __m256i totals = runTotals(redGreen, blue);
+  for (; j + (3 - Halves) <= n; j += 3 - Halves) {
+    const Column c0 = columns[j], c1 = columns[j + 2 - Halves];
+    if (3 * int64_t(std::max(c0.from, c1.from)) > lastStart) {
+      readColumnByPixels(levels, c0, sums + 3 * j, edges + 3 * j);
+      if (Halves == 1) readColumnByPixels(levels, c1, sums + 3 * j + 3, edges + 3 * j + 3);
+      continue;
+    }
+    const unsigned char* p0 = levels + 3 * int64_t(c0.from);
+    const unsigned char* p1 = Halves == 1 ? levels + 3 * int64_t(c1.from) : p0 + 15;
+    const int n0 = Halves == 1 ? c0.count : std::min(c0.count, 5), n1 = Halves == 1 ? c1.count : std::max(c0.count - 5, 0);
+    const __m256i v = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p1), reinterpret_cast<const __m128i*>(p0));
+    const RunShuffles &s0 = kRunShuffles[size_t(n0)], &s1 = kRunShuffles[size_t(n1)];
+    const __m256i redGreen = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.redGreen, s1.redGreen)), zero);
+    const __m256i blue = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.blue, s1.blue)), zero);
+    const __m256i totals = runTotals(redGreen, blue);
+    if constexpr (Halves == 1) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j), _mm256_castsi256_si128(totals));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j + 3), _mm256_extracti128_si256(totals, 1));
-    }
-  } else {
-    for (; j < n; ++j) {
-      const Column c = columns[j];
-      if (!fits(c)) {
-        byPixels(c, sums + 3 * j);
-        continue;
-      }
-      const __m256i v = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(levels + 3 * int64_t(c.from) + 15), at(c));
-      const RunShuffles &s0 = kRunShuffles[size_t(std::min(c.count, 5))],
-                        &s1 = kRunShuffles[size_t(std::max(c.count - 5, 0))];
-      const __m256i redGreen = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.redGreen, s1.redGreen)), zero);
-      const __m256i blue = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.blue, s1.blue)), zero);
-      const __m256i totals = runTotals(redGreen, blue);
+      storeEdge(levels + 3 * int64_t(c0.edge), edges + 3 * j);
+      storeEdge(levels + 3 * int64_t(c1.edge), edges + 3 * j + 3);
+    } else {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j),
                        _mm_add_epi32(_mm256_castsi256_si128(totals), _mm256_extracti128_si256(totals, 1)));
+      storeEdge(levels + 3 * int64_t(c0.edge), edges + 3 * j);
     }
   }
-  for (; j < n; ++j) byPixels(columns[j], sums + 3 * j);
-  for (j = 0; j < n; ++j) {
-    const unsigned char* q = levels + 3 * int64_t(columns[j].edge);
-    edges[3 * j] = q[0], edges[3 * j + 1] = q[1], edges[3 * j + 2] = q[2];
-  }
+  for (; j < n; ++j) readColumnByPixels(levels, columns[j], sums + 3 * j, edges + 3 * j);
 }
 
 // Byte shuffles for a run of up to five pixels of 16-bit totals (the 32
@@ -190,18 +197,17 @@ inline constexpr std::array<std::array<WordShuffle, 3>, 6> kWordShuffles = makeW
 // 5 * Halves whole pixels: one 32-byte load a column for each five pixels,
 // each channel's low and high bytes totalled apart and joined (low + 256
 // high, exact). A run whose loads would pass the line's end is added up
-// pixel by pixel. Writes sums[3n], one entry past the columns'.
+// pixel by pixel. Writes sums[3n] and edges[3n], one entry past the
+// columns'.
 template <int Halves>
 [[gnu::target("avx2")]] void readWordRunsAvx2(const uint16_t* levels, const Column* columns, size_t n,
                                              int64_t lastPixel, uint32_t* sums, uint32_t* edges) {
-  const int64_t lineWords = 3 * (lastPixel + 1);
+  const int64_t lastStart = 3 * (lastPixel + 1) - 15 * (Halves - 1) - 16;
   for (size_t j = 0; j < n; ++j) {
     const Column c = columns[j];
     const uint16_t* p = levels + 3 * int64_t(c.from);
-    if (3 * int64_t(c.from) + 15 * (Halves - 1) + 16 > lineWords) {
-      uint32_t r = 0, g = 0, b = 0;
-      for (int k = 0; k < c.count; ++k) r += p[3 * k], g += p[3 * k + 1], b += p[3 * k + 2];
-      sums[3 * j] = r, sums[3 * j + 1] = g, sums[3 * j + 2] = b;
+    if (3 * int64_t(std::max(c.from, c.edge)) > lastStart) {
+      readColumnByPixels(levels, c, sums + 3 * j, edges + 3 * j);
     } else {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
       const std::array<WordShuffle, 3>& s = kWordShuffles[size_t(std::min(c.count, 5))];
@@ -220,9 +226,8 @@ template <int Halves>
       const __m128i bb = _mm_add_epi32(_mm256_castsi256_si128(blue), _mm256_extracti128_si256(blue, 1));
       const __m128i low = _mm_unpacklo_epi64(rg, bb), high = _mm_unpackhi_epi64(rg, bb);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j), _mm_add_epi32(low, _mm_slli_epi32(high, 8)));
+      storeEdge(levels + 3 * int64_t(c.edge), edges + 3 * j);
     }
-    const uint16_t* q = levels + 3 * int64_t(c.edge);
-    edges[3 * j] = q[0], edges[3 * j + 1] = q[1], edges[3 * j + 2] = q[2];
   }
 }
 #endif
@@ -240,6 +245,36 @@ QUORVEL_AVX2_CLONES void divideLanes(uint32_t* __restrict v, const uint32_t* __r
 QUORVEL_AVX2_CLONES void divideLanesBy(uint32_t* __restrict v, uint32_t by, size_t n) {
   for (size_t k = 0; k < n; ++k) v[k] = uint32_t((uint64_t(v[k]) * by) >> 31);
 }
+
+#if QUORVEL_AVX2_KERNELS
+// Eight lanes of (n * m) >> 31: the 64-bit products of the even and the odd
+// lanes apart, each quotient shifted back into its lane. The compiler's own
+// version moves the products through two lane permutations.
+[[gnu::target("avx2")]] inline __m256i divideEight(__m256i n, __m256i m) {
+  const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(n, m), 31);
+  const __m256i odd = _mm256_slli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(n, 32), _mm256_srli_epi64(m, 32)), 1);
+  return _mm256_blend_epi32(even, odd, 0xAA);
+}
+// divideLanes and divideLanesBy in AVX2.
+[[gnu::target("avx2")]] void divideLanesAvx2(uint32_t* __restrict v, const uint32_t* __restrict by, size_t n) {
+  size_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    const __m256i q = divideEight(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + k)),
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(by + k)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + k), q);
+  }
+  for (; k < n; ++k) v[k] = uint32_t((uint64_t(v[k]) * by[k]) >> 31);
+}
+[[gnu::target("avx2")]] void divideLanesByAvx2(uint32_t* __restrict v, uint32_t by, size_t n) {
+  const __m256i m = _mm256_set1_epi32(int(by));
+  size_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    const __m256i q = divideEight(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + k)), m);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + k), q);
+  }
+  for (; k < n; ++k) v[k] = uint32_t((uint64_t(v[k]) * by) >> 31);
+}
+#endif
 
 template <int Fewest, typename Level>
 ColumnReader<Level> columnReaderWithExtra(int64_t extra) {
@@ -282,12 +317,12 @@ inline void axisPrepareColumns(Axis& xs, int64_t rows) {
   if (pixels > 2900 || 255 * pixels * pixels >= (int64_t(1) << 31)) return;
   xs.readBytes = columnReader<unsigned char>(xs.fewestInner, xs.mostInner - xs.fewestInner);
 #if QUORVEL_AVX2_KERNELS
-  if (avx2KernelsAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2") && xs.mostInner <= 10)
-    xs.readBytes = xs.mostInner <= 5 ? readRunsAvx2<1> : readRunsAvx2<2>;
+  xs.avx2 = avx2KernelsAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2");
+  if (xs.avx2 && xs.mostInner <= 10) xs.readBytes = xs.mostInner <= 5 ? readRunsAvx2<1> : readRunsAvx2<2>;
 #endif
   xs.readWords = columnReader<uint16_t>(xs.fewestInner, xs.mostInner - xs.fewestInner);
 #if QUORVEL_AVX2_KERNELS
-  if (avx2KernelsAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2") && xs.mostInner <= 10)
+  if (xs.avx2 && xs.mostInner <= 10)
     xs.readWords = xs.mostInner <= 5 ? readWordRunsAvx2<1> : readWordRunsAvx2<2>;
 #endif
 }
@@ -322,6 +357,13 @@ struct RowView {
         for (int c = 0; c < 3; ++c) e[3 * n + c] = q[c];
         // floor(floor(t / a) / b) is floor(t / ab): one division per entry.
         const uint64_t byRows = rows ? rows->divisor() : 1;
+#if QUORVEL_AVX2_KERNELS
+        if (xs.avx2) {
+          divideLanesAvx2(m, xs.lanesDividing(byRows), 3 * n);
+          if (byRows > 1) divideLanesByAvx2(e, laneReciprocal(byRows), 3 * (n + 1));
+          return;
+        }
+#endif
         divideLanes(m, xs.lanesDividing(byRows), 3 * n);
         if (byRows > 1) divideLanesBy(e, laneReciprocal(byRows), 3 * (n + 1));
         return;
