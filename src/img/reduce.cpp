@@ -127,7 +127,12 @@ class StreamReducer : public ImgReduceStream::Reducer {
                   .yInner = uint32_t(fy.inner),
                   .yLast = uint32_t(fy.last)};
       if (fastDivisors(areas[0], areas[1], &row)) {
-        combineFastRow(row, 3 * xs_.count(), out);
+#if QUORVEL_AVX2_KERNELS
+        if (xs_.avx2)
+          combineFastRowAvx2(row, 3 * xs_.count(), out);
+        else
+#endif
+          combineFastRow(row, 3 * xs_.count(), out);
         scatter(out);
         return;
       }

@@ -134,7 +134,7 @@ struct Axis {
   std::vector<Column> columns;
   ColumnReader<unsigned char> readBytes = nullptr;
   ColumnReader<uint16_t> readWords = nullptr;
-  bool avx2 = false;  // the views divide with reduce_kernels.h's AVX2 kernels
+  bool avx2 = false;  // reduce_kernels.h's AVX2 kernels may run
 
   // Per view entry, the lane reciprocal (reduce_kernels.h) of its column's
   // whole pixels times rows, made on first use for each rows.

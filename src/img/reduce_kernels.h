@@ -313,11 +313,13 @@ inline void axisPrepareColumns(Axis& xs, int64_t rows) {
     const Footprint& f = xs.footprints[j];
     xs.columns.push_back({int32_t(f.innerFrom), int32_t(f.innerCount), int32_t(f.edge)});
   }
+#if QUORVEL_AVX2_KERNELS
+  xs.avx2 = avx2KernelsAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2");
+#endif
   const int64_t pixels = std::max<int64_t>(xs.mostInner, 1) * std::max<int64_t>(rows, 1);
   if (pixels > 2900 || 255 * pixels * pixels >= (int64_t(1) << 31)) return;
   xs.readBytes = columnReader<unsigned char>(xs.fewestInner, xs.mostInner - xs.fewestInner);
 #if QUORVEL_AVX2_KERNELS
-  xs.avx2 = avx2KernelsAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2");
   if (xs.avx2 && xs.mostInner <= 10) xs.readBytes = xs.mostInner <= 5 ? readRunsAvx2<1> : readRunsAvx2<2>;
 #endif
   xs.readWords = columnReader<uint16_t>(xs.fewestInner, xs.mostInner - xs.fewestInner);
@@ -438,6 +440,65 @@ QUORVEL_AVX2_CLONES void combineFastRow(const FastRow& row, size_t count,
     out[k] = static_cast<unsigned char>(quotient < 255 ? quotient : 255);
   }
 }
+
+#if QUORVEL_AVX2_KERNELS
+[[gnu::target("avx2")]] inline __m256i eightAt(const uint32_t* v) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v));
+}
+
+// Eight lanes of (x * y) >> 7 times the entries at v.
+[[gnu::target("avx2")]] inline __m256i weighed(const uint32_t* v, __m256i x, __m256i y) {
+  const __m256i weight = _mm256_srli_epi32(_mm256_mullo_epi32(x, y), 7);
+  return _mm256_mullo_epi32(eightAt(v), weight);
+}
+
+// Eight lanes of combineFastRow's quotients, before the clamp.
+[[gnu::target("avx2")]] inline __m256i combineEight(const FastRow& row, size_t k, __m256i byShort, __m256i byLong,
+                                                   __m128i shift) {
+  const __m256i xFirst = eightAt(row.xFirst + k), xInner = eightAt(row.xInner + k), xLast = eightAt(row.xLast + k);
+  const __m256i yFirst = _mm256_set1_epi32(int(row.yFirst)), yInner = _mm256_set1_epi32(int(row.yInner)),
+                yLast = _mm256_set1_epi32(int(row.yLast));
+  __m256i sum = weighed(row.inner + k, xInner, yInner);
+  sum = _mm256_add_epi32(sum, weighed(row.side + k, xFirst, yInner));
+  sum = _mm256_add_epi32(sum, weighed(row.side + k + 3, xLast, yInner));
+  sum = _mm256_add_epi32(sum, weighed(row.topMeans + k, xInner, yFirst));
+  sum = _mm256_add_epi32(sum, weighed(row.topSide + k, xFirst, yFirst));
+  sum = _mm256_add_epi32(sum, weighed(row.topSide + k + 3, xLast, yFirst));
+  sum = _mm256_add_epi32(sum, weighed(row.bottomMeans + k, xInner, yLast));
+  sum = _mm256_add_epi32(sum, weighed(row.bottomSide + k, xFirst, yLast));
+  sum = _mm256_add_epi32(sum, weighed(row.bottomSide + k + 3, xLast, yLast));
+  const __m256i narrow = _mm256_cmpeq_epi32(eightAt(row.xWide + k), _mm256_setzero_si256());
+  const __m256i by = _mm256_blendv_epi8(byLong, byShort, narrow);
+  // (sum * by) >> shift in 64 bits, the even and the odd lanes apart; every
+  // quotient is at most 255, so it fits its lane.
+  const __m256i even = _mm256_srl_epi64(_mm256_mul_epu32(sum, by), shift);
+  const __m256i odd = _mm256_srl_epi64(_mm256_mul_epu32(_mm256_srli_epi64(sum, 32), _mm256_srli_epi64(by, 32)), shift);
+  return _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
+}
+
+// combineFastRow in AVX2: 32 lanes at a time, packed to bytes.
+[[gnu::target("avx2")]] void combineFastRowAvx2(const FastRow& row, size_t count, unsigned char* __restrict out) {
+  const __m256i byShort = _mm256_set1_epi32(int(row.byShort)), byLong = _mm256_set1_epi32(int(row.byLong));
+  const __m128i shift = _mm_cvtsi32_si128(int(row.shift));
+  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  size_t k = 0;
+  for (; k + 32 <= count; k += 32) {
+    // Quotients of at most 255 pack without saturating; the packs interleave
+    // 128-bit lanes, which the permutation puts back in order.
+    const __m256i low = _mm256_packus_epi32(combineEight(row, k, byShort, byLong, shift),
+                                            combineEight(row, k + 8, byShort, byLong, shift));
+    const __m256i high = _mm256_packus_epi32(combineEight(row, k + 16, byShort, byLong, shift),
+                                             combineEight(row, k + 24, byShort, byLong, shift));
+    const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(low, high), order);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), bytes);
+  }
+  FastRow rest = row;
+  for (const uint32_t** v : {&rest.inner, &rest.side, &rest.topMeans, &rest.topSide, &rest.bottomMeans,
+                             &rest.bottomSide, &rest.xFirst, &rest.xInner, &rest.xLast, &rest.xWide})
+    *v += k;
+  combineFastRow(rest, count - k, out + k);
+}
+#endif
 
 // Reciprocals m = floor(2^s / d) + 1 of a row's two areas, with 2^s above
 // the largest sum times the larger area: for every sum n, n * m >> s is then
