@@ -8,6 +8,7 @@
 #include <atomic>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 #include <vector>
 
@@ -109,12 +110,12 @@ inline void readColumnByPixels(const Level* levels, const Column& c, uint32_t* s
   edges[0] = q[0], edges[1] = q[1], edges[2] = q[2];
 }
 
-// The levels of the pixel at q widened to 32 bits at edges, and one entry
-// more past them (a zero, or for words the next level: q[3] must lie in the
-// line).
+// The levels of the pixel at q widened to 32 bits at edges, and the next
+// level past them (q[3] must lie in the line).
 [[gnu::target("avx2")]] inline void storeEdge(const unsigned char* q, uint32_t* edges) {
-  const __m128i pixel = _mm_cvtsi32_si128(int(uint32_t(q[0]) | uint32_t(q[1]) << 8 | uint32_t(q[2]) << 16));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(edges), _mm_cvtepu8_epi32(pixel));
+  uint32_t pixel;
+  std::memcpy(&pixel, q, sizeof pixel);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(edges), _mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(pixel))));
 }
 [[gnu::target("avx2")]] inline void storeEdge(const uint16_t* q, uint32_t* edges) {
   const __m128i pixel = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q));
@@ -137,7 +138,7 @@ template <int Halves>
   size_t j = 0;
   for (; j + (3 - Halves) <= n; j += 3 - Halves) {
     const Column c0 = columns[j], c1 = columns[j + 2 - Halves];
-    if (3 * int64_t(std::max(c0.from, c1.from)) > lastStart) {
+    if (3 * int64_t(std::max({c0.from, c1.from, c0.edge, c1.edge})) > lastStart) {
       readColumnByPixels(levels, c0, sums + 3 * j, edges + 3 * j);
       if (Halves == 1) readColumnByPixels(levels, c1, sums + 3 * j + 3, edges + 3 * j + 3);
       continue;
