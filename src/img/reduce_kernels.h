@@ -194,42 +194,61 @@ inline constexpr std::array<std::array<WordShuffle, 3>, 6> kWordShuffles = makeW
   return _mm256_sad_epu8(bytes, _mm256_setzero_si256());
 }
 
+// A run's totals by _mm256_sad_epu8, before the join: u32 lanes [red low,
+// green low, red high, green high] in redGreen and [blue low, 0, blue high,
+// 0] in blue, each 128-bit lane holding its part of the run.
+struct WordRun {
+  __m256i redGreen, blue;
+};
+template <int Halves>
+[[gnu::target("avx2")]] inline WordRun wordRun(const uint16_t* p, int count) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const std::array<WordShuffle, 3>& s = kWordShuffles[size_t(std::min(count, 5))];
+  __m256i red = wordBytes(v, s[0]), green = wordBytes(v, s[1]), blue = wordBytes(v, s[2]);
+  if constexpr (Halves == 2) {
+    const __m256i more = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 15));
+    const std::array<WordShuffle, 3>& t = kWordShuffles[size_t(std::max(count - 5, 0))];
+    red = _mm256_add_epi64(red, wordBytes(more, t[0]));
+    green = _mm256_add_epi64(green, wordBytes(more, t[1]));
+    blue = _mm256_add_epi64(blue, wordBytes(more, t[2]));
+  }
+  return {_mm256_or_si256(red, _mm256_slli_epi64(green, 32)), blue};
+}
+
 // readColumns for the band's 16-bit totals in AVX2, for columns of at most
 // 5 * Halves whole pixels: one 32-byte load a column for each five pixels,
 // each channel's low and high bytes totalled apart and joined (low + 256
-// high, exact). A run whose loads would pass the line's end is added up
-// pixel by pixel. Writes sums[3n] and edges[3n], one entry past the
-// columns'.
+// high, exact), two columns to the 256 bits. A column whose loads would pass
+// the line's end is read pixel by pixel. Writes sums[3n] and edges[3n], one
+// entry past the columns'.
 template <int Halves>
 [[gnu::target("avx2")]] void readWordRunsAvx2(const uint16_t* levels, const Column* columns, size_t n,
                                              int64_t lastPixel, uint32_t* sums, uint32_t* edges) {
   const int64_t lastStart = 3 * (lastPixel + 1) - 15 * (Halves - 1) - 16;
-  for (size_t j = 0; j < n; ++j) {
-    const Column c = columns[j];
-    const uint16_t* p = levels + 3 * int64_t(c.from);
-    if (3 * int64_t(std::max(c.from, c.edge)) > lastStart) {
-      readColumnByPixels(levels, c, sums + 3 * j, edges + 3 * j);
-    } else {
-      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-      const std::array<WordShuffle, 3>& s = kWordShuffles[size_t(std::min(c.count, 5))];
-      __m256i red = wordBytes(v, s[0]), green = wordBytes(v, s[1]), blue = wordBytes(v, s[2]);
-      if constexpr (Halves == 2) {
-        const __m256i more = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 15));
-        const std::array<WordShuffle, 3>& t = kWordShuffles[size_t(std::max(c.count - 5, 0))];
-        red = _mm256_add_epi64(red, wordBytes(more, t[0]));
-        green = _mm256_add_epi64(green, wordBytes(more, t[1]));
-        blue = _mm256_add_epi64(blue, wordBytes(more, t[2]));
-      }
-      // u32 lanes [red low, green low, red high, green high] and [blue low,
-      // 0, blue high, 0], each 128-bit lane holding its part of the run.
-      const __m256i redGreen = _mm256_or_si256(red, _mm256_slli_epi64(green, 32));
-      const __m128i rg = _mm_add_epi32(_mm256_castsi256_si128(redGreen), _mm256_extracti128_si256(redGreen, 1));
-      const __m128i bb = _mm_add_epi32(_mm256_castsi256_si128(blue), _mm256_extracti128_si256(blue, 1));
-      const __m128i low = _mm_unpacklo_epi64(rg, bb), high = _mm_unpackhi_epi64(rg, bb);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j), _mm_add_epi32(low, _mm_slli_epi32(high, 8)));
-      storeEdge(levels + 3 * int64_t(c.edge), edges + 3 * j);
+  size_t j = 0;
+  for (; j + 2 <= n; j += 2) {
+    const Column c0 = columns[j], c1 = columns[j + 1];
+    if (3 * int64_t(std::max({c0.from, c1.from, c0.edge, c1.edge})) > lastStart) {
+      readColumnByPixels(levels, c0, sums + 3 * j, edges + 3 * j);
+      readColumnByPixels(levels, c1, sums + 3 * j + 3, edges + 3 * j + 3);
+      continue;
     }
+    const WordRun a = wordRun<Halves>(levels + 3 * int64_t(c0.from), c0.count);
+    const WordRun b = wordRun<Halves>(levels + 3 * int64_t(c1.from), c1.count);
+    // Each column's two 128-bit halves added: column j in the low lane, j + 1
+    // in the high one; then low + 256 high, as [red, green, blue, 0].
+    const __m256i redGreen = _mm256_add_epi32(_mm256_permute2x128_si256(a.redGreen, b.redGreen, 0x20),
+                                              _mm256_permute2x128_si256(a.redGreen, b.redGreen, 0x31));
+    const __m256i blue = _mm256_add_epi32(_mm256_permute2x128_si256(a.blue, b.blue, 0x20),
+                                          _mm256_permute2x128_si256(a.blue, b.blue, 0x31));
+    const __m256i low = _mm256_unpacklo_epi64(redGreen, blue), high = _mm256_unpackhi_epi64(redGreen, blue);
+    const __m256i totals = _mm256_add_epi32(low, _mm256_slli_epi32(high, 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j), _mm256_castsi256_si128(totals));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j + 3), _mm256_extracti128_si256(totals, 1));
+    storeEdge(levels + 3 * int64_t(c0.edge), edges + 3 * j);
+    storeEdge(levels + 3 * int64_t(c1.edge), edges + 3 * j + 3);
   }
+  for (; j < n; ++j) readColumnByPixels(levels, columns[j], sums + 3 * j, edges + 3 * j);
 }
 #endif
 
