@@ -44,7 +44,7 @@ class StreamReducer : public ImgReduceStream::Reducer {
     next_ = backward ? lines - 1 : 0;
     row_ = backward ? int64_t(ys_.count()) - 1 : 0;
     if constexpr (kFast) {
-      axisPrepareColumns(xs_);
+      axisPrepareColumns(xs_, ys_.mostInner);
       for (size_t j = 0; j < xs_.count(); ++j) {
         const Footprint& fx = xs_.footprints[j];
         for (int c = 0; c < 3; ++c) {
@@ -127,7 +127,12 @@ class StreamReducer : public ImgReduceStream::Reducer {
                   .yInner = uint32_t(fy.inner),
                   .yLast = uint32_t(fy.last)};
       if (fastDivisors(areas[0], areas[1], &row)) {
-        combineFastRow(row, 3 * xs_.count(), out);
+#if QUORVEL_AVX2_KERNELS
+        if (xs_.avx2)
+          combineFastRowAvx2(row, 3 * xs_.count(), out);
+        else
+#endif
+          combineFastRow(row, 3 * xs_.count(), out);
         scatter(out);
         return;
       }
@@ -250,6 +255,8 @@ ImgStatus ImgReduceStream::begin(Img* dst, int width, int height, int sourceWidt
 }
 
 void ImgReduceStream::feed(const unsigned char* line) { reducer_->feed(line); }
+
+void imgReduceAllowAvx2Kernels(bool allow) { avx2KernelsAllowed.store(allow, std::memory_order_relaxed); }
 
 ImgStatus imgReduce(Img* dst, int width, int height, const Img* src) {
   if (src->status != 0) {

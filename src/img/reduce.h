@@ -52,3 +52,8 @@ class ImgReduceStream {
  private:
   std::unique_ptr<Reducer> reducer_;
 };
+
+// Whether reductions begun from now on may use the kernels written for AVX2
+// where the processor has it (the default); the plain ones give the same
+// bytes, and the tests turn these off to check them.
+void imgReduceAllowAvx2Kernels(bool allow);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace imgreduce {
@@ -36,7 +37,6 @@ class Divisor {
   }
   // REQUIRES: n * divisor() < 2^40 and n / divisor() < 2^23.
   uint64_t shortQuotient(uint64_t n) const { return (n * short_) >> 40; }
-  uint64_t shortMultiplier() const { return short_; }
 
  private:
   uint64_t d_ = 1;
@@ -68,17 +68,16 @@ struct Footprint {
   bool wide = false;  // span is the longer of the axis's two lengths
 };
 
-// A footprint as a view of 32-bit sums reads it: its whole pixels, its near
-// edge pixel, and the short reciprocal of its pixel count.
+// A footprint as a view of 32-bit sums reads it: its whole pixels and its
+// near edge pixel.
 struct Column {
   int32_t from, count, edge;
-  uint64_t byCount;
 };
 
-// A view's reader of Level samples (reduce_kernels.h): means and edges of n
-// columns, every entry divided by rows through byRows.
+// A view's reader of Level samples (reduce_kernels.h): the totals of the
+// whole pixels of n columns and their near edges' levels.
 template <typename Level>
-using ColumnReader = void (*)(const Level*, const Column*, size_t, int64_t, uint64_t, uint32_t*, uint32_t*);
+using ColumnReader = void (*)(const Level*, const Column*, size_t, int64_t, uint32_t*, uint32_t*);
 
 // i * size * 128 / n, exactly: the 32-bit formula's value wherever its
 // product fits, and the true one where it does not (a 4000-pixel box over a
@@ -135,6 +134,22 @@ struct Axis {
   std::vector<Column> columns;
   ColumnReader<unsigned char> readBytes = nullptr;
   ColumnReader<uint16_t> readWords = nullptr;
+  bool avx2 = false;  // reduce_kernels.h's AVX2 kernels may run
+
+  // Per view entry, the lane reciprocal (reduce_kernels.h) of its column's
+  // whole pixels times rows, made on first use for each rows.
+  const uint32_t* lanesDividing(uint64_t rows) const {
+    for (const auto& [r, lanes] : divisors_)
+      if (r == rows) return lanes.data();
+    std::vector<uint32_t> lanes;
+    for (const Column& c : columns) {
+      const uint32_t by = uint32_t((uint64_t(1) << 31) / (std::max<uint64_t>(uint64_t(c.count), 1) * rows) + 1);
+      lanes.insert(lanes.end(), 3, by);
+    }
+    divisors_.emplace_back(rows, std::move(lanes));
+    return divisors_.back().second.data();
+  }
+  mutable std::vector<std::pair<uint64_t, std::vector<uint32_t>>> divisors_;
 
   // The same footprints over a line whose pixels come last to first: each
   // reads the same pixels, so its sums, and the bytes, are unchanged.

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 #include <vector>
 
@@ -24,14 +27,26 @@ namespace imgreduce {
 #define QUORVEL_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
 #endif
 
-// The view of a line (of Level samples) over columns of Fewest to Fewest +
-// Extra whole pixels each,
-// with loop counts fixed at compile time: the entries as RowView::read makes
-// them, for sums that Divisor::shortQuotient divides exactly.
+// The same builds, on x86-64, also have kernels written in AVX2's own
+// shuffles (readRunsAvx2, readWordRunsAvx2), picked at run time.
+#if !defined(__SANITIZE_THREAD__) && !defined(__clang__) && defined(__x86_64__)
+#define QUORVEL_AVX2_KERNELS 1
+#include <immintrin.h>
+#else
+#define QUORVEL_AVX2_KERNELS 0
+#endif
+
+// Cleared by imgReduceAllowAvx2Kernels (the tests of the plain kernels).
+inline std::atomic<bool> avx2KernelsAllowed{true};
+
+// The totals of a line (of Level samples) over columns of Fewest to Fewest +
+// Extra whole pixels each, with loop counts fixed at compile time, and the
+// levels at each column's near edge: the sums only, so that this loop does
+// loads and adds alone and the divisions run in lanes (divideLanes).
 template <int Fewest, int Extra, typename Level>
-QUORVEL_AVX2_CLONES void readColumns(const Level* levels, const Column* columns, size_t n, int64_t lastPixel, uint64_t byRows,
-                 uint32_t* means, uint32_t* edges) {
-  for (size_t j = 0; j < n; ++j, means += 3, edges += 3) {
+QUORVEL_AVX2_CLONES void readColumns(const Level* levels, const Column* columns, size_t n, int64_t lastPixel,
+                                     uint32_t* sums, uint32_t* edges) {
+  for (size_t j = 0; j < n; ++j, sums += 3, edges += 3) {
     const Column c = columns[j];
     const Level* p = levels + 3 * int64_t(c.from);
     uint32_t r = 0, g = 0, b = 0;
@@ -41,14 +56,245 @@ QUORVEL_AVX2_CLONES void readColumns(const Level* levels, const Column* columns,
       const Level* x = levels + 3 * std::min<int64_t>(int64_t(c.from) + k, lastPixel);
       r += uint32_t(x[0]) & more, g += uint32_t(x[1]) & more, b += uint32_t(x[2]) & more;
     }
-    means[0] = uint32_t((((r * c.byCount) >> 40) * byRows) >> 40);
-    means[1] = uint32_t((((g * c.byCount) >> 40) * byRows) >> 40);
-    means[2] = uint32_t((((b * c.byCount) >> 40) * byRows) >> 40);
+    sums[0] = r, sums[1] = g, sums[2] = b;
     const Level* q = levels + 3 * int64_t(c.edge);
-    edges[0] = uint32_t((q[0] * byRows) >> 40), edges[1] = uint32_t((q[1] * byRows) >> 40),
-    edges[2] = uint32_t((q[2] * byRows) >> 40);
+    edges[0] = q[0], edges[1] = q[1], edges[2] = q[2];
   }
 }
+
+#if QUORVEL_AVX2_KERNELS
+// Byte shuffles that gather a run of up to five RGB pixels (the 16 bytes from
+// its first) into groups of eight that _mm_sad_epu8 totals: for a run of
+// length c, the reds then the greens of its first c pixels, and its blues;
+// every other byte zero (index 0x80).
+struct RunShuffles {
+  std::array<unsigned char, 16> redGreen, blue;
+};
+constexpr std::array<RunShuffles, 6> makeRunShuffles() {
+  std::array<RunShuffles, 6> table{};
+  for (int c = 0; c < 6; ++c)
+    for (int k = 0; k < 8; ++k) {
+      const bool in = k < c;
+      table[c].redGreen[k] = in ? uint8_t(3 * k) : 0x80;
+      table[c].redGreen[8 + k] = in ? uint8_t(3 * k + 1) : 0x80;
+      table[c].blue[k] = in ? uint8_t(3 * k + 2) : 0x80;
+      table[c].blue[8 + k] = 0x80;
+    }
+  return table;
+}
+inline constexpr std::array<RunShuffles, 6> kRunShuffles = makeRunShuffles();
+
+// Totals [red, green, blue, 0] in each 128-bit lane, from _mm256_sad_epu8's
+// results for the red-green and the blue groups.
+[[gnu::target("avx2")]] inline __m256i runTotals(__m256i redGreen, __m256i blue) {
+  return _mm256_or_si256(_mm256_shuffle_epi32(redGreen, 0xD8), _mm256_slli_si256(blue, 8));
+}
+[[gnu::target("avx2")]] inline __m128i loadShuffle(const std::array<unsigned char, 16>& bytes) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data()));
+}
+[[gnu::target("avx2")]] inline __m256i loadShuffles(const std::array<unsigned char, 16>& low,
+                                                   const std::array<unsigned char, 16>& high) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(loadShuffle(low)), loadShuffle(high), 1);
+}
+
+// The totals of a run of pixels and the levels at its column's near edge,
+// one at a time: for columns near the line's end, which a wider load would
+// pass.
+template <typename Level>
+inline void readColumnByPixels(const Level* levels, const Column& c, uint32_t* sums, uint32_t* edges) {
+  uint32_t r = 0, g = 0, b = 0;
+  const Level* p = levels + 3 * int64_t(c.from);
+  for (int k = 0; k < c.count; ++k) r += p[3 * k], g += p[3 * k + 1], b += p[3 * k + 2];
+  sums[0] = r, sums[1] = g, sums[2] = b;
+  const Level* q = levels + 3 * int64_t(c.edge);
+  edges[0] = q[0], edges[1] = q[1], edges[2] = q[2];
+}
+
+// The levels of the pixel at q widened to 32 bits at edges, and the next
+// level past them (q[3] must lie in the line).
+[[gnu::target("avx2")]] inline void storeEdge(const unsigned char* q, uint32_t* edges) {
+  uint32_t pixel;
+  std::memcpy(&pixel, q, sizeof pixel);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(edges), _mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(pixel))));
+}
+[[gnu::target("avx2")]] inline void storeEdge(const uint16_t* q, uint32_t* edges) {
+  const __m128i pixel = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(edges), _mm_cvtepu16_epi32(pixel));
+}
+
+// readColumns for byte lines in AVX2, for columns of at most 5 * Halves
+// whole pixels: each column's run is one or two 16-byte loads, shuffled into
+// groups and totalled by _mm256_sad_epu8 (exact: integer sums). Runs of up
+// to five pixels (Halves 1) go two columns to the 256 bits, longer ones (up
+// to ten, Halves 2) one column in two halves. A column whose loads would
+// pass the line's end is read pixel by pixel. Writes sums[3n] and edges[3n],
+// one entry past the columns'.
+template <int Halves>
+[[gnu::target("avx2")]] void readRunsAvx2(const unsigned char* levels, const Column* columns, size_t n,
+                                          int64_t lastPixel, uint32_t* sums, uint32_t* edges) {
+  // The last place a run's loads may start; columns beyond it are read by pixels.
+  const int64_t lastStart = 3 * (lastPixel + 1) - (Halves == 1 ? 16 : 31);
+  const __m256i zero = _mm256_setzero_si256();
+  size_t j = 0;
+  for (; j + (3 - Halves) <= n; j += 3 - Halves) {
+    const Column c0 = columns[j], c1 = columns[j + 2 - Halves];
+    if (3 * int64_t(std::max({c0.from, c1.from, c0.edge, c1.edge})) > lastStart) {
+      readColumnByPixels(levels, c0, sums + 3 * j, edges + 3 * j);
+      if (Halves == 1) readColumnByPixels(levels, c1, sums + 3 * j + 3, edges + 3 * j + 3);
+      continue;
+    }
+    const unsigned char* p0 = levels + 3 * int64_t(c0.from);
+    const unsigned char* p1 = Halves == 1 ? levels + 3 * int64_t(c1.from) : p0 + 15;
+    const int n0 = Halves == 1 ? c0.count : std::min(c0.count, 5), n1 = Halves == 1 ? c1.count : std::max(c0.count - 5, 0);
+    const __m256i v = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p1), reinterpret_cast<const __m128i*>(p0));
+    const RunShuffles &s0 = kRunShuffles[size_t(n0)], &s1 = kRunShuffles[size_t(n1)];
+    const __m256i redGreen = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.redGreen, s1.redGreen)), zero);
+    const __m256i blue = _mm256_sad_epu8(_mm256_shuffle_epi8(v, loadShuffles(s0.blue, s1.blue)), zero);
+    const __m256i totals = runTotals(redGreen, blue);
+    if constexpr (Halves == 1) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j), _mm256_castsi256_si128(totals));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j + 3), _mm256_extracti128_si256(totals, 1));
+      storeEdge(levels + 3 * int64_t(c0.edge), edges + 3 * j);
+      storeEdge(levels + 3 * int64_t(c1.edge), edges + 3 * j + 3);
+    } else {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j),
+                       _mm_add_epi32(_mm256_castsi256_si128(totals), _mm256_extracti128_si256(totals, 1)));
+      storeEdge(levels + 3 * int64_t(c0.edge), edges + 3 * j);
+    }
+  }
+  for (; j < n; ++j) readColumnByPixels(levels, columns[j], sums + 3 * j, edges + 3 * j);
+}
+
+// Byte shuffles for a run of up to five pixels of 16-bit totals (the 32
+// bytes from its first): for a run of length c and channel ch, in each
+// 128-bit lane, the low bytes then the high bytes of that channel's totals
+// among its first c pixels, as two groups of eight for _mm256_sad_epu8.
+using WordShuffle = std::array<unsigned char, 32>;
+constexpr std::array<std::array<WordShuffle, 3>, 6> makeWordShuffles() {
+  std::array<std::array<WordShuffle, 3>, 6> table{};
+  for (int c = 0; c < 6; ++c)
+    for (int ch = 0; ch < 3; ++ch) {
+      WordShuffle& s = table[c][ch];
+      for (unsigned char& b : s) b = 0x80;
+      int used[2] = {0, 0};
+      for (int k = 0; k < c; ++k) {
+        const int word = 3 * k + ch, lane = word / 8, local = word % 8;
+        s[16 * lane + used[lane]] = uint8_t(2 * local);
+        s[16 * lane + 8 + used[lane]] = uint8_t(2 * local + 1);
+        ++used[lane];
+      }
+    }
+  return table;
+}
+inline constexpr std::array<std::array<WordShuffle, 3>, 6> kWordShuffles = makeWordShuffles();
+
+// The totals of the byte groups that order gathers from v.
+[[gnu::target("avx2")]] inline __m256i wordBytes(__m256i v, const WordShuffle& order) {
+  const __m256i bytes = _mm256_shuffle_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(order.data())));
+  return _mm256_sad_epu8(bytes, _mm256_setzero_si256());
+}
+
+// A run's totals by _mm256_sad_epu8, before the join: u32 lanes [red low,
+// green low, red high, green high] in redGreen and [blue low, 0, blue high,
+// 0] in blue, each 128-bit lane holding its part of the run.
+struct WordRun {
+  __m256i redGreen, blue;
+};
+template <int Halves>
+[[gnu::target("avx2")]] inline WordRun wordRun(const uint16_t* p, int count) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const std::array<WordShuffle, 3>& s = kWordShuffles[size_t(std::min(count, 5))];
+  __m256i red = wordBytes(v, s[0]), green = wordBytes(v, s[1]), blue = wordBytes(v, s[2]);
+  if constexpr (Halves == 2) {
+    const __m256i more = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 15));
+    const std::array<WordShuffle, 3>& t = kWordShuffles[size_t(std::max(count - 5, 0))];
+    red = _mm256_add_epi64(red, wordBytes(more, t[0]));
+    green = _mm256_add_epi64(green, wordBytes(more, t[1]));
+    blue = _mm256_add_epi64(blue, wordBytes(more, t[2]));
+  }
+  return {_mm256_or_si256(red, _mm256_slli_epi64(green, 32)), blue};
+}
+
+// readColumns for the band's 16-bit totals in AVX2, for columns of at most
+// 5 * Halves whole pixels: one 32-byte load a column for each five pixels,
+// each channel's low and high bytes totalled apart and joined (low + 256
+// high, exact), two columns to the 256 bits. A column whose loads would pass
+// the line's end is read pixel by pixel. Writes sums[3n] and edges[3n], one
+// entry past the columns'.
+template <int Halves>
+[[gnu::target("avx2")]] void readWordRunsAvx2(const uint16_t* levels, const Column* columns, size_t n,
+                                             int64_t lastPixel, uint32_t* sums, uint32_t* edges) {
+  const int64_t lastStart = 3 * (lastPixel + 1) - 15 * (Halves - 1) - 16;
+  size_t j = 0;
+  for (; j + 2 <= n; j += 2) {
+    const Column c0 = columns[j], c1 = columns[j + 1];
+    if (3 * int64_t(std::max({c0.from, c1.from, c0.edge, c1.edge})) > lastStart) {
+      readColumnByPixels(levels, c0, sums + 3 * j, edges + 3 * j);
+      readColumnByPixels(levels, c1, sums + 3 * j + 3, edges + 3 * j + 3);
+      continue;
+    }
+    const WordRun a = wordRun<Halves>(levels + 3 * int64_t(c0.from), c0.count);
+    const WordRun b = wordRun<Halves>(levels + 3 * int64_t(c1.from), c1.count);
+    // Each column's two 128-bit halves added: column j in the low lane, j + 1
+    // in the high one; then low + 256 high, as [red, green, blue, 0].
+    const __m256i redGreen = _mm256_add_epi32(_mm256_permute2x128_si256(a.redGreen, b.redGreen, 0x20),
+                                              _mm256_permute2x128_si256(a.redGreen, b.redGreen, 0x31));
+    const __m256i blue = _mm256_add_epi32(_mm256_permute2x128_si256(a.blue, b.blue, 0x20),
+                                          _mm256_permute2x128_si256(a.blue, b.blue, 0x31));
+    const __m256i low = _mm256_unpacklo_epi64(redGreen, blue), high = _mm256_unpackhi_epi64(redGreen, blue);
+    const __m256i totals = _mm256_add_epi32(low, _mm256_slli_epi32(high, 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j), _mm256_castsi256_si128(totals));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 3 * j + 3), _mm256_extracti128_si256(totals, 1));
+    storeEdge(levels + 3 * int64_t(c0.edge), edges + 3 * j);
+    storeEdge(levels + 3 * int64_t(c1.edge), edges + 3 * j + 3);
+  }
+  for (; j < n; ++j) readColumnByPixels(levels, columns[j], sums + 3 * j, edges + 3 * j);
+}
+#endif
+
+// floor(n / d) in 32-bit lanes as (n * m) >> 31, m = laneReciprocal(d) =
+// floor(2^31 / d) + 1, exact when n * d < 2^31 (Divisor's proof, with 2^31
+// for 2^40); m fits 32 bits for every d >= 1.
+inline uint32_t laneReciprocal(uint64_t d) { return uint32_t((uint64_t(1) << 31) / std::max<uint64_t>(d, 1) + 1); }
+
+// v[k] = floor(v[k] / d[k]), by[k] being laneReciprocal(d[k]).
+QUORVEL_AVX2_CLONES void divideLanes(uint32_t* __restrict v, const uint32_t* __restrict by, size_t n) {
+  for (size_t k = 0; k < n; ++k) v[k] = uint32_t((uint64_t(v[k]) * by[k]) >> 31);
+}
+// v[k] = floor(v[k] / d), by being laneReciprocal(d).
+QUORVEL_AVX2_CLONES void divideLanesBy(uint32_t* __restrict v, uint32_t by, size_t n) {
+  for (size_t k = 0; k < n; ++k) v[k] = uint32_t((uint64_t(v[k]) * by) >> 31);
+}
+
+#if QUORVEL_AVX2_KERNELS
+// Eight lanes of (n * m) >> 31: the 64-bit products of the even and the odd
+// lanes apart, each quotient shifted back into its lane. The compiler's own
+// version moves the products through two lane permutations.
+[[gnu::target("avx2")]] inline __m256i divideEight(__m256i n, __m256i m) {
+  const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(n, m), 31);
+  const __m256i odd = _mm256_slli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(n, 32), _mm256_srli_epi64(m, 32)), 1);
+  return _mm256_blend_epi32(even, odd, 0xAA);
+}
+// divideLanes and divideLanesBy in AVX2.
+[[gnu::target("avx2")]] void divideLanesAvx2(uint32_t* __restrict v, const uint32_t* __restrict by, size_t n) {
+  size_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    const __m256i q = divideEight(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + k)),
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(by + k)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + k), q);
+  }
+  for (; k < n; ++k) v[k] = uint32_t((uint64_t(v[k]) * by[k]) >> 31);
+}
+[[gnu::target("avx2")]] void divideLanesByAvx2(uint32_t* __restrict v, uint32_t by, size_t n) {
+  const __m256i m = _mm256_set1_epi32(int(by));
+  size_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    const __m256i q = divideEight(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + k)), m);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + k), q);
+  }
+  for (; k < n; ++k) v[k] = uint32_t((uint64_t(v[k]) * by) >> 31);
+}
+#endif
 
 template <int Fewest, typename Level>
 ColumnReader<Level> columnReaderWithExtra(int64_t extra) {
@@ -78,16 +324,29 @@ ColumnReader<Level> columnReader(int64_t fewest, int64_t extra) {
   }
 }
 
-// Fills xs' compact columns and picks its fixed-count readers.
-inline void axisPrepareColumns(Axis& xs) {
+// Fills xs' compact columns and picks its fixed-count readers; leaves them
+// null when a band of up to rows whole rows could reach a sum beyond the
+// 2^31 of laneReciprocal (255 times its pixels, times its divisor).
+inline void axisPrepareColumns(Axis& xs, int64_t rows) {
   xs.columns.clear();
   for (size_t j = 0; j < xs.count(); ++j) {
     const Footprint& f = xs.footprints[j];
-    xs.columns.push_back({int32_t(f.innerFrom), int32_t(f.innerCount), int32_t(f.edge),
-                          (uint64_t(1) << 40) / uint64_t(std::max<int64_t>(f.innerCount, 1)) + 1});
+    xs.columns.push_back({int32_t(f.innerFrom), int32_t(f.innerCount), int32_t(f.edge)});
   }
+#if QUORVEL_AVX2_KERNELS
+  xs.avx2 = avx2KernelsAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2");
+#endif
+  const int64_t pixels = std::max<int64_t>(xs.mostInner, 1) * std::max<int64_t>(rows, 1);
+  if (pixels > 2900 || 255 * pixels * pixels >= (int64_t(1) << 31)) return;
   xs.readBytes = columnReader<unsigned char>(xs.fewestInner, xs.mostInner - xs.fewestInner);
+#if QUORVEL_AVX2_KERNELS
+  if (xs.avx2 && xs.mostInner <= 10) xs.readBytes = xs.mostInner <= 5 ? readRunsAvx2<1> : readRunsAvx2<2>;
+#endif
   xs.readWords = columnReader<uint16_t>(xs.fewestInner, xs.mostInner - xs.fewestInner);
+#if QUORVEL_AVX2_KERNELS
+  if (xs.avx2 && xs.mostInner <= 10)
+    xs.readWords = xs.mostInner <= 5 ? readWordRunsAvx2<1> : readWordRunsAvx2<2>;
+#endif
 }
 
 unsigned char clampByte(int64_t v) { return static_cast<unsigned char>(std::clamp<int64_t>(v, 0, 255)); }
@@ -105,7 +364,7 @@ struct RowView {
   template <typename Level>
   void read(const Level* levels, const Axis& xs, const Divisor* rows = nullptr) {
     const size_t n = xs.count();
-    means.resize(3 * n);
+    means.resize(3 * n + 1);  // readRunsAvx2 writes one entry more
     edges.resize(3 * (n + 1));
     Entry* m = means.data();
     Entry* e = edges.data();
@@ -115,11 +374,20 @@ struct RowView {
       if constexpr (std::is_same_v<Level, unsigned char>) reader = xs.readBytes;
       if constexpr (std::is_same_v<Level, uint16_t>) reader = xs.readWords;
       if (reader) {
-        // Without rows, a multiplier that divides by 1.
-        const uint64_t byRows = rows ? rows->shortMultiplier() : (uint64_t(1) << 40) + 1;
-        reader(levels, xs.columns.data(), n, xs.size - 1, byRows, m, e);
+        reader(levels, xs.columns.data(), n, xs.size - 1, m, e);
         const Level* q = levels + 3 * f[n].edge;
-        for (int c = 0; c < 3; ++c) e[3 * n + c] = uint32_t((q[c] * byRows) >> 40);
+        for (int c = 0; c < 3; ++c) e[3 * n + c] = q[c];
+        // floor(floor(t / a) / b) is floor(t / ab): one division per entry.
+        const uint64_t byRows = rows ? rows->divisor() : 1;
+#if QUORVEL_AVX2_KERNELS
+        if (xs.avx2) {
+          divideLanesAvx2(m, xs.lanesDividing(byRows), 3 * n);
+          if (byRows > 1) divideLanesByAvx2(e, laneReciprocal(byRows), 3 * (n + 1));
+          return;
+        }
+#endif
+        divideLanes(m, xs.lanesDividing(byRows), 3 * n);
+        if (byRows > 1) divideLanesBy(e, laneReciprocal(byRows), 3 * (n + 1));
         return;
       }
     }
@@ -192,6 +460,65 @@ QUORVEL_AVX2_CLONES void combineFastRow(const FastRow& row, size_t count,
     out[k] = static_cast<unsigned char>(quotient < 255 ? quotient : 255);
   }
 }
+
+#if QUORVEL_AVX2_KERNELS
+[[gnu::target("avx2")]] inline __m256i eightAt(const uint32_t* v) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v));
+}
+
+// Eight lanes of (x * y) >> 7 times the entries at v.
+[[gnu::target("avx2")]] inline __m256i weighed(const uint32_t* v, __m256i x, __m256i y) {
+  const __m256i weight = _mm256_srli_epi32(_mm256_mullo_epi32(x, y), 7);
+  return _mm256_mullo_epi32(eightAt(v), weight);
+}
+
+// Eight lanes of combineFastRow's quotients, before the clamp.
+[[gnu::target("avx2")]] inline __m256i combineEight(const FastRow& row, size_t k, __m256i byShort, __m256i byLong,
+                                                   __m128i shift) {
+  const __m256i xFirst = eightAt(row.xFirst + k), xInner = eightAt(row.xInner + k), xLast = eightAt(row.xLast + k);
+  const __m256i yFirst = _mm256_set1_epi32(int(row.yFirst)), yInner = _mm256_set1_epi32(int(row.yInner)),
+                yLast = _mm256_set1_epi32(int(row.yLast));
+  __m256i sum = weighed(row.inner + k, xInner, yInner);
+  sum = _mm256_add_epi32(sum, weighed(row.side + k, xFirst, yInner));
+  sum = _mm256_add_epi32(sum, weighed(row.side + k + 3, xLast, yInner));
+  sum = _mm256_add_epi32(sum, weighed(row.topMeans + k, xInner, yFirst));
+  sum = _mm256_add_epi32(sum, weighed(row.topSide + k, xFirst, yFirst));
+  sum = _mm256_add_epi32(sum, weighed(row.topSide + k + 3, xLast, yFirst));
+  sum = _mm256_add_epi32(sum, weighed(row.bottomMeans + k, xInner, yLast));
+  sum = _mm256_add_epi32(sum, weighed(row.bottomSide + k, xFirst, yLast));
+  sum = _mm256_add_epi32(sum, weighed(row.bottomSide + k + 3, xLast, yLast));
+  const __m256i narrow = _mm256_cmpeq_epi32(eightAt(row.xWide + k), _mm256_setzero_si256());
+  const __m256i by = _mm256_blendv_epi8(byLong, byShort, narrow);
+  // (sum * by) >> shift in 64 bits, the even and the odd lanes apart; every
+  // quotient is at most 255, so it fits its lane.
+  const __m256i even = _mm256_srl_epi64(_mm256_mul_epu32(sum, by), shift);
+  const __m256i odd = _mm256_srl_epi64(_mm256_mul_epu32(_mm256_srli_epi64(sum, 32), _mm256_srli_epi64(by, 32)), shift);
+  return _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
+}
+
+// combineFastRow in AVX2: 32 lanes at a time, packed to bytes.
+[[gnu::target("avx2")]] void combineFastRowAvx2(const FastRow& row, size_t count, unsigned char* __restrict out) {
+  const __m256i byShort = _mm256_set1_epi32(int(row.byShort)), byLong = _mm256_set1_epi32(int(row.byLong));
+  const __m128i shift = _mm_cvtsi32_si128(int(row.shift));
+  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  size_t k = 0;
+  for (; k + 32 <= count; k += 32) {
+    // Quotients of at most 255 pack without saturating; the packs interleave
+    // 128-bit lanes, which the permutation puts back in order.
+    const __m256i low = _mm256_packus_epi32(combineEight(row, k, byShort, byLong, shift),
+                                            combineEight(row, k + 8, byShort, byLong, shift));
+    const __m256i high = _mm256_packus_epi32(combineEight(row, k + 16, byShort, byLong, shift),
+                                             combineEight(row, k + 24, byShort, byLong, shift));
+    const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(low, high), order);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), bytes);
+  }
+  FastRow rest = row;
+  for (const uint32_t** v : {&rest.inner, &rest.side, &rest.topMeans, &rest.topSide, &rest.bottomMeans,
+                             &rest.bottomSide, &rest.xFirst, &rest.xInner, &rest.xLast, &rest.xWide})
+    *v += k;
+  combineFastRow(rest, count - k, out + k);
+}
+#endif
 
 // Reciprocals m = floor(2^s / d) + 1 of a row's two areas, with 2^s above
 // the largest sum times the larger area: for every sum n, n * m >> s is then
