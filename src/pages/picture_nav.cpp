@@ -24,7 +24,10 @@ namespace {
 const char kFramesetScript[] =
     "<script>(function(){"
     "function right(){return document.getElementsByName('right')[0];}"
-    "function ours(p){return typeof p==='string'&&/^[^\\/\\\\:?#]+\\.html$/.test(p);}"
+    // A separator %-encoded (..%2Foutside.html) would pass as a name: a server
+    // that decodes it before it resolves ".." would frame a page outside.
+    "function ours(p){if(typeof p!=='string'||!/^[^\\/\\\\:?#]+\\.html$/.test(p))return false;"
+    "try{return !/[\\/\\\\]/.test(decodeURIComponent(p));}catch(x){return false;}}"
     "var want=location.hash.slice(1),cur=null;"
     "document.addEventListener('DOMContentLoaded',function(){"
     "var f=right();if(f&&ours(want))f.src=want;});"
@@ -203,6 +206,11 @@ std::string navRetitled(const std::string& page, const std::string& title) {
     const size_t end = page.find(open[1] == 't' ? "</title>" : "</TITLE>", from);
     if (end == std::string::npos) continue;
     return page.substr(0, from) + title + page.substr(end);
+  }
+  // A theme's page without a title gets one in its head.
+  for (const char* close : {"</head>", "</HEAD>"}) {
+    const size_t at = page.find(close);
+    if (at != std::string::npos) return page.substr(0, at) + "<title>" + title + "</title>\n" + page.substr(at);
   }
   return page;
 }

@@ -60,7 +60,8 @@ std::string navLabel(const std::string& captionTitle, const char* fileName);
 // text, else its folder's name. path is any path in the album's directory.
 std::string navAlbumLabel(const char* path);
 
-// page with the text of its first <title> element (else <TITLE>) replaced.
+// page with the text of its first <title> element (else <TITLE>) replaced;
+// a page without one gets one before its </head> (else </HEAD>).
 std::string navRetitled(const std::string& page, const std::string& title);
 
 // A template of the album of path's directory, titled with its label under

@@ -106,6 +106,14 @@ for (const scheme of ['file', 'http']) {
       assert.equal(await right(page).locator('a.quorvel-link').getAttribute('href'), `quorvelFrameset.html#${pageOf.p08}`);
     });
 
+    test('an address whose page name hides a separator (..%2F) frames nothing outside the album', async () => {
+      fs.writeFileSync(path.join(album, '..', 'outside.html'), '<title>outside</title>');
+      await page.goto('about:blank');
+      await page.goto(base() + 'quorvelFrameset.html#..%2Foutside.html', { waitUntil: 'load' });
+      await right(page).waitForLoadState('load');
+      assert.ok(!right(page).url().endsWith('outside.html'), right(page).url());
+    });
+
     test('the medium view opens the original fitted to the window; every image has an alt', async () => {
       await page.goto(base() + pageOf.p01, { waitUntil: 'load' });
       for (const img of await page.locator('img').all()) assert.ok(await img.getAttribute('alt'));

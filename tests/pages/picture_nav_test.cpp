@@ -16,4 +16,13 @@ TEST(PictureNav, DurationShowsMinutesAndSecondsAndHoursPastAnHour) {
   for (const Case& c : cases) EXPECT_EQ(navDuration(c.ms), c.shown) << c.ms;
 }
 
+// A theme's page may have a title of either case, or none: it gets one.
+TEST(PictureNav, RetitledPagesAlwaysCarryTheTitle) {
+  EXPECT_EQ(navRetitled("<head><title>Album</title></head>", "trip"), "<head><title>trip</title></head>");
+  EXPECT_EQ(navRetitled("<HEAD><TITLE>x</TITLE></HEAD>", "trip"), "<HEAD><TITLE>trip</TITLE></HEAD>");
+  EXPECT_EQ(navRetitled("<head><style></style></head><body>", "trip"),
+            "<head><style></style><title>trip</title>\n</head><body>");
+  EXPECT_EQ(navRetitled("<body>no head", "trip"), "<body>no head");
+}
+
 }  // namespace
