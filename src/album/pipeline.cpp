@@ -98,12 +98,19 @@ ImgFormat readAs(const char* path, NameKind kind) {
 // What a header the reader refused makes of the picture. One it refused in
 // the library's own lines is no picture (a damaged one is counted where its
 // lines are written).
+// The line a picture whose header was refused is reported with.
+std::string refusedText(const char* path, ImgFormat format, ImgStatus read, const std::string& why) {
+  return std::string(imgFormatDecoderName(format)) + "(\"" + path + "\"): " +
+         (read == IMG_DECODE_NO_LIBRARY ? derivedNoLibraryReason(why)
+          : why.empty()                 ? std::string("damaged")
+                                        : "damaged (" + why + ")");
+}
+
 Shown refused(const char* path, ImgStatus read, const std::string& why, Probe* probe) {
   if (read == IMG_DECODE_OPEN) return Shown::Unopened;
   if (read == IMG_DECODE_DAMAGED && why.empty()) return Shown::No;
   if (read == IMG_DECODE_UNSUPPORTED) return Shown::Unsupported;
-  probe->leftOut = std::string(imgFormatDecoderName(probe->format)) + "(\"" + path + "\"): " +
-                   (read == IMG_DECODE_NO_LIBRARY ? derivedNoLibraryReason(why) : "damaged (" + why + ")");
+  probe->leftOut = refusedText(path, probe->format, read, why);
   return Shown::LeftOut;
 }
 
@@ -126,10 +133,7 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
   *messages += said.libraryText;
   if (read != IMG_OK && kind == NameKind::Video && read != IMG_DECODE_OPEN) {
     // Still shown: a plain poster stands in, and the reason is told.
-    probe->leftOut = std::string(imgFormatDecoderName(probe->format)) + "(\"" + path + "\"): " +
-                     (read == IMG_DECODE_NO_LIBRARY ? derivedNoLibraryReason(said.why)
-                      : said.why.empty()            ? std::string("damaged")
-                                                    : "damaged (" + said.why + ")");
+    probe->leftOut = refusedText(path, probe->format, read, said.why);
     probe->header = ImgHeaderInfo{};
     probe->unread = true;
     probe->medium = true;
@@ -230,11 +234,12 @@ bool hidpiIncomplete(const PictureNames& names, bool large) {
 
 // A derived picture's size as written (it carries no Exif), the library's
 // lines on it into messages.
-PictureSize derivedSize(const std::string& path, std::string* messages) {
+// comment, when given, receives its comment segment (a video's thumbnail's).
+PictureSize derivedSize(const std::string& path, std::string* messages, std::string* comment = nullptr) {
   ImgHeaderInfo header;
   ImgDecoded said;
   PictureSize size;
-  size.known = imgJpegReadStoredHeader(path.c_str(), &header, &said) == IMG_OK;
+  size.known = imgJpegReadStoredHeader(path.c_str(), &header, &said, comment) == IMG_OK;
   size.width = header.width;
   size.height = header.height;
   *messages += said.libraryText;
@@ -245,12 +250,7 @@ PictureSize derivedSize(const std::string& path, std::string* messages) {
 // lines on it go with the header, for the page entry to write.
 MicroHeader videoMicro(const PictureNames& names, std::string* comment) {
   MicroHeader micro;
-  ImgHeaderInfo header;
-  ImgDecoded said;
-  micro.size.known = imgJpegReadStoredHeader(names.micro.c_str(), &header, &said, comment) == IMG_OK;
-  micro.size.width = header.width;
-  micro.size.height = header.height;
-  micro.messages = said.libraryText;
+  micro.size = derivedSize(names.micro, &micro.messages, comment);
   return micro;
 }
 

@@ -83,14 +83,16 @@ const char kVideoBegin[] = HEAD_1_TO_5 HEAD_6 BODY_LINE "\n" "<h2>video...</h2>\
 
 // -nav: the same pages, laid out for a phone as well as a desktop. Text is
 // never under 14 CSS px, and the picture is fitted to its frame.
-#define NAV_HEAD_TO_STYLE                                                           \
+#define NAV_HEAD_START                                                              \
   "<!DOCTYPE html>\n"                                                              \
   "<html>\n"                                                                       \
   "<head>\n"                                                                       \
   "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\n" \
   "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"     \
   "<title>quorvel</title>\n"                                                       \
-  "<style>\n"                                                                      \
+  "<style>\n"
+#define NAV_HEAD_TO_STYLE                                                           \
+  NAV_HEAD_START                                                                    \
   "html{-webkit-text-size-adjust:100%;text-size-adjust:100%}\n"                    \
   "body{margin:0;padding:8px;font:16px/1.4 sans-serif;background:#fff;color:#000}\n" \
   "a{color:#00f}font[size],code{font-size:14px}\n"
@@ -99,16 +101,10 @@ const char kVideoBegin[] = HEAD_1_TO_5 HEAD_6 BODY_LINE "\n" "<h2>video...</h2>\
   "</head>\n"            \
   "<body>"
 #define NAV_FRAMES(grid, phone, tree)                                                          \
-  "<!DOCTYPE html>\n"                                                                          \
-  "<html>\n"                                                                                   \
-  "<head>\n"                                                                                   \
-  "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\n"             \
-  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"                 \
-  "<title>quorvel</title>\n"                                                                   \
-  "<style>\n"                                                                                  \
+  NAV_HEAD_START                                                                               \
   "html,body{margin:0;height:100%;overflow:hidden;background:#fff}\n"                          \
   "body{display:grid;grid-template:" grid "}\n"                                                \
-  "iframe{border:0;box-sizing:border-box;width:100%;height:100%;display:block;min-height:0}\n"                       \
+  "iframe{border:0;box-sizing:border-box;width:100%;height:100%;display:block;min-height:0}\n"   \
   "#t{grid-area:t;border-bottom:1px solid #ccc}#l{grid-area:l}#r{grid-area:r}\n"              \
   "@media (min-width:601px){#l,#t{border-right:1px solid #ccc}}\n"                             \
   "@media (max-width:600px){body{grid-template:" phone "}#l{border-top:1px solid #ccc}}\n"     \
@@ -153,6 +149,7 @@ const char kNavLeftBegin[] = NAV_HEAD_TO_STYLE
 const char kNavMp3Begin[] = NAV_HEAD_TO_STYLE NAV_LIST_STYLE NAV_STYLE_TO_BODY "\n" "<h2>MP3...</h2>\n" "<ul>\n";
 const char kNavVideoBegin[] = NAV_HEAD_TO_STYLE NAV_LIST_STYLE NAV_STYLE_TO_BODY "\n" "<h2>video...</h2>\n" "<ul>\n";
 
+#undef NAV_HEAD_START
 #undef NAV_HEAD_TO_STYLE
 #undef NAV_STYLE_TO_BODY
 #undef NAV_FRAMES
