@@ -133,6 +133,18 @@ cwebp -quiet -lossless "$small" -o "$album/formats/lossless.webp"
 heif-enc -q 60 -o "$album/formats/phone.heic" "$small" >/dev/null
 avifenc -j 1 "$small" "$album/formats/phone.avif" >/dev/null
 cp samples/music/mire.mp4 "$album/formats/"
+# A damaged file of every added format, so that their libraries' own lines
+# (the AV1 decoder's among them) are compared in walk order too.
+head -c 6000 "$album/formats/lossy.webp" >"$album/formats/cut.webp"
+head -c 9000 "$album/formats/phone.heic" >"$album/formats/cut.heic"
+python3 - "$album/formats/phone.avif" "$album/formats/phone.heic" "$album/formats" <<'PYEOF'
+import sys
+for source, name in ((sys.argv[1], 'obu.avif'), (sys.argv[2], 'coded.heic')):
+    data = bytearray(open(source, 'rb').read())
+    mdat = data.find(b'mdat') + 4
+    data[mdat] = 0  # the first coded unit's header: no type the decoder knows
+    open(sys.argv[3] + '/' + name, 'wb').write(bytes(data))
+PYEOF
 echo "tree: $(find "$album" -iname '*.jpg' | wc -l) photos, $(find "$album" -type d | wc -l) directories; reference $ref; new $new"
 
 fail=0
