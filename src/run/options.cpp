@@ -181,14 +181,14 @@ void checkBoxSide(const char* option, const char* text, int value, int shadowStr
           text, shadowStrip + 1);
 }
 
-// A box past the largest picture decoded is reached only by enlarging, into
-// a raster no run can hold: every picture would fail, the first of them
-// ending the run after its files were begun. Refused before anything is written.
-void checkBoxArea(const char* what, const char* wOption, int width, const char* hOption, int height) {
+// A thumbnail box past the largest picture decoded is reached only by
+// enlarging, into a raster no run can hold: a picture of about its shape
+// would end the run after files were begun. Refused before anything is written.
+void checkThumbnailBox(int width, int height) {
   const long long pixels = static_cast<long long>(width) * height;
   if (pixels > kMaxPicturePixels)
-    error("options %s%d %s%d: a %s box of %lld pixels, more than the largest picture (%lld)", wOption, width,
-          hOption, height, what, pixels, kMaxPicturePixels);
+    error("options -uw:%d -uh:%d: a thumbnail box of %lld pixels, more than the largest picture (%lld)", width,
+          height, pixels, kMaxPicturePixels);
 }
 
 // The sizes (-iw: to -lw:), read as atoi would; the boxes are checked once
@@ -213,8 +213,7 @@ void readSizes(int& argc, char** argv, Settings& s) {
   checkBoxSide("-mh:", mh, s.mh, 0);
   checkBoxSide("-uw:", uw, s.uw, s.shadow ? shadowWidth() : 0);
   checkBoxSide("-uh:", uh, s.uh, s.shadow ? shadowHeight() : 0);
-  checkBoxArea("medium view", "-mw:", s.mw, "-mh:", s.mh);
-  checkBoxArea("thumbnail", "-uw:", s.uw, "-uh:", s.uh);
+  checkThumbnailBox(s.uw, s.uh);
 }
 
 // -list: is written when the run ends: under an album page's name it would

@@ -168,7 +168,6 @@ TEST_F(OptionsTest, ValuesThatCouldOnlyFailAreRefusedAtStartUp) {
       {{"-uw:65535", "-uh:65535"},
        "options -uw:65535 -uh:65535: a thumbnail box of 4294836225 pixels, more than the largest picture "
        "\\(250000000\\)"},
-      {{"-mh:20000", "-mw:20000"}, "options -mw:20000 -mh:20000: a medium view box of 400000000 pixels"},
       {{"-list:"}, "option -list: names no file"},
       {{"-list:al/quorvelLeft.html"}, "option -list:al/quorvelLeft.html: names one of the album's own pages"},
   };
