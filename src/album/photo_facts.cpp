@@ -3,6 +3,7 @@
 
 #include <strings.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -40,22 +41,59 @@ std::string latin1ToUtf8(const std::string& text) {
   return out;
 }
 
+// The length of the character reference ("&quot;", "&#233;", "&#xE9;") that
+// starts at text[at], or 0 when none does there.
+size_t referenceLength(const std::string& text, size_t at) {
+  constexpr size_t kLongest = 32;  // "&#x0000000000E9;" and the like still count
+  if (at >= text.size() || text[at] != '&') return 0;
+  size_t end = at + 1;
+  const bool numeric = end < text.size() && text[end] == '#';
+  if (numeric) ++end;
+  const bool hex = numeric && end < text.size() && (text[end] == 'x' || text[end] == 'X');
+  if (hex) ++end;
+  const size_t first = end;
+  while (end < text.size() && end - at < kLongest &&
+         (hex       ? isxdigit(static_cast<unsigned char>(text[end])) != 0
+          : numeric ? isdigit(static_cast<unsigned char>(text[end])) != 0
+                    : isalnum(static_cast<unsigned char>(text[end])) != 0))
+    ++end;
+  if (end == first || end >= text.size() || text[end] != ';') return 0;
+  if (!numeric && !isalpha(static_cast<unsigned char>(text[first]))) return 0;
+  return end + 1 - at;
+}
+
 // Source text (UTF-8 by now) cut to fit a caption buffer of size bytes,
 // never inside a character. Unlike a caption file's text, a cut sequence is
-// dropped even when the text is no UTF-8 otherwise.
+// dropped even when the text is no UTF-8 otherwise. Nor inside a character
+// reference the source holds as text: "&quo" would read as a broken
+// "&quot;", so the whole reference goes.
 std::string fitted(std::string text, int size) {
   if (text.size() < size_t(size)) return text;
-  text.resize(utf8WholeLength(text.data(), size_t(size) - 1));
+  size_t keep = utf8WholeLength(text.data(), size_t(size) - 1);
+  const size_t amp = text.rfind('&', keep - 1);
+  if (keep > 0 && amp != std::string::npos && amp + referenceLength(text, amp) > keep) keep = amp;
+  text.resize(keep);
   return text;
 }
 
-// "YYYY:MM:DD HH:MM..." as "DD.MM.YYYY HH:MM"; "" when it is not a date.
+int daysIn(int year, int month) {
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// "YYYY:MM:DD HH:MM..." as "DD.MM.YYYY HH:MM"; "" when it is not a date
+// that can be, such as a clock's "9999:99:99 99:99".
 std::string dateText(const std::string& stamp) {
   if (stamp.size() < 16) return "";
   for (size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u, 11u, 12u, 14u, 15u})
     if (stamp[i] < '0' || stamp[i] > '9') return "";
   if (stamp[4] != ':' || stamp[7] != ':' || stamp[13] != ':') return "";
   if (stamp.compare(0, 4, "0000") == 0) return "";  // a camera's unset clock
+  const auto field = [&](size_t at) { return (stamp[at] - '0') * 10 + (stamp[at + 1] - '0'); };
+  const int year = field(0) * 100 + field(2), month = field(5), day = field(8);
+  if (month < 1 || month > 12 || day < 1 || day > daysIn(year, month) || field(11) > 23 || field(14) > 59)
+    return "";
   return stamp.substr(8, 2) + "." + stamp.substr(5, 2) + "." + stamp.substr(0, 4) + " " + stamp.substr(11, 5);
 }
 

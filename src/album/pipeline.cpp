@@ -87,12 +87,15 @@ enum class Shown { No, Unopened, TooLarge, Unsupported, LeftOut, Yes };
 
 // What path is read as: an added name by its content; a .jpg name as a
 // JPEG, and a .gif name as a GIF only when it holds GIF data, so that the
-// JPEG library says what is wrong with anything else.
-ImgFormat readAs(const char* path, NameKind kind) {
+// JPEG library says what is wrong with anything else. With allContent
+// (-allpics) a .jpg or .gif name is read by its content too, a PNG named
+// .jpg as the PNG it is. known, when given, tells whether the first bytes
+// were any format's at all.
+ImgFormat readAs(const char* path, NameKind kind, bool allContent = gSettings.allpics, bool* known = nullptr) {
   if (kind == NameKind::Video) return ImgFormat::Video;
   ImgFormat format = ImgFormat::Jpeg;
-  if (kind == NameKind::Jpeg || !imgFormatOfFile(path, &format)) return ImgFormat::Jpeg;
-  return kind == NameKind::Added || format == ImgFormat::Gif ? format : ImgFormat::Jpeg;
+  if ((kind == NameKind::Jpeg && !allContent) || !imgFormatOfFile(path, &format, known)) return ImgFormat::Jpeg;
+  return kind == NameKind::Added || allContent || format == ImgFormat::Gif ? format : ImgFormat::Jpeg;
 }
 
 // What a header the reader refused makes of the picture. One it refused in
@@ -121,7 +124,14 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
   // A derived picture is never read as a source: a damaged one would say so
   // twice, here and where its page entry reads its size.
   if (kind == NameKind::None || isDerivedName(path)) return Shown::No;
-  probe->format = readAs(path, kind);
+  bool known = true;
+  probe->format = readAs(path, kind, gSettings.allpics, &known);
+  if (!known && kind == NameKind::Added) {
+    // Not even the start of a picture: left out and counted like a damaged
+    // one, not handed to the JPEG library as if it were a JPEG.
+    probe->leftOut = std::string("picture of no known format \"") + path + "\"";
+    return Shown::LeftOut;
+  }
   ImgDecoded said;
   ImgPhotoMeta* meta = gSettings.exif && imgFormatIsAdded(probe->format) ? &probe->meta : nullptr;
   ImgStatus read = imgFormatReadHeader(path, probe->format, &probe->header, &said, meta);
@@ -521,7 +531,7 @@ bool albumIsVideoEntryName(const char* name) { return nameKind(name) == NameKind
 bool albumIsAnyVideoName(const char* name) { return nameKind(name, false, true) == NameKind::Video; }
 
 ImgPhotoMeta albumPhotoMeta(const char* path) {
-  const ImgFormat format = readAs(path, nameKind(path, true, false));
+  const ImgFormat format = readAs(path, nameKind(path, true, false), false);
   if (!imgFormatIsAdded(format)) return imgPhotoMetaRead(path);
   ImgHeaderInfo header;
   ImgDecoded said;

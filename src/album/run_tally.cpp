@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/user_output.h"
+#include "util/utf8.h"
 
 namespace {
 
@@ -38,6 +39,22 @@ std::string clockText(double seconds) {
   return text;
 }
 
+// text within columns (none: 0), a character to a column, never cut inside
+// one: a line longer than the terminal is wrapped, and its carriage return
+// then goes back to the last row only, leaving the rest on the screen.
+std::string fitColumns(const std::string& text, int columns) {
+  if (columns <= 0) return text;
+  const bool utf8 = utf8HasMultibyte(text.c_str());
+  const char* p = text.c_str();
+  for (int used = 0; *p && used < columns; ++used) {
+    if (utf8)
+      utf8Next(&p);
+    else
+      ++p;
+  }
+  return text.substr(0, static_cast<size_t>(p - text.c_str()));
+}
+
 void drawProgress(bool now) {
   const Clock::time_point t = Clock::now();
   if (!now && t - gTally.drawn < kRedraw) return;
@@ -53,7 +70,7 @@ void drawProgress(bool now) {
     if (gTally.made > 0 && gTally.made < total)
       line += ", about " + clockText(elapsed / static_cast<double>(gTally.made) * static_cast<double>(total - gTally.made)) + " left";
   }
-  userProgressShow(line);
+  userProgressShow(fitColumns(line, userProgressColumns()));
 }
 
 std::string plural(long n, const char* word) {

@@ -70,6 +70,21 @@ ImgRational rationalValue(const Tiff& t, const unsigned char* e) {
   return p ? ImgRational{byteOrdered32(p, t.bigEndian), byteOrdered32(p + 4, t.bigEndian)} : ImgRational{};
 }
 
+// Bounds wider than any camera or lens gives: outside them a value is a
+// writer's fault or a placeholder (0xFFFFFFFF above all), not a fact to show.
+struct Range {
+  double low, high;
+};
+constexpr Range kExposureSeconds{1e-6, 86400}, kFNumbers{0.3, 1000}, kFocalMillimetres{0.1, 100000};
+constexpr uint32_t kHighestIso = 10'000'000;
+
+// r when it is a value within range, else absent.
+ImgRational within(ImgRational r, Range range) {
+  if (!r.den) return {};
+  const double value = double(r.num) / r.den;
+  return value >= range.low && value <= range.high ? r : ImgRational{};
+}
+
 uint32_t integerValue(const Tiff& t, const unsigned char* e) {
   if (t.count(e) < 1) return 0;
   if (t.type(e) == kShort) return byteOrdered16(e + 8, t.bigEndian);
@@ -87,10 +102,14 @@ void readIfd(const Tiff& t, uint64_t ifd, ImgExifFacts* facts, uint64_t* exifIfd
       case kModel: facts->model = asciiValue(t, e); break;
       case kLens: facts->lens = asciiValue(t, e); break;
       case kDateTaken: facts->dateTaken = asciiValue(t, e); break;
-      case kExposure: facts->exposure = rationalValue(t, e); break;
-      case kFNumber: facts->fNumber = rationalValue(t, e); break;
-      case kFocalLength: facts->focalLength = rationalValue(t, e); break;
-      case kIso: facts->iso = integerValue(t, e); break;
+      case kExposure: facts->exposure = within(rationalValue(t, e), kExposureSeconds); break;
+      case kFNumber: facts->fNumber = within(rationalValue(t, e), kFNumbers); break;
+      case kFocalLength: facts->focalLength = within(rationalValue(t, e), kFocalMillimetres); break;
+      case kIso: {
+        const uint32_t iso = integerValue(t, e);
+        facts->iso = iso <= kHighestIso ? iso : 0;
+        break;
+      }
       case kExifIfd:
         if (exifIfd && t.type(e) == kLong) *exifIfd = t.value32(e);
         break;

@@ -40,8 +40,10 @@ inline constexpr size_t kImgExifTextLimit = 2000;
 
 // Reads the facts of the first IFD and of its Exif sub-IFD (the one pointer
 // followed, so no loop between IFDs can hold the reader) from a payload as
-// imgExifOrientation takes it. Anything malformed is left out; never reads
-// outside data.
+// imgExifOrientation takes it. Anything malformed is left out, and so is a
+// number no camera gives (an exposure outside 1/1000000 s to a day, an
+// f-number outside f/0.3 to f/1000, a focal length outside 0.1 mm to 100 m,
+// an ISO past 10000000); never reads outside data.
 ImgExifFacts imgExifReadFacts(const unsigned char* data, size_t length);
 // The same from a bare TIFF structure, as imgExifTiffOrientation takes it.
 ImgExifFacts imgExifTiffReadFacts(const unsigned char* data, size_t length);

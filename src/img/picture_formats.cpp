@@ -48,11 +48,18 @@ ImgFormat imgFormatOfBytes(const unsigned char* head, size_t length) {
   return ImgFormat::Jpeg;
 }
 
-bool imgFormatOfFile(const char* path, ImgFormat* format) {
+bool imgFormatIsKnown(const unsigned char* head, size_t length) {
+  if (imgFormatOfBytes(head, length) != ImgFormat::Jpeg) return true;
+  return length >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+}
+
+bool imgFormatOfFile(const char* path, ImgFormat* format, bool* known) {
   FileHandle file = fileOpenRead(path);
   if (!file) return false;
   unsigned char head[kSniffBytes];
-  *format = imgFormatOfBytes(head, fread(head, 1, sizeof head, file.get()));
+  const size_t length = fread(head, 1, sizeof head, file.get());
+  *format = imgFormatOfBytes(head, length);
+  if (known) *known = imgFormatIsKnown(head, length);
   return true;
 }
 

@@ -15,8 +15,12 @@ enum class ImgFormat { Jpeg, Gif, Png, Webp, Heif, Avif, Video };  // img/pictur
 // The format the first bytes of a file show; Jpeg for anything else, so
 // that the JPEG library says what is wrong with it, as for any JPEG.
 ImgFormat imgFormatOfBytes(const unsigned char* head, size_t length);
-// imgFormatOfBytes of path's first bytes; false when nothing can be read.
-bool imgFormatOfFile(const char* path, ImgFormat* format);
+// Whether head starts as one of the formats does, a JPEG's FF D8 FF
+// included: false for bytes imgFormatOfBytes only takes for a JPEG.
+bool imgFormatIsKnown(const unsigned char* head, size_t length);
+// imgFormatOfBytes of path's first bytes, and, when known is given,
+// imgFormatIsKnown of them; false (both untouched) when nothing can be read.
+bool imgFormatOfFile(const char* path, ImgFormat* format, bool* known = nullptr);
 
 // True for the formats -allpics adds.
 inline bool imgFormatIsAdded(ImgFormat format) {

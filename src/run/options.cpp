@@ -13,8 +13,10 @@
 #include "album/memory_budget.h"
 
 #include "base/fatal.h"
+#include "base/limits.h"
 #include "base/settings.h"
 #include "img/lens_shadow.h"
+#include "pages/page_files.h"
 #include "pages/templates.h"
 #include "util/cpu_count.h"
 #include "util/path_filter.h"
@@ -179,6 +181,16 @@ void checkBoxSide(const char* option, const char* text, int value, int shadowStr
           text, shadowStrip + 1);
 }
 
+// A thumbnail box past the largest picture decoded is reached only by
+// enlarging, into a raster no run can hold: a picture of about its shape
+// would end the run after files were begun. Refused before anything is written.
+void checkThumbnailBox(int width, int height) {
+  const long long pixels = static_cast<long long>(width) * height;
+  if (pixels > kMaxPicturePixels)
+    error("options -uw:%d -uh:%d: a thumbnail box of %lld pixels, more than the largest picture (%lld)", width,
+          height, pixels, kMaxPicturePixels);
+}
+
 // The sizes (-iw: to -lw:), read as atoi would; the boxes are checked once
 // the shadow is known, with the texts kept for the messages.
 void readSizes(int& argc, char** argv, Settings& s) {
@@ -201,6 +213,18 @@ void readSizes(int& argc, char** argv, Settings& s) {
   checkBoxSide("-mh:", mh, s.mh, 0);
   checkBoxSide("-uw:", uw, s.uw, s.shadow ? shadowWidth() : 0);
   checkBoxSide("-uh:", uh, s.uh, s.shadow ? shadowHeight() : 0);
+  checkThumbnailBox(s.uw, s.uh);
+}
+
+// -list: is written when the run ends: under an album page's name it would
+// replace that page, and with no name at all it could only fail after the
+// whole walk.
+void readPictureList(int& argc, char** argv, Settings& s) {
+  s.list = argFind(argc, argv, "-list:");
+  if (!s.list) return;
+  if (!*s.list) error("option -list: names no file");
+  if (pageIsAlbumPage(pathBaseName(s.list)))
+    error("option -list:%s: names one of the album's own pages", s.list);
 }
 
 // -out: and -originals:, refused now when they can't be followed, before
@@ -281,7 +305,7 @@ void optionsRead(int& argc, char** argv) {
   if (s.conf) confLoad(s.conf);
   if (s.nav) templatesNavLook();
 
-  s.list = argFind(argc, argv, "-list:");
+  readPictureList(argc, argv, s);
 
   s.filter = argFind(argc, argv, "-filter:");
   // One that can't be read would leave out every path: the run would walk

@@ -81,7 +81,9 @@ void removeLiveTemps() {
 // their pictures (and their temporaries) first.
 [[maybe_unused]] const bool gRemovesAtExit = atexit(removeLiveTemps) == 0;
 
-constexpr int kCleanSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: a reader that stops early (quorvel dir | head) ends the run
+// as surely as a Ctrl-C.
+constexpr int kCleanSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 void removeAndDie(int sig) {
   gStopping.store(true);

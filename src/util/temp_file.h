@@ -31,7 +31,7 @@ bool fileIsTempName(const char* name);
 // unlink, -1 when left alone.
 int fileRemoveStaleTemp(const char* path, long minimumAge = kStaleTempSeconds);
 
-// From now on SIGINT, SIGTERM and SIGHUP (unless ignored) remove every live
+// From now on SIGINT, SIGTERM, SIGHUP and SIGPIPE (unless ignored) remove every live
 // temporary before the process ends with the signal's usual status.
 void fileRemoveTempsOnSignals();
 

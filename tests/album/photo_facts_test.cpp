@@ -67,4 +67,17 @@ TEST(PhotoFacts, IptcInIso88591BecomesUtf8AndLongTextsFitTheCaptionBuffers) {
   EXPECT_EQ(photoFacts(meta).title, std::string(148, 'a'));
 }
 
+// Only a stamp a calendar and a clock hold is a date.
+TEST(PhotoFacts, DateIsShownOnlyWhenItCanBe) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"2024:02:29 23:59:00", "29.02.2024 23:59"}, {"2000:02:29 00:00:00", "29.02.2000 00:00"},
+      {"1900:02:29 10:00:00", ""},                 {"2026:04:31 10:00:00", ""},
+      {"2026:07:14 24:00:00", ""}};
+  for (const auto& [stamp, line] : cases) {
+    ImgPhotoMeta meta;
+    meta.exif.dateTaken = stamp;
+    EXPECT_EQ(photoFacts(meta).line, line) << stamp;
+  }
+}
+
 }  // namespace

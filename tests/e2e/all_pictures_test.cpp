@@ -92,4 +92,27 @@ TEST(AllPictures, TodaysFormatsArePicturesOnlyWithTheOption) {
   EXPECT_EQ(filesBelow(a), sources);
 }
 
+// With -allpics every picture name is read by its content: a PNG named .jpg
+// is a picture, and a file under an added name that starts as no format is
+// left out, reported and counted. Without the option the .jpg is read as a
+// JPEG, as ever.
+TEST(AllPictures, ContentDecidesUnderEveryNameAndNoFormatIsLeftOut) {
+  TempDir t;
+  const std::string a = t / "al";
+  testsupport::makeJpeg(t / "base.jpg", 480, 320, 3);
+  testsupport::makeDirs(a);
+  sh("cd " + t.path() + " && convert base.jpg al/png.jpg.png && mv al/png.jpg.png al/png.jpg");
+  testsupport::writeFile(a + "/noise.heic", std::string(64, 'X'));
+
+  const auto plain = runQuorvel({"al"}, t.path());
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_NE(plain.err.find("al/png.jpg: Not a JPEG file"), std::string::npos) << plain.err;
+  EXPECT_FALSE(fileExists(a + "/png.vi.jpg"));
+
+  const auto all = runQuorvel({"-allpics", "al"}, t.path());
+  EXPECT_EQ(all.status, 1);
+  EXPECT_TRUE(fileExists(a + "/png.vi.jpg"));
+  EXPECT_EQ(all.err, "**** ERROR quorvel : picture of no known format \"al/noise.heic\"\n") << all.err;
+}
+
 }  // namespace

@@ -67,4 +67,24 @@ TEST(PhotoFactsAlbum, WithoutExifThePicturesKeepNoPageOfTheirOwn) {
   EXPECT_EQ(readFile(t / "a/quorvelLeft.html").find("phare"), std::string::npos);
 }
 
+// A facts line shows what a camera could have taken: a stamp that is no
+// date and numbers no camera gives are left out, the rest of the line stays.
+// A title cut to its buffer loses a character reference its source holds
+// whole rather than keep "&quo" of it.
+TEST(PhotoFactsAlbum, ImpossibleValuesAreLeftOutAndNoCutFallsInsideAReference) {
+  TempDir t;
+  makeJpeg(t / "a/odd.jpg", 300, 300);
+  tag(t / "a/odd.jpg",
+      "-n -Make=Leica -ISO=200 -FNumber=4294967295 -ExposureTime=2.3283064370807974e-10 "
+      "-FocalLength=4294967295 -DateTimeOriginal='9999:99:99 99:99:99' -XMP-dc:Title='" +
+          std::string(145, 'a') + "&quot;b'");
+  const auto r = runQuorvel({"a", "-exif"}, t.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(readFile(t / "a/odd.html").find("<font size=\"-1\">Leica &#183; ISO 200</font>"), std::string::npos)
+      << readFile(t / "a/odd.html");
+  EXPECT_NE(readFile(t / "a/quorvelLeft.html").find("<font size=\"-1\">" + std::string(145, 'a') + "</font>"),
+            std::string::npos)
+      << readFile(t / "a/quorvelLeft.html");
+}
+
 }  // namespace

@@ -14,10 +14,12 @@ namespace {
 
 using testsupport::TempDir;
 
-// Runs quorvel with args in cwd on a pseudo-terminal; everything it wrote there.
-std::string runOnTerminal(const std::vector<std::string>& args, const std::string& cwd) {
+// Runs quorvel with args in cwd on a pseudo-terminal (of columns, when given);
+// everything it wrote there.
+std::string runOnTerminal(const std::vector<std::string>& args, const std::string& cwd, unsigned short columns = 0) {
   int master;
-  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  winsize size{24, columns, 0, 0};
+  const pid_t pid = forkpty(&master, nullptr, nullptr, columns ? &size : nullptr);
   if (pid == 0) {
     if (chdir(cwd.c_str()) != 0) _exit(127);
     std::vector<char*> argv{const_cast<char*>(QUORVEL_BINARY)};
@@ -116,6 +118,37 @@ TEST(Terminal, EveryLayersMessageStartsOnALineOfItsOwn) {
     ASSERT_NE(out.find("\rquorvel: 1 of "), std::string::npos) << out;
     EXPECT_NE(out.find(c.message), std::string::npos) << out;
     expectNothingOnTheProgressRow(out);
+  }
+}
+
+// A name's control bytes are shown on a terminal, never obeyed there, in
+// either stream; a UTF-8 name's characters stay. Redirected, every byte is as
+// the name has it.
+TEST(Terminal, ControlBytesOfNamesAreShownOnATerminalAndKeptWhenRedirected) {
+  TempDir t;
+  testsupport::makeJpeg(t / "al/caf\xc3\xa9\x1b[2J.jpg", 300, 300);
+  testsupport::writeFile(t / "al/x\x1b]0;owned\x07.jpg", "not a picture");
+  const std::string out = runOnTerminal({"al"}, t.path());
+  EXPECT_NE(out.find("al/caf\xc3\xa9^[[2J.vi.jpg\r\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("al/x^[]0;owned^G.jpg: Not a JPEG file"), std::string::npos) << out;
+  const auto piped = testsupport::runQuorvel({"-force", "al"}, t.path());
+  EXPECT_NE(piped.out.find("al/caf\xc3\xa9\x1b[2J.vi.jpg\n"), std::string::npos) << piped.out;
+  EXPECT_NE(piped.err.find("al/x\x1b]0;owned\x07.jpg: Not a JPEG file"), std::string::npos) << piped.err;
+}
+
+// On a narrow terminal the progress line is cut to one column less than its
+// width, so it never wraps onto a row its carriage return can't reach.
+TEST(Terminal, ProgressLineFitsANarrowTerminal) {
+  TempDir t;
+  tree(t);
+  const std::string out = runOnTerminal({"today"}, t.path(), 10);
+  const size_t first = out.find("\rquorvel:");
+  ASSERT_NE(first, std::string::npos) << out;
+  for (size_t at = first; at != std::string::npos; at = out.find("\rquorvel:", at + 1)) {
+    const size_t end = out.find("\x1b[K", at);
+    ASSERT_NE(end, std::string::npos) << out;
+    if (out.find('\n', at) < end) continue;  // a summary line, not the progress line
+    EXPECT_LE(end - at - 1, 9u) << out.substr(at, end - at);
   }
 }
 }  // namespace

@@ -165,6 +165,11 @@ TEST_F(OptionsTest, ValuesThatCouldOnlyFailAreRefusedAtStartUp) {
       {{"-uw:7", "-shadow"},
        "option -uw:7: leaves no room for the thumbnail beside the shadow \\(at least 8\\)"},
       {{"-uh:7", "-shadow:1,2,3"}, "option -uh:7: leaves no room"},
+      {{"-uw:65535", "-uh:65535"},
+       "options -uw:65535 -uh:65535: a thumbnail box of 4294836225 pixels, more than the largest picture "
+       "\\(250000000\\)"},
+      {{"-list:"}, "option -list: names no file"},
+      {{"-list:al/quorvelLeft.html"}, "option -list:al/quorvelLeft.html: names one of the album's own pages"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> words{"dir"};

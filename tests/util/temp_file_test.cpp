@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
 #include <string>
 
 #include "support/test_support.h"
@@ -40,6 +43,29 @@ TEST(TempFile, StaleTemporaryIsRemovedOnlyWhenOldRegularAndUnlocked) {
   EXPECT_EQ(lstat(link.c_str(), &st), 0);
   EXPECT_FALSE(fileIsTempName((std::string(kTempPrefix) + "AAAAAAAAA").c_str()));
   EXPECT_FALSE(fileIsTempName("notes.quorvel-tmp"));
+}
+
+// A reader that closed the pipe early ends the run by SIGPIPE, as it would
+// end any program, and the page being written aside goes with it.
+TEST(TempFile, BrokenPipeRemovesTheTemporaryAndEndsBySigpipe) {
+  TempDir t;
+  const std::string page = t / "page.html";
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    signal(SIGPIPE, SIG_DFL);
+    fileRemoveTempsOnSignals();
+    TempFile temp;
+    if (temp.create(page) != 0) _exit(2);
+    raise(SIGPIPE);
+    _exit(3);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGPIPE);
+  for (const auto& entry : std::filesystem::directory_iterator(t.path()))
+    ADD_FAILURE() << "left behind: " << entry.path();
 }
 
 }  // namespace
