@@ -147,16 +147,16 @@ bool holdsAlbum(int fd) {
   return false;
 }
 
-// Why root, a folder open as fd, is not to be cleaned; null when it is.
-const char* refusal(const char* root, int fd, bool force) {
+// Why root, a folder open as fd, is not to be cleaned; empty when it is.
+std::string refusal(const char* root, int fd, bool force) {
   struct stat st;
   if (fstat(fd, &st) != 0) return strerror(errno);
   if (sameFile(st, "/")) return "it is the whole file system";
   if (sameFile(st, homeDirectory())) return "it is your home directory";
   if (!force && !outFolderIsMarked(root) && !holdsAlbum(fd))
-    return "no album quorvel made is at its top (no page of quorvel's there); "
-           "quorvel --clean --force cleans it all the same";
-  return nullptr;
+    return std::string("no page at its top shows an album quorvel made (quorvel --clean --force \"") + root +
+           "\" cleans it all the same)";
+  return "";
 }
 
 // cv.html in the current directory, where the run wrote it.
@@ -181,8 +181,8 @@ int cleanTree(const char* root, bool force) {
     report("can't read the folder \"%s\": %s", root, strerror(errno));
     return 1;
   }
-  if (const char* why = refusal(root, top.fd, force)) {
-    userWarn("won't clean \"%s\": %s", root, why);
+  if (const std::string why = refusal(root, top.fd, force); !why.empty()) {
+    userWarn("won't clean \"%s\": %s", root, why.c_str());
     return 1;
   }
   fstat(top.fd, &st);

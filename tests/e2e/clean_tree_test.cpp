@@ -119,6 +119,7 @@ TEST(CleanTree, StaysInTheAlbumAndLeavesWhatItCannotTellIsQuorvels) {
   make({"outside"});
   const std::set<std::string> outside = tree(t / "outside"), sub = tree(t / "album/sub");
   EXPECT_EQ(cleanSwapped(t.path()), 0);
+  ASSERT_TRUE(fs::is_directory(t / "album/sub.was")) << "the cleaner listed album without swapping sub";
   EXPECT_EQ(tree(t / "outside"), outside);
   EXPECT_EQ(tree(t / "album/sub.was"), sub);
   std::set<std::string> swapped{"a.jpg", "sub"};
@@ -145,7 +146,8 @@ TEST(CleanTree, StaysInTheAlbumAndLeavesWhatItCannotTellIsQuorvels) {
   writeFile(t / "site/team.vi.jpg", "a thumbnail");
   r = runQuorvel({"--clean", "site"}, t.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("won't clean \"site\": no album quorvel made"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("won't clean \"site\": no page at its top shows an album quorvel made"), std::string::npos)
+      << r.err;
   EXPECT_TRUE(testsupport::fileExists(t / "site/team.vi.jpg"));
   EXPECT_EQ(runQuorvel({"--clean", "--force", "site"}, t.path()).status, 0);
   EXPECT_EQ(tree(t / "site"), (std::set<std::string>{"logo.jpg", "logo.txt", "logo.html", "team.jpg"}));
