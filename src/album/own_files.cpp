@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -13,7 +14,6 @@
 #include "album/pipeline.h"
 #include "img/jpeg_codec.h"
 #include "pages/page_files.h"
-#include "pages/picture_nav.h"
 #include "pages/templates.h"
 #include "util/file_handle.h"
 #include "util/paths.h"
@@ -44,25 +44,34 @@ std::string readStart(int dirFd, const std::string& name, size_t limit) {
   return bytes;
 }
 
-// The directory's quorvel pages that show what a run made there, read once.
+// What the lines quorvel's code writes into the folder's own pages, under
+// any template, show a run made there; each page read once.
 class FolderPages {
  public:
   explicit FolderPages(int dirFd) : dirFd_(dirFd) {}
 
-  // -mp3: quorvel's MP3 page links the play list.
+  // -mp3: the MP3 page's first entry.
   bool linksPlaylist() {
     const std::string right = readStart(dirFd_, kRightPage, kPageHeadRead);
-    return templatesBuiltInHead(right) &&
-           right.find(std::string("<a href=\"") + kPlaylistFile + "\">") != std::string::npos;
+    return right.find(std::string("<li> <a href=\"") + kPlaylistFile + "\"><b>") != std::string::npos;
   }
 
-  // -allpics: the Left page shows the thumbnail micro.
+  // -allpics: a thumbnail's entry shows it.
   bool showsThumbnail(const std::string& micro) {
-    if (!left_) left_ = readStart(dirFd_, kLeftPage, kLeftPageRead);
-    return left_->find("src=\"" + linkForm(micro.c_str()) + "\"") != std::string::npos;
+    return left().find("src=\"" + linkForm(micro.c_str()) + "\"") != std::string::npos;
+  }
+
+  // A thumbnail's entry opens page, the picture's own, in the display frame.
+  bool opens(const std::string& page) {
+    return left().find("<a href=\"" + linkForm(page.c_str()) + "\" target=\"right\"") != std::string::npos;
   }
 
  private:
+  const std::string& left() {
+    if (!left_) left_ = readStart(dirFd_, kLeftPage, kLeftPageRead);
+    return *left_;
+  }
+
   int dirFd_;
   std::optional<std::string> left_;
 };
@@ -113,17 +122,20 @@ void addDerived(const std::string& name, const PictureNames& names, const std::s
   if (regular.count(names.micro) && pictureNamesBuild(name.c_str(), &hidpi, true))
     for (const std::string* derived : {&hidpi.micro2, &hidpi.micro3, &hidpi.rollover2, &hidpi.rollover3, &hidpi.large})
       if (!takenAsPicture(*derived, regular)) own->insert(*derived);
-  // Only quorvel's own pages go (the caller reads them): a user's pic.html
-  // beside pic.jpg stays, whatever the picture says of itself.
-  own->insert(picturePageName(names.medium.c_str()));
-  own->insert(picturePageName(name.c_str()));
+}
+
+// A picture's page beside its picture is quorvel's when it begins as its
+// built-in pages do, or when the thumbnail's entry opens it (a -conf:
+// theme's page): a user's pic.html beside pic.jpg stays, whatever the
+// picture says of itself.
+void addPages(int dirFd, const std::string& name, const PictureNames& names, const std::set<std::string>& regular,
+              FolderPages& pages, std::set<std::string>* own) {
+  for (const std::string& page : {picturePageName(names.medium.c_str()), picturePageName(name.c_str())})
+    if (regular.count(page) && (pages.opens(page) || templatesBuiltInHead(readStart(dirFd, page, kPageHeadRead))))
+      own->insert(page);
 }
 
 }  // namespace
-
-bool albumPageIsOwn(int dirFd, const std::string& name) {
-  return templatesBuiltInHead(readStart(dirFd, name, kPageHeadRead));
-}
 
 std::vector<std::string> albumOwnFiles(int dirFd, const std::string& dir, const std::vector<std::string>& files) {
   const std::set<std::string> regular(files.begin(), files.end());
@@ -133,12 +145,12 @@ std::vector<std::string> albumOwnFiles(int dirFd, const std::string& dir, const 
     if (pageIsAlbumPage(name.c_str()) || fileIsTempName(name.c_str())) own.insert(name);
     if (name == kPlaylistFile && pages.linksPlaylist()) own.insert(name);
     PictureNames names;
-    if (pictureNamesBuild(name.c_str(), &names, false) && madeFrom(dir, name, names, regular, pages))
-      addDerived(name, names, regular, &own);
+    if (!pictureNamesBuild(name.c_str(), &names, false) || !madeFrom(dir, name, names, regular, pages)) continue;
+    addDerived(name, names, regular, &own);
+    addPages(dirFd, name, names, regular, pages, &own);
   }
   std::vector<std::string> found;
   for (const std::string& name : own)
-    if (regular.count(name) && (!strEndsWith(name.c_str(), ".html") || albumPageIsOwn(dirFd, name)))
-      found.push_back(name);
+    if (regular.count(name)) found.push_back(name);
   return found;
 }

@@ -5,24 +5,20 @@
 #include <string>
 #include <vector>
 
-// True when name, a regular file in the directory open as dirFd, is a page
-// quorvel wrote: it starts with the head of one of quorvel's own templates
-// (pages/templates.h). A page made from a -conf: theme is the theme's words
-// and does not count; neither does a link.
-bool albumPageIsOwn(int dirFd, const std::string& name);
-
 // The names among files (the regular files of the directory dir, open as
 // dirFd) that a run of quorvel writes there and nothing else does:
-// - the album's fixed pages, when quorvel's (albumPageIsOwn);
-// - the play list liste.m3u, where quorvel's MP3 page (quorvelRight.html)
-//   links it;
+// - the album's fixed pages (kAlbumPages), by their names;
+// - the play list liste.m3u, where the MP3 page (quorvelRight.html) holds
+//   the entry quorvel writes for it;
 // - beside a regular .jpg or .gif, its derived pictures (.vi.jpg, .vr.jpg,
 //   .md.jpg, and -hidpi's .vi2.jpg, .vi3.jpg, .vr2.jpg, .vr3.jpg, .lg.jpg
 //   where its .vi.jpg stands too and no thumbnail of their own shows a run
 //   took them as pictures); beside a picture only -allpics takes (.png, ...)
 //   the same where quorvelLeft.html shows its thumbnail; beside a video the
 //   same where its thumbnail carries the comment of a poster quorvel made;
-// - the page pic.md.html or pic.html beside such a picture, when quorvel's;
+// - the page pic.md.html or pic.html beside such a picture, when it starts
+//   with the head of a built-in template (pages/templates.h) or the
+//   thumbnail's entry in quorvelLeft.html opens it (a -conf: theme's page);
 // - a temporary's name (the caller removes it only when no run holds it).
 // Files are read through dirFd, never through a link; dir names them for
 // the header reads that take a path.

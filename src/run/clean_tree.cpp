@@ -141,9 +141,11 @@ const char* homeDirectory() {
   return user ? user->pw_dir : nullptr;
 }
 
+// An album quorvel made has its fixed pages (one at least) at its top.
 bool holdsAlbum(int fd) {
+  struct stat st;
   for (const char* page : kAlbumPages)
-    if (albumPageIsOwn(fd, page)) return true;
+    if (fstatat(fd, page, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)) return true;
   return false;
 }
 
