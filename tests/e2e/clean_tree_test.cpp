@@ -178,7 +178,7 @@ TEST(CleanTree, LeavesOtherOptionsNamesAndNamesTheFoldersItLeaves) {
   ASSERT_EQ(flock(held, LOCK_EX), 0);
   // As an ordinary user, whom a folder without search permission keeps out.
   fs::create_directory(t / "work");
-  ASSERT_EQ(system(("chown -R 65534:65534 '" + t / "album' '" + t / "work'").c_str()), 0);
+  if (geteuid() == 0) ASSERT_EQ(system(("chown -R 65534:65534 '" + t / "album' '" + t / "work'").c_str()), 0);
   chmod(t.path().c_str(), 0755);
   chmod((t / "album/locked").c_str(), 0644);
 
@@ -190,8 +190,8 @@ TEST(CleanTree, LeavesOtherOptionsNamesAndNamesTheFoldersItLeaves) {
   EXPECT_NE(r.err.find("*** quorvel: a running quorvel is writing in \"" + t / "album/busy\", left as it is\n"),
             std::string::npos)
       << r.err;
-  std::set<std::string> expected{"p.jpg",        "song.mp3",      "logo.png",      "logo.vi.jpg",     "p.html",
-                                 "linked.jpg",   "linked.vi.jpg", "sub/q.jpg",     "sub/liste.m3u"};
+  std::set<std::string> expected{"p.jpg",      "song.mp3",      "logo.png",  "logo.vi.jpg",  "p.html",
+                                 "linked.jpg", "linked.vi.jpg", "sub/q.jpg", "sub/liste.m3u"};
   for (const std::string& name : tree(t / "album/locked")) expected.insert("locked/" + name);
   for (const std::string& name : busy) expected.insert("busy/" + name);
   expected.insert("busy/.quorvel-tmp-LiveLiveLi");
