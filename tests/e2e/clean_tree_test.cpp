@@ -178,7 +178,9 @@ TEST(CleanTree, LeavesOtherOptionsNamesAndNamesTheFoldersItLeaves) {
   ASSERT_EQ(flock(held, LOCK_EX), 0);
   // As an ordinary user, whom a folder without search permission keeps out.
   fs::create_directory(t / "work");
-  if (geteuid() == 0) ASSERT_EQ(system(("chown -R 65534:65534 '" + t / "album' '" + t / "work'").c_str()), 0);
+  if (geteuid() == 0) {
+    ASSERT_EQ(system(("chown -R 65534:65534 '" + t / "album' '" + t / "work'").c_str()), 0);
+  }
   chmod(t.path().c_str(), 0755);
   chmod((t / "album/locked").c_str(), 0644);
 
