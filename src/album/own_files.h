@@ -5,24 +5,21 @@
 #include <string>
 #include <vector>
 
-struct ListedFile {
-  std::string name;      // no directory part
-  bool regular = false;  // a regular file itself, not a link to one
-};
-
-// The names among files (every regular file of the directory dir, and every
-// link there to a regular file) that a run of quorvel, with any options,
-// writes there and nothing else does:
-// - the album's fixed pages and its play list;
-// - a derived picture (.vi.jpg, .vr.jpg, .md.jpg) beside its picture, and
-//   -hidpi's (.vi2.jpg, .vi3.jpg, .vr2.jpg, .vr3.jpg, .lg.jpg) beside its
-//   picture and its .vi.jpg, unless a thumbnail of its own shows a run took
-//   it as a picture;
-// - a picture's page: pic.md.html beside pic.jpg and its pic.md.jpg, pic.html
-//   beside pic.jpg captioned by pic.txt or by what the picture says of itself,
-//   and either beside pic.jpg when it carries the -nav picture bar;
-// - a video's poster pictures and page, as a picture's, where its thumbnail
-//   carries the comment of a poster quorvel made;
+// The names among files (the regular files of the directory dir, open as
+// dirFd) that a run of quorvel writes there and nothing else does:
+// - the album's fixed pages (kAlbumPages), by their names;
+// - the play list liste.m3u, where the MP3 page (quorvelRight.html) holds
+//   the entry quorvel writes for it;
+// - beside a regular .jpg or .gif, its derived pictures (.vi.jpg, .vr.jpg,
+//   .md.jpg, and -hidpi's .vi2.jpg, .vi3.jpg, .vr2.jpg, .vr3.jpg, .lg.jpg
+//   where its .vi.jpg stands too and no thumbnail of their own shows a run
+//   took them as pictures); beside a picture only -allpics takes (.png, ...)
+//   the same where quorvelLeft.html shows its thumbnail; beside a video the
+//   same where its thumbnail carries the comment of a poster quorvel made;
+// - the page pic.md.html or pic.html beside such a picture, when it starts
+//   with the head of a built-in template (pages/templates.h) or the
+//   thumbnail's entry in quorvelLeft.html opens it (a -conf: theme's page);
 // - a temporary's name (the caller removes it only when no run holds it).
-// Only regular files are named, never links; sources may be links.
-std::vector<std::string> albumOwnFiles(const std::string& dir, const std::vector<ListedFile>& files);
+// Files are read through dirFd, never through a link; dir names them for
+// the header reads that take a path.
+std::vector<std::string> albumOwnFiles(int dirFd, const std::string& dir, const std::vector<std::string>& files);

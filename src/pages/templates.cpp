@@ -288,3 +288,43 @@ void templatesNavLook() {
     if (gTemplates.*form.slot == form.builtIn) gTemplates.*form.slot = form.nav;
   }
 }
+
+namespace {
+
+// Whether page starts with text's head, to its "</head>" (where -css and
+// -nav add their lines): "%d" stands for the width written there, and with
+// anyTitle the title for the album's name -nav puts in it.
+bool startsWithHead(const std::string& page, const std::string& text, bool anyTitle) {
+  const size_t headEnd = text.find("</head>");
+  size_t at = 0;
+  for (size_t i = 0; i < headEnd;) {
+    if (anyTitle && text.compare(i, 7, "<title>") == 0) {
+      if (page.compare(at, 7, "<title>") != 0) return false;
+      at = page.find("</title>", at + 7);
+      i = text.find("</title>", i + 7);
+      if (at == std::string::npos || i == std::string::npos) return false;
+    } else if (text.compare(i, 2, "%d") == 0) {
+      const size_t digits = at < page.size() ? strspn(page.c_str() + at, "0123456789") : 0;
+      if (digits == 0) return false;
+      at += digits;
+      i += 2;
+    } else {
+      if (at >= page.size() || page[at] != text[i]) return false;
+      ++at;
+      ++i;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool templatesBuiltInHead(const std::string& page) {
+  for (const char* text : {kFramesetDefault, kFramesetNotree, kFramesetNotop, kRightBegin, kLeftBegin, kMp3Begin,
+                           kVideoBegin})
+    if (startsWithHead(page, text, false)) return true;
+  for (const char* text : {kNavFramesetDefault, kNavFramesetNotree, kNavFramesetNotop, kNavTopBegin, kNavRightBegin,
+                           kNavRightEmpty, kNavLeftBegin, kNavMp3Begin, kNavVideoBegin})
+    if (startsWithHead(page, text, true)) return true;
+  return false;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 struct TemplateSet {
   const char* frameset;
@@ -58,3 +59,9 @@ void confLoad(const char* fileName);
 // per '/' or '\' of relPath for each "$rootdir$". relPath: root-relative path
 // of the file or directory that causes the page. A -css: text of any length.
 void templateWrite(FILE* out, const char* relPath, const char* text);
+
+// True when page (a page's first bytes, 16 KiB suffice) starts with the head
+// of one of the built-in templates, to its "</head>", whatever -lw:, -css:
+// and -nav's title wrote there: a page quorvel wrote. A -conf: section's
+// pages are the user's words and never count.
+bool templatesBuiltInHead(const std::string& page);

@@ -86,6 +86,7 @@ int quorvelMain(int argc, char** argv) {
   }
   // The cleaner takes any folder name, one starting with "-" as well.
   if (argc == 3 && !strcmp(argv[1], "--clean")) return cleanTree(argv[2]);
+  if (argc == 4 && !strcmp(argv[1], "--clean") && !strcmp(argv[2], "--force")) return cleanTree(argv[3], true);
   const bool outFolder = namesOutFolder(argc, argv);
   noticePrint(outFolder);
   // An album written into a folder of its own gets its about page there

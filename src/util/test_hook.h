@@ -8,5 +8,7 @@
 // Steps: "writing" (half the rows of finalPath's picture handed to the
 // encoder), "renaming" (finalPath's temporary complete and closed, not yet
 // renamed) and "album" (the walk about to write the album of directory
-// finalPath, its subdirectories done). Any thread may call it.
+// finalPath, its subdirectories done) and "cleaning" (the cleaner has
+// listed the folder finalPath, not yet entered its subfolders). Any thread
+// may call it.
 void testHook(const char* step, const char* finalPath);

@@ -172,7 +172,7 @@ TEST(Run, CvHtmlIsRewrittenAndCleanedOnlyWhenQuorvelWroteIt) {
     writeFile(t / "cv.html", c.before);
     testsupport::makeDirs(t / "album");
     const std::string clean = "cd '" + t.path() + "' && QUORVEL='" QUORVEL_BINARY "' " QUORVEL_SOURCE_DIR
-                              "/scripts/clean-album.sh album >/dev/null";
+                              "/scripts/clean-album.sh --force album >/dev/null";
     ASSERT_EQ(system(clean.c_str()), 0);
     EXPECT_EQ(testsupport::fileExists(t / "cv.html"), !c.err.empty()) << c.before.substr(0, 80);
   }
