@@ -318,6 +318,7 @@ ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
     return IMG_DECODE_DAMAGED;
   }
   out->icc = colourProfile(file);
+  imgIccCarry(&out->icc, path, &out->libraryText);
   ImgUprightRows sink;
   if (sink.begin(dst, width, height, 1, target.fit, target.fitWidth, target.fitHeight) != IMG_OK)
     return IMG_DECODE_ALLOC;
