@@ -1,4 +1,5 @@
-// What libpng is allowed to keep of a PNG besides its pixels.
+// What libpng is allowed to keep of a PNG besides its pixels, and what a
+// PNG may claim for the bytes it has.
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -32,6 +33,11 @@ std::string deflated(const std::string& bytes) {
             bytes.size(), 9);
   out.resize(length);
   return out;
+}
+
+std::string pngHead(uint32_t width, uint32_t height, char depth, char colourType, char interlace) {
+  return "\x89PNG\r\n\x1a\n" +
+         chunk("IHDR", bigEndian(width) + bigEndian(height) + depth + colourType + std::string(2, '\0') + interlace);
 }
 
 // An 8 x 8 grey picture after 32 zTXt chunks of 8 kB, each inflating to 8 MB.
@@ -70,4 +76,30 @@ TEST(PngChunkLimits, CompressedTextsAreNotInflatedAndKept) {
   TempDir t;
   testsupport::writeFile(t / "texts.png", pngWithCompressedTexts());
   EXPECT_EXIT(decodeWithinPeak(t / "texts.png"), testing::ExitedWithCode(0), "");
+}
+
+// A few bytes claiming what libpng would allocate in full: a chunk it
+// buffers at its claimed length, an interlaced picture it holds whole. Each
+// is refused before anything is allocated, as a damaged picture.
+TEST(PngChunkLimits, ClaimsPastTheFilesBytesAreRefusedBeforeAnyAllocation) {
+  TempDir t;
+  for (const char* type : {"tEXt", "pCAL", "sCAL"}) {
+    const std::string path = t / (std::string(type) + ".png");
+    testsupport::writeFile(path, pngHead(800, 600, 8, 2, 0) + bigEndian(0x7fffffff) + type + "Comment");
+    OwnedImg img;
+    ImgDecoded out;
+    EXPECT_EQ(imgFormatDecode(&img.img, path.c_str(), ImgFormat::Png, {}, &out), IMG_DECODE_DAMAGED) << type;
+    EXPECT_EQ(out.why, "a chunk runs past the end of the file") << type;
+  }
+  // 15000 x 15000 at 1 bit in 27 kB: 900 MB once held at 8 bits a sample.
+  const std::string interlaced = t / "interlaced.png";
+  testsupport::writeFile(interlaced, pngHead(15000, 15000, 1, 0, 1) +
+                                         chunk("IDAT", deflated(std::string(28'200'000, '\0'))) + chunk("IEND", ""));
+  ImgHeaderInfo info;
+  ImgDecoded said;
+  EXPECT_EQ(imgFormatReadHeader(interlaced.c_str(), ImgFormat::Png, &info, &said), IMG_DECODE_DAMAGED);
+  EXPECT_EQ(said.why, "too few bytes for the size it claims");
+  OwnedImg img;
+  ImgDecoded out;
+  EXPECT_EQ(imgFormatDecode(&img.img, interlaced.c_str(), ImgFormat::Png, {}, &out), IMG_DATA_SHORT);
 }
