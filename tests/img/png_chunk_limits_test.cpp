@@ -1,5 +1,5 @@
-// What libpng is allowed to keep of a PNG besides its pixels, and what a
-// PNG may claim for the bytes it has.
+// What libpng is allowed to keep of a PNG besides its pixels, what a PNG
+// may claim for the bytes it has, and which of its profiles is carried.
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "img/icc_profile.h"
 #include "img/picture_formats.h"
 #include "support/test_support.h"
 
@@ -102,4 +103,35 @@ TEST(PngChunkLimits, ClaimsPastTheFilesBytesAreRefusedBeforeAnyAllocation) {
   OwnedImg img;
   ImgDecoded out;
   EXPECT_EQ(imgFormatDecode(&img.img, interlaced.c_str(), ImgFormat::Png, {}, &out), IMG_DATA_SHORT);
+}
+
+// The profile libpng hands over goes through the one rule for every format;
+// the one it refuses (here, past what it inflates) is named too.
+TEST(PngChunkLimits, AProfileIsCarriedWhenSoundAndADroppedOneNamesThePicture) {
+  TempDir t;
+  std::string icc = imgIccFromPrimaries({0.680, 0.320, 0.265, 0.690, 0.150, 0.060, 0.3127, 0.3290}, 13);
+  std::string grey = icc, large = icc;
+  grey.replace(16, 4, "GRAY");
+  large.resize(300000);
+  large.replace(0, 4, bigEndian(large.size()));
+  const auto withProfile = [&](const std::string& profile, char colourType, int samples) {
+    std::string rows;
+    for (int y = 0; y < 8; ++y) rows += '\0' + std::string(8 * samples, '\x80');
+    return pngHead(8, 8, 8, colourType, 0) + chunk("iCCP", std::string("p\0\0", 3) + deflated(profile)) +
+           chunk("IDAT", deflated(rows)) + chunk("IEND", "");
+  };
+  const std::string dropped = "*** quorvel: colour profile dropped \"" + t / "a.png" + "\" (";
+  const struct {
+    std::string png, icc, line;
+  } kCases[] = {{withProfile(icc, 2, 3), icc, ""},
+                {withProfile(grey, 0, 1), "", dropped + "a profile of GRAY colours, not RGB)\n"},
+                {withProfile(large, 2, 3), "", dropped + "profile 'p': 493E0h: exceeds application limits)\n"}};
+  for (const auto& c : kCases) {
+    testsupport::writeFile(t / "a.png", c.png);
+    OwnedImg img;
+    ImgDecoded out;
+    ASSERT_EQ(imgFormatDecode(&img.img, (t / "a.png").c_str(), ImgFormat::Png, {}, &out), IMG_OK) << out.why;
+    EXPECT_TRUE(out.icc == c.icc) << out.icc.size() << " bytes of profile";
+    EXPECT_EQ(out.libraryText, c.line);
+  }
 }

@@ -82,3 +82,4 @@ TEST(WebpLimits, ClaimsPastTheBytesAreRefusedAndFilesReadToTheirRiffSize) {
   OwnedImg refused;
   EXPECT_EQ(imgFormatDecode(&refused.img, padded.c_str(), ImgFormat::Webp, {}, &said), IMG_DECODE_DAMAGED);
 }
+
