@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "util/byte_fields.h"
@@ -217,13 +218,16 @@ constexpr size_t kTagTableAt = kHeaderBytes;
 // any smooth curve at a thumbnail's 8 bits.
 constexpr uint32_t kCompactCurvePoints = 64;
 
-uint32_t field(const std::string& icc, size_t at) {
+// A profile's reads are bounded here: past its end a field reads 0 and a
+// tag's data is empty.
+uint32_t field(std::string_view icc, size_t at) {
+  if (at > icc.size() || icc.size() - at < 4) return 0;
   return byteBig32(reinterpret_cast<const unsigned char*>(icc.data()) + at);
 }
 
 // A signature as a message shows it: trailing spaces cut, odd bytes as '?'.
-std::string sigText(const std::string& icc, size_t at) {
-  std::string text = icc.substr(at, 4);
+std::string sigText(std::string_view icc, size_t at) {
+  std::string text(icc.substr(at, 4));
   for (char& c : text)
     if (c < 0x20 || c > 0x7e) c = '?';
   while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -231,7 +235,7 @@ std::string sigText(const std::string& icc, size_t at) {
 }
 
 // Why the derived pictures can't carry icc; empty when they can.
-std::string refusal(const std::string& icc) {
+std::string refusal(std::string_view icc) {
   if (icc.size() > kImgIccMaxBytes)
     return std::to_string(icc.size()) + " bytes, more than " + std::to_string(kImgIccMaxBytes);
   if (icc.size() < kHeaderBytes + 4 || icc.compare(36, 4, "acsp") != 0) return "not an ICC profile";
@@ -244,33 +248,33 @@ std::string refusal(const std::string& icc) {
     if (offset > declared || size > declared - offset) return "a damaged ICC profile";
   }
   if (icc.compare(16, 4, "RGB ") != 0) return "a profile of " + sigText(icc, 16) + " colours, not RGB";
-  const std::string deviceClass = icc.substr(12, 4);
+  const std::string_view deviceClass = icc.substr(12, 4);
   if (deviceClass != "mntr" && deviceClass != "scnr" && deviceClass != "spac")
     return "a profile of class " + sigText(icc, 12) + ", not one for showing";
   return {};
 }
 
 // The data of the tag named sig of a checked profile, empty when it has none.
-std::string tagData(const std::string& icc, const char* sig) {
+std::string_view tagData(std::string_view icc, const char* sig) {
   const uint32_t count = field(icc, kTagTableAt);
-  for (uint32_t i = 0; i < count; ++i) {
-    const size_t entry = kTagTableAt + 4 + 12 * size_t{i};
-    if (icc.compare(entry, 4, sig) == 0) return icc.substr(field(icc, entry + 4), field(icc, entry + 8));
+  for (uint32_t i = 0; i < count && kTagTableAt + 16 + 12 * size_t{i} <= icc.size(); ++i) {
+    const size_t entry = kTagTableAt + 4 + 12 * size_t{i}, offset = field(icc, entry + 4);
+    if (icc.compare(entry, 4, sig) == 0) return offset <= icc.size() ? icc.substr(offset, field(icc, entry + 8)) : "";
   }
   return {};
 }
 
 // A colorant's XYZ tag as it is; false when it is none.
-bool colorant(const std::string& icc, const char* sig, Bytes* tag) {
+bool colorant(std::string_view icc, const char* sig, Bytes* tag) {
   tag->b = tagData(icc, sig).substr(0, 20);
   return tag->b.size() == 20 && tag->b.compare(0, 4, "XYZ ") == 0;
 }
 
 // A curve tag: a parametric one or a short table as it is, a longer table
 // at kCompactCurvePoints points; false when it is none.
-bool compactCurve(const std::string& icc, const char* sig, Bytes* tag) {
+bool compactCurve(std::string_view icc, const char* sig, Bytes* tag) {
   static constexpr uint32_t kParameters[5] = {1, 3, 4, 5, 7};
-  const std::string data = tagData(icc, sig);
+  const std::string_view data = tagData(icc, sig);
   if (data.size() < 12) return false;
   const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
   if (data.compare(0, 4, "para") == 0) {
@@ -303,12 +307,12 @@ void imgIccDropped(const char* path, const std::string& reason, std::string* lin
   *lines += std::string("*** quorvel: colour profile dropped \"") + path + "\" (" + reason + ")\n";
 }
 
-void imgIccCarry(std::string* icc, const char* path, std::string* lines) {
-  if (icc->empty()) return;
-  const std::string why = refusal(*icc);
-  if (why.empty()) return;
-  icc->clear();
+std::string imgIccCarried(std::string_view profile, const char* path, std::string* lines) {
+  if (profile.empty()) return {};
+  const std::string why = refusal(profile);
+  if (why.empty()) return std::string(profile);
   imgIccDropped(path, why, lines);
+  return {};
 }
 
 std::string imgIccForThumbnail(const std::string& icc) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // Chromaticities (CIE xy) of the red, green and blue primaries and the white.
 struct ImgPrimaries {
@@ -23,14 +24,15 @@ std::string imgIccFromPrimaries(const ImgPrimaries& primaries, int transfer);
 // is a few hundred bytes to a few kilobytes, the largest tables some tens.
 inline constexpr size_t kImgIccMaxBytes = 256 * 1024;
 
-// Keeps *icc (a source's profile, as its file holds it) for the derived
-// pictures when they can carry it: a sound header (its signature, a size
-// within the bytes, a tag table within that size), RGB colours, a class
-// that describes colours for showing (display, input or colour space: not a
-// device link, abstract, named or output one), and at most
-// kImgIccMaxBytes. Otherwise empties it and adds the line of
-// imgIccDropped to lines. An empty *icc stays so, without a word.
-void imgIccCarry(std::string* icc, const char* path, std::string* lines);
+// The profile the derived pictures carry for a source's profile (its
+// bytes as the file holds them, copied only when kept): the profile itself
+// when it has a sound header (its signature, a size within the bytes, a tag
+// table within that size), RGB colours, a class that describes colours for
+// showing (display, input or colour space: not a device link, abstract,
+// named or output one), and at most kImgIccMaxBytes. Otherwise empty, and
+// the line of imgIccDropped is added to lines. No profile gives none,
+// without a word.
+std::string imgIccCarried(std::string_view profile, const char* path, std::string* lines);
 
 // Adds to lines (the decode's messages, written at the picture's turn) the
 // one line of a source's profile left out of its derived pictures:
@@ -42,8 +44,8 @@ void imgIccDropped(const char* path, const std::string& reason, std::string* lin
 // RGB's about 550), so their thumbnails stay the bytes they were.
 inline constexpr size_t kImgIccThumbnailBytes = 4096;
 
-// The profile a thumbnail carries for a source carrying icc (checked by
-// imgIccCarry): icc up to kImgIccThumbnailBytes; past it, a compact profile
+// The profile a thumbnail carries for a source carrying icc (as
+// imgIccCarried gives it): icc up to kImgIccThumbnailBytes; past it, a compact profile
 // of the same primaries and curves (the tables of a large one are kilobytes
 // more than a 96-pixel picture), or none when icc holds no primaries and
 // curves to make one from.

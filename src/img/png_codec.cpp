@@ -344,8 +344,8 @@ ImgStatus imgPngDecode(Img* dst, const char* path, const ImgDecodeTarget& target
     return IMG_DECODE_ALLOC;
   if (!guardedRows(&reader, &layout, buffer.data(), &sink)) return damaged(out, reader.error.message);
   if (layout.icc) {
-    out->icc.assign(reinterpret_cast<const char*>(layout.icc), layout.iccLength);
-    imgIccCarry(&out->icc, path, &out->libraryText);
+    const std::string_view profile(reinterpret_cast<const char*>(layout.icc), layout.iccLength);
+    out->icc = imgIccCarried(profile, path, &out->libraryText);
   } else if (walk.profile && !walk.srgb) {
     // Refused by libpng (too large, not for the picture's colours): said,
     // unless an sRGB chunk says what the pictures are shown as anyway.

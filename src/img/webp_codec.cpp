@@ -96,9 +96,13 @@ long long riffBytes(FILE* file, const unsigned char* head) {
 }
 
 // What the library holds for a picture of width x height, animated or not.
-long long pictureHeld(long long width, long long height, bool animated) { return width * height * (animated ? 8 : 4); }
+long long pictureHeld(long long width, long long height, bool animated) {
+  return width * height * (animated ? 8 : 4);
+}
 
-bool claimOutgrowsBytes(long long held, long long bytes) { return held > kHeldFloor && held > bytes * kDeflateMaxRatio; }
+bool claimOutgrowsBytes(long long held, long long bytes) {
+  return held > kHeldFloor && held > bytes * kDeflateMaxRatio;
+}
 
 }  // namespace
 
@@ -166,11 +170,12 @@ struct StillPicture {
   ~StillPicture() { lib->freeDecBuffer(&config.output); }
 };
 
-// The chunk named fourcc of a demuxed file, or an empty one.
-std::string chunkBytes(const WebpLibrary* lib, const WebPDemuxer* demux, const char* fourcc) {
+// The chunk named fourcc of a demuxed file, or an empty one: a view of the
+// bytes the demuxer was given.
+std::string_view chunkBytes(const WebpLibrary* lib, const WebPDemuxer* demux, const char* fourcc) {
   WebPChunkIterator it;
-  std::string bytes;
-  if (lib->demuxGetChunk(demux, fourcc, 1, &it)) bytes.assign(reinterpret_cast<const char*>(it.chunk.bytes), it.chunk.size);
+  std::string_view bytes;
+  if (lib->demuxGetChunk(demux, fourcc, 1, &it)) bytes = {reinterpret_cast<const char*>(it.chunk.bytes), it.chunk.size};
   lib->demuxReleaseChunkIterator(&it);
   return bytes;
 }
@@ -204,10 +209,10 @@ ImgStatus readRiff(const char* path, std::vector<unsigned char>* bytes, ImgDecod
   return IMG_OK;
 }
 
-// The picture coded in bytes into dst; its profile and orientation taken
-// from its chunks.
+// The picture coded in bytes into dst, upright by its EXIF chunk; its
+// ICCP chunk in profile, a view of bytes.
 ImgStatus decodeBytes(Img* dst, const WebpLibrary* lib, const std::vector<unsigned char>& bytes,
-                      const ImgDecodeTarget& target, ImgDecoded* out) {
+                      const ImgDecodeTarget& target, std::string_view* profile, ImgDecoded* out) {
   WebPBitstreamFeatures features;
   if (lib->getFeatures(bytes.data(), bytes.size(), &features, WEBP_DECODER_ABI_VERSION) != VP8_STATUS_OK)
     return damaged(out, "no WebP bitstream");
@@ -221,8 +226,8 @@ ImgStatus decodeBytes(Img* dst, const WebpLibrary* lib, const std::vector<unsign
     const std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(
         lib->demux(&data, 0, nullptr, WEBP_DEMUX_ABI_VERSION), DemuxDeleter{lib});
     if (demux) {
-      out->icc = chunkBytes(lib, demux.get(), "ICCP");
-      const std::string exif = chunkBytes(lib, demux.get(), "EXIF");
+      *profile = chunkBytes(lib, demux.get(), "ICCP");
+      const std::string_view exif = chunkBytes(lib, demux.get(), "EXIF");
       if (!exif.empty()) orientation = exifOrientation(reinterpret_cast<const unsigned char*>(exif.data()), exif.size());
     }
   }
@@ -259,7 +264,8 @@ ImgStatus imgWebpDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
   std::vector<unsigned char> bytes;
   const ImgStatus read = readRiff(path, &bytes, out);
   if (read != IMG_OK) return read;
-  const ImgStatus status = decodeBytes(dst, lib, bytes, target, out);
-  if (status == IMG_OK) imgIccCarry(&out->icc, path, &out->libraryText);
+  std::string_view profile;
+  const ImgStatus status = decodeBytes(dst, lib, bytes, target, &profile, out);
+  if (status == IMG_OK) out->icc = imgIccCarried(profile, path, &out->libraryText);
   return status;
 }

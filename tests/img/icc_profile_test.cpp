@@ -23,9 +23,8 @@ std::string profile(size_t size = 0) {
 }  // namespace
 
 TEST(IccProfile, SoundRgbProfilesOfSensibleSizeAreCarriedAndThumbnailsGetCompactOnes) {
-  std::string icc = profile(), lines;
-  imgIccCarry(&icc, "a.png", &lines);
-  EXPECT_EQ(icc, profile());
+  std::string lines;
+  EXPECT_EQ(imgIccCarried(profile(), "a.png", &lines), profile());
   EXPECT_EQ(lines, "");
   std::string noise(3000, '\0');
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 2654435761u >> 13);
@@ -37,19 +36,15 @@ TEST(IccProfile, SoundRgbProfilesOfSensibleSizeAreCarriedAndThumbnailsGetCompact
                   {profile().replace(12, 4, "link"), "a profile of class link, not one for showing"},
                   {profile().substr(0, profile().size() - 40), "a damaged ICC profile"}};  // a tag cut off
   for (const auto& refused : kRefused) {
-    icc = refused.icc;
     lines.clear();
-    imgIccCarry(&icc, "a.png", &lines);
-    EXPECT_EQ(icc, "");
+    EXPECT_EQ(imgIccCarried(refused.icc, "a.png", &lines), "");
     EXPECT_EQ(lines, "*** quorvel: colour profile dropped \"a.png\" (" + refused.reason + ")\n");
   }
   // A 96-pixel thumbnail is a few kilobytes: an ordinary profile goes with
   // it as it is, a large one as a sound compact profile.
   EXPECT_EQ(imgIccForThumbnail(profile()), profile());
   const std::string compact = imgIccForThumbnail(profile(100000));
-  icc = compact;
-  imgIccCarry(&icc, "a.png", &lines);
-  EXPECT_EQ(icc, compact);
+  EXPECT_EQ(imgIccCarried(compact, "a.png", &lines), compact);
   OwnedImg thumbnail;
   ASSERT_EQ(imgCreate(&thumbnail.img, 96, 72), IMG_OK);
   for (int y = 0; y < 72; ++y)
