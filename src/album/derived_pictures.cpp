@@ -10,6 +10,7 @@
 
 #include "base/limits.h"
 #include "base/settings.h"
+#include "img/icc_profile.h"
 #include "img/img.h"
 #include "img/jpeg_codec.h"
 #include "img/lens_shadow.h"
@@ -32,6 +33,7 @@ struct Making {
   ImgFormat format;
   DerivedResult result;
   std::string icc;            // the source's colour profile, for every file made
+  std::string thumbnailIcc;   // the one the thumbnails and rollovers carry
   const std::string* micro;   // the thumbnail's name, which alone carries comment
   std::string comment;
 
@@ -109,6 +111,7 @@ bool decode(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
   const int openErrno = errno;
   m.result.libraryText += decoded.libraryText;
   m.icc = std::move(decoded.icc);
+  m.thumbnailIcc = imgIccForThumbnail(m.icc);
   if (status == IMG_OK) return true;
   if (status & kImgResizeFailures) return m.failCall("imgResize");
   if (m.format == ImgFormat::Video) {
@@ -116,6 +119,7 @@ bool decode(Making& m, OwnedImg& out, const ImgDecodeTarget& target) {
                       decodeReason(status, openErrno, decoded.why);
     m.comment = kVideoUnreadComment;
     m.icc.clear();
+    m.thumbnailIcc.clear();
     return standIn(m, out, target);
   }
   return leaveOut(m, status, openErrno, decoded.why);
@@ -171,13 +175,15 @@ bool costsOnlyThisPicture(int failure) {
 
 // Encodes out aside and renames it to target, so an interrupted run never
 // leaves a truncated picture that a later run would take as up to date, and a
-// link planted at target is replaced, not written through.
-bool encode(Making& m, OwnedImg& out, const std::string& target) {
+// link planted at target is replaced, not written through. A thumbnail
+// carries the thumbnail's profile.
+bool encode(Making& m, OwnedImg& out, const std::string& target, bool thumbnail = false) {
   const char* name = target.c_str();
   TempFile file;
   int failure = file.create(target);
   if (failure == 0) {
-    const ImgStatus written = imgJpegWrite(&out.img, file.get(), kQuality, name, &m.result.libraryText, &m.icc,
+    const ImgStatus written = imgJpegWrite(&out.img, file.get(), kQuality, name, &m.result.libraryText,
+                                           thumbnail ? &m.thumbnailIcc : &m.icc,
                                            &target == m.micro ? &m.comment : nullptr);
     // The failure bits are the write's; the raster is whole and is freed
     // only with a clear status.
@@ -196,9 +202,9 @@ bool encode(Making& m, OwnedImg& out, const std::string& target) {
 bool makeThumbnails(Making& m, const Img& working, const PictureNames& names) {
   OwnedImg lens, out;
   if (imgLens(&lens.img, &working) != IMG_OK) return m.failCall("imgLens");
-  if (!makeThumbnail(m, out, lens.img) || !encode(m, out, names.rollover)) return false;
+  if (!makeThumbnail(m, out, lens.img) || !encode(m, out, names.rollover, true)) return false;
   out.release();
-  return makeThumbnail(m, out, working) && encode(m, out, names.micro);
+  return makeThumbnail(m, out, working) && encode(m, out, names.micro, true);
 }
 
 bool makeAll(Making& m, bool medium, const PictureNames& names) {
@@ -230,12 +236,12 @@ bool makeScaledThumbnails(Making& m, const Img& src, const PictureNames& names) 
   OwnedImg lens, out;
   for (auto [scale, name] : {std::pair{3, &names.micro3}, {2, &names.micro2}}) {
     out.release();
-    if (!makeThumbnail(m, out, src, scaleReached(src, scale)) || !encode(m, out, *name)) return false;
+    if (!makeThumbnail(m, out, src, scaleReached(src, scale)) || !encode(m, out, *name, true)) return false;
   }
   if (imgLens(&lens.img, &src) != IMG_OK) return m.failCall("imgLens");
   for (auto [scale, name] : {std::pair{3, &names.rollover3}, {2, &names.rollover2}}) {
     out.release();
-    if (!makeThumbnail(m, out, lens.img, scaleReached(src, scale)) || !encode(m, out, *name)) return false;
+    if (!makeThumbnail(m, out, lens.img, scaleReached(src, scale)) || !encode(m, out, *name, true)) return false;
   }
   return true;
 }

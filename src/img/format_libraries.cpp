@@ -71,6 +71,7 @@ Loaded<PngLibrary> loadPng() {
   QV_RESOLVE(png, setUserLimits, png_set_user_limits);
   QV_RESOLVE(png, setChunkMallocMax, png_set_chunk_malloc_max);
   QV_RESOLVE(png, setChunkCacheMax, png_set_chunk_cache_max);
+  QV_RESOLVE(png, setKeepUnknownChunks, png_set_keep_unknown_chunks);
   QV_RESOLVE(png, readInfo, png_read_info);
   QV_RESOLVE(png, getIHDR, png_get_IHDR);
   QV_RESOLVE(png, setExpand, png_set_expand);

@@ -73,6 +73,7 @@ struct PngLibrary {
   decltype(&png_set_user_limits) setUserLimits;
   decltype(&png_set_chunk_malloc_max) setChunkMallocMax;
   decltype(&png_set_chunk_cache_max) setChunkCacheMax;
+  decltype(&png_set_keep_unknown_chunks) setKeepUnknownChunks;
   decltype(&png_read_info) readInfo;
   decltype(&png_get_IHDR) getIHDR;
   decltype(&png_set_expand) setExpand;

@@ -317,7 +317,7 @@ ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
     out->why = "coded size differs from its header";
     return IMG_DECODE_DAMAGED;
   }
-  out->icc = colourProfile(file);
+  out->icc = imgIccCarried(colourProfile(file), path, &out->libraryText);
   ImgUprightRows sink;
   if (sink.begin(dst, width, height, 1, target.fit, target.fitWidth, target.fitHeight) != IMG_OK)
     return IMG_DECODE_ALLOC;

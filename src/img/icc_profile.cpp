@@ -1,12 +1,16 @@
-// ICC profile from primaries: RGB to XYZ at the source's white, adapted to
-// the profile connection space's D50 by Bradford's transform.
+// ICC profiles: a source's checked, a thumbnail's compacted, one made from
+// primaries (RGB to XYZ at the source's white, adapted to the profile
+// connection space's D50 by Bradford's transform).
 #include "img/icc_profile.h"
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "util/byte_fields.h"
 
 namespace {
 
@@ -140,26 +144,26 @@ struct Tag {
   Bytes data;
 };
 
-// The tag table and the tags' data after it, rTRC's data standing for gTRC
-// and bTRC too.
+// The tag table and the tags' data after it; a tag whose data equals an
+// earlier one's (the three curves, often) points at that one's.
 Bytes tagTableAndData(std::vector<Tag>& tags) {
   Bytes table, data;
-  uint32_t offset = 128 + 4 + 12 * static_cast<uint32_t>(tags.size() + 2);
-  uint32_t curveOffset = 0, curveSize = 0;
-  table.u32(static_cast<uint32_t>(tags.size() + 2));
-  for (Tag& tag : tags) {
-    tag.data.pad();
-    const uint32_t at = offset + static_cast<uint32_t>(data.b.size());
-    table.sig(tag.sig);
-    table.u32(at);
-    table.u32(static_cast<uint32_t>(tag.data.b.size()));
-    if (tag.sig[0] == 'r' && tag.sig[1] == 'T') curveOffset = at, curveSize = static_cast<uint32_t>(tag.data.b.size());
-    data.b += tag.data.b;
-  }
-  for (const char* sig : {"gTRC", "bTRC"}) {
-    table.sig(sig);
-    table.u32(curveOffset);
-    table.u32(curveSize);
+  const uint32_t offset = 128 + 4 + 12 * static_cast<uint32_t>(tags.size());
+  std::vector<uint32_t> at(tags.size());
+  table.u32(static_cast<uint32_t>(tags.size()));
+  for (size_t i = 0; i < tags.size(); ++i) {
+    tags[i].data.pad();
+    size_t same = 0;
+    while (same < i && tags[same].data.b != tags[i].data.b) ++same;
+    if (same < i) {
+      at[i] = at[same];
+    } else {
+      at[i] = offset + static_cast<uint32_t>(data.b.size());
+      data.b += tags[i].data.b;
+    }
+    table.sig(tags[i].sig);
+    table.u32(at[i]);
+    table.u32(static_cast<uint32_t>(tags[i].data.b.size()));
   }
   table.b += data.b;
   return table;
@@ -199,7 +203,134 @@ std::string imgIccFromPrimaries(const ImgPrimaries& p, int transfer) {
                            {"rXYZ", xyzTag({toD50[0][0], toD50[1][0], toD50[2][0]})},
                            {"gXYZ", xyzTag({toD50[0][1], toD50[1][1], toD50[2][1]})},
                            {"bXYZ", xyzTag({toD50[0][2], toD50[1][2], toD50[2][2]})},
-                           {"rTRC", curveTag(transfer)}};
+                           {"rTRC", curveTag(transfer)},
+                           {"gTRC", curveTag(transfer)},
+                           {"bTRC", curveTag(transfer)}};
   const Bytes body = tagTableAndData(tags);
   return profileHeader(128 + body.b.size()).b + body.b;
+}
+
+namespace {
+
+constexpr size_t kHeaderBytes = 128;
+constexpr size_t kTagTableAt = kHeaderBytes;
+// A thumbnail's curves keep this many points of longer tables: enough for
+// any smooth curve at a thumbnail's 8 bits.
+constexpr uint32_t kCompactCurvePoints = 64;
+
+// A profile's reads are bounded here: past its end a field reads 0 and a
+// tag's data is empty.
+uint32_t field(std::string_view icc, size_t at) {
+  if (at > icc.size() || icc.size() - at < 4) return 0;
+  return byteBig32(reinterpret_cast<const unsigned char*>(icc.data()) + at);
+}
+
+// A signature as a message shows it: trailing spaces cut, odd bytes as '?'.
+std::string sigText(std::string_view icc, size_t at) {
+  std::string text(icc.substr(at, 4));
+  for (char& c : text)
+    if (c < 0x20 || c > 0x7e) c = '?';
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+// Why the derived pictures can't carry icc; empty when they can.
+std::string refusal(std::string_view icc) {
+  if (icc.size() > kImgIccMaxBytes)
+    return std::to_string(icc.size()) + " bytes, more than " + std::to_string(kImgIccMaxBytes);
+  if (icc.size() < kHeaderBytes + 4 || icc.compare(36, 4, "acsp") != 0) return "not an ICC profile";
+  const uint32_t declared = field(icc, 0), count = field(icc, kTagTableAt);
+  if (declared < kHeaderBytes + 4 || declared > icc.size() || count > (declared - kHeaderBytes - 4) / 12)
+    return "a damaged ICC profile";
+  for (uint32_t i = 0; i < count; ++i) {
+    const size_t entry = kTagTableAt + 4 + 12 * size_t{i};
+    const uint32_t offset = field(icc, entry + 4), size = field(icc, entry + 8);
+    if (offset > declared || size > declared - offset) return "a damaged ICC profile";
+  }
+  if (icc.compare(16, 4, "RGB ") != 0) return "a profile of " + sigText(icc, 16) + " colours, not RGB";
+  const std::string_view deviceClass = icc.substr(12, 4);
+  if (deviceClass != "mntr" && deviceClass != "scnr" && deviceClass != "spac")
+    return "a profile of class " + sigText(icc, 12) + ", not one for showing";
+  return {};
+}
+
+// The data of the tag named sig of a checked profile, empty when it has none.
+std::string_view tagData(std::string_view icc, const char* sig) {
+  const uint32_t count = field(icc, kTagTableAt);
+  for (uint32_t i = 0; i < count && kTagTableAt + 16 + 12 * size_t{i} <= icc.size(); ++i) {
+    const size_t entry = kTagTableAt + 4 + 12 * size_t{i}, offset = field(icc, entry + 4);
+    if (icc.compare(entry, 4, sig) == 0) return offset <= icc.size() ? icc.substr(offset, field(icc, entry + 8)) : "";
+  }
+  return {};
+}
+
+// A colorant's XYZ tag as it is; false when it is none.
+bool colorant(std::string_view icc, const char* sig, Bytes* tag) {
+  tag->b = tagData(icc, sig).substr(0, 20);
+  return tag->b.size() == 20 && tag->b.compare(0, 4, "XYZ ") == 0;
+}
+
+// A curve tag: a parametric one or a short table as it is, a longer table
+// at kCompactCurvePoints points; false when it is none.
+bool compactCurve(std::string_view icc, const char* sig, Bytes* tag) {
+  static constexpr uint32_t kParameters[5] = {1, 3, 4, 5, 7};
+  const std::string_view data = tagData(icc, sig);
+  if (data.size() < 12) return false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+  if (data.compare(0, 4, "para") == 0) {
+    const uint32_t function = byteBig16(bytes + 8);
+    if (function > 4 || data.size() < 12 + 4 * kParameters[function]) return false;
+    tag->b = data.substr(0, 12 + 4 * kParameters[function]);
+    return true;
+  }
+  const uint32_t points = field(data, 8);
+  if (data.compare(0, 4, "curv") != 0 || points > (data.size() - 12) / 2) return false;
+  if (points <= kCompactCurvePoints) {
+    tag->b = data.substr(0, 12 + 2 * points);
+    return true;
+  }
+  tag->sig("curv");
+  tag->u32(0);
+  tag->u32(kCompactCurvePoints);
+  for (uint32_t i = 0; i < kCompactCurvePoints; ++i) {
+    const double at = static_cast<double>(i) * (points - 1) / (kCompactCurvePoints - 1);
+    const uint32_t below = static_cast<uint32_t>(at), above = below + 1 < points ? below + 1 : below;
+    const double low = byteBig16(bytes + 12 + 2 * below), high = byteBig16(bytes + 12 + 2 * above);
+    tag->u16(static_cast<uint16_t>(std::lround(low + (high - low) * (at - below))));
+  }
+  return true;
+}
+
+}  // namespace
+
+void imgIccDropped(const char* path, const std::string& reason, std::string* lines) {
+  *lines += std::string("*** quorvel: colour profile dropped \"") + path + "\" (" + reason + ")\n";
+}
+
+std::string imgIccCarried(std::string_view profile, const char* path, std::string* lines) {
+  if (profile.empty()) return {};
+  const std::string why = refusal(profile);
+  if (why.empty()) return std::string(profile);
+  imgIccDropped(path, why, lines);
+  return {};
+}
+
+std::string imgIccForThumbnail(const std::string& icc) {
+  if (icc.size() <= kImgIccThumbnailBytes) return icc;
+  if (!refusal(icc).empty()) return {};
+  std::vector<Tag> tags = {{"desc", textTag("RGB of the picture's profile, for thumbnails")},
+                           {"cprt", textTag("No copyright, use freely")},
+                           {"wtpt", xyzTag(kD50)}};
+  for (const char* sig : {"rXYZ", "gXYZ", "bXYZ"}) {
+    Bytes xyz;
+    if (!colorant(icc, sig, &xyz)) return {};
+    tags.push_back({sig, xyz});
+  }
+  for (const char* sig : {"rTRC", "gTRC", "bTRC"}) {
+    Bytes curve;
+    if (!compactCurve(icc, sig, &curve)) return {};
+    tags.push_back({sig, curve});
+  }
+  const Bytes body = tagTableAndData(tags);
+  return profileHeader(kHeaderBytes + body.b.size()).b + body.b;
 }

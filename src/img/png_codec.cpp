@@ -14,6 +14,7 @@
 #include "base/limits.h"
 #include "img/exif.h"
 #include "img/format_libraries.h"
+#include "img/icc_profile.h"
 #include "img/photo_meta.h"
 #include "img/upright_rows.h"
 #include "util/byte_fields.h"
@@ -25,13 +26,34 @@ namespace {
 // image data; past that it is none.
 constexpr int kMaxChunks = 1000;
 constexpr uint32_t kMaxExifBytes = 1 << 16;
-// Ancillary chunks are refused past this (profiles, texts): the pixels are
-// bounded by the header, the rest should be too.
-constexpr size_t kMaxChunkBytes = 8 << 20;
+// What libpng inflates of an ancillary chunk (a profile): the pixels are
+// bounded by the header, the rest should be too. No larger profile is
+// carried, so none is inflated.
+constexpr size_t kMaxChunkBytes = kImgIccMaxBytes;
 // Texts, palette suggestions and unknown chunks are read by no one: libpng
 // keeps none (1 is its count of a full store; 0 would mean no limit), or a
 // few kilobytes of zTXt would each inflate to kMaxChunkBytes and stay.
 constexpr png_uint_32 kKeptChunks = 1;
+// Chunks libpng would buffer whole at the length they claim before looking
+// at them, and quorvel reads none of (-exif reads the XMP iTXt itself, from
+// the header read): passed over unread instead, so a few bytes claiming
+// 2 GiB cost nothing.
+constexpr png_byte kUnreadChunks[] = "tEXt\0zTXt\0iTXt\0pCAL\0sCAL\0sPLT";
+constexpr int kUnreadChunkCount = sizeof kUnreadChunks / 5;
+// An interlaced picture is held whole, at 8 bits a sample, before its first
+// row comes out. Beyond this much, what it holds must stay within what its
+// bytes can inflate to at deflate's best: a 1-bit picture of 225 MP codes in
+// 30 KB, and would otherwise hold 700 MB.
+constexpr long long kInterlacedHeldFloor = 64LL << 20;
+
+bool interlacedOutgrowsBytes(long long held, long long fileBytes) {
+  return fileBytes >= 0 && held > kInterlacedHeldFloor && held > fileBytes * kDeflateMaxRatio;
+}
+
+long long fileBytes(FILE* file) {
+  struct stat st;
+  return fstat(fileno(file), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
 
 ImgStatus damaged(ImgDecoded* out, const char* why) {
   out->why = why;
@@ -123,17 +145,22 @@ ImgStatus imgPngReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* ou
   // An interlaced file is held whole, 4 bytes a pixel at most after expansion.
   // (A claim past the pixel limit is refused before any decode: nothing held.)
   const long long pixels = static_cast<long long>(width) * height;
-  info->held = head[28] && pixels <= kMaxPicturePixels ? pixels * 4 : 0;
+  const bool interlaced = head[28] != 0;
+  if (interlaced && pixels <= kMaxPicturePixels && interlacedOutgrowsBytes(pixels * 4, fileBytes(file.get())))
+    return damaged(out, "too few bytes for the size it claims");
+  info->held = interlaced && pixels <= kMaxPicturePixels ? pixels * 4 : 0;
   return IMG_OK;
 }
 
 namespace {
 
 // The error record libpng calls back; a library error jumps back to the
-// recovery point of the read in progress with its message kept.
+// recovery point of the read in progress with its message kept. The last
+// warning on the iCCP chunk says why libpng refused a profile.
 struct PngError {
   jmp_buf jump;
   char message[200];
+  char profileWarning[200];
 };
 
 [[noreturn]] void pngErrorExit(png_structp png, png_const_charp message) {
@@ -143,8 +170,14 @@ struct PngError {
 }
 
 // Warnings (a known-bad sRGB profile, an ancillary chunk's CRC) cost no
-// pixel: not worth a line among thousands of photos.
-void pngWarning(png_structp, png_const_charp) {}
+// pixel: not worth a line among thousands of photos. Those on the profile
+// are kept for the line of a profile dropped.
+void pngWarning(png_structp png, png_const_charp message) {
+  constexpr std::string_view kProfileChunk = "iCCP: ";
+  auto* error = static_cast<PngError*>(pngLibrary()->getErrorPtr(png));
+  if (std::string_view(message).starts_with(kProfileChunk))
+    snprintf(error->profileWarning, sizeof error->profileWarning, "%s", message + kProfileChunk.size());
+}
 
 // The library's read and info structures, destroyed on every path.
 struct PngReader {
@@ -185,6 +218,7 @@ struct PngLayout {
   lib->setUserLimits(r->png, 0x7fffffff, 0x7fffffff);
   lib->setChunkMallocMax(r->png, kMaxChunkBytes);
   lib->setChunkCacheMax(r->png, kKeptChunks);
+  lib->setKeepUnknownChunks(r->png, PNG_HANDLE_CHUNK_NEVER, kUnreadChunks, kUnreadChunkCount);
   lib->readInfo(r->png, r->info);
   lib->getIHDR(r->png, r->info, &layout->width, &layout->height, &layout->bitDepth, &layout->colorType,
                &layout->interlace, nullptr, nullptr);
@@ -244,6 +278,30 @@ bool guardedRows(PngReader* r, const PngLayout* layout, unsigned char* buffer, I
   return true;
 }
 
+// What the chunks before the image data claim, walked by their headers
+// before libpng reads any: whether each lies within the file (libpng would
+// allocate a chunk's claimed length before finding the file short of it),
+// and whether there is a profile, or an sRGB chunk.
+struct ChunkWalk {
+  bool fits = true;
+  bool profile = false, srgb = false;
+};
+
+ChunkWalk walkChunks(FILE* file, long long size) {
+  ChunkWalk walk;
+  for (long long at = 8; walk.fits; ) {
+    unsigned char chunk[8];
+    if (fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0 || fread(chunk, 1, 8, file) != 8) break;
+    if (memcmp(chunk + 4, "IDAT", 4) == 0 || memcmp(chunk + 4, "IEND", 4) == 0) break;
+    walk.profile = walk.profile || memcmp(chunk + 4, "iCCP", 4) == 0;
+    walk.srgb = walk.srgb || memcmp(chunk + 4, "sRGB", 4) == 0;
+    at += 12 + static_cast<long long>(byteBig32(chunk));
+    walk.fits = at <= size;
+  }
+  rewind(file);
+  return walk;
+}
+
 // Bytes of one stored row before filtering, as the header claims it.
 long long rawRowBytes(const PngLayout& layout) {
   static constexpr int kSamples[7] = {1, 0, 3, 1, 2, 0, 4};
@@ -259,21 +317,22 @@ ImgStatus imgPngDecode(Img* dst, const char* path, const ImgDecodeTarget& target
   if (!lib) return IMG_DECODE_NO_LIBRARY;
   FileHandle file = fileOpenRead(path);
   if (!file) return IMG_DECODE_OPEN;
+  const long long size = fileBytes(file.get());
+  const ChunkWalk walk = walkChunks(file.get(), size);
+  if (!walk.fits) return damaged(out, "a chunk runs past the end of the file");
   PngReader reader(lib);  // after the file: destroyed before it is closed
   if (!reader.info) return IMG_DECODE_ALLOC;
   PngLayout layout;
   if (!guardedInfo(&reader, file.get(), &layout)) return damaged(out, reader.error.message);
   if (static_cast<long long>(layout.width) * layout.height > kMaxPicturePixels) return IMG_DECODE_TOO_LARGE;
   // Deflate gives at most 1032 bytes a byte: a claim past that is no picture.
-  struct stat st;
-  if (fstat(fileno(file.get()), &st) == 0 &&
-      rawRowBytes(layout) * layout.height > static_cast<long long>(st.st_size) * kDeflateMaxRatio)
-    return IMG_DATA_SHORT;
-  if (layout.icc) out->icc.assign(reinterpret_cast<const char*>(layout.icc), layout.iccLength);
+  if (size >= 0 && rawRowBytes(layout) * layout.height > size * kDeflateMaxRatio) return IMG_DATA_SHORT;
   if (!guardedTransforms(&reader, &layout)) return damaged(out, reader.error.message);
   if (layout.channels != 3 && layout.channels != 4) return damaged(out, "unexpected samples");
-  std::vector<unsigned char> buffer;
   const size_t rows = layout.passes > 1 ? layout.height : 1;
+  if (layout.passes > 1 && interlacedOutgrowsBytes(static_cast<long long>(layout.rowBytes) * rows, size))
+    return IMG_DATA_SHORT;
+  std::vector<unsigned char> buffer;
   try {
     buffer.resize(layout.rowBytes * rows);
   } catch (const std::bad_alloc&) {
@@ -284,5 +343,14 @@ ImgStatus imgPngDecode(Img* dst, const char* path, const ImgDecodeTarget& target
                  target.fit, target.fitWidth, target.fitHeight) != IMG_OK)
     return IMG_DECODE_ALLOC;
   if (!guardedRows(&reader, &layout, buffer.data(), &sink)) return damaged(out, reader.error.message);
+  if (layout.icc) {
+    const std::string_view profile(reinterpret_cast<const char*>(layout.icc), layout.iccLength);
+    out->icc = imgIccCarried(profile, path, &out->libraryText);
+  } else if (walk.profile && !walk.srgb) {
+    // Refused by libpng (too large, not for the picture's colours): said,
+    // unless an sRGB chunk says what the pictures are shown as anyway.
+    const char* why = reader.error.profileWarning;
+    imgIccDropped(path, *why ? why : "refused by the PNG library", &out->libraryText);
+  }
   return IMG_OK;
 }

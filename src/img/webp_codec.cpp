@@ -14,6 +14,7 @@
 #include "base/limits.h"
 #include "img/exif.h"
 #include "img/format_libraries.h"
+#include "img/icc_profile.h"
 #include "img/photo_meta.h"
 #include "img/upright_rows.h"
 #include "util/byte_fields.h"
@@ -22,7 +23,16 @@
 namespace {
 
 constexpr uint32_t kMaxExifBytes = 1 << 16;
+// No picture within the pixel limit needs more; the file is read whole, up
+// to its RIFF size (what follows is no part of it).
 constexpr long long kMaxWebpFileBytes = 1LL << 30;
+constexpr char kFileTooLarge[] = "more than 1 GiB of data";
+// The library decodes whole (an animation onto a canvas, with the previous
+// one kept). A lossless picture or a canvas costs nothing to claim: a
+// 38-byte file codes 15000 x 15000 of one colour. Beyond this much held,
+// what it holds must stay within what its bytes give at deflate's best, as
+// a PNG's would.
+constexpr long long kHeldFloor = 64LL << 20;
 constexpr int kMaxChunks = 1000;
 constexpr unsigned kVp8xExifFlag = 0x08, kVp8xXmpFlag = 0x04;
 constexpr unsigned kVp8xAnimationFlag = 0x02;
@@ -76,6 +86,24 @@ int scanChunks(FILE* file, bool exifFlag, ImgPhotoMeta* meta) {
   return orientation;
 }
 
+// The bytes a decode reads: the RIFF chunk (its size and 8), or the file
+// when it is shorter; -1 when the file can't be measured.
+long long riffBytes(FILE* file, const unsigned char* head) {
+  struct stat st;
+  if (fstat(fileno(file), &st) != 0) return -1;
+  const long long riff = 8 + static_cast<long long>(byteLittle32(head + 4));
+  return riff < st.st_size ? riff : static_cast<long long>(st.st_size);
+}
+
+// What the library holds for a picture of width x height, animated or not.
+long long pictureHeld(long long width, long long height, bool animated) {
+  return width * height * (animated ? 8 : 4);
+}
+
+bool claimOutgrowsBytes(long long held, long long bytes) {
+  return held > kHeldFloor && held > bytes * kDeflateMaxRatio;
+}
+
 }  // namespace
 
 ImgStatus imgWebpReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoMeta* meta) {
@@ -112,11 +140,15 @@ ImgStatus imgWebpReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* o
     return damaged(out, "no WebP image chunk");
   }
   if (width == 0 || height == 0) return damaged(out, "bad size");
+  const long long bytes = riffBytes(file.get(), head), held = pictureHeld(width, height, animated);
+  if (bytes > kMaxWebpFileBytes) return damaged(out, kFileTooLarge);
+  if (bytes >= 0 && claimOutgrowsBytes(held, bytes)) return damaged(out, "too few bytes for the size it claims");
   const bool swap = imgOrientationSwapsSides(orientation);
   info->width = static_cast<int>(swap ? height : width);
   info->height = static_cast<int>(swap ? width : height);
-  // The library's RGBA picture, and for an animation its canvas besides.
-  info->held = static_cast<long long>(width) * height * (animated ? 8 : 4);
+  // The library's RGBA picture, for an animation its canvas besides, and
+  // the file's bytes, read whole.
+  info->held = held + (bytes > 0 ? bytes : 0);
   return IMG_OK;
 }
 
@@ -138,11 +170,12 @@ struct StillPicture {
   ~StillPicture() { lib->freeDecBuffer(&config.output); }
 };
 
-// The chunk named fourcc of a demuxed file, or an empty one.
-std::string chunkBytes(const WebpLibrary* lib, const WebPDemuxer* demux, const char* fourcc) {
+// The chunk named fourcc of a demuxed file, or an empty one: a view of the
+// bytes the demuxer was given.
+std::string_view chunkBytes(const WebpLibrary* lib, const WebPDemuxer* demux, const char* fourcc) {
   WebPChunkIterator it;
-  std::string bytes;
-  if (lib->demuxGetChunk(demux, fourcc, 1, &it)) bytes.assign(reinterpret_cast<const char*>(it.chunk.bytes), it.chunk.size);
+  std::string_view bytes;
+  if (lib->demuxGetChunk(demux, fourcc, 1, &it)) bytes = {reinterpret_cast<const char*>(it.chunk.bytes), it.chunk.size};
   lib->demuxReleaseChunkIterator(&it);
   return bytes;
 }
@@ -156,40 +189,45 @@ ImgStatus feed(Img* dst, const ImgDecodeTarget& target, const unsigned char* pix
   return IMG_OK;
 }
 
-}  // namespace
-
-ImgStatus imgWebpDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
-  *dst = Img{};
-  const WebpLibrary* lib = webpLibrary(&out->why);
-  if (!lib) return IMG_DECODE_NO_LIBRARY;
-  std::vector<unsigned char> bytes;
-  {
-    FileHandle file = fileOpenRead(path);
-    if (!file) return IMG_DECODE_OPEN;
-    // No picture within the pixel limit needs more; the file is read whole.
-    struct stat st;
-    if (fstat(fileno(file.get()), &st) == 0 && st.st_size > kMaxWebpFileBytes) return IMG_DECODE_TOO_LARGE;
-    try {
-      unsigned char block[1 << 16];
-      size_t got;
-      while ((got = fread(block, 1, sizeof block, file.get())) > 0) bytes.insert(bytes.end(), block, block + got);
-    } catch (const std::bad_alloc&) {
-      return IMG_DECODE_ALLOC;
-    }
-    if (ferror(file.get())) return IMG_DECODE_OPEN;
+// The file's RIFF chunk into bytes.
+ImgStatus readRiff(const char* path, std::vector<unsigned char>* bytes, ImgDecoded* out) {
+  FileHandle file = fileOpenRead(path);
+  if (!file) return IMG_DECODE_OPEN;
+  unsigned char head[12];
+  if (fread(head, 1, sizeof head, file.get()) != sizeof head) return damaged(out, "no WebP header");
+  const long long size = riffBytes(file.get(), head);
+  if (size < 0) return IMG_DECODE_OPEN;
+  if (size > kMaxWebpFileBytes) return damaged(out, kFileTooLarge);
+  try {
+    bytes->resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return IMG_DECODE_ALLOC;
   }
+  memcpy(bytes->data(), head, sizeof head);
+  const size_t rest = bytes->size() - sizeof head;
+  if (fread(bytes->data() + sizeof head, 1, rest, file.get()) != rest) return IMG_DECODE_OPEN;
+  return IMG_OK;
+}
+
+// The picture coded in bytes into dst, upright by its EXIF chunk; its
+// ICCP chunk in profile, a view of bytes.
+ImgStatus decodeBytes(Img* dst, const WebpLibrary* lib, const std::vector<unsigned char>& bytes,
+                      const ImgDecodeTarget& target, std::string_view* profile, ImgDecoded* out) {
   WebPBitstreamFeatures features;
   if (lib->getFeatures(bytes.data(), bytes.size(), &features, WEBP_DECODER_ABI_VERSION) != VP8_STATUS_OK)
     return damaged(out, "no WebP bitstream");
   if (static_cast<long long>(features.width) * features.height > kMaxPicturePixels) return IMG_DECODE_TOO_LARGE;
+  if (claimOutgrowsBytes(pictureHeld(features.width, features.height, features.has_animation),
+                         static_cast<long long>(bytes.size())))
+    return IMG_DATA_SHORT;
   const WebPData data{bytes.data(), bytes.size()};
   int orientation = 1;
   {
     const std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(
         lib->demux(&data, 0, nullptr, WEBP_DEMUX_ABI_VERSION), DemuxDeleter{lib});
     if (demux) {
-      out->icc = chunkBytes(lib, demux.get(), "ICCP");
-      const std::string exif = chunkBytes(lib, demux.get(), "EXIF");
+      *profile = chunkBytes(lib, demux.get(), "ICCP");
+      const std::string_view exif = chunkBytes(lib, demux.get(), "EXIF");
       if (!exif.empty()) orientation = exifOrientation(reinterpret_cast<const unsigned char*>(exif.data()), exif.size());
     }
   }
@@ -215,4 +253,19 @@ ImgStatus imgWebpDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
   const WebPRGBABuffer& rgba = still.config.output.u.RGBA;
   return feed(dst, target, rgba.rgba, still.config.output.width, still.config.output.height,
               static_cast<size_t>(rgba.stride), features.has_alpha ? 4 : 3, orientation);
+}
+
+}  // namespace
+
+ImgStatus imgWebpDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
+  *dst = Img{};
+  const WebpLibrary* lib = webpLibrary(&out->why);
+  if (!lib) return IMG_DECODE_NO_LIBRARY;
+  std::vector<unsigned char> bytes;
+  const ImgStatus read = readRiff(path, &bytes, out);
+  if (read != IMG_OK) return read;
+  std::string_view profile;
+  const ImgStatus status = decodeBytes(dst, lib, bytes, target, &profile, out);
+  if (status == IMG_OK) out->icc = imgIccCarried(profile, path, &out->libraryText);
+  return status;
 }
