@@ -3,7 +3,10 @@
 
 #include <dlfcn.h>
 
+#include <dav1d/dav1d.h>
+
 #include <cstdarg>
+#include <cstdio>
 
 #include "library_names.h"
 
@@ -115,8 +118,9 @@ Loaded<HeifLibrary> loadHeif() {
   QV_RESOLVE(heif, init, heif_init);
   QV_RESOLVE(heif, contextAlloc, heif_context_alloc);
   QV_RESOLVE(heif, contextFree, heif_context_free);
-  QV_RESOLVE(heif, readFromFile, heif_context_read_from_file);
+  QV_RESOLVE(heif, readFromReader, heif_context_read_from_reader);
   QV_RESOLVE(heif, setMaximumImageSizeLimit, heif_context_set_maximum_image_size_limit);
+  QV_RESOLVE(heif, setMaxDecodingThreads, heif_context_set_max_decoding_threads);
   QV_RESOLVE(heif, primaryImageHandle, heif_context_get_primary_image_handle);
   QV_RESOLVE(heif, handleRelease, heif_image_handle_release);
   QV_RESOLVE(heif, handleWidth, heif_image_handle_get_width);
@@ -141,6 +145,30 @@ Loaded<HeifLibrary> loadHeif() {
   }
   loaded.why = heif.why();
   return loaded;
+}
+
+thread_local HeifLibraryLines* tLines = nullptr;
+
+// dav1d's line, kept for the decode that opened the decoder.
+void keepDav1dLine(void* cookie, const char* format, va_list args) {
+  char line[1024];
+  vsnprintf(line, sizeof line, format, args);
+  static_cast<HeifLibraryLines*>(cookie)->append(line);
+}
+
+using Dav1dDefaults = void (*)(Dav1dSettings*);
+
+// dav1d's own dav1d_default_settings, as the caller's library resolves it:
+// looked up from the caller's object, whose own dependencies hold dav1d
+// (the executable, which defines the name, is not among them).
+Dav1dDefaults dav1dDefaults(void* caller) {
+  Dl_info info;
+  if (!dladdr(caller, &info) || !info.dli_fname) return nullptr;
+  void* handle = dlopen(info.dli_fname, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+  if (!handle) return nullptr;
+  Dav1dDefaults found = reinterpret_cast<Dav1dDefaults>(dlsym(handle, "dav1d_default_settings"));
+  dlclose(handle);  // RTLD_NOLOAD took a reference of its own
+  return found;
 }
 
 // The library's lines go nowhere: a worker must never write on standard error.
@@ -201,6 +229,28 @@ Loaded<AvLibrary> loadAv() {
 #undef QV_RESOLVE
 
 }  // namespace
+
+HeifLibraryLines::HeifLibraryLines(std::string* text) : text_(text), outer_(tLines) { tLines = this; }
+
+HeifLibraryLines::~HeifLibraryLines() { tLines = outer_; }
+
+void HeifLibraryLines::append(const char* line) {
+  const std::lock_guard<std::mutex> hold(lock_);
+  *text_ += line;
+  if (text_->empty() || text_->back() != '\n') *text_ += '\n';
+}
+
+// Called by dav1d's users (libheif's AV1 decoder; libavcodec, which sets a
+// logger of its own afterwards) instead of dav1d's, as the executable
+// exports the name: dav1d's defaults, with the logger of the decode under
+// way on this thread, if any.
+extern "C" void dav1d_default_settings(Dav1dSettings* settings) {
+  static const Dav1dDefaults defaults = dav1dDefaults(__builtin_return_address(0));
+  *settings = Dav1dSettings{};
+  if (!defaults) return;
+  defaults(settings);
+  if (tLines) settings->logger = {tLines, keepDav1dLine};
+}
 
 const GdLibrary* gdLibrary(std::string* why) {
   static const Loaded<GdLibrary> loaded = loadGd();

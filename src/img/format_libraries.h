@@ -18,6 +18,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <mutex>
 #include <string>
 
 // One library opened by its soname, then its functions resolved one by one.
@@ -107,8 +108,9 @@ struct HeifLibrary {
   decltype(&heif_init) init;
   decltype(&heif_context_alloc) contextAlloc;
   decltype(&heif_context_free) contextFree;
-  decltype(&heif_context_read_from_file) readFromFile;
+  decltype(&heif_context_read_from_reader) readFromReader;
   decltype(&heif_context_set_maximum_image_size_limit) setMaximumImageSizeLimit;
+  decltype(&heif_context_set_max_decoding_threads) setMaxDecodingThreads;
   decltype(&heif_context_get_primary_image_handle) primaryImageHandle;
   decltype(&heif_image_handle_release) handleRelease;
   decltype(&heif_image_handle_get_width) handleWidth;
@@ -125,6 +127,27 @@ struct HeifLibrary {
   decltype(&heif_image_get_width) imageWidth;
   decltype(&heif_image_get_height) imageHeight;
   decltype(&heif_image_release) imageRelease;
+};
+
+// While one lives, the lines libheif's codecs write on this thread's decodes
+// are appended to *text instead of standard error, so that a worker hands
+// them back for the walk to write in order. dav1d, behind libheif's AV1,
+// prints through the logger of its settings: every Dav1dSettings filled by
+// dav1d_default_settings while one lives logs into it, from whatever thread
+// dav1d decodes on, until that decoder is closed (libheif closes it before
+// its decode returns). libde265 and libaom print nothing.
+class HeifLibraryLines {
+ public:
+  explicit HeifLibraryLines(std::string* text);
+  ~HeifLibraryLines();
+  HeifLibraryLines(const HeifLibraryLines&) = delete;
+  HeifLibraryLines& operator=(const HeifLibraryLines&) = delete;
+  void append(const char* line);
+
+ private:
+  std::mutex lock_;
+  std::string* text_;
+  HeifLibraryLines* outer_;
 };
 
 // FFmpeg's libavformat, libavcodec, libswscale and libavutil, for a video's
