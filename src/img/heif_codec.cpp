@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -72,14 +73,26 @@ struct HeifFile {
   HeifFile& operator=(const HeifFile&) = delete;
 };
 
-// libde265 reports an allocation that failed as its own error, which
-// libheif passes on as the decoder's: told by its words.
-bool heifOutOfMemory(const char* message) { return message && strstr(message, "out of memory"); }
+// Whether need bytes cannot be had now. libheif tells few of its codecs'
+// allocation failures as such: libde265's come as the decoder's own error,
+// a grid's tile or a colour conversion short of memory as a malformed
+// picture. A failure while the decode's memory cannot be had is told as
+// memory, not as damage.
+bool memoryShort(long long need) {
+  if (need <= 0) return false;
+  void* probe = malloc(static_cast<size_t>(need));
+  free(probe);
+  return !probe;
+}
 
-ImgStatus failed(ImgDecoded* out, const heif_error& error) {
+// need: what the decode holds (0 before the picture's size is known).
+ImgStatus failed(ImgDecoded* out, const heif_error& error, long long need = 0) {
+  if (error.code == heif_error_Memory_allocation_error || memoryShort(need)) {
+    out->why.clear();
+    return IMG_DECODE_ALLOC;
+  }
   out->why = error.message ? error.message : "cannot be decoded";
-  return error.code == heif_error_Memory_allocation_error || heifOutOfMemory(error.message) ? IMG_DECODE_ALLOC
-                                                                                           : IMG_DECODE_DAMAGED;
+  return IMG_DECODE_DAMAGED;
 }
 
 // Runs a step that calls into libheif, whose codecs are C++ too: what they
@@ -318,7 +331,9 @@ bool primarySize(FILE* file, int* width, int* height, ImgPhotoMeta* photo = null
 // cannot read is refused, as the library might read it otherwise. A grid
 // that places one tile more than once claims a canvas its bytes do not
 // hold: refused as damaged.
-ImgStatus canvasesAllowed(FILE* file, ImgDecoded* out) {
+// *need: what the decode holds, as the header read tells it.
+ImgStatus canvasesAllowed(const HeifFile& heif, long long* need, ImgDecoded* out) {
+  FILE* file = heif.file;
   std::vector<unsigned char> meta;
   if (fseeko(file, 0, SEEK_SET) != 0 || !imgHeifReadMetaBody(file, &meta)) {
     out->why = "meta box not readable";
@@ -326,9 +341,14 @@ ImgStatus canvasesAllowed(FILE* file, ImgDecoded* out) {
   }
   ImgHeifCanvases canvases;
   imgHeifReadCanvases(file, meta.data(), meta.size(), 0, &canvases);
+  const uint64_t coded = imgHeifLargestCodedPixels(meta.data(), meta.size());
   if (canvases.largestPixels > static_cast<uint64_t>(kMaxPicturePixels) ||
-      imgHeifLargestCodedPixels(meta.data(), meta.size()) > static_cast<uint64_t>(kMaxPicturePixels))
+      coded > static_cast<uint64_t>(kMaxPicturePixels))
     return IMG_DECODE_TOO_LARGE;
+  ImgHeaderInfo told;
+  told.width = heif.lib->handleWidth(heif.handle);
+  told.height = heif.lib->handleHeight(heif.handle);
+  *need = heldFor(told, coded);
   if (canvases.repeatedTile) {
     out->why = "grid repeats a tile";
     return IMG_DECODE_DAMAGED;
@@ -365,7 +385,7 @@ ImgStatus readHeader(FILE* file, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoM
 
 // The decoded primary image into dst's sink, once its size is the one the
 // header read told.
-ImgStatus placeRows(Img* dst, HeifFile& file, const ImgDecodeTarget& target, ImgDecoded* out) {
+ImgStatus placeRows(Img* dst, HeifFile& file, const ImgDecodeTarget& target, long long need, ImgDecoded* out) {
   const HeifLibrary* lib = file.lib;
   const bool alpha = lib->handleHasAlpha(file.handle);
   const int bits = lib->handleLumaBits(file.handle);
@@ -373,7 +393,7 @@ ImgStatus placeRows(Img* dst, HeifFile& file, const ImgDecodeTarget& target, Img
   const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
                                   : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
   const heif_error error = lib->decodeImage(file.handle, &file.image, heif_colorspace_RGB, chroma, nullptr);
-  if (error.code != heif_error_Ok) return failed(out, error);
+  if (error.code != heif_error_Ok) return failed(out, error, need);
   int stride = 0;
   const uint8_t* pixels = lib->planeReadonly(file.image, heif_channel_interleaved, &stride);
   const int width = lib->imageWidth(file.image, heif_channel_interleaved);
@@ -419,8 +439,9 @@ ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
   const ImgStatus status = guarded(out, [&] {
     HeifFile file(lib, opened.get());
     if (const ImgStatus open = openPrimary(file, out)) return open;
-    if (const ImgStatus allowed = canvasesAllowed(file.file, out)) return allowed;
-    return placeRows(dst, file, target, out);
+    long long need = 0;
+    if (const ImgStatus allowed = canvasesAllowed(file, &need, out)) return allowed;
+    return placeRows(dst, file, target, need, out);
   });
   return status == IMG_OK ? status : imgDecodeFailed(dst, status);
 }
