@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <dav1d/dav1d.h>
+#include <libde265/de265.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -251,6 +252,15 @@ extern "C" void dav1d_default_settings(Dav1dSettings* settings) {
   defaults(settings);
   if (tLines) settings->logger = {tLines, keepDav1dLine};
 }
+
+// Called by libheif's HEVC decoder instead of libde265's, as the executable
+// exports the name: no worker thread is started, so libde265 decodes on the
+// calling thread, its own default. A thread of its own could neither fail
+// to start (libde265 would then wait for ever) nor throw std::bad_alloc
+// (which would end the process) where no caller can catch it; on the
+// caller's thread what it throws reaches the decoder's catch. The pixels
+// are the same: libheif starts one worker, which the caller only waits for.
+extern "C" de265_error de265_start_worker_threads(de265_decoder_context*, int) { return DE265_OK; }
 
 const GdLibrary* gdLibrary(std::string* why) {
   static const Loaded<GdLibrary> loaded = loadGd();
