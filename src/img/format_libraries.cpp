@@ -6,7 +6,10 @@
 #include <dav1d/dav1d.h>
 #include <libde265/de265.h>
 
+#include <algorithm>
 #include <cstdarg>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 
 #include "library_names.h"
@@ -148,26 +151,26 @@ Loaded<HeifLibrary> loadHeif() {
   return loaded;
 }
 
-thread_local HeifLibraryLines* tLines = nullptr;
+thread_local HeifDecodeScope* tScope = nullptr;
 
 // dav1d's line, kept for the decode that opened the decoder.
 void keepDav1dLine(void* cookie, const char* format, va_list args) {
   char line[1024];
   vsnprintf(line, sizeof line, format, args);
-  static_cast<HeifLibraryLines*>(cookie)->append(line);
+  static_cast<HeifDecodeScope*>(cookie)->append(line);
 }
 
-using Dav1dDefaults = void (*)(Dav1dSettings*);
+using Dav1dOpen = int (*)(Dav1dContext**, const Dav1dSettings*);
 
-// dav1d's own dav1d_default_settings, as the caller's library resolves it:
-// looked up from the caller's object, whose own dependencies hold dav1d
-// (the executable, which defines the name, is not among them).
-Dav1dDefaults dav1dDefaults(void* caller) {
+// dav1d's own dav1d_open, as the caller's library resolves it: looked up
+// from the caller's object, whose own dependencies hold dav1d (the
+// executable, which defines the name, is not among them).
+Dav1dOpen dav1dOpen(void* caller) {
   Dl_info info;
   if (!dladdr(caller, &info) || !info.dli_fname) return nullptr;
   void* handle = dlopen(info.dli_fname, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
   if (!handle) return nullptr;
-  Dav1dDefaults found = reinterpret_cast<Dav1dDefaults>(dlsym(handle, "dav1d_default_settings"));
+  Dav1dOpen found = reinterpret_cast<Dav1dOpen>(dlsym(handle, "dav1d_open"));
   dlclose(handle);  // RTLD_NOLOAD took a reference of its own
   return found;
 }
@@ -231,26 +234,31 @@ Loaded<AvLibrary> loadAv() {
 
 }  // namespace
 
-HeifLibraryLines::HeifLibraryLines(std::string* text) : text_(text), outer_(tLines) { tLines = this; }
+HeifDecodeScope::HeifDecodeScope(std::string* text) : text_(text), outer_(tScope) { tScope = this; }
 
-HeifLibraryLines::~HeifLibraryLines() { tLines = outer_; }
+HeifDecodeScope::~HeifDecodeScope() { tScope = outer_; }
 
-void HeifLibraryLines::append(const char* line) {
+void HeifDecodeScope::append(const char* line) {
+  if (!*line) return;
   const std::lock_guard<std::mutex> hold(lock_);
   *text_ += line;
-  if (text_->empty() || text_->back() != '\n') *text_ += '\n';
+  if (text_->back() != '\n') *text_ += '\n';
 }
 
-// Called by dav1d's users (libheif's AV1 decoder; libavcodec, which sets a
-// logger of its own afterwards) instead of dav1d's, as the executable
-// exports the name: dav1d's defaults, with the logger of the decode under
-// way on this thread, if any.
-extern "C" void dav1d_default_settings(Dav1dSettings* settings) {
-  static const Dav1dDefaults defaults = dav1dDefaults(__builtin_return_address(0));
-  *settings = Dav1dSettings{};
-  if (!defaults) return;
-  defaults(settings);
-  if (tLines) settings->logger = {tLines, keepDav1dLine};
+// Called by dav1d's users (libheif's AV1 decoder, libavcodec) instead of
+// dav1d's, as the executable exports the name: a decoder opened during a
+// decode through libheif on this thread logs into it and decodes no frame
+// past its limit; any other is opened as asked.
+extern "C" int dav1d_open(Dav1dContext** context, const Dav1dSettings* asked) {
+  static const Dav1dOpen open = dav1dOpen(__builtin_return_address(0));
+  if (!open) return DAV1D_ERR(ENOSYS);
+  if (!tScope) return open(context, asked);
+  Dav1dSettings settings = *asked;
+  settings.logger = {tScope, keepDav1dLine};
+  const uint64_t limit = tScope->framePixels();
+  if (limit && (settings.frame_size_limit == 0 || limit < settings.frame_size_limit))
+    settings.frame_size_limit = static_cast<unsigned>(std::min<uint64_t>(limit, UINT_MAX));
+  return open(context, &settings);
 }
 
 // Called by libheif's HEVC decoder instead of libde265's, as the executable

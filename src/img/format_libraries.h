@@ -18,6 +18,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -129,25 +130,32 @@ struct HeifLibrary {
   decltype(&heif_image_release) imageRelease;
 };
 
-// While one lives, the lines libheif's codecs write on this thread's decodes
-// are appended to *text instead of standard error, so that a worker hands
-// them back for the walk to write in order. dav1d, behind libheif's AV1,
-// prints through the logger of its settings: every Dav1dSettings filled by
-// dav1d_default_settings while one lives logs into it, from whatever thread
-// dav1d decodes on, until that decoder is closed (libheif closes it before
-// its decode returns). libde265 and libaom print nothing.
-class HeifLibraryLines {
+// A decode through libheif on this thread, while one lives: the lines its
+// codecs write are appended to *text instead of standard error, so that a
+// worker hands them back for the walk to write in order, and a codec is
+// held to the frame size the decode was allowed. dav1d, behind libheif's
+// AV1, prints through the logger of its settings and refuses a frame past
+// their frame_size_limit: every dav1d decoder opened while one lives takes
+// both, its logger called from whatever thread dav1d decodes on until that
+// decoder is closed (libheif closes it before its decode returns). libde265
+// and libaom print nothing.
+class HeifDecodeScope {
  public:
-  explicit HeifLibraryLines(std::string* text);
-  ~HeifLibraryLines();
-  HeifLibraryLines(const HeifLibraryLines&) = delete;
-  HeifLibraryLines& operator=(const HeifLibraryLines&) = delete;
+  explicit HeifDecodeScope(std::string* text);
+  ~HeifDecodeScope();
+  HeifDecodeScope(const HeifDecodeScope&) = delete;
+  HeifDecodeScope& operator=(const HeifDecodeScope&) = delete;
+  // The most pixels of a frame the codecs opened from now on may decode;
+  // 0: their own limit.
+  void limitFrames(uint64_t pixels) { framePixels_ = pixels; }
+  uint64_t framePixels() const { return framePixels_; }
   void append(const char* line);
 
  private:
   std::mutex lock_;
   std::string* text_;
-  HeifLibraryLines* outer_;
+  uint64_t framePixels_ = 0;
+  HeifDecodeScope* outer_;
 };
 
 // FFmpeg's libavformat, libavcodec, libswscale and libavutil, for a video's

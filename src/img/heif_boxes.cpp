@@ -145,7 +145,13 @@ uint64_t imgHeifLargestCodedPixels(const unsigned char* body, size_t size) {
       ImgBoxHeader property;
       ImgBoxRange propertyBody;
       while (imgBoxNext(ipco, &property, &propertyBody))
-        if (!strcmp(property.type, "hvcC")) largest = std::max(largest, hvccPixels(propertyBody));
+        if (!strcmp(property.type, "hvcC")) {
+          largest = std::max(largest, hvccPixels(propertyBody));
+        } else if (!strcmp(property.type, "ispe")) {
+          propertyBody.skip(4);
+          const uint64_t width = propertyBody.read(4), height = propertyBody.read(4);
+          largest = std::max(largest, width * height);
+        }
     }
   }
   return largest;

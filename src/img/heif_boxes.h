@@ -106,9 +106,9 @@ bool imgBoxNext(ImgBoxRange& r, ImgBoxHeader* box, ImgBoxRange* body);
 // meta box is passed over. False when none is found.
 bool imgHeifReadMetaBody(FILE* file, std::vector<unsigned char>* meta);
 
-// The most pixels of any coded picture the meta box's hvcC properties
-// describe: the width and height of the sequence parameter set each
-// carries, before its conformance crop, which is what the codec allocates
-// whatever the item's ispe says. body: the meta box's body; 0 when no
-// parameter set is read.
+// The most pixels of any coded picture the meta box describes: each ispe
+// property's, before any crop, and each hvcC property's, the width and
+// height of the sequence parameter set it carries (before its conformance
+// crop), which is what the codec allocates whatever ispe says. body: the
+// meta box's body; 0 when neither is read.
 uint64_t imgHeifLargestCodedPixels(const unsigned char* body, size_t size);

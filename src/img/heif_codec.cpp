@@ -25,6 +25,11 @@
 
 namespace {
 
+// What a decode holds for each pixel: the codec's planes and reference
+// pictures, libheif's copy of them and its RGB(A) picture, and quorvel's
+// rows (23 bytes measured at 8 bits, 27 with alpha).
+constexpr long long kHeldPerPixel = 28;
+
 // No side of a picture within the pixel limit needs more; the library
 // refuses larger ones before allocating.
 constexpr int kMaxSide = 1 << 16;
@@ -285,12 +290,10 @@ long long decodedPixels(const ImgHeaderInfo& info, uint64_t coded) {
 }
 
 // What a decode holds; nothing for a picture past the pixel limit, which is
-// refused before it is decoded. The codec's planes and reference pictures,
-// libheif's copy of them and its RGB(A) picture, and quorvel's rows: 23
-// bytes a pixel measured at 8 bits, 27 with alpha.
+// refused before it is decoded.
 long long heldFor(const ImgHeaderInfo& info, uint64_t coded) {
   const long long pixels = decodedPixels(info, coded);
-  return pixels <= kMaxPicturePixels ? pixels * 28 : 0;
+  return pixels <= kMaxPicturePixels ? pixels * kHeldPerPixel : 0;
 }
 
 // The primary image's size after its transforms (a composed one's from
@@ -333,8 +336,9 @@ bool primarySize(FILE* file, int* width, int* height, ImgPhotoMeta* photo = null
 // cannot read is refused, as the library might read it otherwise. A grid
 // that places one tile more than once claims a canvas its bytes do not
 // hold: refused as damaged.
-// *need: what the decode holds, as the header read tells it.
-ImgStatus canvasesAllowed(const HeifFile& heif, long long* need, ImgDecoded* out) {
+// *pixels: the most pixels the decode holds at once, as the header read
+// tells them.
+ImgStatus canvasesAllowed(const HeifFile& heif, long long* pixels, ImgDecoded* out) {
   FILE* file = heif.file;
   std::vector<unsigned char> meta;
   if (fseeko(file, 0, SEEK_SET) != 0 || !imgHeifReadMetaBody(file, &meta)) {
@@ -350,7 +354,7 @@ ImgStatus canvasesAllowed(const HeifFile& heif, long long* need, ImgDecoded* out
   ImgHeaderInfo told;
   told.width = heif.lib->handleWidth(heif.handle);
   told.height = heif.lib->handleHeight(heif.handle);
-  *need = heldFor(told, coded);
+  *pixels = decodedPixels(told, coded);
   if (canvases.repeatedTile) {
     out->why = "grid repeats a tile";
     return IMG_DECODE_DAMAGED;
@@ -435,13 +439,14 @@ ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
   if (!lib) return IMG_DECODE_NO_LIBRARY;
   FileHandle opened = fileOpenRead(path);
   if (!opened) return IMG_DECODE_OPEN;
-  HeifLibraryLines lines(&out->libraryText);
+  HeifDecodeScope scope(&out->libraryText);
   const ImgStatus status = guarded(out, [&] {
     HeifFile file(lib, opened.get());
     if (const ImgStatus open = openPrimary(file, out)) return open;
-    long long need = 0;
-    if (const ImgStatus allowed = canvasesAllowed(file, &need, out)) return allowed;
-    return placeRows(dst, file, target, need, out);
+    long long pixels = 0;
+    if (const ImgStatus allowed = canvasesAllowed(file, &pixels, out)) return allowed;
+    scope.limitFrames(static_cast<uint64_t>(pixels));
+    return placeRows(dst, file, target, pixels * kHeldPerPixel, out);
   });
   return status == IMG_OK ? status : imgDecodeFailed(dst, status);
 }
