@@ -112,15 +112,25 @@ TEST(HeifHardening, TheCheckedStreamIsTheOnlyOpen) {
   EXPECT_EQ(imgHeifDecode(&img.img, (t / "fifo.heic").c_str(), {}, &out), IMG_DECODE_OPEN);
 }
 
+// The ispe of wide (in file) said to be 64 x 32.
+std::string understated(const std::string& file) {
+  std::string bytes = readFile(file);
+  const size_t ispe = bytes.find("ispe");
+  if (ispe != std::string::npos) bytes.replace(ispe + 8, 8, big(64, 4) + big(32, 4));
+  return bytes;
+}
+
 // A grid placing one tile everywhere claims a canvas its bytes don't hold,
 // and costs a decode of that tile for each place: refused before decoding,
-// unlike the same grid of tiles of their own. A coded picture larger than
-// its ispe is what the codec allocates: the header's held counts it.
+// unlike the same grid of tiles of their own. A coded HEVC picture larger
+// than its ispe is what the codec allocates: the header's held counts it.
+// An AV1 frame past the size told is refused by the decoder itself.
 TEST(HeifHardening, SizesTheBytesDontBackAreRefusedOrCounted) {
   TempDir t;
   testsupport::makeJpeg(t / "tile.jpg", 64, 64, 1);
   testsupport::makeJpeg(t / "wide.jpg", 512, 256, 2);
-  sh("cd " + t.path() + " && heif-enc -q 50 tile.jpg -o tile.heic >/dev/null && heif-enc -q 50 wide.jpg -o wide.heic >/dev/null");
+  sh("cd " + t.path() + " && heif-enc -q 50 tile.jpg -o tile.heic >/dev/null && heif-enc -q 50 wide.jpg -o wide.heic >/dev/null"
+     " && convert wide.jpg wide.png && avifenc -s 10 wide.png wide.avif >/dev/null");
   const std::string tile = readFile(t / "tile.heic");
   writeFile(t / "repeated.heic", gridOf(tile, 3, 2, 64, true));
   writeFile(t / "distinct.heic", gridOf(tile, 3, 2, 64, false));
@@ -132,11 +142,7 @@ TEST(HeifHardening, SizesTheBytesDontBackAreRefusedOrCounted) {
   EXPECT_EQ(img.img.width, 192);
   EXPECT_EQ(img.img.height, 128);
 
-  std::string understated = readFile(t / "wide.heic");
-  const size_t ispe = understated.find("ispe");
-  ASSERT_NE(ispe, std::string::npos);
-  understated.replace(ispe + 8, 8, big(64, 4) + big(32, 4));
-  writeFile(t / "understated.heic", understated);
+  writeFile(t / "understated.heic", understated(t / "wide.heic"));
   ImgHeaderInfo header;
   ASSERT_EQ(imgHeifReadHeader((t / "understated.heic").c_str(), &header, &out), IMG_OK) << out.why;
   EXPECT_EQ(header.width, 64);
@@ -145,6 +151,11 @@ TEST(HeifHardening, SizesTheBytesDontBackAreRefusedOrCounted) {
   ASSERT_EQ(imgHeifReadHeader((t / "wide.heic").c_str(), &whole, &out), IMG_OK) << out.why;
   EXPECT_EQ(header.held, whole.held);
   EXPECT_EQ(imgHeifDecode(&img.img, (t / "understated.heic").c_str(), {}, &out), IMG_DECODE_DAMAGED);
+
+  writeFile(t / "understated.avif", understated(t / "wide.avif"));
+  out = {};
+  EXPECT_EQ(imgHeifDecode(&img.img, (t / "understated.avif").c_str(), {}, &out), IMG_DECODE_DAMAGED);
+  EXPECT_EQ(out.libraryText, "Frame size 512x256 exceeds limit 2048\n");
 }
 
 // dav1d prints a damaged AV1 stream's fault itself: decoded on a worker,
