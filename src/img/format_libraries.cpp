@@ -7,9 +7,9 @@
 #include <libde265/de265.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cerrno>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 
 #include "library_names.h"

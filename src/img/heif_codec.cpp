@@ -1,6 +1,8 @@
 // HEIF/AVIF adapter: boxes and pixels from libheif.
 #include "img/heif_codec.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -20,8 +22,6 @@
 #include "img/icc_profile.h"
 #include "img/upright_rows.h"
 #include "util/file_handle.h"
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -301,10 +301,12 @@ long long heldFor(const ImgHeaderInfo& info, uint64_t coded) {
 // read by quorvel itself so that a warm run neither loads libheif nor has
 // it parse every file. False when the file holds no such plain description
 // (libheif then reads it). With photo, also the photo's
-// metadata items, from the same meta box and file.
-bool primarySize(FILE* file, int* width, int* height, ImgPhotoMeta* photo = nullptr) {
+// metadata items, from the same meta box and file; with coded, the largest
+// coded picture's pixels, as soon as the meta box is read.
+bool primarySize(FILE* file, int* width, int* height, ImgPhotoMeta* photo = nullptr, uint64_t* coded = nullptr) {
   std::vector<unsigned char> meta;
   if (fseeko(file, 0, SEEK_SET) != 0 || !imgHeifReadMetaBody(file, &meta)) return false;
+  if (coded) *coded = imgHeifLargestCodedPixels(meta.data(), meta.size());
   ImgBoxRange boxes(meta.data(), meta.size());
   boxes.skip(4);  // the full box's version and flags
   if (!boxes.ok()) return false;
@@ -364,16 +366,10 @@ ImgStatus canvasesAllowed(const HeifFile& heif, long long* pixels, ImgDecoded* o
   return IMG_DECODE_DAMAGED;
 }
 
-// The largest coded picture of the file's meta box, 0 when none is read.
-uint64_t codedPixels(FILE* file) {
-  std::vector<unsigned char> meta;
-  if (fseeko(file, 0, SEEK_SET) != 0 || !imgHeifReadMetaBody(file, &meta)) return 0;
-  return imgHeifLargestCodedPixels(meta.data(), meta.size());
-}
-
 ImgStatus readHeader(FILE* file, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoMeta* meta) {
-  if (primarySize(file, &info->width, &info->height, meta)) {
-    info->held = heldFor(*info, codedPixels(file));
+  uint64_t coded = 0;
+  if (primarySize(file, &info->width, &info->height, meta, &coded)) {
+    info->held = heldFor(*info, coded);
     return IMG_OK;
   }
   const HeifLibrary* lib = heifLibrary(&out->why);
@@ -383,7 +379,7 @@ ImgStatus readHeader(FILE* file, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoM
   if (opened != IMG_OK && opened != IMG_DECODE_TOO_LARGE) return opened;
   info->width = lib->handleWidth(heif.handle);
   info->height = lib->handleHeight(heif.handle);
-  info->held = heldFor(*info, codedPixels(file));
+  info->held = heldFor(*info, coded);
   return IMG_OK;
 }
 
