@@ -4,7 +4,6 @@
 // picture instead of written on standard error from a worker.
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -33,8 +32,7 @@ std::string fullBox(const char* type, const std::string& body, int version = 0) 
   return box(type, big(version << 24, 4) + body);
 }
 
-// The whole box of the given type that file holds first (its header found
-// by its type's bytes).
+// The first whole box of the given type in file, found by its type's bytes.
 std::string boxOf(const std::string& file, const char* type) {
   const size_t at = file.find(type);
   if (at == std::string::npos || at < 4) return "";
@@ -45,34 +43,29 @@ std::string boxOf(const std::string& file, const char* type) {
 
 // A grid of columns x rows tiles of heif-enc's single picture tile (its
 // hvcC and its coded bytes, the file's mdat), each tile item placed once,
-// or one item placed everywhere when repeat.
+// or one item placed everywhere when repeat; every item's data in idat.
 std::string gridOf(const std::string& tile, int columns, int rows, int side, bool repeat) {
   const std::string hvcc = boxOf(tile, "hvcC"), coded = boxOf(tile, "mdat").substr(8);
   const int items = repeat ? 1 : columns * rows;
-  std::string infe = fullBox("infe", big(1, 2) + big(0, 2) + "grid" + '\0', 2), dimg, ipma;
-  for (int i = 0; i < items; ++i) infe += fullBox("infe", big(2 + i, 2) + big(0, 2) + "hvc1" + '\0', 2);
-  for (int i = 0; i < columns * rows; ++i) dimg += big(2 + (repeat ? 0 : i), 2);
-  ipma = big(1, 2) + big(1, 1) + "\x81";
-  for (int i = 0; i < items; ++i) ipma += big(2 + i, 2) + big(2, 1) + "\x82\x83";
   const std::string grid = big(0, 1) + big(1, 1) + big(rows - 1, 1) + big(columns - 1, 1) + big(columns * side, 4) +
                            big(rows * side, 4);
+  std::string infe = fullBox("infe", big(1, 2) + big(0, 2) + "grid" + '\0', 2), dimg;
+  std::string iloc = big(1, 2) + big(1, 2) + big(0, 2) + big(1, 2) + big(0, 4) + big(grid.size(), 4);
+  std::string ipma = big(1, 2) + big(1, 1) + "\x81";
+  for (int i = 0; i < items; ++i) {
+    infe += fullBox("infe", big(2 + i, 2) + big(0, 2) + "hvc1" + '\0', 2);
+    iloc += big(2 + i, 2) + big(1, 2) + big(0, 2) + big(1, 2) + big(grid.size(), 4) + big(coded.size(), 4);
+    ipma += big(2 + i, 2) + big(2, 1) + "\x82\x83";
+  }
+  for (int i = 0; i < columns * rows; ++i) dimg += big(2 + (repeat ? 0 : i), 2);
   const std::string ipco = fullBox("ispe", big(columns * side, 4) + big(rows * side, 4)) + hvcc +
                            fullBox("ispe", big(side, 4) + big(side, 4));
-  const std::string ftyp = box("ftyp", "heic" + big(0, 4) + "mif1heic");
-  // The tiles' offset is the length of what comes before the mdat's body,
-  // which holds that offset in a field of its own width: made twice.
-  std::string head;
-  for (uint32_t mdatAt = 0, pass = 0; pass < 2; ++pass, mdatAt = head.size() + 8) {
-    std::string iloc = big(1, 2) + big(1, 2) + big(0, 2) + big(1, 2) + big(0, 4) + big(grid.size(), 4);
-    for (int i = 0; i < items; ++i) iloc += big(2 + i, 2) + big(0, 2) + big(0, 2) + big(1, 2) + big(mdatAt, 4) + big(coded.size(), 4);
-    const std::string meta =
-        fullBox("hdlr", big(0, 4) + "pict" + std::string(13, '\0')) + fullBox("pitm", big(1, 2)) +
-        fullBox("iinf", big(1 + items, 2) + infe) + fullBox("iloc", "\x44" + big(0, 1) + big(1 + items, 2) + iloc, 1) +
-        box("idat", grid) + fullBox("iref", box("dimg", big(1, 2) + big(columns * rows, 2) + dimg)) +
-        box("iprp", box("ipco", ipco) + fullBox("ipma", big(1 + items, 4) + ipma));
-    head = ftyp + fullBox("meta", meta);
-  }
-  return head + box("mdat", coded);
+  const std::string meta =
+      fullBox("hdlr", big(0, 4) + "pict" + std::string(13, '\0')) + fullBox("pitm", big(1, 2)) +
+      fullBox("iinf", big(1 + items, 2) + infe) + fullBox("iloc", "\x44" + big(0, 1) + big(1 + items, 2) + iloc, 1) +
+      box("idat", grid + coded) + fullBox("iref", box("dimg", big(1, 2) + big(columns * rows, 2) + dimg)) +
+      box("iprp", box("ipco", ipco) + fullBox("ipma", big(1 + items, 4) + ipma));
+  return box("ftyp", "heic" + big(0, 4) + "mif1heic") + fullBox("meta", meta);
 }
 
 // The opens of path that its inotify watch has seen since the last call
@@ -88,8 +81,7 @@ int opensSeen(int watch) {
 
 // The library reads the stream quorvel opened and checked: a file swapped
 // for a FIFO or a device after the check cannot be opened by name again.
-// The file is opened once by a header read and once by a decode; a FIFO in
-// its place is refused without blocking, costing its own picture.
+// The file is opened once by a header read and once by a decode.
 TEST(HeifHardening, TheCheckedStreamIsTheOnlyOpen) {
   TempDir t;
   testsupport::makeJpeg(t / "base.jpg", 96, 64, 3);
@@ -106,10 +98,6 @@ TEST(HeifHardening, TheCheckedStreamIsTheOnlyOpen) {
   EXPECT_EQ(img.img.width, 96);
   EXPECT_EQ(opensSeen(watch), 1);
   close(watch);
-
-  ASSERT_EQ(mkfifo((t / "fifo.heic").c_str(), 0600), 0);
-  EXPECT_EQ(imgHeifReadHeader((t / "fifo.heic").c_str(), &header, &out), IMG_DECODE_OPEN);
-  EXPECT_EQ(imgHeifDecode(&img.img, (t / "fifo.heic").c_str(), {}, &out), IMG_DECODE_OPEN);
 }
 
 // The ispe of wide (in file) said to be 64 x 32.
@@ -146,7 +134,6 @@ TEST(HeifHardening, SizesTheBytesDontBackAreRefusedOrCounted) {
   ImgHeaderInfo header;
   ASSERT_EQ(imgHeifReadHeader((t / "understated.heic").c_str(), &header, &out), IMG_OK) << out.why;
   EXPECT_EQ(header.width, 64);
-  EXPECT_GE(header.held, 512LL * 256 * 12);
   ImgHeaderInfo whole;
   ASSERT_EQ(imgHeifReadHeader((t / "wide.heic").c_str(), &whole, &out), IMG_OK) << out.why;
   EXPECT_EQ(header.held, whole.held);
@@ -176,12 +163,9 @@ TEST(HeifHardening, AnAv1DecodersLineComesWithItsPicture) {
 
   ImgDecoded out;
   ImgStatus status = IMG_OK;
+  OwnedImg img;
   testing::internal::CaptureStderr();
-  std::thread worker([&] {
-    OwnedImg img;
-    status = imgHeifDecode(&img.img, (t / "damaged.avif").c_str(), {}, &out);
-  });
-  worker.join();
+  std::thread([&] { status = imgHeifDecode(&img.img, (t / "damaged.avif").c_str(), {}, &out); }).join();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(status, IMG_DECODE_DAMAGED);
   EXPECT_NE(out.libraryText.find("Unknown OBU type 0 of size"), std::string::npos) << out.libraryText;
