@@ -138,7 +138,8 @@ struct HeifLibrary {
 // their frame_size_limit: every dav1d decoder opened while one lives takes
 // both, its logger called from whatever thread dav1d decodes on until that
 // decoder is closed (libheif closes it before its decode returns). libde265
-// and libaom print nothing.
+// has no logger: the few lines it prints itself (on a malformed parameter
+// set) still reach standard error. libaom decodes only without dav1d.
 class HeifDecodeScope {
  public:
   explicit HeifDecodeScope(std::string* text);
