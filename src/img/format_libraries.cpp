@@ -3,7 +3,14 @@
 
 #include <dlfcn.h>
 
+#include <dav1d/dav1d.h>
+#include <libde265/de265.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdarg>
+#include <cstdio>
 
 #include "library_names.h"
 
@@ -116,8 +123,9 @@ Loaded<HeifLibrary> loadHeif() {
   QV_RESOLVE(heif, init, heif_init);
   QV_RESOLVE(heif, contextAlloc, heif_context_alloc);
   QV_RESOLVE(heif, contextFree, heif_context_free);
-  QV_RESOLVE(heif, readFromFile, heif_context_read_from_file);
+  QV_RESOLVE(heif, readFromReader, heif_context_read_from_reader);
   QV_RESOLVE(heif, setMaximumImageSizeLimit, heif_context_set_maximum_image_size_limit);
+  QV_RESOLVE(heif, setMaxDecodingThreads, heif_context_set_max_decoding_threads);
   QV_RESOLVE(heif, primaryImageHandle, heif_context_get_primary_image_handle);
   QV_RESOLVE(heif, handleRelease, heif_image_handle_release);
   QV_RESOLVE(heif, handleWidth, heif_image_handle_get_width);
@@ -142,6 +150,30 @@ Loaded<HeifLibrary> loadHeif() {
   }
   loaded.why = heif.why();
   return loaded;
+}
+
+thread_local HeifDecodeScope* tScope = nullptr;
+
+// dav1d's line, kept for the decode that opened the decoder.
+void keepDav1dLine(void* cookie, const char* format, va_list args) {
+  char line[1024];
+  vsnprintf(line, sizeof line, format, args);
+  static_cast<HeifDecodeScope*>(cookie)->append(line);
+}
+
+using Dav1dOpen = int (*)(Dav1dContext**, const Dav1dSettings*);
+
+// dav1d's own dav1d_open, as the caller's library resolves it: looked up
+// from the caller's object, whose own dependencies hold dav1d (the
+// executable, which defines the name, is not among them).
+Dav1dOpen dav1dOpen(void* caller) {
+  Dl_info info;
+  if (!dladdr(caller, &info) || !info.dli_fname) return nullptr;
+  void* handle = dlopen(info.dli_fname, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+  if (!handle) return nullptr;
+  Dav1dOpen found = reinterpret_cast<Dav1dOpen>(dlsym(handle, "dav1d_open"));
+  dlclose(handle);  // RTLD_NOLOAD took a reference of its own
+  return found;
 }
 
 // The library's lines go nowhere: a worker must never write on standard error.
@@ -202,6 +234,42 @@ Loaded<AvLibrary> loadAv() {
 #undef QV_RESOLVE
 
 }  // namespace
+
+HeifDecodeScope::HeifDecodeScope(std::string* text) : text_(text), outer_(tScope) { tScope = this; }
+
+HeifDecodeScope::~HeifDecodeScope() { tScope = outer_; }
+
+void HeifDecodeScope::append(const char* line) {
+  if (!*line) return;
+  const std::lock_guard<std::mutex> hold(lock_);
+  *text_ += line;
+  if (text_->back() != '\n') *text_ += '\n';
+}
+
+// Called by dav1d's users (libheif's AV1 decoder, libavcodec) instead of
+// dav1d's, as the executable exports the name: a decoder opened during a
+// decode through libheif on this thread logs into it and decodes no frame
+// past its limit; any other is opened as asked.
+extern "C" int dav1d_open(Dav1dContext** context, const Dav1dSettings* asked) {
+  static const Dav1dOpen open = dav1dOpen(__builtin_return_address(0));
+  if (!open) return DAV1D_ERR(ENOSYS);
+  if (!tScope) return open(context, asked);
+  Dav1dSettings settings = *asked;
+  settings.logger = {tScope, keepDav1dLine};
+  const uint64_t limit = tScope->framePixels();
+  if (limit && (settings.frame_size_limit == 0 || limit < settings.frame_size_limit))
+    settings.frame_size_limit = static_cast<unsigned>(std::min<uint64_t>(limit, UINT_MAX));
+  return open(context, &settings);
+}
+
+// Called by libheif's HEVC decoder instead of libde265's, as the executable
+// exports the name: no worker thread is started, so libde265 decodes on the
+// calling thread, its own default. A thread of its own could neither fail
+// to start (libde265 would then wait for ever) nor throw std::bad_alloc
+// (which would end the process) where no caller can catch it; on the
+// caller's thread what it throws reaches the decoder's catch. The pixels
+// are the same: libheif starts one worker, which the caller only waits for.
+extern "C" de265_error de265_start_worker_threads(de265_decoder_context*, int) { return DE265_OK; }
 
 const GdLibrary* gdLibrary(std::string* why) {
   static const Loaded<GdLibrary> loaded = loadGd();

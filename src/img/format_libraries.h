@@ -18,6 +18,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <cstdint>
+#include <mutex>
 #include <string>
 
 // One library opened by its soname, then its functions resolved one by one.
@@ -108,8 +110,9 @@ struct HeifLibrary {
   decltype(&heif_init) init;
   decltype(&heif_context_alloc) contextAlloc;
   decltype(&heif_context_free) contextFree;
-  decltype(&heif_context_read_from_file) readFromFile;
+  decltype(&heif_context_read_from_reader) readFromReader;
   decltype(&heif_context_set_maximum_image_size_limit) setMaximumImageSizeLimit;
+  decltype(&heif_context_set_max_decoding_threads) setMaxDecodingThreads;
   decltype(&heif_context_get_primary_image_handle) primaryImageHandle;
   decltype(&heif_image_handle_release) handleRelease;
   decltype(&heif_image_handle_get_width) handleWidth;
@@ -126,6 +129,35 @@ struct HeifLibrary {
   decltype(&heif_image_get_width) imageWidth;
   decltype(&heif_image_get_height) imageHeight;
   decltype(&heif_image_release) imageRelease;
+};
+
+// A decode through libheif on this thread, while one lives: the lines its
+// codecs write are appended to *text instead of standard error, so that a
+// worker hands them back for the walk to write in order, and a codec is
+// held to the frame size the decode was allowed. dav1d, behind libheif's
+// AV1, prints through the logger of its settings and refuses a frame past
+// their frame_size_limit: every dav1d decoder opened while one lives takes
+// both, its logger called from whatever thread dav1d decodes on until that
+// decoder is closed (libheif closes it before its decode returns). libde265
+// has no logger: the few lines it prints itself (on a malformed parameter
+// set) still reach standard error. libaom decodes only without dav1d.
+class HeifDecodeScope {
+ public:
+  explicit HeifDecodeScope(std::string* text);
+  ~HeifDecodeScope();
+  HeifDecodeScope(const HeifDecodeScope&) = delete;
+  HeifDecodeScope& operator=(const HeifDecodeScope&) = delete;
+  // The most pixels of a frame the codecs opened from now on may decode;
+  // 0: their own limit.
+  void limitFrames(uint64_t pixels) { framePixels_ = pixels; }
+  uint64_t framePixels() const { return framePixels_; }
+  void append(const char* line);
+
+ private:
+  std::mutex lock_;
+  std::string* text_;
+  uint64_t framePixels_ = 0;
+  HeifDecodeScope* outer_;
 };
 
 // FFmpeg's libavformat, libavcodec, libswscale and libavutil, for a video's

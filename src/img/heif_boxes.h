@@ -105,3 +105,10 @@ bool imgBoxNext(ImgBoxRange& r, ImgBoxHeader* box, ImgBoxRange* body);
 // position (ftyp first, meta usually second), at most 4 MB of it. An empty
 // meta box is passed over. False when none is found.
 bool imgHeifReadMetaBody(FILE* file, std::vector<unsigned char>* meta);
+
+// The most pixels of any coded picture the meta box describes: each ispe
+// property's, before any crop, and each hvcC property's, the width and
+// height of the sequence parameter set it carries (before its conformance
+// crop), which is what the codec allocates whatever ispe says. body: the
+// meta box's body; 0 when neither is read.
+uint64_t imgHeifLargestCodedPixels(const unsigned char* body, size_t size);

@@ -1,11 +1,16 @@
 // HEIF/AVIF adapter: boxes and pixels from libheif.
 #include "img/heif_codec.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,19 +25,50 @@
 
 namespace {
 
+// What a decode holds for each pixel: the codec's planes and reference
+// pictures, libheif's copy of them and its RGB(A) picture, and quorvel's
+// rows (23 bytes measured at 8 bits, 27 with alpha).
+constexpr long long kHeldPerPixel = 28;
+
 // No side of a picture within the pixel limit needs more; the library
 // refuses larger ones before allocating.
 constexpr int kMaxSide = 1 << 16;
 
-// The context, the primary image's handle and the decoded image, released
-// on every path.
+// libheif reads the stream quorvel opened and checked, never the file by
+// name: a file swapped for a FIFO or a device since costs its picture only.
+struct HeifStream {
+  FILE* file = nullptr;
+  int64_t size = 0;
+};
+
+int64_t streamPosition(void* stream) { return ftello(static_cast<HeifStream*>(stream)->file); }
+
+int streamRead(void* data, size_t size, void* stream) {
+  return fread(data, 1, size, static_cast<HeifStream*>(stream)->file) == size ? 0 : 1;
+}
+
+int streamSeek(int64_t position, void* stream) {
+  return fseeko(static_cast<HeifStream*>(stream)->file, static_cast<off_t>(position), SEEK_SET);
+}
+
+heif_reader_grow_status streamGrow(int64_t target, void* stream) {
+  return target <= static_cast<HeifStream*>(stream)->size ? heif_reader_grow_status_size_reached
+                                                          : heif_reader_grow_status_size_beyond_eof;
+}
+
+constexpr heif_reader kStreamReader = {1, streamPosition, streamRead, streamSeek, streamGrow};
+
+// The checked stream, the context reading it, the primary image's handle
+// and the decoded image, released on every path.
 struct HeifFile {
   const HeifLibrary* lib;
+  FILE* file;
+  HeifStream stream;
   heif_context* context = nullptr;
   heif_image_handle* handle = nullptr;
   heif_image* image = nullptr;
 
-  explicit HeifFile(const HeifLibrary* library) : lib(library), context(lib->contextAlloc()) {}
+  HeifFile(const HeifLibrary* library, FILE* opened) : lib(library), file(opened), context(lib->contextAlloc()) {}
   ~HeifFile() {
     if (image) lib->imageRelease(image);
     if (handle) lib->handleRelease(handle);
@@ -42,18 +78,57 @@ struct HeifFile {
   HeifFile& operator=(const HeifFile&) = delete;
 };
 
-ImgStatus failed(ImgDecoded* out, const heif_error& error) {
-  out->why = error.message ? error.message : "cannot be decoded";
-  return error.code == heif_error_Memory_allocation_error ? IMG_DECODE_ALLOC : IMG_DECODE_DAMAGED;
+// Whether need bytes cannot be had now. libheif tells few of its codecs'
+// allocation failures as such: libde265's come as the decoder's own error,
+// a grid's tile or a colour conversion short of memory as a malformed
+// picture. A failure while the decode's memory cannot be had is told as
+// memory, not as damage.
+bool memoryShort(long long need) {
+  if (need <= 0) return false;
+  void* probe = malloc(static_cast<size_t>(need));
+  free(probe);
+  return !probe;
 }
 
-// Opens path and its primary image; 0 or the failure.
-ImgStatus openPrimary(HeifFile& file, const char* path, ImgDecoded* out) {
+// need: what the decode holds (0 before the picture's size is known).
+ImgStatus failed(ImgDecoded* out, const heif_error& error, long long need = 0) {
+  if (error.code == heif_error_Memory_allocation_error || memoryShort(need)) {
+    out->why.clear();
+    return IMG_DECODE_ALLOC;
+  }
+  out->why = error.message ? error.message : "cannot be decoded";
+  return IMG_DECODE_DAMAGED;
+}
+
+// Runs a step that calls into libheif, whose codecs are C++ too: what they
+// throw ends the picture, never the run.
+template <typename Step>
+ImgStatus guarded(ImgDecoded* out, Step step) {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    out->why.clear();
+    return IMG_DECODE_ALLOC;
+  } catch (const std::exception& thrown) {
+    out->why = thrown.what();
+  } catch (...) {
+    out->why = "cannot be decoded";
+  }
+  return IMG_DECODE_DAMAGED;
+}
+
+// Opens the file's primary image from its stream; 0 or the failure.
+ImgStatus openPrimary(HeifFile& file, ImgDecoded* out) {
   if (!file.context) return IMG_DECODE_ALLOC;
-  // The library opens by name: the file must be one quorvel may read.
-  if (!fileOpenRead(path)) return IMG_DECODE_OPEN;
+  struct stat st;
+  if (fstat(fileno(file.file), &st) != 0 || fseeko(file.file, 0, SEEK_SET) != 0) return IMG_DECODE_OPEN;
+  file.stream = {file.file, static_cast<int64_t>(st.st_size)};
   file.lib->setMaximumImageSizeLimit(file.context, kMaxSide);
-  heif_error error = file.lib->readFromFile(file.context, path, nullptr);
+  // Tiles decoded on this thread, one at a time: the memory a grid holds is
+  // its canvas and one tile, and whatever a tile's decode throws reaches
+  // guarded() instead of ending the process from a thread of the library's.
+  file.lib->setMaxDecodingThreads(file.context, 0);
+  heif_error error = file.lib->readFromReader(file.context, &kStreamReader, &file.stream, nullptr);
   if (error.code != heif_error_Ok) return failed(out, error);
   error = file.lib->primaryImageHandle(file.context, &file.handle);
   if (error.code != heif_error_Ok) return failed(out, error);
@@ -206,11 +281,19 @@ bool composedSize(const MetaItems& items, const std::vector<uint32_t>& associate
   return true;
 }
 
+// The most pixels the decode holds at once: the picture's, or a coded
+// picture's larger than the size its boxes tell (a codec allocates what its
+// own parameters say).
+long long decodedPixels(const ImgHeaderInfo& info, uint64_t coded) {
+  return std::max<long long>(static_cast<long long>(info.width) * info.height,
+                             static_cast<long long>(std::min<uint64_t>(coded, INT64_MAX / 16)));
+}
+
 // What a decode holds; nothing for a picture past the pixel limit, which is
 // refused before it is decoded.
-long long heldFor(const ImgHeaderInfo& info) {
-  const long long pixels = static_cast<long long>(info.width) * info.height;
-  return pixels <= kMaxPicturePixels ? pixels * 12 : 0;
+long long heldFor(const ImgHeaderInfo& info, uint64_t coded) {
+  const long long pixels = decodedPixels(info, coded);
+  return pixels <= kMaxPicturePixels ? pixels * kHeldPerPixel : 0;
 }
 
 // The primary image's size after its transforms (a composed one's from
@@ -218,11 +301,12 @@ long long heldFor(const ImgHeaderInfo& info) {
 // read by quorvel itself so that a warm run neither loads libheif nor has
 // it parse every file. False when the file holds no such plain description
 // (libheif then reads it). With photo, also the photo's
-// metadata items, from the same meta box and file.
-bool primarySize(const char* path, int* width, int* height, ImgPhotoMeta* photo = nullptr) {
-  FileHandle file = fileOpenRead(path);
+// metadata items, from the same meta box and file; with coded, the largest
+// coded picture's pixels, as soon as the meta box is read.
+bool primarySize(FILE* file, int* width, int* height, ImgPhotoMeta* photo = nullptr, uint64_t* coded = nullptr) {
   std::vector<unsigned char> meta;
-  if (!file || !imgHeifReadMetaBody(file.get(), &meta)) return false;
+  if (fseeko(file, 0, SEEK_SET) != 0 || !imgHeifReadMetaBody(file, &meta)) return false;
+  if (coded) *coded = imgHeifLargestCodedPixels(meta.data(), meta.size());
   ImgBoxRange boxes(meta.data(), meta.size());
   boxes.skip(4);  // the full box's version and flags
   if (!boxes.ok()) return false;
@@ -233,13 +317,13 @@ bool primarySize(const char* path, int* width, int* height, ImgPhotoMeta* photo 
     if (!strcmp(box.type, "pitm") && !readPitm(body, &items)) return false;
     if (!strcmp(box.type, "iprp")) readIprp(body, &items);
   }
-  if (photo && items.havePrimary) imgHeifReadPhotoMeta(file.get(), meta.data(), meta.size(), items.primary, photo);
+  if (photo && items.havePrimary) imgHeifReadPhotoMeta(file, meta.data(), meta.size(), items.primary, photo);
   std::vector<uint32_t> associated;
   if (!items.havePrimary || !items.haveIpma || !primaryProperties(items, &associated)) return false;
   long long w, h;
   if (!transformedSize(items, associated, 0, 0, &w, &h)) return false;
   ImgHeifCanvases canvases;
-  imgHeifReadCanvases(file.get(), meta.data(), meta.size(), items.primary, &canvases);
+  imgHeifReadCanvases(file, meta.data(), meta.size(), items.primary, &canvases);
   if (canvases.primaryComposed && !composedSize(items, associated, canvases, &w, &h)) return false;
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
@@ -248,58 +332,68 @@ bool primarySize(const char* path, int* width, int* height, ImgPhotoMeta* photo 
 
 // Whether the library may decode the file: it allocates an overlay's or a
 // grid's canvas whole, whatever the item's ispe says, for the primary image
-// and for each it is composed of. So every canvas of the file is to be read
-// and within the pixel limit; a meta box or canvas quorvel cannot read is
-// refused, as the library might read it otherwise.
-ImgStatus canvasesAllowed(const char* path, ImgDecoded* out) {
-  FileHandle file = fileOpenRead(path);
+// and for each it is composed of, and a coded picture at the size its codec
+// parameters give. So every canvas of the file is to be read and within the
+// pixel limit, and so is every coded size; a meta box or canvas quorvel
+// cannot read is refused, as the library might read it otherwise. A grid
+// that places one tile more than once claims a canvas its bytes do not
+// hold: refused as damaged.
+// *pixels: the most pixels the decode holds at once, as the header read
+// tells them.
+ImgStatus canvasesAllowed(const HeifFile& heif, long long* pixels, ImgDecoded* out) {
+  FILE* file = heif.file;
   std::vector<unsigned char> meta;
-  if (!file || !imgHeifReadMetaBody(file.get(), &meta)) {
+  if (fseeko(file, 0, SEEK_SET) != 0 || !imgHeifReadMetaBody(file, &meta)) {
     out->why = "meta box not readable";
     return IMG_DECODE_DAMAGED;
   }
   ImgHeifCanvases canvases;
-  imgHeifReadCanvases(file.get(), meta.data(), meta.size(), 0, &canvases);
-  if (canvases.largestPixels > static_cast<uint64_t>(kMaxPicturePixels)) return IMG_DECODE_TOO_LARGE;
+  imgHeifReadCanvases(file, meta.data(), meta.size(), 0, &canvases);
+  const uint64_t coded = imgHeifLargestCodedPixels(meta.data(), meta.size());
+  if (canvases.largestPixels > static_cast<uint64_t>(kMaxPicturePixels) ||
+      coded > static_cast<uint64_t>(kMaxPicturePixels))
+    return IMG_DECODE_TOO_LARGE;
+  ImgHeaderInfo told;
+  told.width = heif.lib->handleWidth(heif.handle);
+  told.height = heif.lib->handleHeight(heif.handle);
+  *pixels = decodedPixels(told, coded);
+  if (canvases.repeatedTile) {
+    out->why = "grid repeats a tile";
+    return IMG_DECODE_DAMAGED;
+  }
   if (!canvases.unread) return IMG_OK;
   out->why = "grid or overlay not readable";
   return IMG_DECODE_DAMAGED;
 }
 
-}  // namespace
-
-ImgStatus imgHeifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoMeta* meta) {
-  // The library's coded planes, its RGB(A) picture at up to 16 bits, and
-  // its grid's tiles: about 12 bytes a pixel.
-  if (primarySize(path, &info->width, &info->height, meta)) {
-    info->held = heldFor(*info);
+ImgStatus readHeader(FILE* file, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoMeta* meta) {
+  uint64_t coded = 0;
+  if (primarySize(file, &info->width, &info->height, meta, &coded)) {
+    info->held = heldFor(*info, coded);
     return IMG_OK;
   }
   const HeifLibrary* lib = heifLibrary(&out->why);
   if (!lib) return IMG_DECODE_NO_LIBRARY;
-  HeifFile file(lib);
-  const ImgStatus opened = openPrimary(file, path, out);
+  HeifFile heif(lib, file);
+  const ImgStatus opened = openPrimary(heif, out);
   if (opened != IMG_OK && opened != IMG_DECODE_TOO_LARGE) return opened;
-  info->width = lib->handleWidth(file.handle);
-  info->height = lib->handleHeight(file.handle);
-  info->held = heldFor(*info);
+  info->width = lib->handleWidth(heif.handle);
+  info->height = lib->handleHeight(heif.handle);
+  info->held = heldFor(*info, coded);
   return IMG_OK;
 }
 
-ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
-  *dst = Img{};
-  const HeifLibrary* lib = heifLibrary(&out->why);
-  if (!lib) return IMG_DECODE_NO_LIBRARY;
-  HeifFile file(lib);
-  if (const ImgStatus opened = openPrimary(file, path, out)) return opened;
-  if (const ImgStatus allowed = canvasesAllowed(path, out)) return allowed;
+// The decoded primary image into dst's sink, once its size is the one the
+// header read told.
+ImgStatus placeRows(Img* dst, HeifFile& file, const ImgDecodeTarget& target, long long need, ImgDecoded* out) {
+  const HeifLibrary* lib = file.lib;
   const bool alpha = lib->handleHasAlpha(file.handle);
   const int bits = lib->handleLumaBits(file.handle);
   const bool deep = bits > 8;
   const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
                                   : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
   const heif_error error = lib->decodeImage(file.handle, &file.image, heif_colorspace_RGB, chroma, nullptr);
-  if (error.code != heif_error_Ok) return failed(out, error);
+  if (error.code != heif_error_Ok) return failed(out, error, need);
   int stride = 0;
   const uint8_t* pixels = lib->planeReadonly(file.image, heif_channel_interleaved, &stride);
   const int width = lib->imageWidth(file.image, heif_channel_interleaved);
@@ -311,7 +405,7 @@ ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
   // The size the header gave decided the thresholds and the limit: a coded
   // picture of another size is no picture the header describes.
   int boxWidth = width, boxHeight = height;
-  primarySize(path, &boxWidth, &boxHeight);
+  primarySize(file.file, &boxWidth, &boxHeight);
   if (width != lib->handleWidth(file.handle) || height != lib->handleHeight(file.handle) || width != boxWidth ||
       height != boxHeight) {
     out->why = "coded size differs from its header";
@@ -325,4 +419,30 @@ ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
   const int maxValue = deep ? (1 << bits) - 1 : 255;
   for (int y = 0; y < height; ++y) sink.put(pixels + static_cast<size_t>(stride) * y, channels, maxValue);
   return IMG_OK;
+}
+
+}  // namespace
+
+ImgStatus imgHeifReadHeader(const char* path, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoMeta* meta) {
+  FileHandle file = fileOpenRead(path);
+  if (!file) return IMG_DECODE_OPEN;
+  return guarded(out, [&] { return readHeader(file.get(), info, out, meta); });
+}
+
+ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& target, ImgDecoded* out) {
+  *dst = Img{};
+  const HeifLibrary* lib = heifLibrary(&out->why);
+  if (!lib) return IMG_DECODE_NO_LIBRARY;
+  FileHandle opened = fileOpenRead(path);
+  if (!opened) return IMG_DECODE_OPEN;
+  HeifDecodeScope scope(&out->libraryText);
+  const ImgStatus status = guarded(out, [&] {
+    HeifFile file(lib, opened.get());
+    if (const ImgStatus open = openPrimary(file, out)) return open;
+    long long pixels = 0;
+    if (const ImgStatus allowed = canvasesAllowed(file, &pixels, out)) return allowed;
+    scope.limitFrames(static_cast<uint64_t>(pixels));
+    return placeRows(dst, file, target, pixels * kHeldPerPixel, out);
+  });
+  return status == IMG_OK ? status : imgDecodeFailed(dst, status);
 }

@@ -168,6 +168,25 @@ void readIref(ImgBoxRange body, Items* items) {
   }
 }
 
+// Whether a grid's dimg reference names one tile twice.
+bool gridRepeatsTile(Items& items) {
+  ImgBoxRange body = items.iref;
+  const int idBytes = fullBoxVersion(body) == 0 ? 2 : 4;
+  ImgBoxHeader box;
+  ImgBoxRange refs;
+  std::vector<uint32_t> tiles;
+  while (imgBoxNext(body, &box, &refs)) {
+    if (strcmp(box.type, "dimg") != 0) continue;
+    const Item* from = items.find(refs.read(idBytes));
+    if (!from || from->kind != ItemKind::Grid) continue;
+    tiles.clear();
+    for (uint32_t count = refs.read(2); count > 0 && refs.ok(); --count) tiles.push_back(refs.read(idBytes));
+    std::sort(tiles.begin(), tiles.end());
+    if (std::adjacent_find(tiles.begin(), tiles.end()) != tiles.end()) return true;
+  }
+  return false;
+}
+
 // The item of a kind that describes the primary image, else the first of
 // that kind that describes none; null when none is.
 const Item* chosen(const Items& items, ItemKind kind) {
@@ -279,6 +298,7 @@ void imgHeifReadCanvases(FILE* file, const unsigned char* body, size_t size, uin
   Items items;
   collect(body, size, primary, &items);
   canvases->unread = items.tooManyComposed;
+  canvases->repeatedTile = gridRepeatsTile(items);
   ImgMetaBudget budget;  // kCanvasBytes for each of at most kMaxCanvases + 1
   std::vector<unsigned char> bytes;
   for (const Item& item : items.list) {

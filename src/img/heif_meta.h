@@ -35,6 +35,9 @@ struct ImgHeifCanvases {
   // Some overlay or grid whose canvas was not read: not placed, malformed,
   // of an unknown layout, or past the number looked at.
   bool unread = false;
+  // Some grid names one tile in more than one place: a canvas its bytes do
+  // not hold, however large.
+  bool repeatedTile = false;
 };
 
 // The canvases of the meta box's overlay and grid items into canvases, the
