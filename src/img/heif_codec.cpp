@@ -385,7 +385,8 @@ ImgStatus readHeader(FILE* file, ImgHeaderInfo* info, ImgDecoded* out, ImgPhotoM
 
 // The decoded primary image into dst's sink, once its size is the one the
 // header read told.
-ImgStatus placeRows(Img* dst, HeifFile& file, const ImgDecodeTarget& target, long long need, ImgDecoded* out) {
+ImgStatus placeRows(Img* dst, HeifFile& file, const char* path, const ImgDecodeTarget& target, long long need,
+                    ImgDecoded* out) {
   const HeifLibrary* lib = file.lib;
   const bool alpha = lib->handleHasAlpha(file.handle);
   const int bits = lib->handleLumaBits(file.handle);
@@ -442,7 +443,7 @@ ImgStatus imgHeifDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
     long long pixels = 0;
     if (const ImgStatus allowed = canvasesAllowed(file, &pixels, out)) return allowed;
     scope.limitFrames(static_cast<uint64_t>(pixels));
-    return placeRows(dst, file, target, pixels * kHeldPerPixel, out);
+    return placeRows(dst, file, path, target, pixels * kHeldPerPixel, out);
   });
   return status == IMG_OK ? status : imgDecodeFailed(dst, status);
 }
