@@ -97,6 +97,9 @@ ImgStatus failed(ImgDecoded* out, const heif_error& error, long long need = 0) {
     return IMG_DECODE_ALLOC;
   }
   out->why = error.message ? error.message : "cannot be decoded";
+  // Some of libheif's messages end in a line feed, which would close the
+  // error line before its parenthesis.
+  while (!out->why.empty() && (out->why.back() == '\n' || out->why.back() == '\r')) out->why.pop_back();
   return IMG_DECODE_DAMAGED;
 }
 

@@ -64,6 +64,15 @@ TEST(FormatCodecs, LosslessFilesDecodeToTheirPixelsAndLossyOnesAsTheirLibrary) {
   EXPECT_EQ(decoded(s.t / "deep.png"), s.source);  // 16 bits, interlaced, rounded back to 8
   EXPECT_EQ(decoded(s.t / "lossless.webp"), s.source);
   EXPECT_EQ(decoded(s.t / "shot.heic"), decoded(s.t / "shot-library.png"));
+  // Cut inside its data: libheif's reason ends in a line feed, which must
+  // not split the error line it is quoted in.
+  const std::string cut = s.t / "cut.heic";
+  sh("head -c 2000 " + (s.t / "shot.heic") + " >" + cut);
+  OwnedImg none;
+  ImgDecoded said;
+  EXPECT_EQ(imgFormatDecode(&none.img, cut.c_str(), ImgFormat::Heif, {}, &said), IMG_DECODE_DAMAGED);
+  EXPECT_NE(said.why, "");
+  EXPECT_EQ(said.why.find('\n'), std::string::npos) << said.why;
   int width = 0;
   EXPECT_EQ(decoded(s.t / "shot.avif", &width).size(), s.source.size());
   EXPECT_EQ(width, 300);
