@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <string>
 
@@ -77,6 +78,24 @@ TEST(Memory, PicturesInFlightShareOneBudget) {
   EXPECT_EQ(testsupport::microLines(r.out).size(), 4u);
   RecordProperty("peak_kib", std::to_string(r.peakKiB));
   EXPECT_LT(r.peakKiB, 80 << 10);
+}
+
+// Under an address-space limit a HEIC the codecs can't allocate for is out
+// of memory, not damaged, and ends neither the run nor with a temporary left.
+TEST(Memory, ACodecOutOfMemoryIsToldAsMemory) {
+  if (!kMeasurable) GTEST_SKIP() << "a sanitizer reserves more address space than the limit";
+  TempDir t;
+  ASSERT_EQ(std::system(("cd " + t.path() + " && mkdir x && convert -size 3000x3000 gradient:red-blue g.png" +
+                         " && heif-enc -q 30 -o x/g.heic g.png >/dev/null && rm g.png").c_str()),
+            0);
+  RunResult r = testsupport::runQuorvelPrepared({"x", "-allpics"}, t.path(), [] {
+    setenv("QUORVEL_JOBS", "1", 1);
+    const rlimit limit{160 << 20, 160 << 20};
+    setrlimit(RLIMIT_AS, &limit);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("imgHeifReadFile(\"x/g.heic\"): out of memory"), std::string::npos) << r.err;
+  EXPECT_EQ(testsupport::countTemporaries(t.path()), 0);
 }
 
 }  // namespace
