@@ -15,8 +15,8 @@
 
 inline int fuzzAddedFormat(const uint8_t* data, size_t size) {
   constexpr long long kMaxPixels = 1LL << 20;
-  static ScratchDir scratch;
-  const std::string path = scratch.write("picture", data, size);
+  static MemoryFile file;
+  const std::string& path = file.write(data, size);
   ImgFormat format;
   if (!imgFormatOfFile(path.c_str(), &format) || !imgFormatIsAdded(format)) return 0;
   ImgHeaderInfo info;

@@ -42,12 +42,12 @@ bool endsTheRun(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static ScratchDir scratch;
+  static MemoryFile file;
   static FILE* sink = fopen("/dev/null", "w");
   if (endsTheRun(data, size)) return 0;
 
   templatesReset();
-  confLoad(scratch.write("quorvel.conf", data, size).c_str());
+  confLoad(file.write(data, size).c_str());
 
   for (const char* css : {static_cast<const char*>(nullptr), "style.css"}) {
     gSettings.css = css;

@@ -17,8 +17,8 @@ constexpr long kMaxPixels = 1L << 20;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static ScratchDir scratch;
-  const std::string path = scratch.write("picture.gif", data, size);
+  static MemoryFile file;
+  const std::string& path = file.write(data, size);
   ImgHeaderInfo screen;
   ImgDecoded out;
   if (imgGifReadHeader(path.c_str(), &screen, &out) == IMG_OK && long{screen.width} * screen.height > kMaxPixels)

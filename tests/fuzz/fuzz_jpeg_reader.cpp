@@ -23,8 +23,8 @@ constexpr long kMaxPixels = 1L << 20;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static ScratchDir scratch;
-  const std::string path = scratch.write("picture.jpg", data, size);
+  static MemoryFile file;
+  const std::string& path = file.write(data, size);
 
   ImgHeaderInfo stored, upright;
   ImgDecoded out;
