@@ -119,6 +119,7 @@ struct FileSource {
   off_t size;  // a skip past it reads through, as the stdio source does
   size_t want;
   bool startOfFile;
+  bool atEnd;  // read to its end: a skip past it takes fake EOIs, not a read each
   JOCTET buffer[4096];  // the stdio source's size
 };
 
@@ -134,10 +135,13 @@ void termSource(j_decompress_ptr) {}
 
 boolean fillFromFile(j_decompress_ptr c) {
   auto* src = reinterpret_cast<FileSource*>(c->src);
-  ssize_t got;
-  do got = pread(src->fd, src->buffer, src->want, src->at);
-  while (got < 0 && errno == EINTR);
+  ssize_t got = 0;
+  if (!src->atEnd) {
+    do got = pread(src->fd, src->buffer, src->want, src->at);
+    while (got < 0 && errno == EINTR);
+  }
   if (got <= 0) {
+    src->atEnd = !src->startOfFile;
     if (src->startOfFile) ERREXIT(c, JERR_INPUT_EMPTY);
     WARNMS(c, JWRN_JPEG_EOF);
     src->buffer[0] = 0xFF;
@@ -193,6 +197,7 @@ void setSource(j_decompress_ptr c, FILE* file) {
   src->size = st.st_size;
   src->want = sizeof src->buffer;
   src->startOfFile = true;
+  src->atEnd = false;
   c->src = &src->pub;
 }
 
