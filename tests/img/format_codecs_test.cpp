@@ -125,15 +125,9 @@ TEST(FormatCodecs, ColourProfilesAreCarriedIntoTheDerivedJpeg) {
   EXPECT_NE(written.find(std::string("ICC_PROFILE\0\x01\x01", 14) + icc), std::string::npos);
 }
 
-std::string big(uint32_t value, int bytes) {
-  std::string out;
-  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
-  return out;
-}
-std::string box(const char* type, const std::string& body) { return big(8 + body.size(), 4) + type + body; }
-std::string fullBox(const char* type, const std::string& body, int version = 0) {
-  return box(type, big(version << 24, 4) + body);
-}
+using testsupport::big;
+using testsupport::box;
+using testsupport::fullBox;
 
 // A HEIF made box by box: items 1, 2, ... of the types and data given (the
 // data in idat), each with an ispe of 24 x 16; item 1 the primary, with the

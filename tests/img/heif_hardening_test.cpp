@@ -22,15 +22,9 @@ using testsupport::writeFile;
 
 void sh(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
-std::string big(uint32_t value, int bytes) {
-  std::string out;
-  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
-  return out;
-}
-std::string box(const char* type, const std::string& body) { return big(8 + body.size(), 4) + type + body; }
-std::string fullBox(const char* type, const std::string& body, int version = 0) {
-  return box(type, big(version << 24, 4) + body);
-}
+using testsupport::big;
+using testsupport::box;
+using testsupport::fullBox;
 
 // The first whole box of the given type in file, found by its type's bytes.
 std::string boxOf(const std::string& file, const char* type) {

@@ -269,4 +269,16 @@ std::vector<std::string> readNames(const char* names) {
   return out;
 }
 
+std::string big(uint32_t value, int bytes) {
+  std::string out;
+  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
+  return out;
+}
+
+std::string box(const char* type, const std::string& body) { return big(8 + body.size(), 4) + type + body; }
+
+std::string fullBox(const char* type, const std::string& body, int version) {
+  return box(type, big(version << 24, 4) + body);
+}
+
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 // on the spot, and runs of the real binary.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <ostream>
@@ -101,5 +102,11 @@ std::vector<std::string> microLines(const std::string& out);
 
 // The names of a packed name list (NameList), in order.
 std::vector<std::string> readNames(const char* names);
+
+// ISO boxes (HEIF, AVIF) made by hand: value in bytes big-endian bytes; a box
+// of type around body; a full box, its version and no flags first.
+std::string big(uint32_t value, int bytes);
+std::string box(const char* type, const std::string& body);
+std::string fullBox(const char* type, const std::string& body, int version = 0);
 
 }  // namespace testsupport
