@@ -197,6 +197,8 @@ ImgStatus readRiff(const char* path, std::vector<unsigned char>* bytes, ImgDecod
   if (fread(head, 1, sizeof head, file.get()) != sizeof head) return damaged(out, "no WebP header");
   const long long size = riffBytes(file.get(), head);
   if (size < 0) return IMG_DECODE_OPEN;
+  // A RIFF size that ends inside the header holds no bitstream.
+  if (size < static_cast<long long>(sizeof head)) return damaged(out, "no WebP bitstream");
   if (size > kMaxWebpFileBytes) return damaged(out, kFileTooLarge);
   try {
     bytes->resize(static_cast<size_t>(size));

@@ -81,5 +81,10 @@ TEST(WebpLimits, ClaimsPastTheBytesAreRefusedAndFilesReadToTheirRiffSize) {
   EXPECT_EQ(said.why, "more than 1 GiB of data");
   OwnedImg refused;
   EXPECT_EQ(imgFormatDecode(&refused.img, padded.c_str(), ImgFormat::Webp, {}, &said), IMG_DECODE_DAMAGED);
+  // A RIFF size that ends inside its own header (found by the fuzzer: the
+  // header was copied past the buffer sized by it).
+  const std::string tiny = t / "tiny.webp";
+  testsupport::writeFile(tiny, "RIFF" + little(3, 4) + riff(riffChunk("VP8L", lossless(64, 48))).substr(8));
+  EXPECT_EQ(imgFormatDecode(&refused.img, tiny.c_str(), ImgFormat::Webp, {}, &said), IMG_DECODE_DAMAGED);
 }
 
