@@ -10,6 +10,7 @@
 
 #include "album/derived_names.h"
 #include "album/derived_pictures.h"
+#include "album/source_stamp.h"
 #include "img/photo_meta.h"
 
 // One picture to make on a worker, and, once taken back, its result.
@@ -24,6 +25,8 @@ struct PoolJob {
   std::string headerText;  // the library's lines while its header was read
   ImgPhotoMeta meta;       // with -exif, an added format's metadata, read with its header
   std::string microComment;  // a video's: its running time, for its thumbnail
+  ImgHeaderInfo header;      // as read while planning
+  std::optional<SourceIdentity> stampFor;  // the thumbnail's stamp, once made
   DerivedResult result;    // set when the job is taken back
 };
 

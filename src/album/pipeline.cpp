@@ -20,6 +20,7 @@
 #include "album/photo_facts.h"
 #include "album/picture_pool.h"
 #include "album/run_tally.h"
+#include "album/source_stamp.h"
 #include "base/fatal.h"
 #include "base/limits.h"
 #include "base/settings.h"
@@ -81,6 +82,9 @@ struct Probe {
   std::string leftOut;   // why a picture whose header was refused is left out
   ImgPhotoMeta meta;     // with -exif, an added format's own metadata, read with its header
   bool unread = false;   // a video the libraries can't read: its stand-in is made, leftOut says why
+  // A JPEG's header read cleanly from the file of this identity: its
+  // thumbnail is to be stamped with it (album/source_stamp.h).
+  std::optional<SourceIdentity> stampFor;
 };
 
 enum class Shown { No, Unopened, TooLarge, Unsupported, LeftOut, Yes };
@@ -117,39 +121,9 @@ Shown refused(const char* path, ImgStatus read, const std::string& why, Probe* p
   return Shown::LeftOut;
 }
 
-// Whether path is a picture to show, without a word: the library's lines on
-// its header go to messages. The size that counts is the upright one.
-Shown classify(const char* path, Probe* probe, std::string* messages) {
-  const NameKind kind = nameKind(path);
-  // A derived picture is never read as a source: a damaged one would say so
-  // twice, here and where its page entry reads its size.
-  if (kind == NameKind::None || isDerivedName(path)) return Shown::No;
-  bool known = true;
-  probe->format = readAs(path, kind, gSettings.allpics, &known);
-  if (!known && kind == NameKind::Added) {
-    // Not even the start of a picture: left out and counted like a damaged
-    // one, not handed to the JPEG library as if it were a JPEG.
-    probe->leftOut = std::string("picture of no known format \"") + path + "\"";
-    return Shown::LeftOut;
-  }
-  ImgDecoded said;
-  ImgPhotoMeta* meta = gSettings.exif && imgFormatIsAdded(probe->format) ? &probe->meta : nullptr;
-  ImgStatus read = imgFormatReadHeader(path, probe->format, &probe->header, &said, meta);
-  if (read == IMG_DECODE_DAMAGED && probe->format == ImgFormat::Gif && kind == NameKind::Gif) {
-    // Cut short before its screen: measured as the JPEG it may be.
-    probe->format = ImgFormat::Jpeg;
-    read = imgFormatReadHeader(path, probe->format, &probe->header, &said);
-  }
-  *messages += said.libraryText;
-  if (read != IMG_OK && kind == NameKind::Video && read != IMG_DECODE_OPEN) {
-    // Still shown: a plain poster stands in, and the reason is told.
-    probe->leftOut = refusedText(path, probe->format, read, said.why);
-    probe->header = ImgHeaderInfo{};
-    probe->unread = true;
-    probe->medium = true;
-    return Shown::Yes;
-  }
-  if (read != IMG_OK) return refused(path, read, said.why, probe);
+// Whether a picture whose header was read, of probe->header's size, is
+// shown, and which derived pictures it gets.
+Shown sized(Probe* probe, NameKind kind) {
   const int width = probe->header.width, height = probe->header.height;
   if (kind == NameKind::Video) {
     // Not held to -iw: and -ih:, which sort out icons and buttons: a video
@@ -170,6 +144,53 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
     probe->medium = true;
   probe->largePixels = derivedLargePixels(width, height);
   return Shown::Yes;
+}
+
+// Whether path is a picture to show, without a word: the library's lines on
+// its header go to messages. The size that counts is the upright one.
+Shown classify(const char* path, Probe* probe, std::string* messages) {
+  const NameKind kind = nameKind(path);
+  // A derived picture is never read as a source: a damaged one would say so
+  // twice, here and where its page entry reads its size.
+  if (kind == NameKind::None || isDerivedName(path)) return Shown::No;
+  // A JPEG unchanged since its thumbnail was stamped is not read again.
+  SourceIdentity identity;
+  const bool identified = kind != NameKind::Video && sourceIdentityOf(path, &identity);
+  PictureNames names;
+  if (identified && pictureNamesBuild(path, &names) &&
+      sourceStampRead(names.micro, identity, gSettings.allpics, &probe->header)) {
+    probe->format = ImgFormat::Jpeg;
+    return sized(probe, kind);
+  }
+  bool known = true;
+  probe->format = readAs(path, kind, gSettings.allpics, &known);
+  if (!known && kind == NameKind::Added) {
+    // Not even the start of a picture: left out and counted like a damaged
+    // one, not handed to the JPEG library as if it were a JPEG.
+    probe->leftOut = std::string("picture of no known format \"") + path + "\"";
+    return Shown::LeftOut;
+  }
+  ImgDecoded said;
+  ImgPhotoMeta* meta = gSettings.exif && imgFormatIsAdded(probe->format) ? &probe->meta : nullptr;
+  ImgStatus read = imgFormatReadHeader(path, probe->format, &probe->header, &said, meta);
+  if (read == IMG_DECODE_DAMAGED && probe->format == ImgFormat::Gif && kind == NameKind::Gif) {
+    // Cut short before its screen: measured as the JPEG it may be.
+    probe->format = ImgFormat::Jpeg;
+    read = imgFormatReadHeader(path, probe->format, &probe->header, &said);
+  }
+  *messages += said.libraryText;
+  if (read == IMG_OK && probe->format == ImgFormat::Jpeg && said.libraryText.empty() && identified)
+    probe->stampFor = identity;
+  if (read != IMG_OK && kind == NameKind::Video && read != IMG_DECODE_OPEN) {
+    // Still shown: a plain poster stands in, and the reason is told.
+    probe->leftOut = refusedText(path, probe->format, read, said.why);
+    probe->header = ImgHeaderInfo{};
+    probe->unread = true;
+    probe->medium = true;
+    return Shown::Yes;
+  }
+  if (read != IMG_OK) return refused(path, read, said.why, probe);
+  return sized(probe, kind);
 }
 
 // The libraries' lines on standard error, below a progress line's place.
@@ -379,6 +400,8 @@ void albumPlanPictures(const std::vector<std::string>& paths, bool ahead) {
     job.pixels = static_cast<long long>(probe.header.width) * probe.header.height;
     job.memory = memoryBudgetNeed(probe.header.held, probe.largePixels);
     job.meta = std::move(probe.meta);
+    job.header = probe.header;
+    job.stampFor = probe.stampFor;
     if (probe.format == ImgFormat::Video) job.microComment = derivedVideoComment(probe.header.durationMs);
     picturePoolPlan(std::move(job));
   }
@@ -402,6 +425,8 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
     probe.medium = job->medium;
     probe.format = job->format;
     probe.meta = std::move(job->meta);
+    probe.header = job->header;
+    probe.stampFor = job->stampFor;
   } else if (!isShownPicture(path, &probe)) {
     return;
   }
@@ -433,6 +458,8 @@ void albumAddPicture(DirectoryPages& pages, char* path, int rootOffset, int inde
   }
   // A video's thumbnail says how long it runs.
   if (video && !warmVideo) micro = videoMicro(names, &comment);
+  // Made now, or found up to date after a read: the next run takes the size from here.
+  if (probe.stampFor) sourceStampWrite(names.micro, *probe.stampFor, gSettings.allpics, probe.header);
 
   // -hidpi links no original: a copy no page links would still be published.
   // Videos are placed where the walk hands them to the video page.
