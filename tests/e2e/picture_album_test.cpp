@@ -1,9 +1,12 @@
 // Pictures through the real binary: which files become pictures, the sizes
 // and pixels of their derived files, when they are made again, and the
 // -list: batch file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -287,6 +290,39 @@ TEST_F(PictureAlbum, MissingOrUnreadableDerivedPicturesAreMadeAgain) {
     EXPECT_EQ(readFile(at("a.vi.jpg")), micro);
     EXPECT_TRUE(fileExists(at("a.vr.jpg")) && fileExists(at("a.md.jpg")));
   }
+}
+
+// A warm run takes an unchanged JPEG's size from its thumbnail's stamp
+// rather than reading through the picture again; a picture changed in any
+// way, its date kept, is read again and stamped anew.
+TEST_F(PictureAlbum, WarmRunsTakeAnUnchangedPicturesSizeFromItsThumbnailsStamp) {
+  jpeg("a.jpg", 1600, 1200);
+  jpeg("b.jpg", 1600, 1200);
+  ASSERT_EQ(run().status, 0);
+  const std::string micro = at("a.vi.jpg");
+  char value[320];
+  const ssize_t length = getxattr(micro.c_str(), "user.quorvel.source", value, sizeof value);
+  if (length < 0 && errno == ENOTSUP) GTEST_SKIP() << "no extended attributes on this file system";
+  ASSERT_GT(length, 0);
+  std::string stamp(value, length);
+  ASSERT_EQ(stamp.substr(stamp.size() - 12), " 1600 1200 0");
+  // Told it is too small to show, the warm run believes the stamp.
+  const std::string small = stamp.substr(0, stamp.size() - 12) + " 100 100 0";
+  ASSERT_EQ(setxattr(micro.c_str(), "user.quorvel.source", small.data(), small.size(), 0), 0);
+  ASSERT_EQ(run().status, 0);
+  EXPECT_EQ(readFile(at("quorvelLeft.html")).find("a.vi.jpg"), std::string::npos);
+  EXPECT_NE(readFile(at("quorvelLeft.html")).find("b.vi.jpg"), std::string::npos);
+
+  struct stat st;
+  ASSERT_EQ(stat(at("a.jpg").c_str(), &st), 0);
+  const struct timespec same[2] = {st.st_atim, st.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, at("a.jpg").c_str(), same, 0), 0);
+  const RunResult reread = run();
+  EXPECT_EQ(microLines(reread.out), std::vector<std::string>{});
+  EXPECT_NE(readFile(at("quorvelLeft.html")).find("a.vi.jpg"), std::string::npos);
+  const ssize_t again = getxattr(micro.c_str(), "user.quorvel.source", value, sizeof value);
+  ASSERT_GT(again, 0);
+  EXPECT_EQ(std::string(value, again).substr(again - 12), " 1600 1200 0");
 }
 
 TEST_F(PictureAlbum, ListNumbersPicturesAcrossDirectoriesInWalkOrder) {
