@@ -3,7 +3,11 @@
 // with a tangent law.
 #include "img/lens_shadow.h"
 
+#include <immintrin.h>
+
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -157,6 +161,98 @@ ImgStatus shadow(Img* dst, const Img* src, int scale, const Tint& tint) {
 // Slightly less than pi/2; the rollover pictures are made with this value.
 constexpr double kLens = 1.57079632675;
 
+std::atomic<bool> lensAvx2Allowed{true};
+
+// The four sectors the diagonals cut the picture into; each maps a pixel
+// along its ray by its own formula.
+enum class Sector { Top, Right, Left, Bottom };
+
+// One row's ray data, and where its source columns and rows go.
+struct Ray {
+  double cx, cy, y;
+  const double* alongX;  // the column's coordinate on the left and right sectors' axis
+  double alongY;         // the row's on the top and bottom sectors' axis
+  int* column;
+  int* row;
+};
+
+// Pixel j's source, by its sector's formula: the same operations in the same
+// order in every lane, so the vector and plain paths agree to the bit.
+template <Sector S>
+void lensPixel(const Ray& r, int j) {
+  const double x = j, cx = r.cx, cy = r.cy, y = r.y;
+  if (x == cx && y == cy) {
+    // The centre has no ray: a coordinate outside keeps it where it is.
+    r.column[j] = r.row[j] = -1;
+    return;
+  }
+  double X, Y;
+  if constexpr (S == Sector::Top) {
+    Y = r.alongY;
+    X = cx - (cy - Y) * (cx - x) / (cy - y);
+  } else if constexpr (S == Sector::Right) {
+    X = r.alongX[j];
+    Y = cy - (X - cx) * (cy - y) / (x - cx);
+  } else if constexpr (S == Sector::Left) {
+    X = r.alongX[j];
+    Y = cy - (cx - X) * (cy - y) / (cx - x);
+  } else {
+    Y = r.alongY;
+    X = cx - (Y - cy) * (cx - x) / (y - cy);
+  }
+  r.column[j] = static_cast<int>(X);
+  r.row[j] = static_cast<int>(Y);
+}
+
+// Four pixels from j at a time; the centre's division by zero gives a
+// coordinate out of range (INT_MIN), which keeps it where it is. No fused multiply-add: it would round
+// otherwise than the plain path.
+template <Sector S>
+__attribute__((target("avx2"))) int lensSpanAvx2(const Ray& r, int j, int end) {
+  const __m256d cx = _mm256_set1_pd(r.cx), cy = _mm256_set1_pd(r.cy), y = _mm256_set1_pd(r.y);
+  const __m256d alongY = _mm256_set1_pd(r.alongY);
+  for (; j + 4 <= end; j += 4) {
+    const __m256d x = _mm256_cvtepi32_pd(_mm_setr_epi32(j, j + 1, j + 2, j + 3));
+    __m256d X, Y;
+    if constexpr (S == Sector::Top) {
+      Y = alongY;
+      X = _mm256_sub_pd(cx, _mm256_div_pd(_mm256_mul_pd(_mm256_sub_pd(cy, Y), _mm256_sub_pd(cx, x)),
+                                          _mm256_sub_pd(cy, y)));
+    } else if constexpr (S == Sector::Right) {
+      X = _mm256_loadu_pd(r.alongX + j);
+      Y = _mm256_sub_pd(cy, _mm256_div_pd(_mm256_mul_pd(_mm256_sub_pd(X, cx), _mm256_sub_pd(cy, y)),
+                                          _mm256_sub_pd(x, cx)));
+    } else if constexpr (S == Sector::Left) {
+      X = _mm256_loadu_pd(r.alongX + j);
+      Y = _mm256_sub_pd(cy, _mm256_div_pd(_mm256_mul_pd(_mm256_sub_pd(cx, X), _mm256_sub_pd(cy, y)),
+                                          _mm256_sub_pd(cx, x)));
+    } else {
+      Y = alongY;
+      X = _mm256_sub_pd(cx, _mm256_div_pd(_mm256_mul_pd(_mm256_sub_pd(Y, cy), _mm256_sub_pd(cx, x)),
+                                          _mm256_sub_pd(y, cy)));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(r.column + j), _mm256_cvttpd_epi32(X));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(r.row + j), _mm256_cvttpd_epi32(Y));
+  }
+  return j;
+}
+
+template <Sector S>
+void lensSpanOf(bool avx2, const Ray& r, int j, int end) {
+  if (avx2) j = lensSpanAvx2<S>(r, j, end);
+  for (; j < end; ++j) lensPixel<S>(r, j);
+}
+
+// Columns [begin, end) of the row, all in sector s.
+void lensSpan(bool avx2, Sector s, const Ray& r, int begin, int end) {
+  switch (s) {
+    case Sector::Top: return lensSpanOf<Sector::Top>(avx2, r, begin, end);
+    case Sector::Right: return lensSpanOf<Sector::Right>(avx2, r, begin, end);
+    case Sector::Left: return lensSpanOf<Sector::Left>(avx2, r, begin, end);
+    case Sector::Bottom: return lensSpanOf<Sector::Bottom>(avx2, r, begin, end);
+  }
+}
+
 }  // namespace
 
 int shadowWidth() { return shadowEdgeRight.width; }
@@ -200,35 +296,33 @@ ImgStatus imgLens(Img* dst, const Img* src) {
     alongX[j] = 2 * j > w ? cx + cx * std::tan(kLens * (x - cx) / cx / 2)
                           : cx - cx * std::tan(kLens * (cx - x) / cx / 2);
   }
+  const bool avx2 = lensAvx2Allowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2");
+  std::vector<int> column(w), row(w);
   for (int i = 0; i < h; ++i) {
     const double y = i;
+    // A row crosses the sectors in spans: pixel j is in the top or right
+    // sector from first on (w * i <= j * h), in the top or left one up to
+    // last (w * i <= (w - j) * h).
+    const int first = static_cast<int>((int64_t(w) * i + h - 1) / h), last = w - first;
+    const Ray ray{cx, cy, y, alongX.data(), alongY[i], column.data(), row.data()};
+    if (first <= last) {
+      lensSpan(avx2, Sector::Left, ray, 0, first);
+      lensSpan(avx2, Sector::Top, ray, first, std::min(last + 1, w));
+      lensSpan(avx2, Sector::Right, ray, last + 1, w);
+    } else {
+      lensSpan(avx2, Sector::Left, ray, 0, last + 1);
+      lensSpan(avx2, Sector::Bottom, ray, last + 1, first);
+      lensSpan(avx2, Sector::Right, ray, first, w);
+    }
     unsigned char* out = dst->rows[i];
     for (int j = 0; j < w; ++j) {
-      const double x = j;
       const unsigned char* from = src->rows[i] + 3 * j;
-      // The centre has no ray; it stays where it is.
-      if (x != cx || y != cy) {
-        const bool a = int64_t(w) * i <= int64_t(j) * h;
-        const bool b = int64_t(w) * i <= int64_t(w - j) * h;
-        double X, Y;
-        if (a && b) {
-          Y = alongY[i];
-          X = cx - (cy - Y) * (cx - x) / (cy - y);
-        } else if (a) {
-          X = alongX[j];
-          Y = cy - (X - cx) * (cy - y) / (x - cx);
-        } else if (b) {
-          X = alongX[j];
-          Y = cy - (cx - X) * (cy - y) / (cx - x);
-        } else {
-          Y = alongY[i];
-          X = cx - (Y - cy) * (cx - x) / (y - cy);
-        }
-        const int column = static_cast<int>(X), row = static_cast<int>(Y);
-        if (column >= 0 && column < w && row >= 0 && row < h) from = src->rows[row] + 3 * column;
-      }
+      if (column[j] >= 0 && column[j] < w && row[j] >= 0 && row[j] < h)
+        from = src->rows[row[j]] + 3 * column[j];
       std::memcpy(out + 3 * j, from, 3);
     }
   }
   return IMG_OK;
 }
+
+void imgLensAllowAvx2(bool allow) { lensAvx2Allowed.store(allow, std::memory_order_relaxed); }

@@ -30,3 +30,8 @@ int shadowHeight();
 // IMG_LENS_SOURCE (src not valid; set in dst.status, nothing allocated) or
 // IMG_LENS_ALLOC (added to dst.status).
 [[nodiscard]] ImgStatus imgLens(Img* dst, const Img* src);
+
+// Whether imgLens may use its AVX2 path where the processor has it (the
+// default); the plain one gives the same bytes, and the tests turn it off to
+// check it.
+void imgLensAllowAvx2(bool allow);

@@ -205,16 +205,22 @@ TEST(Lens, MagnifiesTheMiddleAndKeepsTheEdges) {
 
 TEST(Lens, MatchesPixelByPixelTangents) {
   std::mt19937 rng(5);
-  for (auto [w, h] : {std::pair{96, 96}, {97, 61}, {61, 97}, {1, 1}, {2, 3}, {3, 2}, {1, 40}, {40, 1}, {640, 480},
-                      {333, 251}}) {
+  for (auto [w, h] : {std::pair{96, 96}, {97, 61}, {61, 97}, {1, 1}, {2, 2}, {2, 3}, {3, 2}, {9, 4}, {4, 9}, {1, 40},
+                      {40, 1}, {640, 480}, {333, 251}}) {
     Raster src(w, h, 0);
     fillWithPositions(&src);
-    Raster fast, slow;
-    ASSERT_EQ(imgLens(&fast.img, &src.img), 0);
+    Raster slow;
     refLens(&slow.img, &src.img);
-    bool same = true;
-    for (int y = 0; y < h && same; ++y) same = std::equal(fast.img.rows[y], fast.img.rows[y] + 3 * w, slow.img.rows[y]);
-    EXPECT_TRUE(same) << w << "x" << h;
+    for (bool avx2 : {true, false}) {
+      imgLensAllowAvx2(avx2);
+      Raster fast;
+      ASSERT_EQ(imgLens(&fast.img, &src.img), 0);
+      bool same = true;
+      for (int y = 0; y < h && same; ++y)
+        same = std::equal(fast.img.rows[y], fast.img.rows[y] + 3 * w, slow.img.rows[y]);
+      EXPECT_TRUE(same) << w << "x" << h << (avx2 ? "" : " plain");
+    }
+    imgLensAllowAvx2(true);
   }
 }
 
