@@ -36,6 +36,8 @@ struct ErrorMgr {
   std::string* messages;
   jmp_buf jump;
   bool tooManyScans;  // the jump came from the scan limit, not the library
+  bool wideSource;    // the pixels are read through the wide buffer (widenSource)
+  bool wideSaid;      // and the library had something to say since
 };
 
 // Prints the library's message as its default output_message does, after the
@@ -46,7 +48,9 @@ void outputNamedMessage(j_common_ptr cinfo) {
   (*cinfo->err->format_message)(cinfo, text);
   std::string line = reinterpret_cast<const ErrorMgr*>(cinfo->err)->path;
   line = line + ": " + text + "\n";
-  if (std::string* messages = reinterpret_cast<const ErrorMgr*>(cinfo->err)->messages)
+  auto* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
+  if (err->wideSource) err->wideSaid = true;
+  if (std::string* messages = err->messages)
     *messages += line;
   else
     fputs(line.c_str(), stderr);
@@ -120,8 +124,15 @@ struct FileSource {
   size_t want;
   bool startOfFile;
   bool atEnd;  // read to its end: a skip past it takes fake EOIs, not a read each
-  JOCTET buffer[4096];  // the stdio source's size
+  JOCTET* buffer;
+  size_t capacity;
+  JOCTET header[4096];  // the header's reads: the stdio source's size
 };
+
+// The pixels' reads. The library decodes Huffman codes on its fast path only
+// while the buffer holds a few kilobytes more: with the header's 4 KiB it
+// takes the slow path for most of every buffer.
+constexpr size_t kScanBufferBytes = 64 << 10;
 
 // After a far skip, the next read is only the next segment's head: a run of
 // skipped segments costs one small read each.
@@ -153,7 +164,7 @@ boolean fillFromFile(j_decompress_ptr c) {
   src->pub.next_input_byte = src->buffer;
   src->pub.bytes_in_buffer = static_cast<size_t>(got);
   src->startOfFile = false;
-  src->want = sizeof src->buffer;
+  src->want = src->capacity;
   return TRUE;
 }
 
@@ -195,10 +206,24 @@ void setSource(j_decompress_ptr c, FILE* file) {
   src->fd = fileno(file);
   src->at = 0;
   src->size = st.st_size;
-  src->want = sizeof src->buffer;
+  src->buffer = src->header;
+  src->capacity = sizeof src->header;
+  src->want = src->capacity;
   src->startOfFile = true;
   src->atEnd = false;
   c->src = &src->pub;
+}
+
+// Reads from here on into a buffer of kScanBufferBytes, the bytes still in
+// the header's buffer first. For our own source only.
+void widenSource(j_decompress_ptr c) {
+  if (c->src->fill_input_buffer != fillFromFile) return;
+  reinterpret_cast<ErrorMgr*>(c->err)->wideSource = true;
+  auto* src = reinterpret_cast<FileSource*>(c->src);
+  src->buffer = static_cast<JOCTET*>(
+      (*c->mem->alloc_large)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE, kScanBufferBytes));
+  src->capacity = kScanBufferBytes;
+  if (src->want == sizeof src->header) src->want = src->capacity;
 }
 
 // One byte of a marker segment. Neither source suspends: its
@@ -378,10 +403,11 @@ bool prescale(jpeg_decompress_struct* c, const ImgDecodeTarget& target, int orie
 // destructible locals only. rows, above it, places each scanline upright or
 // feeds it to the reduction, so no second raster is ever needed.
 [[gnu::noinline]] ImgStatus decode(Reader* r, FILE* file, Img* dst, const ImgDecodeTarget& target,
-                                   ImgUprightRows* rows) {
+                                   ImgUprightRows* rows, bool wide) {
   readHeader(r, file, true);
   jpeg_decompress_struct* c = &r->cinfo;
   if (const ImgStatus refused = claimRefused(*c, file)) return refused;
+  if (wide) widenSource(c);
   r->progress.progress_monitor = limitScans;
   c->progress = &r->progress;
   const bool scaled = prescale(c, target, r->orientation);
@@ -398,9 +424,24 @@ bool prescale(jpeg_decompress_struct* c, const ImgDecodeTarget& target, int orie
 // Recovery point of a decode. Nothing with a destructor lives in this frame
 // or in decode's; the parameters are never modified after setjmp, so they
 // keep their values when the library jumps back.
-ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst, const ImgDecodeTarget& target, ImgUprightRows* rows) {
+ImgStatus decodeGuarded(Reader* r, FILE* file, Img* dst, const ImgDecodeTarget& target, ImgUprightRows* rows,
+                        bool wide) {
   if (setjmp(r->err.jump)) return r->err.tooManyScans ? IMG_DECODE_SCANS : IMG_DECODE_DAMAGED;
-  return decode(r, file, dst, target, rows);
+  return decode(r, file, dst, target, rows, wide);
+}
+
+// One decode of the file from its start. *wideSaid: the library spoke while
+// reading through the wide buffer.
+ImgStatus decodeOnce(Img* dst, FILE* file, const char* path, const ImgDecodeTarget& target, ImgDecoded* out,
+                     bool wide, bool* wideSaid) {
+  // Both above the recovery point; the reader, declared after the file, is
+  // destroyed before it is closed.
+  ImgUprightRows rows;
+  Reader reader(path, &out->libraryText);
+  ImgStatus status = decodeGuarded(&reader, file, dst, target, &rows, wide);
+  if (status == IMG_OK) status = rows.finish();
+  *wideSaid = reader.err.wideSaid;
+  return status;
 }
 
 // The library calls of an encode, below the recovery point of encodeGuarded:
@@ -514,12 +555,20 @@ ImgStatus imgJpegDecode(Img* dst, const char* path, const ImgDecodeTarget& targe
   *dst = Img{};
   FileHandle file = fileOpen(path, "rb");
   if (!file) return imgDecodeFailed(dst, IMG_DECODE_OPEN);
-  // Both above the recovery point; the reader, declared after the file, is
-  // destroyed before it is closed.
-  ImgUprightRows rows;
-  Reader reader(path, &out->libraryText);
-  ImgStatus status = decodeGuarded(&reader, file.get(), dst, target, &rows);
-  if (status == IMG_OK) status = rows.finish();
+  const size_t said = out->libraryText.size();
+  bool wideSaid = false;
+  ImgStatus status = decodeOnce(dst, file.get(), path, target, out, true, &wideSaid);
+  if (wideSaid) {
+    // On damaged data, what the library says (the count of bytes before a
+    // marker, which fault it meets first) follows how far its Huffman
+    // decoder had read ahead, and so the buffer's size: such a file is
+    // decoded again with the header's buffer, so its lines read as they
+    // always have. A sound file is read once, and to the same pixels.
+    imgDestroy(dst);
+    *dst = Img{};
+    out->libraryText.resize(said);
+    status = decodeOnce(dst, file.get(), path, target, out, false, &wideSaid);
+  }
   return status == IMG_OK ? IMG_OK : imgDecodeFailed(dst, status);
 }
 

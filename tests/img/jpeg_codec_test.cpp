@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -355,6 +356,75 @@ TEST(JpegCodec, TruncatedFiles) {
   EXPECT_EQ(lines, dir / "data.jpg: Premature end of JPEG file\n");
   EXPECT_EQ(data.img.width, 64);
   EXPECT_EQ(data.img.height, 64);
+}
+
+// The first line libjpeg says on path through its own stdio source, with
+// the path before it as quorvel writes it.
+std::string stdioFirstLine(const std::string& path) {
+  struct Said {
+    jpeg_error_mgr pub;
+    std::string first;
+    jmp_buf jump;
+  } said{};
+  jpeg_decompress_struct d{};
+  d.err = jpeg_std_error(&said.pub);
+  said.pub.output_message = [](j_common_ptr c) {
+    auto* s = reinterpret_cast<Said*>(c->err);
+    char text[JMSG_LENGTH_MAX];
+    (*c->err->format_message)(c, text);
+    if (s->first.empty()) s->first = text;
+  };
+  said.pub.error_exit = [](j_common_ptr c) {
+    (*c->err->output_message)(c);
+    longjmp(reinterpret_cast<Said*>(c->err)->jump, 1);
+  };
+  FILE* f = fopen(path.c_str(), "rb");
+  jpeg_create_decompress(&d);
+  if (!setjmp(said.jump)) {
+    jpeg_stdio_src(&d, f);
+    jpeg_read_header(&d, TRUE);
+    jpeg_start_decompress(&d);
+    std::vector<JSAMPLE> row(d.output_width * d.output_components);
+    JSAMPROW rows[] = {row.data()};
+    while (d.output_scanline < d.output_height) jpeg_read_scanlines(&d, rows, 1);
+    jpeg_finish_decompress(&d);
+  }
+  jpeg_destroy_decompress(&d);
+  fclose(f);
+  return said.first.empty() ? "" : path + ": " + said.first + "\n";
+}
+
+// On damaged data what the library says follows how far it has read ahead:
+// the decode's wider buffer must not change a word of it, nor a pixel.
+TEST(JpegCodec, DamagedDataSaysWhatTheLibrarysOwnSourceMakesItSay) {
+  TempDir dir;
+  // Noise, so that the data runs over several of the wide buffers.
+  testsupport::writeJpeg(dir / "noisy.jpg", {.width = 1200, .height = 900, .quality = 95, .sample = [](int x, int y, int k) {
+                           return static_cast<int>((x * 7919u + y * 104729u + k * 31u) * 2654435761u >> 24);
+                         }});
+  const std::string bytes = testsupport::readFile(dir / "noisy.jpg");
+  ASSERT_GT(bytes.size(), 200000u);
+  std::string junk = bytes;  // bytes between the last scan's data and its end marker
+  junk.insert(junk.size() - 2, std::string(3001, '\x5a'));
+  std::string flipped = bytes;  // a few bytes of the data spoilt
+  for (size_t at : {bytes.size() / 3, bytes.size() / 2 + 77, bytes.size() - 5000})
+    flipped[at] = static_cast<char>(flipped[at] == '\x3c' ? 0x3d : 0x3c);
+  for (const auto& [name, content] : {std::pair{"junk.jpg", junk}, {"flipped.jpg", flipped}}) {
+    SCOPED_TRACE(name);
+    const std::string path = dir / name;
+    testsupport::writeFile(path, content);
+    std::string lines;
+    OwnedImg img;
+    ASSERT_EQ(decode(img, path, {}, &lines), IMG_OK);
+    EXPECT_EQ(lines, stdioFirstLine(path));
+    EXPECT_FALSE(lines.empty());
+    int width, height;
+    const std::vector<unsigned char> pixels = testsupport::decodeJpeg(path, &width, &height);
+    bool same = img.img.width == width && img.img.height == height;
+    for (int y = 0; same && y < height; ++y)
+      same = std::equal(img.img.rows[y], img.img.rows[y] + 3 * width, pixels.data() + size_t(y) * width * 3);
+    EXPECT_TRUE(same);
+  }
 }
 
 TEST(JpegCodec, HeaderClaimingMoreThanThePixelLimitIsRefusedUnallocated) {
