@@ -52,7 +52,11 @@ class StreamReducer : public ImgReduceStream::Reducer {
           xInner_.push_back(uint32_t(fx.inner));
           xLast_.push_back(uint32_t(fx.last));
           xWide_.push_back(fx.wide ? 1u : 0u);
-          xCorners_.push_back(uint32_t(fx.first) | uint32_t(fx.last) << 16);
+          // The AVX2 combine's four parts in one word (its whole pixels
+          // below 256 and edge parts of at most 128), read from one array
+          // rather than four.
+          xPacked_.push_back(uint32_t(fx.first) | uint32_t(fx.wide) << 8 | uint32_t(fx.last) << 16 |
+                             uint32_t(fx.inner >> 7) << 24);
         }
       }
     }
@@ -125,13 +129,13 @@ class StreamReducer : public ImgReduceStream::Reducer {
                   .xInner = xInner_.data(),
                   .xLast = xLast_.data(),
                   .xWide = xWide_.data(),
-                  .xCorners = xCorners_.data(),
+                  .xPacked = xs_.mostInner < 256 ? xPacked_.data() : nullptr,
                   .yFirst = uint32_t(fy.first),
                   .yInner = uint32_t(fy.inner),
                   .yLast = uint32_t(fy.last)};
       if (fastDivisors(areas[0], areas[1], &row)) {
 #if QUORVEL_AVX2_KERNELS
-        if (xs_.avx2)
+        if (xs_.avx2 && row.xPacked)
           combineFastRowAvx2(row, 3 * xs_.count(), out);
         else
 #endif
@@ -188,7 +192,7 @@ class StreamReducer : public ImgReduceStream::Reducer {
   Img* const dst_;
   std::vector<BandTotal> acc_;
   std::vector<unsigned char> out_;
-  std::vector<uint32_t> xFirst_, xInner_, xLast_, xWide_, xCorners_;  // per view entry, for FastRow
+  std::vector<uint32_t> xFirst_, xInner_, xLast_, xWide_, xPacked_;  // per view entry, for FastRow
   RowView<SpanTotal, Quotients, Entry> band_;
   Edge near_, far_;
   int64_t next_ = 0, row_ = 0, bandRows_ = 0;

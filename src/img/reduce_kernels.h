@@ -514,7 +514,9 @@ struct RowView {
 struct FastRow {
   const uint32_t *inner, *side, *topMeans, *topSide, *bottomMeans, *bottomSide;
   const uint32_t *xFirst, *xInner, *xLast, *xWide;
-  const uint32_t* xCorners;  // xFirst | xLast << 16, for the AVX2 kernel
+  // For the AVX2 kernel: xFirst | xWide << 8 | xLast << 16 | (xInner / 128) << 24,
+  // null when a footprint has 256 whole pixels or more.
+  const uint32_t* xPacked;
   uint32_t yFirst, yInner, yLast;
   uint32_t byShort = 0, byLong = 0;  // reciprocals of the two areas (fastDivisors)
   unsigned shift = 0;
@@ -563,24 +565,29 @@ QUORVEL_AVX2_CLONES void combineFastRow(const FastRow& row, size_t count,
 // Every term is one of the nine products, so the sum is the same.
 [[gnu::target("avx2")]] inline __m256i combineEight(const FastRow& row, size_t k, __m256i byShort, __m256i byLong,
                                                    __m128i shift) {
-  const __m256i xInner = eightAt(row.xInner + k);
+  // The footprints' parts from one word each: combining is bound by what it
+  // reads, not by what it computes.
+  const __m256i packed = eightAt(row.xPacked + k), bytes = _mm256_set1_epi32(0xFF);
+  const __m256i xFirst = _mm256_and_si256(packed, bytes);
+  const __m256i xLast = _mm256_and_si256(_mm256_srli_epi32(packed, 16), bytes);
+  const __m256i wholes = _mm256_srli_epi32(packed, 24), xInner = _mm256_slli_epi32(wholes, 7);
   const __m256i cy = _mm256_set1_epi32(int(row.yInner >> 7));
   const __m256i yFirst = _mm256_set1_epi32(int(row.yFirst)), yLast = _mm256_set1_epi32(int(row.yLast));
   const __m256i across = _mm256_add_epi32(
       _mm256_add_epi32(_mm256_mullo_epi32(eightAt(row.inner + k), xInner),
-                       _mm256_mullo_epi32(eightAt(row.side + k), eightAt(row.xFirst + k))),
-      _mm256_mullo_epi32(eightAt(row.side + k + 3), eightAt(row.xLast + k)));
+                       _mm256_mullo_epi32(eightAt(row.side + k), xFirst)),
+      _mm256_mullo_epi32(eightAt(row.side + k + 3), xLast));
   const __m256i down = _mm256_add_epi32(_mm256_mullo_epi32(eightAt(row.topMeans + k), yFirst),
                                         _mm256_mullo_epi32(eightAt(row.bottomMeans + k), yLast));
-  __m256i sum = _mm256_add_epi32(_mm256_mullo_epi32(across, cy), _mm256_mullo_epi32(down, _mm256_srli_epi32(xInner, 7)));
-  const __m256i corners = eightAt(row.xCorners + k);
+  __m256i sum = _mm256_add_epi32(_mm256_mullo_epi32(across, cy), _mm256_mullo_epi32(down, wholes));
+  const __m256i corners = _mm256_and_si256(packed, _mm256_set1_epi32(0x00FF00FF));
   const __m256i topWeights = _mm256_srli_epi16(_mm256_mullo_epi16(corners, _mm256_set1_epi16(short(row.yFirst))), 7);
   const __m256i bottomWeights = _mm256_srli_epi16(_mm256_mullo_epi16(corners, _mm256_set1_epi16(short(row.yLast))), 7);
   const __m256i top = _mm256_or_si256(eightAt(row.topSide + k), _mm256_slli_epi32(eightAt(row.topSide + k + 3), 16));
   const __m256i bottom =
       _mm256_or_si256(eightAt(row.bottomSide + k), _mm256_slli_epi32(eightAt(row.bottomSide + k + 3), 16));
   sum = _mm256_add_epi32(sum, _mm256_add_epi32(_mm256_madd_epi16(top, topWeights), _mm256_madd_epi16(bottom, bottomWeights)));
-  const __m256i narrow = _mm256_cmpeq_epi32(eightAt(row.xWide + k), _mm256_setzero_si256());
+  const __m256i narrow = _mm256_cmpeq_epi32(_mm256_and_si256(packed, _mm256_set1_epi32(0x100)), _mm256_setzero_si256());
   const __m256i by = _mm256_blendv_epi8(byLong, byShort, narrow);
   // (sum * by) >> shift in 64 bits, the even and the odd lanes apart; every
   // quotient is at most 255, so it fits its lane.
@@ -607,7 +614,7 @@ QUORVEL_AVX2_CLONES void combineFastRow(const FastRow& row, size_t count,
   }
   FastRow rest = row;
   for (const uint32_t** v : {&rest.inner, &rest.side, &rest.topMeans, &rest.topSide, &rest.bottomMeans,
-                             &rest.bottomSide, &rest.xFirst, &rest.xInner, &rest.xLast, &rest.xWide, &rest.xCorners})
+                             &rest.bottomSide, &rest.xFirst, &rest.xInner, &rest.xLast, &rest.xWide, &rest.xPacked})
     *v += k;
   combineFastRow(rest, count - k, out + k);
 }
