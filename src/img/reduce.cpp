@@ -40,7 +40,7 @@ class StreamReducer : public ImgReduceStream::Reducer {
  public:
   StreamReducer(Axis xs, Axis ys, int lines, bool backward, bool transposed, Img* dst)
       : xs_(std::move(xs)), ys_(std::move(ys)), lines_(lines), backward_(backward), transposed_(transposed),
-        dst_(dst), acc_(3 * size_t(xs_.size)), out_(3 * xs_.count()) {
+        dst_(dst), acc_(3 * size_t(xs_.size) + kBandSlack), out_(3 * xs_.count()) {
     next_ = backward ? lines - 1 : 0;
     row_ = backward ? int64_t(ys_.count()) - 1 : 0;
     if constexpr (kFast) {
@@ -52,6 +52,11 @@ class StreamReducer : public ImgReduceStream::Reducer {
           xInner_.push_back(uint32_t(fx.inner));
           xLast_.push_back(uint32_t(fx.last));
           xWide_.push_back(fx.wide ? 1u : 0u);
+          // The AVX2 combine's four parts in one word (its whole pixels
+          // below 256 and edge parts of at most 128), read from one array
+          // rather than four.
+          xPacked_.push_back(uint32_t(fx.first) | uint32_t(fx.wide) << 8 | uint32_t(fx.last) << 16 |
+                             uint32_t(fx.inner >> 7) << 24);
         }
       }
     }
@@ -93,10 +98,11 @@ class StreamReducer : public ImgReduceStream::Reducer {
   };
 
   void add(const unsigned char* line) {
+    const size_t n = 3 * size_t(xs_.size);
     if (bandRows_++ == 0)
-      startBand(acc_.data(), line, acc_.size());
+      startBand(acc_.data(), line, n);
     else
-      addToBand(acc_.data(), line, acc_.size());
+      addToBand(acc_.data(), line, n);
   }
 
   // The band's view, each entry divided by the footprint's whole rows: the
@@ -123,12 +129,13 @@ class StreamReducer : public ImgReduceStream::Reducer {
                   .xInner = xInner_.data(),
                   .xLast = xLast_.data(),
                   .xWide = xWide_.data(),
+                  .xPacked = xs_.mostInner < 256 ? xPacked_.data() : nullptr,
                   .yFirst = uint32_t(fy.first),
                   .yInner = uint32_t(fy.inner),
                   .yLast = uint32_t(fy.last)};
       if (fastDivisors(areas[0], areas[1], &row)) {
 #if QUORVEL_AVX2_KERNELS
-        if (xs_.avx2)
+        if (xs_.avx2 && row.xPacked)
           combineFastRowAvx2(row, 3 * xs_.count(), out);
         else
 #endif
@@ -185,7 +192,7 @@ class StreamReducer : public ImgReduceStream::Reducer {
   Img* const dst_;
   std::vector<BandTotal> acc_;
   std::vector<unsigned char> out_;
-  std::vector<uint32_t> xFirst_, xInner_, xLast_, xWide_;  // per view entry, for FastRow
+  std::vector<uint32_t> xFirst_, xInner_, xLast_, xWide_, xPacked_;  // per view entry, for FastRow
   RowView<SpanTotal, Quotients, Entry> band_;
   Edge near_, far_;
   int64_t next_ = 0, row_ = 0, bandRows_ = 0;

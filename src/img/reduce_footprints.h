@@ -74,10 +74,24 @@ struct Column {
   int32_t from, count, edge;
 };
 
+// A column as the AVX2 readers take it: the offsets of the levels of its
+// first whole pixel and of its near edge pixel, and the byte offsets of its
+// run's shuffles in their tables (reduce_kernels.h; words1, for runs of at
+// most six pixels, that of its sixth pixel's mask), so that their loops do
+// no index arithmetic of their own.
+struct RunColumn {
+  int32_t from, edge;
+  uint16_t bytes, words0, words1, unused;
+};
+
+struct Axis;
+
 // A view's reader of Level samples (reduce_kernels.h): the totals of the
-// whole pixels of n columns and their near edges' levels.
+// whole pixels of an axis' columns and their near edges' levels. The AVX2
+// readers divide the totals by the lanes of Axis::lanesDividing(rows, 4);
+// the plain ones take null and leave them whole.
 template <typename Level>
-using ColumnReader = void (*)(const Level*, const Column*, size_t, int64_t, uint32_t*, uint32_t*);
+using ColumnReader = void (*)(const Level*, const Axis&, const uint32_t*, uint32_t*, uint32_t*);
 
 // i * size * 128 / n, exactly: the 32-bit formula's value wherever its
 // product fits, and the true one where it does not (a 4000-pixel box over a
@@ -132,24 +146,29 @@ struct Axis {
   // quotients (reduce_kernels.h); readers stay null when the counts are
   // beyond those made. Set by axisPrepareColumns.
   std::vector<Column> columns;
+  std::vector<RunColumn> runs;
+  size_t safeFrom = 0, safeTo = 0;  // the columns whose byte loads stay inside a line
   ColumnReader<unsigned char> readBytes = nullptr;
   ColumnReader<uint16_t> readWords = nullptr;
   bool avx2 = false;  // reduce_kernels.h's AVX2 kernels may run
+  bool readersDivide = false;  // the readers are the AVX2 ones
 
-  // Per view entry, the lane reciprocal (reduce_kernels.h) of its column's
-  // whole pixels times rows, made on first use for each rows.
-  const uint32_t* lanesDividing(uint64_t rows) const {
-    for (const auto& [r, lanes] : divisors_)
-      if (r == rows) return lanes.data();
+  // Per column, copies of the lane reciprocal (reduce_kernels.h) of its
+  // whole pixels times rows: three, one for each view entry, or four, one
+  // for each lane the AVX2 readers' totals take. Made on first use for each
+  // rows.
+  const uint32_t* lanesDividing(uint64_t rows, size_t copies = 3) const {
+    for (const auto& [key, lanes] : divisors_)
+      if (key.first == rows && key.second == copies) return lanes.data();
     std::vector<uint32_t> lanes;
     for (const Column& c : columns) {
       const uint32_t by = uint32_t((uint64_t(1) << 31) / (std::max<uint64_t>(uint64_t(c.count), 1) * rows) + 1);
-      lanes.insert(lanes.end(), 3, by);
+      lanes.insert(lanes.end(), copies, by);
     }
-    divisors_.emplace_back(rows, std::move(lanes));
+    divisors_.emplace_back(std::pair(rows, copies), std::move(lanes));
     return divisors_.back().second.data();
   }
-  mutable std::vector<std::pair<uint64_t, std::vector<uint32_t>>> divisors_;
+  mutable std::vector<std::pair<std::pair<uint64_t, size_t>, std::vector<uint32_t>>> divisors_;
 
   // The same footprints over a line whose pixels come last to first: each
   // reads the same pixels, so its sums, and the bytes, are unchanged.

@@ -366,18 +366,23 @@ TEST(Resize, ReductionMatchesNineRectangleArithmetic) {
 
 // Footprints of every whole-pixel count the row kernels treat apart (one to
 // ten pixels, beyond), over lines whose last footprints end at the line's
-// end, with the processor's AVX2 kernels and with the plain ones.
+// end, strips of a 5 and a 12 MP photo reduced into the medium box (columns
+// of 4.05 and 6.25 pixels, of two lengths in turn) and columns of 272 pixels
+// over rows of one and a half, with the processor's AVX2 kernels and with
+// the plain ones.
 TEST(Resize, ReductionMatchesReferenceWithEitherKernels) {
   std::mt19937 rng(11);
   for (const bool avx2 : {true, false}) {
     imgReduceAllowAvx2Kernels(avx2);
+    SCOPED_TRACE(avx2 ? "AVX2 kernels" : "plain kernels");
     for (int ratio = 1; ratio <= 12; ++ratio)
       for (const int w : {1, 2, 3, 5, 34}) {
         const int sw = w * ratio + int(rng() % unsigned(w)), h = 1 + int(rng() % 7u);
         const int sh = h * (1 + int(rng() % 11u)) + int(rng() % unsigned(h));
-        SCOPED_TRACE(avx2 ? "AVX2 kernels" : "plain kernels");
         expectReductionMatches(sw, sh, w, h, &rng);
       }
+    for (auto [sw, sh, w, h] : {std::array{2592, 17, 640, 4}, {4000, 13, 640, 2}, {3000, 26, 480, 4}, {3000, 3, 11, 2}})
+      expectReductionMatches(sw, sh, w, h, &rng);
   }
   imgReduceAllowAvx2Kernels(true);
 }
