@@ -421,7 +421,7 @@ ImgStatus placeRows(Img* dst, HeifFile& file, const char* path, const ImgDecodeT
     return IMG_DECODE_ALLOC;
   const int channels = alpha ? 4 : 3;
   const int maxValue = deep ? (1 << bits) - 1 : 255;
-  for (int y = 0; y < height; ++y) sink.put(pixels + static_cast<size_t>(stride) * y, channels, maxValue);
+  sink.putRows(pixels, static_cast<size_t>(stride), height, channels, maxValue);
   return IMG_OK;
 }
 

@@ -359,15 +359,21 @@ ImgStatus claimRefused(const jpeg_decompress_struct& c, FILE* file) {
   jpeg_start_decompress(c);
   const int components = c->output_components;
   const auto pool = reinterpret_cast<j_common_ptr>(c);
+  // Two rows at a time: the reduction adds a pair to its totals in one pass.
   JSAMPARRAY buffer =
-      (*c->mem->alloc_sarray)(pool, JPOOL_IMAGE, c->output_width * static_cast<JDIMENSION>(components), 1);
+      (*c->mem->alloc_sarray)(pool, JPOOL_IMAGE, c->output_width * static_cast<JDIMENSION>(components), 2);
   JSAMPARRAY line = components == 3 ? nullptr : (*c->mem->alloc_sarray)(pool, JPOOL_IMAGE, c->output_width * 3, 1);
   while (c->output_scanline < c->output_height) {
-    jpeg_read_scanlines(c, buffer, 1);
+    JDIMENSION got = jpeg_read_scanlines(c, buffer, 2);
+    if (got == 1 && c->output_scanline < c->output_height) got += jpeg_read_scanlines(c, buffer + 1, 1);
     if (line) {
-      rowToRgb(buffer[0], components, c->saw_Adobe_marker, static_cast<int>(c->output_width), line[0]);
-      rows->put(line[0], 3);
-    } else {
+      for (JDIMENSION k = 0; k < got; ++k) {
+        rowToRgb(buffer[k], components, c->saw_Adobe_marker, static_cast<int>(c->output_width), line[0]);
+        rows->put(line[0], 3);
+      }
+    } else if (got == 2) {
+      rows->putPair(buffer[0], buffer[1], 3);
+    } else if (got == 1) {
       rows->put(buffer[0], 3);
     }
   }

@@ -263,7 +263,7 @@ bool guardedTransforms(PngReader* r, PngLayout* layout) {
   if (layout->passes > 1) {
     for (int pass = 0; pass < layout->passes; ++pass)
       for (png_uint_32 y = 0; y < layout->height; ++y) lib->readRow(r->png, buffer + y * layout->rowBytes, nullptr);
-    for (png_uint_32 y = 0; y < layout->height; ++y) sink->put(buffer + y * layout->rowBytes, layout->channels);
+    sink->putRows(buffer, layout->rowBytes, static_cast<int>(layout->height), layout->channels);
     return;
   }
   for (png_uint_32 y = 0; y < layout->height; ++y) {

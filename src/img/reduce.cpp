@@ -18,6 +18,7 @@
 struct ImgReduceStream::Reducer {
   virtual ~Reducer() = default;
   virtual void feed(const unsigned char* line) = 0;
+  virtual void feedPair(const unsigned char* first, const unsigned char* second) = 0;
 };
 
 namespace {
@@ -60,6 +61,32 @@ class StreamReducer : public ImgReduceStream::Reducer {
         }
       }
     }
+  }
+
+  // Two lines that are both whole rows inside the footprint of the row in
+  // progress, neither an edge, go into the band in one pass over it: adding
+  // a line costs more in reading and writing the band than in the sums.
+  void feedPair(const unsigned char* first, const unsigned char* second) override {
+    const int64_t step = backward_ ? -1 : 1, y = next_, y2 = y + step;
+    if (row_ >= 0 && size_t(row_) < ys_.count() && y >= 0 && y < lines_ && y2 >= 0 && y2 < lines_) {
+      const Footprint& fy = ys_.footprints[row_];
+      const Footprint& below = ys_.footprints[row_ + 1];
+      const auto inside = [&](int64_t r) {
+        return r >= fy.innerFrom && r < fy.innerFrom + fy.innerCount && r != fy.edge && r != below.edge;
+      };
+      if (inside(y) && inside(y2)) {
+        const size_t n = 3 * size_t(xs_.size);
+        if (bandRows_ == 0)
+          startBandPair(acc_.data(), first, second, n);
+        else
+          addPairToBand(acc_.data(), first, second, n);
+        bandRows_ += 2;
+        next_ = y2 + step;
+        return;
+      }
+    }
+    feed(first);
+    feed(second);
   }
 
   void feed(const unsigned char* line) override {
@@ -263,6 +290,10 @@ ImgStatus ImgReduceStream::begin(Img* dst, int width, int height, int sourceWidt
 
 void ImgReduceStream::feed(const unsigned char* line) { reducer_->feed(line); }
 
+void ImgReduceStream::feedPair(const unsigned char* first, const unsigned char* second) {
+  reducer_->feedPair(first, second);
+}
+
 void imgReduceAllowAvx2Kernels(bool allow) { avx2KernelsAllowed.store(allow, std::memory_order_relaxed); }
 
 ImgStatus imgReduce(Img* dst, int width, int height, const Img* src) {
@@ -283,6 +314,8 @@ ImgStatus imgReduce(Img* dst, int width, int height, const Img* src) {
   ImgReduceStream stream;
   const ImgStatus result = stream.begin(dst, width, height, sw, sh, ImgLineOrder{});
   if (result != IMG_OK) return result;
-  for (int y = 0; y < sh; ++y) stream.feed(src->rows[y]);
+  int y = 0;
+  for (; y + 1 < sh; y += 2) stream.feedPair(src->rows[y], src->rows[y + 1]);
+  if (y < sh) stream.feed(src->rows[y]);
   return IMG_OK;
 }

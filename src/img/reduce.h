@@ -46,6 +46,10 @@ class ImgReduceStream {
   // complete once every line has come; lines beyond those are ignored.
   // REQUIRES: begin returned 0.
   void feed(const unsigned char* line);
+  // The next two lines: the same as feed(first) then feed(second), in one
+  // pass over the column totals where both fall inside one row's footprint.
+  // REQUIRES: begin returned 0.
+  void feedPair(const unsigned char* first, const unsigned char* second);
 
   struct Reducer;  // the arithmetic, chosen by the sums' sizes
 

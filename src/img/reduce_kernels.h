@@ -648,5 +648,16 @@ QUORVEL_AVX2_CLONES void addToBand(BandTotal* __restrict acc, const unsigned cha
                                                          size_t n) {
   for (size_t k = 0; k < n; ++k) acc[k] = BandTotal(acc[k] + line[k]);
 }
+// Two lines at once: the band is read and written once for both.
+template <typename BandTotal>
+QUORVEL_AVX2_CLONES void startBandPair(BandTotal* __restrict acc, const unsigned char* __restrict first,
+                                       const unsigned char* __restrict second, size_t n) {
+  for (size_t k = 0; k < n; ++k) acc[k] = BandTotal(first[k] + second[k]);
+}
+template <typename BandTotal>
+QUORVEL_AVX2_CLONES void addPairToBand(BandTotal* __restrict acc, const unsigned char* __restrict first,
+                                       const unsigned char* __restrict second, size_t n) {
+  for (size_t k = 0; k < n; ++k) acc[k] = BandTotal(acc[k] + first[k] + second[k]);
+}
 
 }  // namespace imgreduce

@@ -102,6 +102,23 @@ void ImgUprightRows::put(const void* row, int channels, int maxValue) {
   ++y_;
 }
 
+void ImgUprightRows::putPair(const void* first, const void* second, int channels, int maxValue) {
+  if (streamed_ && channels == 3 && maxValue == 255 && y_ + 1 < height_) {
+    stream_.feedPair(static_cast<const unsigned char*>(first), static_cast<const unsigned char*>(second));
+    y_ += 2;
+    return;
+  }
+  put(first, channels, maxValue);
+  put(second, channels, maxValue);
+}
+
+void ImgUprightRows::putRows(const void* rows, size_t stride, int count, int channels, int maxValue) {
+  const auto* at = static_cast<const unsigned char*>(rows);
+  int y = 0;
+  for (; y + 1 < count; y += 2) putPair(at + stride * size_t(y), at + stride * size_t(y + 1), channels, maxValue);
+  if (y < count) put(at + stride * size_t(y), channels, maxValue);
+}
+
 ImgStatus ImgUprightRows::finish() {
   if (target_ != &whole_.img) return IMG_OK;
   const ImgStatus fitted = imgResize(dst_, fitWidth_, fitHeight_, &whole_.img, false);

@@ -43,6 +43,11 @@ class ImgUprightRows {
   // maxValue > 255, then rounded to 8. Alpha is laid over white. dst is
   // complete once every row has come (and, for an enlargement, finish).
   void put(const void* row, int channels, int maxValue = 255);
+  // Two stored rows, as put(first) then put(second); streamed RGB rows go to
+  // the reduction together (ImgReduceStream::feedPair).
+  void putPair(const void* first, const void* second, int channels, int maxValue = 255);
+  // count stored rows, stride bytes apart, as put in turn, in pairs.
+  void putRows(const void* rows, size_t stride, int count, int channels, int maxValue = 255);
   // After the last row: the picture held for an enlargement fitted into dst
   // (0 or imgResize's failure); 0 and nothing done otherwise.
   [[nodiscard]] ImgStatus finish();

@@ -318,7 +318,7 @@ ImgStatus placeFrame(const VideoInput& in, const AVFrame* frame, int orientation
   const ImgStatus begun = sink.begin(dst, width, height, orientation, target.fit, target.fitWidth,
                                      target.fitHeight, target.enlarge);
   if (begun != IMG_OK) return begun == IMG_CREATE_FAILED ? IMG_DECODE_ALLOC : begun;
-  for (int y = 0; y < height; ++y) sink.put(rgb.get() + static_cast<size_t>(stride) * y, 3);
+  sink.putRows(rgb.get(), static_cast<size_t>(stride), height, 3);
   return sink.finish();
 }
 

@@ -185,7 +185,7 @@ ImgStatus feed(Img* dst, const ImgDecodeTarget& target, const unsigned char* pix
   ImgUprightRows sink;
   if (sink.begin(dst, width, height, orientation, target.fit, target.fitWidth, target.fitHeight) != IMG_OK)
     return IMG_DECODE_ALLOC;
-  for (int y = 0; y < height; ++y) sink.put(pixels + stride * static_cast<size_t>(y), channels);
+  sink.putRows(pixels, stride, height, channels);
   return IMG_OK;
 }
 

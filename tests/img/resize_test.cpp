@@ -305,27 +305,35 @@ TEST(Resize, GridPointsPast32BitProductsStillReduceExactly) {
   EXPECT_TRUE(samePixels(got.img, want.img));
 }
 
-// src reduced to w x h from its lines fed in the given order.
-void reduceStreamed(Raster* dst, int w, int h, Raster& src, ImgLineOrder order) {
+// src reduced to w x h from its lines fed in the given order, one at a time
+// or in pairs.
+void reduceStreamed(Raster* dst, int w, int h, Raster& src, ImgLineOrder order, bool pairs) {
   ImgReduceStream stream;
   ASSERT_EQ(stream.begin(&dst->img, w, h, src.img.width, src.img.height, order), 0);
   const int lines = order.columns ? src.img.width : src.img.height;
   const int length = order.columns ? src.img.height : src.img.width;
-  std::vector<unsigned char> line;
+  std::vector<unsigned char> line[2];
   for (int n = 0; n < lines; ++n) {
     const int k = order.backward ? lines - 1 - n : n;
-    line.clear();
+    std::vector<unsigned char>& to = line[n % 2];
+    to.clear();
     for (int i = 0; i < length; ++i) {
       const int at = order.reversed ? length - 1 - i : i;
       const unsigned char* p = order.columns ? src.at(k, at) : src.at(at, k);
-      line.insert(line.end(), p, p + 3);
+      to.insert(to.end(), p, p + 3);
     }
-    stream.feed(line.data());
+    if (!pairs)
+      stream.feed(to.data());
+    else if (n % 2 == 1)
+      stream.feedPair(line[0].data(), line[1].data());
+    else if (n == lines - 1)
+      stream.feed(to.data());
   }
 }
 
 // A random sw x sh raster reduced to w x h gives the reference's pixels,
-// whole or streamed in any order of its rows or columns.
+// whole or streamed in any order of its rows or columns, a line or a pair at
+// a time.
 void expectReductionMatches(int sw, int sh, int w, int h, std::mt19937* rng) {
   Raster src(sw, sh);
   fillRandom(&src, rng);
@@ -333,13 +341,13 @@ void expectReductionMatches(int sw, int sh, int w, int h, std::mt19937* rng) {
   ASSERT_EQ(imgReduce(&fast.img, w, h, &src.img), 0);
   refReduce(&slow.img, w, h, &src.img);
   EXPECT_TRUE(samePixels(fast.img, slow.img)) << sw << "x" << sh << " -> " << w << "x" << h;
-  for (int bits = 0; bits < 8; ++bits) {
+  for (int bits = 0; bits < 16; ++bits) {
     const ImgLineOrder order{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0};
     Raster streamed;
-    reduceStreamed(&streamed, w, h, src, order);
+    reduceStreamed(&streamed, w, h, src, order, bits >= 8);
     EXPECT_TRUE(samePixels(streamed.img, slow.img))
         << sw << "x" << sh << " -> " << w << "x" << h << (order.columns ? " by columns" : " by rows")
-        << (order.backward ? " backward" : "") << (order.reversed ? " reversed" : "");
+        << (order.backward ? " backward" : "") << (order.reversed ? " reversed" : "") << (bits >= 8 ? " in pairs" : "");
   }
 }
 
