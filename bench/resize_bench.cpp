@@ -69,8 +69,9 @@ BENCHMARK(BM_Reduce12MPTo640x480)->Unit(benchmark::kMillisecond);
 // row kernels are judged by. On the 2-core bench machine, with AVX2, a 5 and
 // a 12 MP source cost 852 and 448 us before the kernels were reworked (plain
 // divisions per column, one reader pass per view), 473 and 272 us with lane
-// reciprocals and AVX2 readers, and 385 and 232 us with readers that take
-// their columns ready-made and a combine that reads one packed word. Rows come from a buffer of a few, in cache, as
+// reciprocals and AVX2 readers, 385 and 232 us with readers that take
+// their columns ready-made and a combine that reads one packed word, and
+// about 390 and 213 us with two lines added to the band in one pass. Rows come from a buffer of a few, in cache, as
 // a decoder hands them over (a whole raster would time its reads from memory
 // instead). Arguments: the source's width and height (a 5 and a 12 MP photo),
 // and 0 for the plain kernels alone (a processor without AVX2).
