@@ -153,11 +153,12 @@ Shown classify(const char* path, Probe* probe, std::string* messages) {
   // A derived picture is never read as a source: a damaged one would say so
   // twice, here and where its page entry reads its size.
   if (kind == NameKind::None || isDerivedName(path)) return Shown::No;
-  // A JPEG unchanged since its thumbnail was stamped is not read again.
+  // A JPEG unchanged since its thumbnail was stamped is not read again. The
+  // thumbnail's name alone is wanted: -hidpi's are left unbuilt.
   SourceIdentity identity;
   const bool identified = kind != NameKind::Video && sourceIdentityOf(path, &identity);
   PictureNames names;
-  if (identified && pictureNamesBuild(path, &names) &&
+  if (identified && pictureNamesBuild(path, &names, false) &&
       sourceStampRead(names.micro, identity, gSettings.allpics, &probe->header)) {
     probe->format = ImgFormat::Jpeg;
     return sized(probe, kind);
