@@ -30,7 +30,12 @@ void run(PoolJob& job) {
 
 class PicturePool {
  public:
-  explicit PicturePool(int threads) : limit_(2 * static_cast<size_t>(threads)) {
+  // The walk takes pictures back in its order, so one slow picture (a large
+  // progressive JPEG costs ten ordinary photos) holds it; the other threads
+  // go on with those behind it as long as the window lasts. A finished job
+  // holds only its names and messages, and what a picture holds while it is
+  // made stays within the memory budget, so a wide window costs no memory.
+  explicit PicturePool(int threads) : limit_(8 * static_cast<size_t>(threads)) {
     for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
   }
 

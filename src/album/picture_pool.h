@@ -1,8 +1,8 @@
 // The picture pool: worker threads that make the derived pictures the walk
-// has planned, ahead of the walk, at most two per thread planned and not yet
-// taken back, so memory stays bounded however large the tree is. Every
-// function here is called on the walk thread only; the workers run
-// derivedMake and nothing else.
+// has planned, ahead of the walk, at most eight per thread planned and not
+// yet taken back, so the files written ahead stay few however large the
+// tree is. Every function here is called on the walk thread only; the
+// workers run derivedMake and nothing else.
 #pragma once
 
 #include <optional>
