@@ -359,23 +359,30 @@ ImgStatus claimRefused(const jpeg_decompress_struct& c, FILE* file) {
   jpeg_start_decompress(c);
   const int components = c->output_components;
   const auto pool = reinterpret_cast<j_common_ptr>(c);
-  // Two rows at a time: the reduction adds a pair to its totals in one pass.
+  // Sixteen rows (an MCU row's worth at most) before the reduction takes
+  // them, in pairs: its totals are then read back from the cache for a whole
+  // batch, not evicted by the library's decoding between every pair.
+  constexpr JDIMENSION kBatch = 16;
   JSAMPARRAY buffer =
-      (*c->mem->alloc_sarray)(pool, JPOOL_IMAGE, c->output_width * static_cast<JDIMENSION>(components), 2);
+      (*c->mem->alloc_sarray)(pool, JPOOL_IMAGE, c->output_width * static_cast<JDIMENSION>(components), kBatch);
   JSAMPARRAY line = components == 3 ? nullptr : (*c->mem->alloc_sarray)(pool, JPOOL_IMAGE, c->output_width * 3, 1);
   while (c->output_scanline < c->output_height) {
-    JDIMENSION got = jpeg_read_scanlines(c, buffer, 2);
-    if (got == 1 && c->output_scanline < c->output_height) got += jpeg_read_scanlines(c, buffer + 1, 1);
+    JDIMENSION got = 0;
+    while (got < kBatch && c->output_scanline < c->output_height) {
+      const JDIMENSION more = jpeg_read_scanlines(c, buffer + got, kBatch - got);
+      if (more == 0) break;  // a source that suspends; ours never does
+      got += more;
+    }
+    if (got == 0) break;
+    JDIMENSION k = 0;
     if (line) {
-      for (JDIMENSION k = 0; k < got; ++k) {
+      for (; k < got; ++k) {
         rowToRgb(buffer[k], components, c->saw_Adobe_marker, static_cast<int>(c->output_width), line[0]);
         rows->put(line[0], 3);
       }
-    } else if (got == 2) {
-      rows->putPair(buffer[0], buffer[1], 3);
-    } else if (got == 1) {
-      rows->put(buffer[0], 3);
     }
+    for (; k + 1 < got; k += 2) rows->putPair(buffer[k], buffer[k + 1], 3);
+    if (k < got) rows->put(buffer[k], 3);
   }
   jpeg_finish_decompress(c);
 }
