@@ -253,6 +253,47 @@ void lensSpan(bool avx2, Sector s, const Ray& r, int begin, int end) {
   }
 }
 
+// Whether img has imgCreate's layout: the row table, then the rows one after
+// another, so that a pixel's offset from the first is 3 * (row * width +
+// column) and the byte before the first pixel is the table's.
+bool laidOutPacked(const Img& img) {
+  if (img.width == 0 || img.height == 0 || img.rows[0] != reinterpret_cast<unsigned char*>(img.rows + img.height))
+    return false;
+  for (int i = 1; i < img.height; ++i)
+    if (img.rows[i] != img.rows[0] + 3 * int64_t(img.width) * i) return false;
+  return true;
+}
+
+// Pixels j on of row i from their sources, eight at a time, on a packed
+// source: each is one 4-byte gather from the byte before it (offsets fit 32
+// bits, as imgCreate's blocks do), its three bytes packed into place; a
+// source outside keeps the pixel where it is. The second half's store
+// reaches four bytes past the eight pixels, which the next ones overwrite.
+// Returns the first pixel not done.
+__attribute__((target("avx2"))) int gatherAvx2(const unsigned char* pixels, int w, int h, int i, const int* column,
+                                                const int* row, unsigned char* out, int j) {
+  const __m256i width = _mm256_set1_epi32(w), height = _mm256_set1_epi32(h), none = _mm256_set1_epi32(-1);
+  const __m256i stride = _mm256_set1_epi32(3 * w), lanes = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
+  const __m256i pack = _mm256_setr_epi8(1, 2, 3, 5, 6, 7, 9, 10, 11, 13, 14, 15, -1, -1, -1, -1,  //
+                                        1, 2, 3, 5, 6, 7, 9, 10, 11, 13, 14, 15, -1, -1, -1, -1);
+  const int own = 3 * w * i - 1;
+  for (; j + 10 <= w; j += 8) {
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(column + j));
+    const __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + j));
+    const __m256i inside = _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpgt_epi32(width, c), _mm256_cmpgt_epi32(c, none)),
+        _mm256_and_si256(_mm256_cmpgt_epi32(height, r), _mm256_cmpgt_epi32(r, none)));
+    const __m256i there = _mm256_add_epi32(_mm256_mullo_epi32(r, stride),
+                                           _mm256_add_epi32(c, _mm256_add_epi32(c, _mm256_add_epi32(c, none))));
+    const __m256i here = _mm256_add_epi32(_mm256_set1_epi32(own + 3 * j), lanes);
+    const __m256i at = _mm256_blendv_epi8(here, there, inside);
+    const __m256i packed = _mm256_shuffle_epi8(_mm256_i32gather_epi32(reinterpret_cast<const int*>(pixels), at, 1), pack);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j), _mm256_castsi256_si128(packed));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j + 12), _mm256_extracti128_si256(packed, 1));
+  }
+  return j;
+}
+
 }  // namespace
 
 int shadowWidth() { return shadowEdgeRight.width; }
@@ -297,6 +338,7 @@ ImgStatus imgLens(Img* dst, const Img* src) {
                           : cx - cx * std::tan(kLens * (cx - x) / cx / 2);
   }
   const bool avx2 = lensAvx2Allowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2");
+  const bool gather = avx2 && laidOutPacked(*src);
   std::vector<int> column(w), row(w);
   for (int i = 0; i < h; ++i) {
     const double y = i;
@@ -315,7 +357,7 @@ ImgStatus imgLens(Img* dst, const Img* src) {
       lensSpan(avx2, Sector::Right, ray, first, w);
     }
     unsigned char* out = dst->rows[i];
-    for (int j = 0; j < w; ++j) {
+    for (int j = gather ? gatherAvx2(src->rows[0], w, h, i, column.data(), row.data(), out, 0) : 0; j < w; ++j) {
       const unsigned char* from = src->rows[i] + 3 * j;
       if (column[j] >= 0 && column[j] < w && row[j] >= 0 && row[j] < h)
         from = src->rows[row[j]] + 3 * column[j];
