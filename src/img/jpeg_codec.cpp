@@ -359,9 +359,9 @@ ImgStatus claimRefused(const jpeg_decompress_struct& c, FILE* file) {
   jpeg_start_decompress(c);
   const int components = c->output_components;
   const auto pool = reinterpret_cast<j_common_ptr>(c);
-  // Sixteen rows (an MCU row's worth at most) before the reduction takes
-  // them, in pairs: its totals are then read back from the cache for a whole
-  // batch, not evicted by the library's decoding between every pair.
+  // Sixteen rows (a 4:2:0 photo's MCU row) before the reduction takes them,
+  // in pairs: its totals then stay in the cache for the batch instead of
+  // being evicted by the library's decoding between every pair.
   constexpr JDIMENSION kBatch = 16;
   JSAMPARRAY buffer =
       (*c->mem->alloc_sarray)(pool, JPOOL_IMAGE, c->output_width * static_cast<JDIMENSION>(components), kBatch);
