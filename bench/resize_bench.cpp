@@ -171,6 +171,9 @@ void BM_ResizeThumbnail12MP(benchmark::State& state) {
 }
 BENCHMARK(BM_ResizeThumbnail12MP)->Unit(benchmark::kMillisecond);
 
+// On the 2-core bench machine a 640 x 480 lens took 1082 us pixel by pixel,
+// 558 us with its rays in AVX2 lanes, and 375 us with its pixels gathered
+// eight at a time.
 void BM_Lens(benchmark::State& state) {
   Raster src(int(state.range(0)), int(state.range(1)));
   benchEachImage(state, "lens failed", [&](Img* dst) { return imgLens(dst, &src.img); });
